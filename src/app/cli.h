@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zarvex {
+
+// Exit codes of the command line.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CommandLineIO {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// One subcommand: `zarvex NAME ARGS…`. `run` receives the arguments after the name.
+struct Subcommand {
+    std::string_view name;
+    std::string_view synopsis;  // "info FOLDER"
+    std::string_view summary;   // one line for --help
+    std::function<int(const std::vector<std::string>& args, CommandLineIO io)> run;
+};
+
+const std::vector<Subcommand>& subcommands();
+
+// Runs `zarvex ARGS…` (without the program name) and returns the exit code.
+int runCommandLine(const std::vector<std::string>& args, CommandLineIO io);
+
+void printUsage(std::ostream& out);
+
+// Subcommands.
+int runInfo(const std::vector<std::string>& args, CommandLineIO io);
+
+}  // namespace zarvex

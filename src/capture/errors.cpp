@@ -1,0 +1,42 @@
+#include "capture/errors.h"
+
+namespace zarvex {
+namespace {
+
+const char* permissionDescription(PermissionError::Kind kind) {
+    switch (kind) {
+        case PermissionError::Kind::screenRecordingDenied:
+            return "Screen Recording permission is required. Enable it in System Settings > "
+                   "Privacy & Security > Screen Recording, then relaunch Zarvex.";
+        case PermissionError::Kind::microphoneDenied:
+            return "Microphone permission is required for narration. Enable it in System "
+                   "Settings > Privacy & Security > Microphone.";
+        case PermissionError::Kind::cameraDenied:
+            return "Camera permission is required for the webcam overlay. Enable it in System "
+                   "Settings > Privacy & Security > Camera.";
+    }
+    return "";
+}
+
+}  // namespace
+
+RecorderError::RecorderError(Kind kind, std::string payload, const std::string& description)
+    : std::runtime_error(description), kind_(kind), payload_(std::move(payload)) {}
+
+RecorderError RecorderError::writerFailed(std::string text) {
+    const std::string description = "Recording failed: " + text;
+    return RecorderError(Kind::writerFailed, std::move(text), description);
+}
+
+RecorderError RecorderError::noDisplay() {
+    return RecorderError(Kind::noDisplay, {}, "No display available to record.");
+}
+
+RecorderError RecorderError::windowGone() {
+    return RecorderError(Kind::windowGone, {}, "The selected window is no longer on screen.");
+}
+
+PermissionError::PermissionError(Kind kind)
+    : std::runtime_error(permissionDescription(kind)), kind_(kind) {}
+
+}  // namespace zarvex

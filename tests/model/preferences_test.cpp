@@ -1,0 +1,84 @@
+#include "model/preferences.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvex {
+namespace {
+
+class PreferencesTest : public ::testing::Test {
+  protected:
+    MemoryKeyValueStore store;
+    Preferences preferences{store};
+};
+
+TEST_F(PreferencesTest, FreshInstallDefaults) {
+    EXPECT_EQ(preferences.countdownSeconds(), 3);
+    EXPECT_TRUE(preferences.defaultMicEnabled());
+    EXPECT_TRUE(preferences.defaultSystemAudioEnabled());
+    EXPECT_FALSE(preferences.defaultCameraEnabled());
+    EXPECT_TRUE(preferences.defaultCursorEnabled());
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{5, 768}));
+    EXPECT_EQ(preferences.hotkeyDisplay(), "⌘⇧G");
+    EXPECT_EQ(preferences.exportFilenamePattern(), "{{name}}");
+    EXPECT_EQ(preferences.recordingsFolder(), "");
+    EXPECT_EQ(preferences.themeID(), "studio");
+}
+
+TEST_F(PreferencesTest, StoredValuesWin) {
+    preferences.setCountdownSeconds(0);
+    preferences.setDefaultCameraEnabled(true);
+    preferences.setDefaultMicEnabled(false);
+    preferences.setHotkey({40, 7936}, "⌃⌥⇧⌘K");
+    preferences.setExportFilenamePattern("{{datetime}} {{name}}");
+    preferences.setRecordingsFolder("~/Clips");
+    preferences.setThemeID("rewind");
+    EXPECT_EQ(preferences.countdownSeconds(), 0);
+    EXPECT_TRUE(preferences.defaultCameraEnabled());
+    EXPECT_FALSE(preferences.defaultMicEnabled());
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{40, 7936}));
+    EXPECT_EQ(preferences.hotkeyDisplay(), "⌃⌥⇧⌘K");
+    EXPECT_EQ(preferences.exportFilenamePattern(), "{{datetime}} {{name}}");
+    EXPECT_EQ(preferences.recordingsFolder(), "~/Clips");
+    EXPECT_EQ(preferences.themeID(), "rewind");
+}
+
+TEST_F(PreferencesTest, EmptyPatternMeansName) {
+    preferences.setExportFilenamePattern("");
+    EXPECT_EQ(preferences.exportFilenamePattern(), "{{name}}");
+}
+
+TEST_F(PreferencesTest, TextStoresAreConverted) {
+    // INI-backed stores give every value back as text.
+    store.setValue(prefs::countdownSeconds, std::string("5"));
+    store.setValue(prefs::defaultCursorEnabled, std::string("false"));
+    store.setValue(prefs::hotkeyKeyCode, std::string("9"));
+    store.setValue(prefs::hotkeyModifiers, 4096.0);
+    EXPECT_EQ(preferences.countdownSeconds(), 5);
+    EXPECT_FALSE(preferences.defaultCursorEnabled());
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{9, 4096}));
+}
+
+TEST_F(PreferencesTest, WrongKindsReadAsDefaults) {
+    store.setValue(prefs::countdownSeconds, std::string("soon"));
+    store.setValue(prefs::defaultMicEnabled, std::string("maybe"));
+    store.setValue(prefs::themeID, true);
+    EXPECT_EQ(preferences.countdownSeconds(), 3);
+    EXPECT_TRUE(preferences.defaultMicEnabled());
+    EXPECT_EQ(preferences.themeID(), "studio");
+}
+
+TEST_F(PreferencesTest, HotkeyOutsideUnsigned32BitsFallsBackToDefault) {
+    store.setValue(prefs::hotkeyKeyCode, std::int64_t{4294967295});
+    store.setValue(prefs::hotkeyModifiers, std::int64_t{0});
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{4294967295u, 0}));
+    store.setValue(prefs::hotkeyKeyCode, std::int64_t{4294967296});
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{5, 768}));
+    store.setValue(prefs::hotkeyKeyCode, std::int64_t{12});
+    store.setValue(prefs::hotkeyModifiers, std::int64_t{-1});
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{5, 768}));
+    store.remove(prefs::hotkeyModifiers);
+    EXPECT_EQ(preferences.hotkey(), (Hotkey{12, 768}));
+}
+
+}  // namespace
+}  // namespace zarvex

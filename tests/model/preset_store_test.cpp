@@ -1,0 +1,37 @@
+#include "model/preset_store.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::ScopedEnv;
+using testing::TempDir;
+
+TEST(PresetStore, NotifiesOnEveryChangeAndPersists) {
+    TempDir dir;
+    PresetStore store(dir / "Zarvex");
+    int changes = 0;
+    QObject::connect(&store, &PresetStore::presetsChanged, [&] { ++changes; });
+    StyleSettings style;
+    style.cornerRadius = 8;
+    store.save("Default", style);
+    store.save("Other", {});
+    store.deletePreset("Other");
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(store.styleForNewRecording().cornerRadius, 8);
+    EXPECT_EQ(PresetStore(dir / "Zarvex").presets(), store.presets());
+}
+
+TEST(PresetStore, SharedStoreLivesInTheDataHome) {
+    TempDir dir;
+    ScopedEnv dataHome("XDG_DATA_HOME", dir.path().string());
+    PresetStore::shared().save("Mine", {});
+    EXPECT_TRUE(std::filesystem::exists(dir / "Zarvex" / "presets.json"));
+    EXPECT_EQ(&PresetStore::shared(), &PresetStore::shared());
+}
+
+}  // namespace
+}  // namespace zarvex

@@ -1,0 +1,225 @@
+#include "model/project.h"
+
+#include <gtest/gtest.h>
+
+#include "model/file_io.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::readText;
+using testing::TempDir;
+using testing::writeText;
+
+Timestamp at(int y, unsigned mo, unsigned d, int h, int mi, int s) {
+    using namespace std::chrono;
+    return sys_days{year{y} / mo / d} + hours{h} + minutes{mi} + seconds{s};
+}
+
+ProjectMeta startMeta() {
+    ProjectMeta meta;
+    meta.createdAt = at(2026, 12, 5, 1, 56, 29);
+    meta.micIncluded = true;
+    meta.systemAudioIncluded = false;
+    meta.eventsFile = "events.json";
+    return meta;
+}
+
+constexpr std::string_view kStartText = R"({
+  "createdAt": "2026-12-05T01:56:29Z",
+  "eventsFile": "events.json",
+  "micIncluded": true,
+  "screenFile": "screen.mov",
+  "systemAudioIncluded": false,
+  "version": 1
+})";
+
+TEST(ProjectFile, StartFileEncodesExactlyAndRoundTrips) {
+    EXPECT_EQ(encodeProjectFile(startMeta()), kStartText);
+    const ProjectMeta decoded = decodeProjectFile(kStartText);
+    EXPECT_EQ(decoded, startMeta());
+    EXPECT_EQ(encodeProjectFile(decoded), kStartText);
+}
+
+TEST(ProjectFile, AllFieldsInSortedOrder) {
+    ProjectMeta meta = startMeta();
+    meta.webcamFile = "webcam.mov";
+    meta.style = StyleSettings{};
+    meta.style->background = BackgroundStyle::solid("#000000");
+    meta.trimStart = 1.5;
+    meta.trimEnd = 10;
+    const std::string text = encodeProjectFile(meta);
+    std::vector<std::string> keys;
+    const Json json = parseJson(text);
+    for (const auto& [key, value] : json.items()) {
+        keys.push_back(key);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"createdAt", "eventsFile", "micIncluded",
+                                              "screenFile", "style", "systemAudioIncluded",
+                                              "trimEnd", "trimStart", "version", "webcamFile"}));
+    EXPECT_NE(text.find("\"trimEnd\": 10,\n"), std::string::npos);
+    EXPECT_NE(text.find("\"trimStart\": 1.5,\n"), std::string::npos);
+    EXPECT_EQ(decodeProjectFile(text), meta);
+}
+
+TEST(ProjectFile, TrimEndsArePresentIndependently) {
+    ProjectMeta meta = startMeta();
+    meta.trimEnd = 3.25;
+    const ProjectMeta decoded = decodeProjectFile(encodeProjectFile(meta));
+    EXPECT_FALSE(decoded.trimStart);
+    EXPECT_EQ(decoded.trimEnd, 3.25);
+}
+
+TEST(ProjectFile, RequiredKeysAreNamed) {
+    for (const char* key :
+         {"version", "createdAt", "screenFile", "micIncluded", "systemAudioIncluded"}) {
+        Json json = parseJson(kStartText);
+        json.erase(key);
+        try {
+            decodeProjectFile(json.dump());
+            ADD_FAILURE() << key;
+        } catch (const DecodeError& error) {
+            EXPECT_EQ(error.kind(), DecodeError::Kind::keyNotFound);
+            EXPECT_EQ(error.path(), key);
+        }
+    }
+}
+
+TEST(ProjectFile, OptionalKeysMayBeNullAndUnknownKeysAreIgnored) {
+    Json json = parseJson(kStartText);
+    json["webcamFile"] = nullptr;
+    json["style"] = nullptr;
+    json["trimStart"] = nullptr;
+    json["eventsFile"] = nullptr;
+    json["futureField"] = {1, 2, 3};
+    json["version"] = 7;
+    const ProjectMeta meta = decodeProjectFile(json.dump());
+    EXPECT_FALSE(meta.webcamFile);
+    EXPECT_FALSE(meta.style);
+    EXPECT_FALSE(meta.eventsFile);
+    EXPECT_EQ(meta.version, 7);
+}
+
+TEST(ProjectFile, CreatedAtIsStrict) {
+    for (const char* text :
+         {"2026-12-05T01:56:29.123Z", "2026-12-05T01:56:29", "2026-12-05T01:56:29+00:00",
+          "2026-12-05 01:56:29Z", "2026-13-05T01:56:29Z", "2026-02-30T01:56:29Z",
+          "2026-12-05T24:00:00Z", "2026-12-5T01:56:29Z", ""}) {
+        Json json = parseJson(kStartText);
+        json["createdAt"] = text;
+        try {
+            decodeProjectFile(json.dump());
+            ADD_FAILURE() << text;
+        } catch (const DecodeError& error) {
+            EXPECT_EQ(error.path(), "createdAt") << text;
+        }
+    }
+    EXPECT_EQ(parseTimestamp("2024-02-29T23:59:59Z"), at(2024, 2, 29, 23, 59, 59));
+    EXPECT_EQ(formatTimestamp(at(1999, 1, 2, 3, 4, 5)), "1999-01-02T03:04:05Z");
+}
+
+TEST(ProjectFile, MalformedStyleMakesTheWholeFileUndecodable) {
+    Json json = parseJson(kStartText);
+    json["style"] = toJson(StyleSettings{});
+    json["style"].erase("aspect");
+    try {
+        decodeProjectFile(json.dump());
+        FAIL();
+    } catch (const DecodeError& error) {
+        EXPECT_EQ(error.path(), "style.aspect");
+        EXPECT_EQ(std::string(error.what()), "Missing key \"style.aspect\".");
+    }
+}
+
+TEST(ProjectFile, FileNamesMustStayInsideTheFolder) {
+    for (const char* key : {"screenFile", "webcamFile", "eventsFile"}) {
+        for (const char* name : {"/etc/passwd", "../other/screen.mov", "a/../../b.mov", ""}) {
+            Json json = parseJson(kStartText);
+            json[key] = name;
+            try {
+                decodeProjectFile(json.dump());
+                ADD_FAILURE() << key << " = " << name;
+            } catch (const DecodeError& error) {
+                EXPECT_EQ(error.path(), key);
+            }
+        }
+    }
+    Json json = parseJson(kStartText);
+    json["screenFile"] = "takes/screen..v2.mov";
+    EXPECT_EQ(decodeProjectFile(json.dump()).screenFile, "takes/screen..v2.mov");
+}
+
+TEST(ProjectFile, NotJsonIsADecodeError) {
+    EXPECT_THROW(decodeProjectFile("{\"version\": 1"), DecodeError);
+    EXPECT_THROW(decodeProjectFile("[]"), DecodeError);
+    EXPECT_THROW(decodeProjectFile(""), DecodeError);
+}
+
+TEST(EventsFile, CompactExactText) {
+    RecordedEvents events;
+    events.clicks = {{1.25, 0.5, 0.25}};
+    EXPECT_EQ(encodeEventsFile(events), R"({"clicks":[{"t":1.25,"x":0.5,"y":0.25}],"version":1})");
+    EXPECT_EQ(encodeEventsFile(RecordedEvents{}), R"({"clicks":[],"version":1})");
+    EXPECT_EQ(decodeEventsFile(encodeEventsFile(events)), events);
+}
+
+TEST(EventsFile, RequiresVersionClicksAndEveryCoordinate) {
+    EXPECT_THROW(decodeEventsFile(R"({"clicks":[]})"), DecodeError);
+    EXPECT_THROW(decodeEventsFile(R"({"version":1})"), DecodeError);
+    try {
+        decodeEventsFile(R"({"clicks":[{"t":1,"x":0,"y":0},{"t":2,"x":0}],"version":1})");
+        FAIL();
+    } catch (const DecodeError& error) {
+        EXPECT_EQ(error.path(), "clicks[1].y");
+    }
+}
+
+TEST(RecordingFolder, RecognisedByProjectFileOnly) {
+    TempDir dir;
+    EXPECT_FALSE(isRecordingFolder(dir.path()));
+    EXPECT_FALSE(isRecordingFolder(dir / "missing"));
+    std::filesystem::create_directory(dir / "project.json");
+    EXPECT_FALSE(isRecordingFolder(dir.path()));  // a folder of that name is not the file
+    std::filesystem::remove(dir / "project.json");
+    writeText(dir / "project.json", "not even json");
+    EXPECT_TRUE(isRecordingFolder(dir.path()));
+}
+
+TEST(RecordingFolder, WritesAndReadsItsFiles) {
+    TempDir dir;
+    ProjectMeta meta = startMeta();
+    writeProjectFile(dir.path(), meta);
+    EXPECT_EQ(readText(dir / "project.json"), kStartText);
+    EXPECT_EQ(readProjectFile(dir.path()), meta);
+
+    RecordedEvents events;
+    events.clicks = {{0.5, 0, 0}, {2, 0.999, 0.5}};
+    writeEventsFile(dir.path(), events);
+    EXPECT_EQ(loadClicks(dir.path(), meta), events.clicks);
+
+    // Files are found through the stored names.
+    meta.eventsFile = "clicks-2.json";
+    meta.webcamFile = "cam/webcam.mov";
+    meta.screenFile = "display.mov";
+    EXPECT_EQ(screenMoviePath(dir.path(), meta), dir / "display.mov");
+    EXPECT_EQ(webcamMoviePath(dir.path(), meta), dir.path() / "cam/webcam.mov");
+    EXPECT_EQ(eventsFilePath(dir.path(), meta), dir / "clicks-2.json");
+    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
+}
+
+TEST(RecordingFolder, MissingOrBrokenClickFilesGiveNoClicks) {
+    TempDir dir;
+    ProjectMeta meta = startMeta();
+    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // not written
+    writeText(dir / "events.json", R"({"clicks":[{"t":1}],"version":1})");
+    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
+    writeText(dir / "events.json", "garbage");
+    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
+    meta.eventsFile.reset();
+    writeText(dir / "events.json", R"({"clicks":[{"t":1,"x":0,"y":0}],"version":1})");
+    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // none named
+}
+
+}  // namespace
+}  // namespace zarvex
