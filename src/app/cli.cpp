@@ -8,8 +8,16 @@ namespace zarvex {
 
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> commands{
+        {"record",
+         "record [--display ID | --window ID | --region ID:X,Y,W,H] [--seconds N] [--no-mic] "
+         "[--no-system-audio] [--camera] [--no-cursor]",
+         "Record the screen into a new recording folder.", runRecord},
+        {"export", "export FOLDER [-o FILE] [--codec h264|hevc] [--resolution native|1080p|720p]",
+         "Export a recording, styled and trimmed, as an MP4 movie.", runExport},
         {"info", "info FOLDER",
          "Summarise a recording folder: files, sources, style, trim, clicks.", runInfo},
+        {"displays", "displays", "List the displays that can be recorded.", runDisplays},
+        {"windows", "windows", "List the windows that can be recorded.", runWindows},
     };
     return commands;
 }
@@ -19,9 +27,7 @@ void printUsage(std::ostream& out) {
         << "Usage: zarvex [COMMAND] [ARGS...]\n\n"
         << "Commands:\n";
     for (const auto& command : subcommands()) {
-        std::string synopsis(command.synopsis);
-        synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 24), ' ');
-        out << "  " << synopsis << command.summary << "\n";
+        out << "  " << command.synopsis << "\n      " << command.summary << "\n";
     }
     out << "\nOptions:\n"
         << "  --help                  Show this help.\n"

@@ -33,7 +33,11 @@ int runCommandLine(const std::vector<std::string>& args, CommandLineIO io);
 
 void printUsage(std::ostream& out);
 
-// Subcommands.
+// Subcommands, each in its own cli_*.cpp.
 int runInfo(const std::vector<std::string>& args, CommandLineIO io);
+int runDisplays(const std::vector<std::string>& args, CommandLineIO io);
+int runWindows(const std::vector<std::string>& args, CommandLineIO io);
+int runRecord(const std::vector<std::string>& args, CommandLineIO io);
+int runExport(const std::vector<std::string>& args, CommandLineIO io);
 
 }  // namespace zarvex

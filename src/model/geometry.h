@@ -44,4 +44,22 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
+// Each dimension truncated toward zero; below 3 it becomes 2, otherwise it is
+// rounded down to even. Canvases, render sizes and capture sizes all pass
+// through this, so every frame is at least 2 × 2 with even sides.
+inline Size evenPixelSize(double width, double height) {
+    auto even = [](double value) {
+        // Negative, NaN and tiny values all end up as 2.
+        if (!(value >= 3)) {
+            return 2.0;
+        }
+        if (value >= 1073741824.0) {
+            return 1073741824.0;
+        }
+        const auto n = static_cast<long long>(value);
+        return static_cast<double>(n & ~1LL);
+    };
+    return {even(width), even(height)};
+}
+
 }  // namespace zarvex

@@ -136,6 +136,7 @@ TEST(CommandLine, BinaryHelpVersionAndExitCodes) {
     const auto help = testing::runProcess({ZARVEX_BINARY, "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("info FOLDER"), std::string::npos);
+    EXPECT_NE(help.out.find("export FOLDER"), std::string::npos);
 
     const auto version = testing::runProcess({ZARVEX_BINARY, "--version"});
     EXPECT_EQ(version.exitCode, 0);

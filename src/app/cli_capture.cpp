@@ -1,0 +1,19 @@
+// Placeholder until the engine behind this command lands.
+
+#include <ostream>
+
+#include "app/cli.h"
+
+namespace zarvex {
+
+int runDisplays(const std::vector<std::string>&, CommandLineIO io) {
+    io.err << "This command is not available in this build yet.\n";
+    return kExitFailure;
+}
+
+int runWindows(const std::vector<std::string>&, CommandLineIO io) {
+    io.err << "This command is not available in this build yet.\n";
+    return kExitFailure;
+}
+
+}  // namespace zarvex
