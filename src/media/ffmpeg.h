@@ -18,11 +18,13 @@ extern "C" {
 }
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "media/media_error.h"
 #include "media/media_time.h"
+#include "media/movie_reader.h"
 #include "media/video_frame.h"
 
 namespace zarvex::ff {
@@ -80,6 +82,10 @@ int check(int code, std::string_view action);
 
 // Opens a file for demuxing and reads its stream parameters. Errors name the file.
 InputFormatPtr openInput(const std::string& path);
+
+// The track a stream of an open input stands for; nothing for streams that
+// are neither video nor audio (data, subtitles, cover pictures).
+std::optional<TrackInfo> describeTrack(const AVFormatContext& input, unsigned streamIndex);
 
 // A decoder for one stream, opened with the stream's parameters.
 CodecContextPtr openDecoder(const AVStream& stream, int threadCount);

@@ -1,0 +1,76 @@
+#include "media/frame_converter.h"
+
+#include <libyuv/convert_argb.h>
+
+#include "media/ffmpeg.h"
+
+namespace zarvex {
+namespace {
+
+const libyuv::YuvConstants& yuvConstants(ColorTags color) {
+    if (color.matrix == YuvMatrix::bt709) {
+        return color.range == YuvRange::full ? libyuv::kYuvF709Constants
+                                             : libyuv::kYuvH709Constants;
+    }
+    return color.range == YuvRange::full ? libyuv::kYuvJPEGConstants : libyuv::kYuvI601Constants;
+}
+
+int swsColorspace(YuvMatrix matrix) {
+    return matrix == YuvMatrix::bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+}
+
+}  // namespace
+
+struct FrameConverter::Scalers {
+    SwsContext* context = nullptr;  // owned; sws_getCachedContext reuses or replaces it
+    ~Scalers() { sws_freeContext(context); }
+};
+
+FrameConverter::FrameConverter() : scalers_(std::make_unique<Scalers>()) {}
+FrameConverter::~FrameConverter() = default;
+
+VideoFrame FrameConverter::toBgra(const VideoFrame& frame) {
+    if (frame.format == PixelFormat::bgra) {
+        return frame;
+    }
+    VideoFrame result = VideoFrame::allocate(PixelFormat::bgra, frame.width, frame.height);
+    libyuv::I420ToARGBMatrix(frame.data[0], frame.stride[0], frame.data[1], frame.stride[1],
+                             frame.data[2], frame.stride[2], result.data[0], result.stride[0],
+                             &yuvConstants(frame.color), frame.width, frame.height);
+    return result;
+}
+
+VideoFrame FrameConverter::toI420(const VideoFrame& frame, int width, int height, ColorTags color) {
+    if (frame.format == PixelFormat::i420 && frame.width == width && frame.height == height &&
+        frame.color == color) {
+        return frame;
+    }
+    // swscale converts RGB to YUV with any matrix but keeps the matrix of YUV
+    // input, so YUV with other tags goes through RGB first.
+    const VideoFrame source =
+        frame.format == PixelFormat::i420 && frame.color != color ? toBgra(frame) : frame;
+    const bool fromRgb = source.format == PixelFormat::bgra;
+    scalers_->context = sws_getCachedContext(
+        scalers_->context, source.width, source.height,
+        fromRgb ? AV_PIX_FMT_BGRA : AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_YUV420P,
+        SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    if (scalers_->context == nullptr) {
+        throw MediaError("Could not set up the pixel converter");
+    }
+    const int* coefficients = sws_getCoefficients(swsColorspace(color.matrix));
+    const int fullRange = color.range == YuvRange::full ? 1 : 0;
+    sws_setColorspaceDetails(scalers_->context, coefficients, fromRgb ? 1 : fullRange, coefficients,
+                             fullRange, 0, 1 << 16, 1 << 16);
+
+    VideoFrame result = VideoFrame::allocate(PixelFormat::i420, width, height);
+    result.color = color;
+    const std::uint8_t* const sourcePlanes[4] = {source.data[0], source.data[1], source.data[2],
+                                                 nullptr};
+    const int sourceStrides[4] = {source.stride[0], source.stride[1], source.stride[2], 0};
+    std::uint8_t* const planes[4] = {result.data[0], result.data[1], result.data[2], nullptr};
+    const int strides[4] = {result.stride[0], result.stride[1], result.stride[2], 0};
+    sws_scale(scalers_->context, sourcePlanes, sourceStrides, 0, source.height, planes, strides);
+    return result;
+}
+
+}  // namespace zarvex

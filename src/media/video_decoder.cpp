@@ -1,0 +1,281 @@
+#include "media/video_decoder.h"
+
+#include "media/ffmpeg.h"
+#include "media/frame_converter.h"
+
+namespace zarvex {
+namespace {
+
+ColorTags colorTagsOf(const AVFrame& frame) {
+    ColorTags tags;
+    switch (frame.colorspace) {
+        case AVCOL_SPC_BT709:
+            tags.matrix = YuvMatrix::bt709;
+            break;
+        case AVCOL_SPC_BT470BG:
+        case AVCOL_SPC_SMPTE170M:
+        case AVCOL_SPC_FCC:
+        case AVCOL_SPC_SMPTE240M:
+            tags.matrix = YuvMatrix::bt601;
+            break;
+        default:  // untagged (or a matrix we do not convert): by picture height
+            tags.matrix = frame.height >= 720 ? YuvMatrix::bt709 : YuvMatrix::bt601;
+            break;
+    }
+    const auto format = static_cast<AVPixelFormat>(frame.format);
+    tags.range = frame.color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
+                         format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P
+                     ? YuvRange::full
+                     : YuvRange::limited;
+    return tags;
+}
+
+// Seeks that land after the requested time (a keyframe whose decode time is
+// before it but whose presentation time is after it) retry this much earlier,
+// doubling each time.
+constexpr double kSeekBackoffSeconds = 0.5;
+
+}  // namespace
+
+struct VideoDecoder::State {
+    ff::InputFormatPtr input;
+    AVStream* stream = nullptr;
+    ff::CodecContextPtr decoder;
+    ff::PacketPtr packet = ff::makePacket();
+    ff::FramePtr frame = ff::makeFrame();
+    TrackInfo track;
+    Output output = Output::i420;
+    FrameConverter converter;
+    SwsContext* reformatter = nullptr;  // owned; for stored formats other than yuv420p
+
+    std::optional<DecodedFrame> current;  // shown at the last requested time
+    std::optional<DecodedFrame> next;     // the frame after it, once decoded
+    bool inputEnded = false;              // every packet was sent
+    bool drained = false;                 // the decoder gave its last frame
+    std::int64_t readDts = AV_NOPTS_VALUE;
+    std::int64_t lastPts = AV_NOPTS_VALUE;
+    int seeks = 0;
+    bool atStart = true;  // nothing consumed since opening or seeking to the start
+
+    ~State() { sws_freeContext(reformatter); }
+
+    VideoFrame toVideoFrame(const AVFrame& decoded) {
+        const ColorTags tags = colorTagsOf(decoded);
+        const auto format = static_cast<AVPixelFormat>(decoded.format);
+        VideoFrame image;
+        if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) {
+            image = ff::wrapI420(decoded, tags);
+        } else {
+            const bool rgb = av_pix_fmt_desc_get(format)->flags & AV_PIX_FMT_FLAG_RGB;
+            image = VideoFrame::allocate(rgb ? PixelFormat::bgra : PixelFormat::i420, decoded.width,
+                                         decoded.height);
+            image.color = tags;
+            reformatter = sws_getCachedContext(
+                reformatter, decoded.width, decoded.height, format, decoded.width, decoded.height,
+                rgb ? AV_PIX_FMT_BGRA : AV_PIX_FMT_YUV420P, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
+                nullptr, nullptr);
+            if (reformatter == nullptr) {
+                throw MediaError(std::string("Could not convert pixel format ") +
+                                 av_get_pix_fmt_name(format));
+            }
+            const int fullRange = tags.range == YuvRange::full;
+            const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+            sws_setColorspaceDetails(reformatter, coefficients, fullRange, coefficients, fullRange,
+                                     0, 1 << 16, 1 << 16);
+            std::uint8_t* const planes[4] = {image.data[0], image.data[1], image.data[2], nullptr};
+            const int strides[4] = {image.stride[0], image.stride[1], image.stride[2], 0};
+            sws_scale(reformatter, decoded.data, decoded.linesize, 0, decoded.height, planes,
+                      strides);
+            if (rgb && output == Output::i420) {
+                image = converter.toI420(image, image.width, image.height,
+                                         {tags.matrix, YuvRange::limited});
+            }
+        }
+        return output == Output::bgra ? converter.toBgra(image) : image;
+    }
+
+    // The next frame in presentation order; nothing at the end of the track.
+    std::optional<DecodedFrame> decodeNext() {
+        while (!drained) {
+            const int received = avcodec_receive_frame(decoder.get(), frame.get());
+            if (received == 0) {
+                std::int64_t pts = frame->best_effort_timestamp;
+                if (pts == AV_NOPTS_VALUE) {
+                    pts = lastPts == AV_NOPTS_VALUE ? 0 : lastPts + 1;
+                }
+                lastPts = pts;
+                DecodedFrame result{toVideoFrame(*frame), ff::toMediaTime(pts, stream->time_base)};
+                av_frame_unref(frame.get());
+                return result;
+            }
+            if (received == AVERROR_EOF) {
+                drained = true;
+                break;
+            }
+            if (received != AVERROR(EAGAIN)) {
+                ff::fail("Could not decode video", received);
+            }
+            if (inputEnded) {
+                // The decoder wants input after the end was signalled; nothing more will come.
+                drained = true;
+                break;
+            }
+            sendNextPacket();
+        }
+        return std::nullopt;
+    }
+
+    void sendNextPacket() {
+        const int read = av_read_frame(input.get(), packet.get());
+        if (read < 0) {
+            // End of file, or a file cut short (a killed recording): decode what was read.
+            inputEnded = true;
+            avcodec_send_packet(decoder.get(), nullptr);
+            return;
+        }
+        if (packet->stream_index == stream->index) {
+            if (packet->dts != AV_NOPTS_VALUE) {
+                readDts = packet->dts;
+            }
+            const int sent = avcodec_send_packet(decoder.get(), packet.get());
+            // A damaged packet is skipped; the decoder resumes at the next good one.
+            if (sent < 0 && sent != AVERROR_INVALIDDATA) {
+                av_packet_unref(packet.get());
+                ff::fail("Could not decode video", sent);
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+
+    void ensureNext() {
+        if (!next) {
+            next = decodeNext();
+        }
+    }
+
+    // Shows the last frame at or before `time`, decoding forward.
+    void advance(MediaTime time) {
+        while (true) {
+            ensureNext();
+            if (!next || time < next->time) {
+                return;
+            }
+            current = std::move(next);
+            next.reset();
+            atStart = false;
+        }
+    }
+
+    // True when the keyframe before `time` lies beyond what has been read, so
+    // seeking skips decoding work; false when decoding forward gets there at
+    // least as cheaply.
+    bool seekIsCheaper(MediaTime time) const {
+        const int entries = avformat_index_get_entries_count(stream);
+        if (entries == 0) {
+            const MediaTime from = current ? current->time : MediaTime::zero();
+            return time.seconds() - from.seconds() > 2.0;
+        }
+        const AVIndexEntry* keyframe = avformat_index_get_entry_from_timestamp(
+            stream, ff::toTicksFloor(time, stream->time_base), AVSEEK_FLAG_BACKWARD);
+        const std::int64_t position =
+            readDts != AV_NOPTS_VALUE ? readDts : avformat_index_get_entry(stream, 0)->timestamp;
+        return keyframe != nullptr && keyframe->timestamp > position;
+    }
+
+    // Seeks to the keyframe before `time` and decodes forward to it.
+    void seekTo(MediaTime time) {
+        const std::int64_t target = ff::toTicksFloor(time, stream->time_base);
+        const std::int64_t step = std::max<std::int64_t>(
+            1, av_rescale_q(1000, AVRational{1, 1000}, stream->time_base) * kSeekBackoffSeconds);
+        std::int64_t backoff = 0;
+        while (true) {
+            const std::int64_t ticks = target - backoff;
+            int sought = av_seek_frame(input.get(), stream->index, ticks, AVSEEK_FLAG_BACKWARD);
+            bool landedAtStart = ticks <= trackStartTicks();
+            if (sought < 0) {
+                // Before the first keyframe: start from the beginning.
+                sought = avformat_seek_file(input.get(), stream->index, INT64_MIN, INT64_MIN,
+                                            INT64_MIN, 0);
+                landedAtStart = true;
+            }
+            ++seeks;
+            avcodec_flush_buffers(decoder.get());
+            current.reset();
+            next.reset();
+            inputEnded = false;
+            drained = false;
+            readDts = AV_NOPTS_VALUE;
+            lastPts = AV_NOPTS_VALUE;
+            atStart = landedAtStart;
+            if (sought < 0) {
+                ff::fail("Could not seek in the " + track.codec + " track", sought);
+            }
+            advance(time);
+            // Done when the frame was found, the track has no frames from here,
+            // or `time` precedes the track's first frame.
+            if (current || !next || landedAtStart) {
+                return;
+            }
+            // Landed on a keyframe shown after `time`: go back further.
+            backoff = backoff == 0 ? step : backoff * 2;
+        }
+    }
+
+    std::int64_t trackStartTicks() const {
+        return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+    }
+};
+
+VideoDecoder::VideoDecoder(const std::filesystem::path& path, int trackIndex, Output output)
+    : state_(std::make_unique<State>()) {
+    state_->input = ff::openInput(path.string());
+    auto track = trackIndex >= 0 && unsigned(trackIndex) < state_->input->nb_streams
+                     ? ff::describeTrack(*state_->input, unsigned(trackIndex))
+                     : std::nullopt;
+    if (!track || track->kind != TrackKind::video) {
+        throw MediaError(path.string() + " has no video track " + std::to_string(trackIndex));
+    }
+    state_->track = *track;
+    state_->output = output;
+    state_->stream = state_->input->streams[trackIndex];
+    for (unsigned i = 0; i < state_->input->nb_streams; ++i) {
+        if (int(i) != trackIndex) {
+            state_->input->streams[i]->discard = AVDISCARD_ALL;
+        }
+    }
+    state_->decoder = ff::openDecoder(*state_->stream, 2);
+}
+
+VideoDecoder::~VideoDecoder() = default;
+
+std::optional<DecodedFrame> VideoDecoder::frameAt(MediaTime time) {
+    State& s = *state_;
+    if (!time.isValid()) {
+        return std::nullopt;
+    }
+    const bool forward = s.current ? s.current->time <= time : s.atStart;
+    if (!forward) {
+        s.seekTo(time);
+        return s.current;
+    }
+    s.ensureNext();
+    if (!s.next || time < s.next->time) {
+        return s.current;
+    }
+    if (s.seekIsCheaper(time)) {
+        s.seekTo(time);
+    } else {
+        s.advance(time);
+    }
+    return s.current;
+}
+
+const TrackInfo& VideoDecoder::track() const {
+    return state_->track;
+}
+
+int VideoDecoder::seekCount() const {
+    return state_->seeks;
+}
+
+}  // namespace zarvex
