@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "media/audio_format.h"
+#include "media/media_error.h"
 #include "media/media_time.h"
 #include "media/movie_reader.h"
 

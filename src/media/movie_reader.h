@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "media/media_error.h"
 #include "media/media_time.h"
 
 namespace zarvex {

@@ -24,7 +24,7 @@ constexpr std::size_t kOfflineQueueCapacity = 8;
 // Recordings: fragments of at most this long; packets of all tracks are
 // interleaved within this much of each other (a track that gets no samples,
 // like a microphone without a device, holds nothing back for longer).
-constexpr std::int64_t kFragmentMicroseconds = 1'000'000;
+constexpr std::int64_t kFragmentMicroseconds = 500'000;
 constexpr std::int64_t kRealTimeInterleaveMicroseconds = 500'000;
 
 // Variable-frame-rate tracks keep frame times at this resolution.

@@ -15,7 +15,7 @@
 namespace zarvex {
 
 enum class MovieFileType {
-    // QuickTime movie (.mov), written as fragments of at most a second each
+    // QuickTime movie (.mov), written as fragments of half a second each
     // (the header and the first fragment go out together), so a crash or kill
     // keeps everything up to the last fragment. For recordings.
     quickTimeMovie,

@@ -166,20 +166,24 @@ struct VideoDecoder::State {
         }
     }
 
-    // True when the keyframe before `time` lies beyond what has been read, so
-    // seeking skips decoding work; false when decoding forward gets there at
-    // least as cheaply.
+    // True when decoding forward to `time` would cross at least one whole
+    // keyframe interval that seeking skips: the keyframe before `time` comes
+    // after the first keyframe beyond what has been read. Nearer targets
+    // decode on, so walks with small steps never seek.
     bool seekIsCheaper(MediaTime time) const {
         const int entries = avformat_index_get_entries_count(stream);
         if (entries == 0) {
             const MediaTime from = current ? current->time : MediaTime::zero();
             return time.seconds() - from.seconds() > 2.0;
         }
-        const AVIndexEntry* keyframe = avformat_index_get_entry_from_timestamp(
+        const AVIndexEntry* target = avformat_index_get_entry_from_timestamp(
             stream, ff::toTicksFloor(time, stream->time_base), AVSEEK_FLAG_BACKWARD);
         const std::int64_t position =
             readDts != AV_NOPTS_VALUE ? readDts : avformat_index_get_entry(stream, 0)->timestamp;
-        return keyframe != nullptr && keyframe->timestamp > position;
+        const AVIndexEntry* following =
+            avformat_index_get_entry_from_timestamp(stream, position + 1, 0);
+        return target != nullptr && following != nullptr &&
+               target->timestamp > following->timestamp;
     }
 
     // Seeks to the keyframe before `time` and decodes forward to it.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "media/media_error.h"
 #include "media/media_time.h"
 #include "media/movie_reader.h"
 #include "media/video_frame.h"

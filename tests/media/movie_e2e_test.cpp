@@ -1,0 +1,284 @@
+// Movies checked by the ffmpeg and ffprobe programs, movies made by them read
+// by ours, and a recording that is killed while it writes.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "media/movie_reader.h"
+#include "media/movie_writer.h"
+#include "media/video_decoder.h"
+#include "media_fixtures.h"
+#include "process.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::runProcess;
+using testing::TempDir;
+
+// ffprobe's key=value lines for the first video stream (or the format).
+std::map<std::string, std::string> probe(const std::filesystem::path& path,
+                                         const std::string& entries,
+                                         const std::string& select = "v:0") {
+    const auto result =
+        runProcess({"ffprobe", "-v", "error", "-select_streams", select, "-show_entries", entries,
+                    "-of", "default=nw=1", path.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::map<std::string, std::string> values;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos) {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
+void ffmpeg(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"ffmpeg", "-v", "error", "-y"});
+    const auto result = runProcess(arguments);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+}
+
+void writeExport(const std::filesystem::path& path, const VideoSettings& settings, int frames) {
+    MovieWriter writer(path, MovieFileType::mpeg4);
+    VideoWriterInput& video = writer.addVideoInput(settings, false);
+    AudioWriterInput& audio = writer.addAudioInput({});
+    writer.startWriting();
+    writer.startSession(MediaTime::zero());
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_TRUE(
+            video.append(testing::counterFrame(i, settings.width, settings.height), {i, 60}));
+        const auto tone = testing::toneSamples(440, 800, 800 * i);
+        ASSERT_TRUE(audio.append({tone.data(), 800}, {800 * i, 48000}));
+    }
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), MovieWriter::Status::completed)
+        << (writer.error() ? writer.error()->what() : "");
+}
+
+void expectExportStream(const std::filesystem::path& path, const std::string& codec) {
+    auto stream = probe(path,
+                        "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,color_range,"
+                        "color_space,color_transfer,color_primaries,pix_fmt");
+    EXPECT_EQ(stream["codec_name"], codec);
+    EXPECT_EQ(stream["width"], "320");
+    EXPECT_EQ(stream["height"], "180");
+    EXPECT_EQ(stream["r_frame_rate"], "60/1");
+    EXPECT_EQ(stream["avg_frame_rate"], "60/1");
+    EXPECT_EQ(stream["pix_fmt"], "yuv420p");
+    EXPECT_EQ(stream["color_range"], "tv");
+    EXPECT_EQ(stream["color_space"], "bt709");
+    EXPECT_EQ(stream["color_transfer"], "bt709");
+    EXPECT_EQ(stream["color_primaries"], "bt709");
+    auto audio = probe(path, "stream=codec_name,sample_rate,channels", "a:0");
+    EXPECT_EQ(audio["codec_name"], "aac");
+    EXPECT_EQ(audio["sample_rate"], "48000");
+    EXPECT_EQ(audio["channels"], "2");
+    auto format = probe(path, "format=format_name,duration");
+    EXPECT_NE(format["format_name"].find("mp4"), std::string::npos);
+    EXPECT_NEAR(std::stod(format["duration"]), 1.0, 0.05);
+
+    // faststart: the index comes before the media data.
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
+
+    VideoDecoder decoder(path, 0);
+    for (int k : {0, 17, 59}) {
+        const auto frame = decoder.frameAt({k, 60});
+        ASSERT_TRUE(frame.has_value());
+        EXPECT_EQ(testing::readCounter(frame->image), k);
+    }
+}
+
+TEST(ExportEncoding, H264RoundTrip) {
+    TempDir dir;
+    writeExport(dir / "export.mp4", VideoSettings::exportH264(320, 180), 60);
+    expectExportStream(dir / "export.mp4", "h264");
+}
+
+TEST(ExportEncoding, HevcRoundTrip) {
+    TempDir dir;
+    writeExport(dir / "export.mp4", VideoSettings::exportHevc(320, 180), 60);
+    expectExportStream(dir / "export.mp4", "hevc");
+    EXPECT_EQ(probe(dir / "export.mp4", "stream=codec_tag_string")["codec_tag_string"], "hvc1");
+}
+
+TEST(RecordingEncoding, HighProfileVariableRateTaggedBt709) {
+    TempDir dir;
+    testing::RecordingFolderOptions options;
+    options.webcamStartSeconds = 0.5;
+    options.clicks = {{0.25, 0.5, 0.5}};
+    testing::writeRecordingFolder(dir / "Recording", options);
+    auto stream = probe(dir / "Recording" / "screen.mov",
+                        "stream=codec_name,profile,color_range,color_space,bit_rate");
+    EXPECT_EQ(stream["codec_name"], "h264");
+    EXPECT_EQ(stream["profile"], "High");
+    EXPECT_EQ(stream["color_range"], "tv");
+    EXPECT_EQ(stream["color_space"], "bt709");
+    EXPECT_EQ(probe(dir / "Recording" / "screen.mov", "format=format_name")["format_name"],
+              "mov,mp4,m4a,3gp,3g2,mj2");
+    // Another reader agrees that the webcam content starts half a second in.
+    EXPECT_NEAR(
+        std::stod(probe(dir / "Recording" / "webcam.mov", "stream=start_time")["start_time"]), 0.5,
+        0.002);
+    const auto decoded =
+        runProcess({"ffmpeg", "-v", "error", "-i", (dir / "Recording" / "screen.mov").string(),
+                    "-f", "null", "-"});
+    EXPECT_EQ(decoded.exitCode, 0) << decoded.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "Recording" / "events.json"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Recording" / "project.json"));
+}
+
+TEST(ForeignMovies, ContentRangeFollowsTheEditList) {
+    TempDir dir;
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=s=160x120:r=30", "-f", "lavfi", "-i",
+            "sine=f=440:r=44100", "-t", "2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
+            "aac", "-output_ts_offset", "0.5", (dir / "late.mov").string()});
+    const MovieInfo info = readMovieInfo(dir / "late.mov");
+    ASSERT_EQ(info.tracks.size(), 2u);
+    EXPECT_NEAR(info.tracks[0].contentRange.start.seconds(), 0.5, 0.001);
+    EXPECT_NEAR(info.tracks[0].contentRange.end.seconds(), 2.5, 0.001);
+    EXPECT_EQ(info.tracks[1].sampleRate, 44100);
+    EXPECT_NEAR(info.duration.seconds(), 2.5, 0.05);
+
+    VideoDecoder decoder(dir / "late.mov", 0);
+    EXPECT_FALSE(decoder.frameAt(MediaTime::fromSeconds(0.45)).has_value());
+    const auto first = decoder.frameAt(MediaTime::fromSeconds(0.5));
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->time, MediaTime::fromSeconds(0.5));
+    const auto last = decoder.frameAt(MediaTime::fromSeconds(9));
+    ASSERT_TRUE(last.has_value());
+    EXPECT_NEAR(last->time.seconds(), 2.5 - 1 / 30.0, 0.001);
+}
+
+TEST(ForeignMovies, ColourTagsFollowTheStreamOrThePictureHeight) {
+    TempDir dir;
+    struct Case {
+        std::string name;
+        std::string size;
+        std::vector<std::string> options;
+        ColorTags expected;
+    };
+    const std::vector<Case> cases = {
+        {"sd.mp4", "640x480", {}, {YuvMatrix::bt601, YuvRange::limited}},
+        {"hd.mp4", "1280x720", {}, {YuvMatrix::bt709, YuvRange::limited}},
+        {"tagged.mp4", "640x480", {"-colorspace", "bt709"}, {YuvMatrix::bt709, YuvRange::limited}},
+        {"full.mp4", "640x480", {"-pix_fmt", "yuvj420p"}, {YuvMatrix::bt601, YuvRange::full}},
+        {"444.mp4", "640x480", {"-pix_fmt", "yuv444p"}, {YuvMatrix::bt601, YuvRange::limited}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments = {
+            "-f",        "lavfi",    "-i",   "testsrc=s=" + c.size + ":r=10",
+            "-frames:v", "3",        "-c:v", "libx264",
+            "-preset",   "ultrafast"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        arguments.push_back((dir / c.name).string());
+        ffmpeg(arguments);
+        VideoDecoder decoder(dir / c.name, 0);
+        const auto frame = decoder.frameAt(MediaTime::zero());
+        ASSERT_TRUE(frame.has_value());
+        EXPECT_EQ(frame->image.format, PixelFormat::i420);
+        EXPECT_EQ(frame->image.color, c.expected);
+    }
+}
+
+// Kills the child when the test ends early.
+struct ChildGuard {
+    pid_t pid = -1;
+    ~ChildGuard() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+// Records in real time, as the screen recorder does, until it is killed.
+[[noreturn]] void recordUntilKilled(const std::filesystem::path& path, int readyPipe) {
+    using Clock = std::chrono::steady_clock;
+    MovieWriter writer(path, MovieFileType::quickTimeMovie);
+    VideoWriterInput& video = writer.addVideoInput(VideoSettings::recordingH264(320, 240), true);
+    AudioWriterInput& audio = writer.addAudioInput({});
+    writer.startWriting();
+    const auto start = Clock::now();
+    auto toTime = [&](Clock::time_point at) {
+        return MediaTime{std::chrono::duration_cast<std::chrono::microseconds>(at - start).count(),
+                         1'000'000};
+    };
+    writer.startSession(MediaTime::zero());
+    const char ready = 'r';
+    (void)!::write(readyPipe, &ready, 1);
+    for (int frame = 0;; ++frame) {
+        const auto due = start + std::chrono::microseconds(frame * 1'000'000 / 30);
+        std::this_thread::sleep_until(due);
+        video.append(testing::counterFrame(frame, 320, 240), toTime(due));
+        const auto tone = testing::toneSamples(440, 1600, 1600 * std::int64_t(frame));
+        audio.append({tone.data(), 1600}, toTime(due));
+    }
+}
+
+TEST(KilledRecording, StaysReadableUpToTheLastFragment) {
+    TempDir dir;
+    const auto path = dir / "screen.mov";
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ChildGuard child;
+    child.pid = ::fork();
+    ASSERT_GE(child.pid, 0);
+    if (child.pid == 0) {
+        ::close(pipeEnds[0]);
+        recordUntilKilled(path, pipeEnds[1]);
+    }
+    ::close(pipeEnds[1]);
+    char ready = 0;
+    ASSERT_EQ(::read(pipeEnds[0], &ready, 1), 1);
+    ::close(pipeEnds[0]);
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    ASSERT_EQ(::kill(child.pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child.pid, &status, 0), child.pid);
+    child.pid = -1;
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    // ffprobe and ffmpeg accept it and find at least three seconds of pictures.
+    const auto frames =
+        runProcess({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                    "frame=pts_time", "-of", "csv=p=0", path.string()});
+    ASSERT_EQ(frames.exitCode, 0) << frames.err;
+    double lastFrame = 0;
+    std::istringstream lines(frames.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty()) {
+            lastFrame = std::max(lastFrame, std::stod(line));
+        }
+    }
+    EXPECT_GE(lastFrame, 3.0);
+
+    // So do ours.
+    const MovieInfo info = readMovieInfo(path);
+    ASSERT_EQ(info.tracks.size(), 2u);
+    EXPECT_GE(info.tracks[0].contentRange.end.seconds(), 3.0);
+    VideoDecoder decoder(path, 0);
+    const auto at3 = decoder.frameAt(MediaTime::fromSeconds(3.0));
+    ASSERT_TRUE(at3.has_value());
+    EXPECT_NEAR(testing::readCounter(at3->image), 90, 1);
+    const auto last = decoder.frameAt(MediaTime::fromSeconds(60));
+    ASSERT_TRUE(last.has_value());
+    EXPECT_GE(last->time.seconds(), 3.0);
+}
+
+}  // namespace
+}  // namespace zarvex

@@ -1,0 +1,171 @@
+#include "media/video_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include "media_fixtures.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::readCounter;
+using testing::TempDir;
+
+// One screen movie for the whole suite: 6 s at 60 fps (360 frames), keyframes every 2 s.
+class VideoDecoderTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        testing::ScreenMovieOptions options;
+        options.frameCount = 360;
+        options.microphone = false;
+        options.systemAudio = false;
+        testing::writeScreenMovie(*dir_ / "screen.mov", options);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static std::filesystem::path movie() { return *dir_ / "screen.mov"; }
+
+    static int counterAt(VideoDecoder& decoder, MediaTime time) {
+        const auto frame = decoder.frameAt(time);
+        return frame ? readCounter(frame->image) : -2;
+    }
+
+    static inline TempDir* dir_ = nullptr;
+};
+
+TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTime) {
+    VideoDecoder decoder(movie(), 0);
+    EXPECT_EQ(counterAt(decoder, {0, 60}), 0);
+    EXPECT_EQ(counterAt(decoder, {1, 120}), 0);         // half-way to frame 1
+    EXPECT_EQ(counterAt(decoder, {1, 60}), 1);          // exactly on frame 1
+    EXPECT_EQ(counterAt(decoder, {35999, 36000}), 59);  // just before frame 60
+    EXPECT_EQ(counterAt(decoder, {60, 60}), 60);
+    EXPECT_EQ(counterAt(decoder, {359, 60}), 359);
+    EXPECT_EQ(counterAt(decoder, {100, 1}), 359);  // past the end: the last frame
+    EXPECT_FALSE(decoder.frameAt(MediaTime::invalid()).has_value());
+}
+
+TEST_F(VideoDecoderTest, FrameTimesAreExactAndFramesAreI420WithTheStreamTags) {
+    VideoDecoder decoder(movie(), 0);
+    const auto frame = decoder.frameAt(MediaTime::fromSeconds(2.51));
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_EQ(frame->time, (MediaTime{150, 60}));
+    EXPECT_EQ(frame->image.format, PixelFormat::i420);
+    EXPECT_EQ(frame->image.width, 320);
+    EXPECT_EQ(frame->image.height, 240);
+    EXPECT_EQ(frame->image.color, (ColorTags{YuvMatrix::bt709, YuvRange::limited}));
+}
+
+TEST_F(VideoDecoderTest, WalkingForwardAt60FpsNeverSeeks) {
+    VideoDecoder decoder(movie(), 0);
+    for (int k = 0; k < 360; ++k) {
+        ASSERT_EQ(counterAt(decoder, {k, 60}), k);
+    }
+    EXPECT_EQ(decoder.seekCount(), 0);
+    // Export at a lower output rate skips frames but stays inside one keyframe
+    // interval between requests: still no seek.
+    VideoDecoder halfRate(movie(), 0);
+    for (int k = 0; k < 360; k += 7) {
+        ASSERT_EQ(counterAt(halfRate, {k, 60}), k);
+    }
+    EXPECT_EQ(halfRate.seekCount(), 0);
+}
+
+TEST_F(VideoDecoderTest, SeeksBackwardsAndJumpsFarAhead) {
+    VideoDecoder decoder(movie(), 0);
+    EXPECT_EQ(counterAt(decoder, {300, 60}), 300);  // far from the start: seeks
+    EXPECT_EQ(decoder.seekCount(), 1);
+    EXPECT_EQ(counterAt(decoder, {30, 60}), 30);  // backwards
+    EXPECT_EQ(counterAt(decoder, {31, 60}), 31);
+    EXPECT_EQ(decoder.seekCount(), 2);
+    EXPECT_EQ(counterAt(decoder, {250, 60}), 250);  // past two keyframes: seeks
+    EXPECT_EQ(decoder.seekCount(), 3);
+    EXPECT_EQ(counterAt(decoder, {250, 60}), 250);  // the same time again: no work
+    EXPECT_EQ(counterAt(decoder, {249, 60}), 249);  // one frame back
+    EXPECT_EQ(decoder.seekCount(), 4);
+}
+
+TEST_F(VideoDecoderTest, BgraOutputIsOpaque) {
+    VideoDecoder decoder(movie(), 0, VideoDecoder::Output::bgra);
+    const auto frame = decoder.frameAt({77, 60});
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_EQ(frame->image.format, PixelFormat::bgra);
+    EXPECT_EQ(readCounter(frame->image), 77);
+    EXPECT_EQ(frame->image.row(0, 10)[3], 255);
+}
+
+TEST(VideoDecoder, VariableFrameRateShowsEachFrameUntilTheNext) {
+    TempDir dir;
+    testing::ScreenMovieOptions options;
+    options.frameTimes = {0.0, 0.1, 0.15, 0.5, 1.25, 1.26, 3.0};
+    options.microphone = false;
+    options.systemAudio = false;
+    testing::writeScreenMovie(dir / "vfr.mov", options);
+
+    VideoDecoder decoder(dir / "vfr.mov", 0);
+    auto at = [&](double seconds) {
+        const auto frame = decoder.frameAt(MediaTime::fromSeconds(seconds, 90000));
+        return frame ? readCounter(frame->image) : -2;
+    };
+    EXPECT_EQ(at(0.0), 0);
+    EXPECT_EQ(at(0.0999), 0);
+    EXPECT_EQ(at(0.1), 1);
+    EXPECT_EQ(at(0.49), 2);
+    EXPECT_EQ(at(1.0), 3);
+    EXPECT_EQ(at(1.255), 4);
+    EXPECT_EQ(at(2.9), 5);
+    EXPECT_EQ(at(3.0), 6);
+    EXPECT_EQ(at(0.12), 1);  // backwards
+    EXPECT_EQ(at(2.0), 5);
+}
+
+TEST(VideoDecoder, RejectsTracksThatAreNotVideo) {
+    TempDir dir;
+    testing::ScreenMovieOptions options;
+    options.frameCount = 10;
+    options.systemAudio = false;
+    testing::writeScreenMovie(dir / "screen.mov", options);
+    EXPECT_THROW({ VideoDecoder decoder(dir / "screen.mov", 1); }, MediaError);
+    EXPECT_THROW({ VideoDecoder decoder(dir / "screen.mov", 7); }, MediaError);
+    EXPECT_THROW({ VideoDecoder decoder(dir / "missing.mov", 0); }, MediaError);
+}
+
+TEST(MovieReader, ErrorsCarryFfmpegsText) {
+    TempDir dir;
+    try {
+        readMovieInfo(dir / "missing.mov");
+        FAIL();
+    } catch (const MediaError& error) {
+        EXPECT_NE(std::string(error.what()).find("missing.mov: No such file or directory"),
+                  std::string::npos)
+            << error.what();
+        EXPECT_LT(error.code(), 0);
+    }
+    testing::writeText(dir / "garbage.mov", std::string(10000, 'x'));
+    try {
+        readMovieInfo(dir / "garbage.mov");
+        FAIL();
+    } catch (const MediaError& error) {
+        EXPECT_NE(std::string(error.what()).find("Invalid data found when processing input"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+TEST(TimeRange, DurationAndIntersection) {
+    const TimeRange a{{0, 600}, {1200, 600}};
+    const TimeRange b{{1, 2}, {3, 1}};
+    EXPECT_EQ(a.duration(), (MediaTime{2, 1}));
+    EXPECT_EQ(b.duration(), (MediaTime{5, 2}));
+    EXPECT_EQ(a.intersection(b), (TimeRange{{1, 2}, {2, 1}}));
+    EXPECT_EQ(a.intersection({{5, 1}, {6, 1}}).duration(), MediaTime::zero());
+    EXPECT_TRUE(a.contains({0, 1}));
+    EXPECT_FALSE(a.contains({2, 1}));
+    EXPECT_EQ((TimeRange{{1, 3}, {1, 2}}).duration(), (MediaTime{1, 6}));
+}
+
+}  // namespace
+}  // namespace zarvex
