@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "capture/clock.h"
+
+namespace zarvex {
+
+enum class AudioSource { microphone, systemAudio };
+
+// The one thread that delivers a source's chunks: "mic-capture" or "system-audio".
+std::string_view audioThreadName(AudioSource source);
+
+// Every source delivers 48 kHz stereo as interleaved 32-bit floats (left,
+// right, left, right…), nominally within [-1, 1]; the audio server converts
+// whatever the device produces.
+inline constexpr int kCaptureSampleRate = 48000;
+inline constexpr int kCaptureChannelCount = 2;
+
+// Host-clock duration of `frames` frames at kCaptureSampleRate.
+HostTime audioFramesDuration(std::size_t frames);
+
+// A run of captured frames. `samples` is only valid during the handler call.
+struct AudioChunk {
+    HostTime time{};  // host time of the first frame
+    std::span<const float> samples;
+    // True for the first chunk and after a gap (server lost, samples
+    // overrun): `time` then does not continue the previous chunk's end.
+    bool discontinuity = false;
+
+    std::size_t frameCount() const { return samples.size() / kCaptureChannelCount; }
+    HostTime endTime() const { return time + audioFramesDuration(frameCount()); }
+};
+
+// Port: one audio source (the microphone or the system's audio output).
+//
+// Best effort: start() succeeds even when the audio server cannot be reached
+// or the device is missing; the source then simply delivers nothing, and a
+// backend may keep trying to reach it until stop(). Chunks arrive one at a
+// time, in order, on the thread named audioThreadName(source()); chunk times
+// are on the host clock, never go backwards, and chunks never overlap.
+//
+// start(), stop() and isRunning() belong to one controlling thread; the handler
+// must not call them and must not throw.
+class AudioCapture {
+  public:
+    using ChunkHandler = std::function<void(const AudioChunk&)>;
+
+    virtual ~AudioCapture() = default;  // a running capture is stopped first
+
+    virtual AudioSource source() const = 0;
+    // Throws std::logic_error when already running.
+    virtual void start(ChunkHandler handler) = 0;
+    // When stop() returns no handler call is running and none will follow.
+    // Stopping a stopped capture does nothing.
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
+};
+
+// Places chunks on the host timeline from the time each one was measured at
+// (now − the latency the server reports), which jitters by a few milliseconds
+// and drifts with the device's clock. Chunks that agree with the running
+// timeline within `tolerance` are laid end to end, so sample times stay exact;
+// beyond it the timeline follows the measurement: forward by leaving a gap
+// (flagged as a discontinuity), backward by skipping the frames that would
+// otherwise overlap what was already delivered.
+class AudioTimeline {
+  public:
+    static constexpr HostTime kDefaultTolerance = std::chrono::milliseconds(30);
+
+    struct Placement {
+        HostTime time{};             // of the first frame that is kept
+        std::size_t skipFrames = 0;  // frames to drop from the chunk's start
+        bool discontinuity = false;
+    };
+
+    explicit AudioTimeline(HostTime tolerance = kDefaultTolerance) : tolerance_(tolerance) {}
+
+    Placement place(HostTime measured, std::size_t frameCount);
+
+  private:
+    HostTime end() const { return anchor_ + audioFramesDuration(framesSinceAnchor_); }
+
+    HostTime tolerance_;
+    bool started_ = false;
+    HostTime anchor_{};  // kept exact by counting frames from here
+    std::size_t framesSinceAnchor_ = 0;
+};
+
+}  // namespace zarvex

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "capture/named_thread.h"
+#include "capture/pulse/pulse_audio_capture.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScopedEnv;
+using testing::TempDir;
+
+TEST(PulseAudioCapture, UnreachableServerStartsAndDeliversNothing) {
+    TempDir dir;
+    ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "no-server").string());
+    for (const auto source : {AudioSource::microphone, AudioSource::systemAudio}) {
+        // A short retry interval makes the capture try the dead server
+        // repeatedly while the test waits.
+        auto capture = makePulseAudioCapture(source, 20ms);
+        std::atomic<int> chunks = 0;
+        ASSERT_NO_THROW(capture->start([&](const AudioChunk&) { ++chunks; }));
+        EXPECT_TRUE(capture->isRunning());
+        EXPECT_EQ(capture->source(), source);
+        std::this_thread::sleep_for(200ms);
+        capture->stop();
+        EXPECT_FALSE(capture->isRunning());
+        EXPECT_EQ(chunks, 0);
+    }
+}
+
+TEST(PulseAudioCapture, StartTwiceIsRefusedAndStopIsIdempotent) {
+    TempDir dir;
+    ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "no-server").string());
+    auto capture = makePulseAudioCapture(AudioSource::microphone);
+    capture->stop();  // never started
+    capture->start([](const AudioChunk&) {});
+    EXPECT_THROW(capture->start([](const AudioChunk&) {}), std::logic_error);
+    // The default two-second retry wait must not hold up stop().
+    const auto before = std::chrono::steady_clock::now();
+    capture->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1500ms);
+    capture->stop();
+    capture->start([](const AudioChunk&) {});  // restartable
+    EXPECT_TRUE(capture->isRunning());
+    // The destructor stops it.
+}
+
+TEST(NamedThread, RunsTheBodyUnderTheGivenName) {
+    std::string seen;
+    startNamedThread("system-audio", [&] { seen = currentThreadName(); }).join();
+    EXPECT_EQ(seen, "system-audio");
+    // The kernel keeps 15 bytes; longer names are cut rather than rejected.
+    startNamedThread("a-very-long-thread-name", [&] { seen = currentThreadName(); }).join();
+    EXPECT_EQ(seen, "a-very-long-thr");
+}
+
+}  // namespace
+}  // namespace zarvex

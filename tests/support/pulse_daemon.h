@@ -1,0 +1,44 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "process.h"
+#include "temp_dir.h"
+
+namespace zarvex::testing {
+
+// A private PulseAudio daemon for one test: its own runtime folder and socket
+// (so tests run side by side, as root too) and a 48 kHz stereo null sink,
+// kSinkName, which is the default sink and whose monitor is the system audio.
+// Construction returns once clients can connect; destruction stops it.
+class PulseDaemon {
+  public:
+    static constexpr const char* kSinkName = "rec_sink";
+
+    // `extraModules` are loaded at start, each written as for --load, e.g.
+    // "module-sine-source source_name=mic rate=48000 frequency=440".
+    explicit PulseDaemon(const std::vector<std::string>& extraModules = {});
+    ~PulseDaemon();
+    PulseDaemon(const PulseDaemon&) = delete;
+    PulseDaemon& operator=(const PulseDaemon&) = delete;
+
+    // The value for PULSE_SERVER: "unix:<folder>/native".
+    const std::string& server() const { return server_; }
+    const std::filesystem::path& folder() const { return dir_.path(); }
+
+    // Runs a PulseAudio client (pactl, paplay, …) against this daemon.
+    ProcessResult runClient(const std::vector<std::string>& argv) const;
+
+  private:
+    void stop();
+
+    TempDir dir_;
+    std::string server_;
+    pid_t pid_ = -1;
+};
+
+}  // namespace zarvex::testing
