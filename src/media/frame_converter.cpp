@@ -23,7 +23,18 @@ int swsColorspace(YuvMatrix matrix) {
 
 struct FrameConverter::Scalers {
     SwsContext* context = nullptr;  // owned; sws_getCachedContext reuses or replaces it
+    // Output buffers are recycled: a steady stream of frames does not allocate.
+    std::unique_ptr<FramePool> bgraPool;
+    std::unique_ptr<FramePool> i420Pool;
     ~Scalers() { sws_freeContext(context); }
+
+    VideoFrame acquire(PixelFormat format, int width, int height) {
+        std::unique_ptr<FramePool>& pool = format == PixelFormat::bgra ? bgraPool : i420Pool;
+        if (!pool || pool->width() != width || pool->height() != height) {
+            pool = std::make_unique<FramePool>(format, width, height);
+        }
+        return pool->acquire();
+    }
 };
 
 FrameConverter::FrameConverter() : scalers_(std::make_unique<Scalers>()) {}
@@ -33,7 +44,7 @@ VideoFrame FrameConverter::toBgra(const VideoFrame& frame) {
     if (frame.format == PixelFormat::bgra) {
         return frame;
     }
-    VideoFrame result = VideoFrame::allocate(PixelFormat::bgra, frame.width, frame.height);
+    VideoFrame result = scalers_->acquire(PixelFormat::bgra, frame.width, frame.height);
     libyuv::I420ToARGBMatrix(frame.data[0], frame.stride[0], frame.data[1], frame.stride[1],
                              frame.data[2], frame.stride[2], result.data[0], result.stride[0],
                              &yuvConstants(frame.color), frame.width, frame.height);
@@ -53,7 +64,10 @@ VideoFrame FrameConverter::toI420(const VideoFrame& frame, int width, int height
     scalers_->context = sws_getCachedContext(
         scalers_->context, source.width, source.height,
         fromRgb ? AV_PIX_FMT_BGRA : AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_YUV420P,
-        SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+        // Same-size conversion is the per-frame path of recording: a box
+        // average for chroma is enough there and cheaper than bicubic.
+        source.width == width && source.height == height ? SWS_BILINEAR : SWS_BICUBIC, nullptr,
+        nullptr, nullptr);
     if (scalers_->context == nullptr) {
         throw MediaError("Could not set up the pixel converter");
     }
@@ -62,7 +76,7 @@ VideoFrame FrameConverter::toI420(const VideoFrame& frame, int width, int height
     sws_setColorspaceDetails(scalers_->context, coefficients, fromRgb ? 1 : fullRange, coefficients,
                              fullRange, 0, 1 << 16, 1 << 16);
 
-    VideoFrame result = VideoFrame::allocate(PixelFormat::i420, width, height);
+    VideoFrame result = scalers_->acquire(PixelFormat::i420, width, height);
     result.color = color;
     const std::uint8_t* const sourcePlanes[4] = {source.data[0], source.data[1], source.data[2],
                                                  nullptr};

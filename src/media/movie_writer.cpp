@@ -597,9 +597,18 @@ MovieWriter::MovieWriter(std::filesystem::path path, MovieFileType type)
 }
 
 MovieWriter::~MovieWriter() {
-    const Status now = core_->status.load();
-    if (now == Status::writing || now == Status::failed) {
+    if (core_->status.load() == Status::writing) {
         cancelWriting();
+        return;
+    }
+    // A movie that failed while writing keeps what reached the file (whole
+    // fragments of a recording stay playable); only the encoders stop here.
+    for (WriterTrack* track : core_->tracks) {
+        track->abort();
+    }
+    std::lock_guard lock(core_->muxer);
+    if (core_->output && core_->output->pb != nullptr) {
+        avio_closep(&core_->output->pb);
     }
 }
 
@@ -651,6 +660,12 @@ void MovieWriter::startWriting() {
         ff::check(avformat_write_header(core.output.get(), options.get()),
                   "Could not start writing " + name);
     } catch (const MediaError& failure) {
+        // Nothing of a movie that never started is worth keeping.
+        if (core.output->pb != nullptr) {
+            avio_closep(&core.output->pb);
+            std::error_code ignored;
+            std::filesystem::remove(core.path, ignored);
+        }
         core.status = Status::failed;
         std::lock_guard lock(core.errorMutex);
         core.error = failure;

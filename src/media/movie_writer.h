@@ -125,7 +125,8 @@ class MovieWriter {
     // Removes any file at `path` (a failure to remove is ignored here; writing
     // then reports it).
     MovieWriter(std::filesystem::path path, MovieFileType type);
-    // Cancels a movie that was neither finished nor cancelled.
+    // Cancels (removes) a movie still being written. A movie that failed keeps
+    // what reached the file: the whole fragments of a recording stay playable.
     ~MovieWriter();
     MovieWriter(const MovieWriter&) = delete;
     MovieWriter& operator=(const MovieWriter&) = delete;
@@ -136,7 +137,7 @@ class MovieWriter {
     AudioWriterInput& addAudioInput(const AudioSettings& settings);
 
     // Opens the encoders and the file. Throws MediaError (FFmpeg's text) and
-    // leaves the writer failed when that is not possible.
+    // leaves the writer failed, with no file, when that is not possible.
     void startWriting();
     // T0: source time that becomes time 0 of the movie. Appends before it are dropped.
     void startSession(MediaTime sourceTime);
