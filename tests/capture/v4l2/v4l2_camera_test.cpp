@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "capture/errors.h"
+#include "capture/v4l2/v4l2_camera.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::TempDir;
+using testing::writeText;
+
+// The payload of the RecorderError that start() throws, or "" when none.
+std::string startFailure(CameraCapture& camera) {
+    try {
+        camera.start([](const CameraFrame&) { ADD_FAILURE() << "a frame arrived"; });
+    } catch (const RecorderError& error) {
+        EXPECT_EQ(error.kind(), RecorderError::Kind::writerFailed);
+        EXPECT_EQ(std::string(error.what()), "Recording failed: " + error.payload());
+        return error.payload();
+    }
+    return "";
+}
+
+bool hasVideoNodes(const std::filesystem::path& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().filename().string().starts_with("video")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(V4l2Camera, NoCameraOnThisMachine) {
+    if (hasVideoNodes("/dev")) {
+        GTEST_SKIP() << "this machine has video devices";
+    }
+    auto camera = makeV4l2Camera();
+    EXPECT_EQ(startFailure(*camera), "No camera available.");
+    EXPECT_FALSE(camera->isRunning());
+    EXPECT_EQ(camera->frameWidth(), 0);
+    // Nothing is kept: the next start looks again.
+    EXPECT_EQ(startFailure(*camera), "No camera available.");
+}
+
+TEST(V4l2Camera, NodesThatAreNotCamerasAreNoCamera) {
+    TempDir dev;
+    writeText(dev / "video0", "not a device");
+    std::filesystem::create_symlink("/dev/null", dev / "video1");
+    std::filesystem::create_directory(dev / "video2");
+    std::filesystem::create_symlink(dev / "missing", dev / "video3");
+    writeText(dev / "video", "");
+    writeText(dev / "videoX", "");
+    writeText(dev / "video-1", "");
+    auto camera = makeV4l2Camera(dev.path());
+    EXPECT_EQ(startFailure(*camera), "No camera available.");
+    EXPECT_FALSE(camera->isRunning());
+}
+
+TEST(V4l2Camera, MissingOrEmptyDeviceFolderIsNoCamera) {
+    TempDir dev;
+    EXPECT_EQ(startFailure(*makeV4l2Camera(dev.path())), "No camera available.");
+    EXPECT_EQ(startFailure(*makeV4l2Camera(dev / "absent")), "No camera available.");
+}
+
+TEST(V4l2Camera, StopWithoutStartIsHarmless) {
+    TempDir dev;
+    auto camera = makeV4l2Camera(dev.path());
+    camera->stop();
+    camera->stop();
+    EXPECT_FALSE(camera->isRunning());
+}
+
+}  // namespace
+}  // namespace zarvex
