@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "media/audio_converter.h"
+#include "media/track_reader.h"
 
 namespace zarvex {
 namespace {
@@ -29,21 +30,18 @@ std::int64_t toSampleIndex(MediaTime time) {
 }
 
 struct AudioDecoder::State {
-    ff::InputFormatPtr input;
-    AVStream* stream = nullptr;
-    ff::CodecContextPtr decoder;
-    ff::PacketPtr packet = ff::makePacket();
+    State(const std::filesystem::path& path, int trackIndex)
+        : reader(path, trackIndex, TrackKind::audio, 1) {}
+
+    ff::TrackReader reader;
     ff::FramePtr frame = ff::makeFrame();
     ff::AudioConverter converter{AV_SAMPLE_FMT_FLT};
-    TrackInfo track;
 
     std::vector<float> buffer;  // interleaved stereo, first sample at bufferStart
     std::int64_t bufferStart = 0;
     bool anchored = false;  // false until a decoded frame gives the buffer its place
-    bool inputEnded = false;
     bool ended = false;
     std::int64_t position = 0;
-    int seeks = 0;
 
     std::int64_t bufferEnd() const { return bufferStart + std::int64_t(buffer.size() / 2); }
 
@@ -67,19 +65,19 @@ struct AudioDecoder::State {
     // Decodes until the buffer reaches `until` or the track ends.
     void fill(std::int64_t until) {
         while (!ended && (!anchored || bufferEnd() < until)) {
-            const int received = avcodec_receive_frame(decoder.get(), frame.get());
+            const int received = avcodec_receive_frame(&reader.decoder(), frame.get());
             if (received == 0) {
                 const std::int64_t pts = frame->best_effort_timestamp;
                 const std::int64_t start =
                     pts == AV_NOPTS_VALUE
                         ? bufferEnd()
-                        : av_rescale_q_rnd(pts, stream->time_base, AVRational{1, kAudioSampleRate},
-                                           AV_ROUND_NEAR_INF);
+                        : av_rescale_q_rnd(pts, reader.stream().time_base,
+                                           AVRational{1, kAudioSampleRate}, AV_ROUND_NEAR_INF);
                 place(converter.convert(*frame), start);
                 av_frame_unref(frame.get());
                 continue;
             }
-            if (received == AVERROR_EOF || (received == AVERROR(EAGAIN) && inputEnded)) {
+            if (received == AVERROR_EOF || (received == AVERROR(EAGAIN) && reader.inputEnded())) {
                 const AVFrame& rest = converter.flush();
                 if (rest.nb_samples > 0 && anchored) {
                     place(rest, bufferEnd());
@@ -90,77 +88,36 @@ struct AudioDecoder::State {
             if (received != AVERROR(EAGAIN)) {
                 ff::fail("Could not decode audio", received);
             }
-            sendNextPacket();
+            reader.sendNextPacket("Could not decode audio");
         }
-    }
-
-    void sendNextPacket() {
-        const int read = av_read_frame(input.get(), packet.get());
-        if (read < 0) {
-            inputEnded = true;
-            avcodec_send_packet(decoder.get(), nullptr);
-            return;
-        }
-        if (packet->stream_index == stream->index) {
-            const int sent = avcodec_send_packet(decoder.get(), packet.get());
-            if (sent < 0 && sent != AVERROR_INVALIDDATA) {
-                av_packet_unref(packet.get());
-                ff::fail("Could not decode audio", sent);
-            }
-        }
-        av_packet_unref(packet.get());
     }
 
     void seekFile(MediaTime time) {
         const MediaTime preroll =
             MediaTime::fromSeconds(std::max(0.0, time.seconds() - kSeekPrerollSeconds), 1000000);
-        int sought =
-            av_seek_frame(input.get(), stream->index, ff::toTicksFloor(preroll, stream->time_base),
-                          AVSEEK_FLAG_BACKWARD);
-        if (sought < 0) {
-            sought =
-                avformat_seek_file(input.get(), stream->index, INT64_MIN, INT64_MIN, INT64_MIN, 0);
-        }
-        ff::check(sought, "Could not seek in the " + track.codec + " track");
-        ++seeks;
-        avcodec_flush_buffers(decoder.get());
+        reader.seekBackward(ff::toTicksFloor(preroll, reader.stream().time_base));
         converter.reset();
         buffer.clear();
         anchored = false;
-        inputEnded = false;
         ended = false;
     }
 };
 
 AudioDecoder::AudioDecoder(const std::filesystem::path& path, int trackIndex)
-    : state_(std::make_unique<State>()) {
-    state_->input = ff::openInput(path.string());
-    auto track = trackIndex >= 0 && unsigned(trackIndex) < state_->input->nb_streams
-                     ? ff::describeTrack(*state_->input, unsigned(trackIndex))
-                     : std::nullopt;
-    if (!track || track->kind != TrackKind::audio) {
-        throw MediaError(path.string() + " has no audio track " + std::to_string(trackIndex));
-    }
-    state_->track = *track;
-    state_->stream = state_->input->streams[trackIndex];
-    for (unsigned i = 0; i < state_->input->nb_streams; ++i) {
-        if (int(i) != trackIndex) {
-            state_->input->streams[i]->discard = AVDISCARD_ALL;
-        }
-    }
-    state_->decoder = ff::openDecoder(*state_->stream, 1);
-}
+    : state_(std::make_unique<State>(path, trackIndex)) {}
 
 AudioDecoder::~AudioDecoder() = default;
 
 void AudioDecoder::seek(MediaTime time) {
     State& s = *state_;
     const std::int64_t target = toSampleIndex(time);
-    const bool nothingRead = !s.anchored && s.seeks == 0 && !s.inputEnded;
+    const bool nothingRead =
+        !s.anchored && s.reader.seekCount() == 0 && s.reader.lastDts() == AV_NOPTS_VALUE;
     const bool inReach =
         s.anchored && target >= s.bufferStart && target <= s.bufferEnd() + kReadAheadLimit;
     const bool fromStart =
-        nothingRead && target <= toSampleIndex(s.track.contentRange.start) + kReadAheadLimit;
+        nothingRead &&
+        target <= toSampleIndex(s.reader.track().contentRange.start) + kReadAheadLimit;
     if (!inReach && !fromStart && !(s.ended && target >= s.bufferEnd())) {
         s.seekFile(time);
     }
@@ -194,10 +151,10 @@ std::int64_t AudioDecoder::position() const {
     return state_->position;
 }
 const TrackInfo& AudioDecoder::track() const {
-    return state_->track;
+    return state_->reader.track();
 }
 int AudioDecoder::seekCount() const {
-    return state_->seeks;
+    return state_->reader.seekCount();
 }
 
 struct AudioMixer::Track {

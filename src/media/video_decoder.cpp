@@ -2,6 +2,7 @@
 
 #include "media/ffmpeg.h"
 #include "media/frame_converter.h"
+#include "media/track_reader.h"
 
 namespace zarvex {
 namespace {
@@ -38,23 +39,19 @@ constexpr double kSeekBackoffSeconds = 0.5;
 }  // namespace
 
 struct VideoDecoder::State {
-    ff::InputFormatPtr input;
-    AVStream* stream = nullptr;
-    ff::CodecContextPtr decoder;
-    ff::PacketPtr packet = ff::makePacket();
+    State(const std::filesystem::path& path, int trackIndex, Output wanted)
+        : reader(path, trackIndex, TrackKind::video, 2), output(wanted) {}
+
+    ff::TrackReader reader;
     ff::FramePtr frame = ff::makeFrame();
-    TrackInfo track;
     Output output = Output::i420;
     FrameConverter converter;
     SwsContext* reformatter = nullptr;  // owned; for stored formats other than yuv420p
 
     std::optional<DecodedFrame> current;  // shown at the last requested time
     std::optional<DecodedFrame> next;     // the frame after it, once decoded
-    bool inputEnded = false;              // every packet was sent
     bool drained = false;                 // the decoder gave its last frame
-    std::int64_t readDts = AV_NOPTS_VALUE;
     std::int64_t lastPts = AV_NOPTS_VALUE;
-    int seeks = 0;
     bool atStart = true;  // nothing consumed since opening or seeking to the start
 
     ~State() { sws_freeContext(reformatter); }
@@ -97,14 +94,15 @@ struct VideoDecoder::State {
     // The next frame in presentation order; nothing at the end of the track.
     std::optional<DecodedFrame> decodeNext() {
         while (!drained) {
-            const int received = avcodec_receive_frame(decoder.get(), frame.get());
+            const int received = avcodec_receive_frame(&reader.decoder(), frame.get());
             if (received == 0) {
                 std::int64_t pts = frame->best_effort_timestamp;
                 if (pts == AV_NOPTS_VALUE) {
                     pts = lastPts == AV_NOPTS_VALUE ? 0 : lastPts + 1;
                 }
                 lastPts = pts;
-                DecodedFrame result{toVideoFrame(*frame), ff::toMediaTime(pts, stream->time_base)};
+                DecodedFrame result{toVideoFrame(*frame),
+                                    ff::toMediaTime(pts, reader.stream().time_base)};
                 av_frame_unref(frame.get());
                 return result;
             }
@@ -115,36 +113,14 @@ struct VideoDecoder::State {
             if (received != AVERROR(EAGAIN)) {
                 ff::fail("Could not decode video", received);
             }
-            if (inputEnded) {
+            if (reader.inputEnded()) {
                 // The decoder wants input after the end was signalled; nothing more will come.
                 drained = true;
                 break;
             }
-            sendNextPacket();
+            reader.sendNextPacket("Could not decode video");
         }
         return std::nullopt;
-    }
-
-    void sendNextPacket() {
-        const int read = av_read_frame(input.get(), packet.get());
-        if (read < 0) {
-            // End of file, or a file cut short (a killed recording): decode what was read.
-            inputEnded = true;
-            avcodec_send_packet(decoder.get(), nullptr);
-            return;
-        }
-        if (packet->stream_index == stream->index) {
-            if (packet->dts != AV_NOPTS_VALUE) {
-                readDts = packet->dts;
-            }
-            const int sent = avcodec_send_packet(decoder.get(), packet.get());
-            // A damaged packet is skipped; the decoder resumes at the next good one.
-            if (sent < 0 && sent != AVERROR_INVALIDDATA) {
-                av_packet_unref(packet.get());
-                ff::fail("Could not decode video", sent);
-            }
-        }
-        av_packet_unref(packet.get());
     }
 
     void ensureNext() {
@@ -171,6 +147,7 @@ struct VideoDecoder::State {
     // after the first keyframe beyond what has been read. Nearer targets
     // decode on, so walks with small steps never seek.
     bool seekIsCheaper(MediaTime time) const {
+        AVStream* stream = &reader.stream();
         const int entries = avformat_index_get_entries_count(stream);
         if (entries == 0) {
             const MediaTime from = current ? current->time : MediaTime::zero();
@@ -178,8 +155,9 @@ struct VideoDecoder::State {
         }
         const AVIndexEntry* target = avformat_index_get_entry_from_timestamp(
             stream, ff::toTicksFloor(time, stream->time_base), AVSEEK_FLAG_BACKWARD);
-        const std::int64_t position =
-            readDts != AV_NOPTS_VALUE ? readDts : avformat_index_get_entry(stream, 0)->timestamp;
+        const std::int64_t position = reader.lastDts() != AV_NOPTS_VALUE
+                                          ? reader.lastDts()
+                                          : avformat_index_get_entry(stream, 0)->timestamp;
         const AVIndexEntry* following =
             avformat_index_get_entry_from_timestamp(stream, position + 1, 0);
         return target != nullptr && following != nullptr &&
@@ -188,32 +166,18 @@ struct VideoDecoder::State {
 
     // Seeks to the keyframe before `time` and decodes forward to it.
     void seekTo(MediaTime time) {
-        const std::int64_t target = ff::toTicksFloor(time, stream->time_base);
-        const std::int64_t step = std::max<std::int64_t>(
-            1, av_rescale_q(1000, AVRational{1, 1000}, stream->time_base) * kSeekBackoffSeconds);
+        const AVRational timeBase = reader.stream().time_base;
+        const std::int64_t target = ff::toTicksFloor(time, timeBase);
+        const auto step = std::max<std::int64_t>(
+            1, std::llround(av_q2d(av_inv_q(timeBase)) * kSeekBackoffSeconds));
         std::int64_t backoff = 0;
         while (true) {
-            const std::int64_t ticks = target - backoff;
-            int sought = av_seek_frame(input.get(), stream->index, ticks, AVSEEK_FLAG_BACKWARD);
-            bool landedAtStart = ticks <= trackStartTicks();
-            if (sought < 0) {
-                // Before the first keyframe: start from the beginning.
-                sought = avformat_seek_file(input.get(), stream->index, INT64_MIN, INT64_MIN,
-                                            INT64_MIN, 0);
-                landedAtStart = true;
-            }
-            ++seeks;
-            avcodec_flush_buffers(decoder.get());
+            const bool landedAtStart = reader.seekBackward(target - backoff);
             current.reset();
             next.reset();
-            inputEnded = false;
             drained = false;
-            readDts = AV_NOPTS_VALUE;
             lastPts = AV_NOPTS_VALUE;
             atStart = landedAtStart;
-            if (sought < 0) {
-                ff::fail("Could not seek in the " + track.codec + " track", sought);
-            }
             advance(time);
             // Done when the frame was found, the track has no frames from here,
             // or `time` precedes the track's first frame.
@@ -224,31 +188,10 @@ struct VideoDecoder::State {
             backoff = backoff == 0 ? step : backoff * 2;
         }
     }
-
-    std::int64_t trackStartTicks() const {
-        return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
-    }
 };
 
 VideoDecoder::VideoDecoder(const std::filesystem::path& path, int trackIndex, Output output)
-    : state_(std::make_unique<State>()) {
-    state_->input = ff::openInput(path.string());
-    auto track = trackIndex >= 0 && unsigned(trackIndex) < state_->input->nb_streams
-                     ? ff::describeTrack(*state_->input, unsigned(trackIndex))
-                     : std::nullopt;
-    if (!track || track->kind != TrackKind::video) {
-        throw MediaError(path.string() + " has no video track " + std::to_string(trackIndex));
-    }
-    state_->track = *track;
-    state_->output = output;
-    state_->stream = state_->input->streams[trackIndex];
-    for (unsigned i = 0; i < state_->input->nb_streams; ++i) {
-        if (int(i) != trackIndex) {
-            state_->input->streams[i]->discard = AVDISCARD_ALL;
-        }
-    }
-    state_->decoder = ff::openDecoder(*state_->stream, 2);
-}
+    : state_(std::make_unique<State>(path, trackIndex, output)) {}
 
 VideoDecoder::~VideoDecoder() = default;
 
@@ -275,11 +218,11 @@ std::optional<DecodedFrame> VideoDecoder::frameAt(MediaTime time) {
 }
 
 const TrackInfo& VideoDecoder::track() const {
-    return state_->track;
+    return state_->reader.track();
 }
 
 int VideoDecoder::seekCount() const {
-    return state_->seeks;
+    return state_->reader.seekCount();
 }
 
 }  // namespace zarvex
