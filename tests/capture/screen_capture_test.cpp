@@ -1,0 +1,110 @@
+#include "capture/screen_capture.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/errors.h"
+
+namespace zarvex {
+namespace {
+
+ShareableContent desktop() {
+    ShareableContent content;
+    content.displays = {
+        {7, "eDP-1", Rect{0, 0, 1512, 982}, 2, true},
+        {9, "HDMI-1", Rect{1512, 0, 1921, 1081}, 1, false},
+    };
+    content.windows = {
+        {0x400001, 4242, "Notes", "Notes", Rect{1600, 100, 641.5, 480.7}},
+        {0x400002, 4243, "Mail", "Mail", Rect{100, 100, 400, 300}},
+    };
+    return content;
+}
+
+std::string failure(const CaptureTarget& target) {
+    try {
+        planScreenStream(desktop(), target, true, 1);
+    } catch (const RecorderError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+TEST(IntegralRect, RoundsMinimumEdgesDownAndMaximumEdgesUp) {
+    EXPECT_EQ(integralRect(Rect{0, 0, 0.5, 0.5}), (Rect{0, 0, 1, 1}));
+    EXPECT_EQ(integralRect(Rect{10.4, 20.6, 100.2, 50}), (Rect{10, 20, 101, 51}));
+    EXPECT_EQ(integralRect(Rect{-0.5, -1.5, 1, 1}), (Rect{-1, -2, 2, 2}));
+    EXPECT_EQ(integralRect(Rect{10, 10, -4.5, -2}), (Rect{5, 8, 5, 2}));
+    EXPECT_EQ(integralRect(Rect{3, 4, 5, 6}), (Rect{3, 4, 5, 6}));
+}
+
+TEST(ScreenStreamPlan, DisplayLeavesOutThisProcessAndUsesItsPixelSize) {
+    const ScreenStreamPlan plan = planScreenStream(desktop(), DisplayTarget{7}, true, 555);
+    EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::display);
+    EXPECT_EQ(plan.filter.displayID, 7u);
+    EXPECT_EQ(plan.filter.excludedProcessIDs, (std::vector<std::uint32_t>{555}));
+    EXPECT_EQ(plan.filter.contentRect, (Rect{0, 0, 1512, 982}));
+    EXPECT_EQ(plan.configuration.width, 3024);
+    EXPECT_EQ(plan.configuration.height, 1964);
+    EXPECT_FALSE(plan.configuration.sourceRect);
+    EXPECT_EQ(plan.configuration.minimumFrameInterval, (MediaTime{1, 60}));
+    EXPECT_EQ(plan.configuration.queueDepth, 6);
+    EXPECT_TRUE(plan.configuration.showsCursor);
+}
+
+TEST(ScreenStreamPlan, OddDisplaySizesRoundDownToEven) {
+    const ScreenStreamPlan plan = planScreenStream(desktop(), DisplayTarget{9}, false, 1);
+    EXPECT_EQ(plan.configuration.width, 1920);
+    EXPECT_EQ(plan.configuration.height, 1080);
+    EXPECT_FALSE(plan.configuration.showsCursor);
+}
+
+TEST(ScreenStreamPlan, RegionUsesItsIntegralRectangleAndItsDisplaysScale) {
+    ScreenStreamPlan plan =
+        planScreenStream(desktop(), RegionTarget{9, Rect{10, 20, 301, 201}}, true, 1);
+    EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::display);
+    EXPECT_EQ(plan.filter.displayID, 9u);
+    EXPECT_EQ(plan.configuration.sourceRect, (Rect{10, 20, 301, 201}));
+    EXPECT_EQ(plan.configuration.width, 300);
+    EXPECT_EQ(plan.configuration.height, 200);
+
+    plan = planScreenStream(desktop(), RegionTarget{7, Rect{5, 5, 100.5, 50.2}}, true, 1);
+    EXPECT_EQ(plan.configuration.sourceRect, (Rect{5, 5, 101, 51}));
+    EXPECT_EQ(plan.configuration.width, 202);
+    EXPECT_EQ(plan.configuration.height, 102);
+}
+
+TEST(ScreenStreamPlan, TinyRegionsStillGiveTwoByTwoPixels) {
+    for (const Rect tiny : {Rect{0, 0, 0.5, 0.5}, Rect{0, 0, 0, 0}, Rect{3, 3, 1, 1}}) {
+        const ScreenStreamPlan plan = planScreenStream(desktop(), RegionTarget{9, tiny}, true, 1);
+        EXPECT_EQ(plan.configuration.width, 2);
+        EXPECT_EQ(plan.configuration.height, 2);
+    }
+    EXPECT_EQ(planScreenStream(desktop(), RegionTarget{9, Rect{0, 0, 0.5, 0.5}}, true, 1)
+                  .configuration.sourceRect,
+              (Rect{0, 0, 1, 1}));
+}
+
+TEST(ScreenStreamPlan, WindowUsesItsFrameAndTheScaleOfTheDisplayUnderIt) {
+    ScreenStreamPlan plan = planScreenStream(desktop(), WindowTarget{0x400001}, true, 1);
+    EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::window);
+    EXPECT_EQ(plan.filter.windowID, 0x400001u);
+    EXPECT_TRUE(plan.filter.excludedProcessIDs.empty());
+    EXPECT_EQ(plan.filter.pointPixelScale, 1);
+    EXPECT_EQ(plan.configuration.width, 640);
+    EXPECT_EQ(plan.configuration.height, 480);
+
+    plan = planScreenStream(desktop(), WindowTarget{0x400002}, true, 1);
+    EXPECT_EQ(plan.filter.pointPixelScale, 2);
+    EXPECT_EQ(plan.configuration.width, 800);
+    EXPECT_EQ(plan.configuration.height, 600);
+}
+
+TEST(ScreenStreamPlan, MissingTargetsFailWithTheirMessages) {
+    EXPECT_EQ(failure(DisplayTarget{8}), "No display available to record.");
+    EXPECT_EQ(failure(RegionTarget{8, Rect{0, 0, 10, 10}}), "No display available to record.");
+    EXPECT_EQ(failure(WindowTarget{0x123}), "The selected window is no longer on screen.");
+    EXPECT_EQ(failure(DisplayTarget{7}), "no error");
+}
+
+}  // namespace
+}  // namespace zarvex
