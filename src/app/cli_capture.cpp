@@ -1,19 +1,76 @@
-// Placeholder until the engine behind this command lands.
+// zarvex displays / zarvex windows: what can be recorded, one target per
+// line, each line starting with the id that `zarvex record` takes.
 
+#include <iomanip>
 #include <ostream>
+#include <sstream>
 
 #include "app/cli.h"
+#include "capture/x11/x11_backend.h"
 
 namespace zarvex {
+namespace {
 
-int runDisplays(const std::vector<std::string>&, CommandLineIO io) {
-    io.err << "This command is not available in this build yet.\n";
-    return kExitFailure;
+// A name on one line, in double quotes: control characters (a title with a
+// line break) become spaces.
+std::string quoted(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = ' ';
+        }
+    }
+    std::ostringstream out;
+    out << std::quoted(text);
+    return out.str();
 }
 
-int runWindows(const std::vector<std::string>&, CommandLineIO io) {
-    io.err << "This command is not available in this build yet.\n";
-    return kExitFailure;
+void writeFrame(std::ostream& out, const Rect& frame) {
+    out << frame.x << ',' << frame.y << ' ' << frame.width << 'x' << frame.height;
+}
+
+// Lists the content with `print`; a desktop that cannot be read is an error.
+template <typename Print>
+int listContent(const std::vector<std::string>& args, CommandLineIO io, std::string_view usage,
+                Print print) {
+    if (!args.empty()) {
+        io.err << "Usage: zarvex " << usage << "\n";
+        return kExitUsage;
+    }
+    ShareableContent content;
+    try {
+        content = makeX11ShareableContent()->content();
+    } catch (const ScreenCaptureError& error) {
+        io.err << "zarvex: " << error.what() << "\n";
+        return kExitFailure;
+    }
+    const auto precision = io.out.precision(10);
+    print(content, io.out);
+    io.out.precision(precision);
+    return kExitOk;
+}
+
+}  // namespace
+
+int runDisplays(const std::vector<std::string>& args, CommandLineIO io) {
+    return listContent(args, io, "displays",
+                       [](const ShareableContent& content, std::ostream& out) {
+                           for (const auto& display : content.displays) {
+                               out << display.id << ' ' << quoted(display.name) << ' ';
+                               writeFrame(out, display.frame);
+                               out << " scale " << display.pointPixelScale
+                                   << (display.primary ? " primary" : "") << '\n';
+                           }
+                       });
+}
+
+int runWindows(const std::vector<std::string>& args, CommandLineIO io) {
+    return listContent(args, io, "windows", [](const ShareableContent& content, std::ostream& out) {
+        for (const auto& window : content.windows) {
+            out << window.id << ' ' << quoted(window.title) << ' ';
+            writeFrame(out, window.frame);
+            out << " pid " << window.processID << " app " << quoted(window.applicationName) << '\n';
+        }
+    });
 }
 
 }  // namespace zarvex

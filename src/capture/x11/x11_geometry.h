@@ -1,0 +1,74 @@
+#pragma once
+
+// Pixel rectangles on the X root window and their mapping to points. No XCB
+// here, so the rules are tested without a server.
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "capture/records.h"
+#include "model/geometry.h"
+
+namespace zarvex::x11 {
+
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    int maxX() const { return x + width; }
+    int maxY() const { return y + height; }
+    bool isEmpty() const { return width <= 0 || height <= 0; }
+    bool contains(int px, int py) const { return px >= x && px < maxX() && py >= y && py < maxY(); }
+    PixelRect intersected(const PixelRect& other) const {
+        const int left = std::max(x, other.x);
+        const int top = std::max(y, other.y);
+        const int right = std::min(maxX(), other.maxX());
+        const int bottom = std::min(maxY(), other.maxY());
+        if (right <= left || bottom <= top) {
+            return {};
+        }
+        return {left, top, right - left, bottom - top};
+    }
+    bool intersects(const PixelRect& other) const { return !intersected(other).isEmpty(); }
+    PixelRect offsetBy(int dx, int dy) const { return {x + dx, y + dy, width, height}; }
+    bool operator==(const PixelRect&) const = default;
+};
+
+// The smallest rectangle holding both (an empty one counts as nothing).
+PixelRect united(const PixelRect& a, const PixelRect& b);
+
+// A display as the X server lays it out on the root window.
+struct MonitorGeometry {
+    DisplayID id = 0;
+    std::string name;
+    PixelRect pixels;  // root-window pixels
+    double scale = 1;  // pixels per point
+    bool primary = false;
+
+    // A display keeps its top-left corner where its pixels start; inside it,
+    // distances in points are distances in pixels divided by its scale.
+    Rect pointFrame() const;
+};
+
+// The monitor holding the pixel (or point), else the first one; null without
+// monitors. Monitors are listed primary first.
+const MonitorGeometry* monitorAtPixel(const std::vector<MonitorGeometry>& monitors, double x,
+                                      double y);
+const MonitorGeometry* monitorAtPoint(const std::vector<MonitorGeometry>& monitors,
+                                      const Point& point);
+
+// Root pixels ↔ global points, through the monitor holding the position (the
+// rectangle's top-left corner). Without monitors both are the identity.
+Point pointFromPixel(const std::vector<MonitorGeometry>& monitors, const Point& pixel);
+Rect pointRectFromPixels(const std::vector<MonitorGeometry>& monitors, const PixelRect& pixels);
+
+// The root pixels of a display-local source rectangle in points (whole
+// numbers, y down): its top-left corner mapped with the display's scale; its
+// size is the stream's frame size.
+PixelRect sourcePixels(const MonitorGeometry& monitor, const Rect& localPoints, int width,
+                       int height);
+
+}  // namespace zarvex::x11

@@ -1,0 +1,760 @@
+// Screen streams on X11.
+//
+// One connection and one thread ("screen-capture") per stream. The thread
+// sleeps in poll() until the server reports a change: DAMAGE for pixels,
+// XFIXES for the cursor's shape, XInput 2 raw motion for the pointer, RandR
+// for displays. Changed areas are read with shared-memory GetImage into a
+// canvas that always holds the current picture; each delivered frame is a
+// pooled copy of it with the cursor drawn on top, taken no sooner than the
+// minimum frame interval after the previous one. An unchanged screen costs
+// nothing but the sleeping thread.
+//
+// Display streams leave out the windows of the excluded processes: the whole
+// display is redirected with Composite (automatic, so it still looks the same),
+// and wherever an excluded window lies, the canvas is rebuilt from the
+// pixmaps of the other windows, bottom to top. Window streams read the
+// window's own pixmap through Composite, so covering windows do not show.
+
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+#include <xcb/randr.h>
+#include <xcb/xfixes.h>
+#include <xcb/xinput.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include "capture/errors.h"
+#include "capture/named_thread.h"
+#include "capture/x11/frame_pixels.h"
+#include "capture/x11/x11_backend.h"
+#include "capture/x11/x11_connection.h"
+#include "capture/x11/x11_desktop.h"
+#include "capture/x11/x11_image_grabber.h"
+
+namespace zarvex {
+namespace {
+
+using namespace x11;
+
+// Warping the pointer moves it without raw motion events, so while the
+// cursor is drawn its position is also checked this often.
+constexpr HostTime kPointerCheckInterval = std::chrono::milliseconds(100);
+
+// More damaged rectangles than this are read as their bounding box: one
+// larger read is cheaper than many round trips.
+constexpr std::size_t kMaxDamageRects = 16;
+
+HostTime frameInterval(const MediaTime& interval) {
+    if (!interval.isValid() || interval.value <= 0) {
+        return HostTime{0};
+    }
+    return HostTime{interval.value * std::int64_t{1'000'000'000} / interval.timescale};
+}
+
+int toMilliseconds(HostTime time) {
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(time).count());
+}
+
+class X11ScreenStream final : public ScreenStream {
+  public:
+    X11ScreenStream(const X11Options& options, const ContentFilter& filter,
+                    const StreamConfiguration& configuration, ScreenStreamOutput& output)
+        : connection_(options.displayName),
+          clock_(*options.clock),
+          scale_(options.scaleForOutput),
+          filter_(filter),
+          configuration_(configuration),
+          output_(output),
+          interval_(frameInterval(configuration.minimumFrameInterval)),
+          pool_(PixelFormat::bgra, configuration.width, configuration.height) {
+        connection_.requireBgrxPixels();
+        queryExtensions();
+        if (filter_.kind == ContentFilter::Kind::display) {
+            setUpDisplay();
+        } else {
+            setUpWindow();
+        }
+        if (configuration_.showsCursor) {
+            setUpCursor();
+        }
+        grabber_ = std::make_unique<ImageGrabber>(connection_);
+        xcb_flush(connection_.get());
+        connection_.requireAlive();
+        thread_ = startNamedThread("screen-capture", [this] { run(); });
+    }
+
+    ~X11ScreenStream() override { stopCapture(); }
+
+    void stopCapture() override {
+        std::lock_guard lock(stopMutex_);
+        if (!thread_.joinable()) {
+            return;
+        }
+        stopping_ = true;
+        wakeup_.signal();
+        thread_.join();
+    }
+
+  private:
+    // ---- set-up (caller's thread) -------------------------------------------------
+
+    void queryExtensions() {
+        xcb_connection_t* c = connection_.get();
+        if (const auto damage = connection_.extension(&xcb_damage_id)) {
+            if (reply(c, xcb_damage_query_version_reply, xcb_damage_query_version(c, 1, 1))) {
+                damageEventBase_ = damage->first_event;
+                hasDamage_ = true;
+            }
+        }
+        if (const auto xfixes = connection_.extension(&xcb_xfixes_id)) {
+            auto version =
+                reply(c, xcb_xfixes_query_version_reply, xcb_xfixes_query_version(c, 4, 0));
+            if (version && version->major_version >= 2) {
+                xfixesEventBase_ = xfixes->first_event;
+                hasXFixes_ = true;
+            }
+        }
+        // Reading damaged areas needs XFIXES regions; without them every
+        // change is read in full.
+        hasDamage_ = hasDamage_ && hasXFixes_;
+        if (connection_.extension(&xcb_composite_id)) {
+            auto version =
+                reply(c, xcb_composite_query_version_reply, xcb_composite_query_version(c, 0, 4));
+            hasComposite_ = version && (version->major_version > 0 || version->minor_version >= 2);
+        }
+        if (const auto xinput = connection_.extension(&xcb_input_id)) {
+            auto version =
+                reply(c, xcb_input_xi_query_version_reply, xcb_input_xi_query_version(c, 2, 2));
+            if (version && version->major_version >= 2) {
+                xinputOpcode_ = xinput->major_opcode;
+                hasXInput_ = true;
+            }
+        }
+        if (selectMonitorChanges(connection_)) {
+            randrEventBase_ = connection_.extension(&xcb_randr_id)->first_event;
+            hasRandrEvents_ = true;
+        }
+    }
+
+    void setUpDisplay() {
+        xcb_connection_t* c = connection_.get();
+        monitors_ = readMonitors(connection_, scale_);
+        placeSource();
+        drawable_ = connection_.root();
+        canvas_ =
+            VideoFrame::allocate(PixelFormat::bgra, configuration_.width, configuration_.height);
+        fillBlack(canvas_, {0, 0, canvas_.width, canvas_.height});
+
+        excludeWindows_ = hasComposite_ && !filter_.excludedProcessIDs.empty();
+        if (excludeWindows_) {
+            // Window pixmaps exist only for redirected windows; automatic
+            // redirection keeps the screen looking as before.
+            excludeWindows_ =
+                succeeded(c, xcb_composite_redirect_subwindows_checked(
+                                 c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+        }
+        if (excludeWindows_) {
+            const std::uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c, connection_.root(), XCB_CW_EVENT_MASK, &events);
+        }
+        createDamage(connection_.root());
+    }
+
+    // The source rectangle on the root window and the part of it on the
+    // display; throws when the display is gone.
+    void placeSource() {
+        const MonitorGeometry* monitor = nullptr;
+        for (const auto& candidate : monitors_) {
+            if (candidate.id == filter_.displayID) {
+                monitor = &candidate;
+            }
+        }
+        if (monitor == nullptr) {
+            throw RecorderError::noDisplay();
+        }
+        const Rect local = configuration_.sourceRect.value_or(Rect{});
+        source_ = sourcePixels(*monitor, local, configuration_.width, configuration_.height);
+        valid_ = source_.intersected(monitor->pixels);
+        origin_ = {source_.x, source_.y};
+    }
+
+    void setUpWindow() {
+        xcb_connection_t* c = connection_.get();
+        window_ = filter_.windowID;
+        auto attributes =
+            reply(c, xcb_get_window_attributes_reply, xcb_get_window_attributes(c, window_));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) {
+            throw RecorderError::windowGone();
+        }
+        const std::uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, window_, XCB_CW_EVENT_MASK, &events);
+        if (hasComposite_) {
+            hasComposite_ = succeeded(c, xcb_composite_redirect_window_checked(
+                                             c, window_, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+        }
+        if (!refreshWindowGeometry()) {
+            throw RecorderError::windowGone();
+        }
+        createDamage(window_);
+    }
+
+    // Reads the window's size and names a fresh pixmap of its contents; false
+    // when the window is gone.
+    bool refreshWindowGeometry() {
+        xcb_connection_t* c = connection_.get();
+        auto geometry = reply(c, xcb_get_geometry_reply, xcb_get_geometry(c, window_));
+        if (!geometry) {
+            return false;
+        }
+        const int border = hasComposite_ ? geometry->border_width : 0;
+        origin_ = {border, border};
+        valid_ = {border, border, geometry->width, geometry->height};
+        damageOffset_ = border;
+        if (canvas_.width != geometry->width || canvas_.height != geometry->height) {
+            canvas_ = VideoFrame::allocate(PixelFormat::bgra, geometry->width, geometry->height);
+            fillBlack(canvas_, {0, 0, canvas_.width, canvas_.height});
+        }
+        if (hasComposite_) {
+            if (pixmap_ != XCB_NONE) {
+                xcb_free_pixmap(c, pixmap_);
+            }
+            pixmap_ = xcb_generate_id(c);
+            if (!succeeded(c, xcb_composite_name_window_pixmap_checked(c, window_, pixmap_))) {
+                pixmap_ = XCB_NONE;
+                return false;
+            }
+            drawable_ = pixmap_;
+        } else {
+            drawable_ = window_;
+        }
+        fullRead_ = true;
+        return true;
+    }
+
+    void createDamage(xcb_drawable_t drawable) {
+        if (!hasDamage_) {
+            return;
+        }
+        xcb_connection_t* c = connection_.get();
+        damage_ = xcb_generate_id(c);
+        xcb_damage_create(c, damage_, drawable, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+        damageParts_ = xcb_generate_id(c);
+        xcb_xfixes_create_region(c, damageParts_, 0, nullptr);
+    }
+
+    void setUpCursor() {
+        xcb_connection_t* c = connection_.get();
+        if (hasXFixes_) {
+            xcb_xfixes_select_cursor_input(c, connection_.root(),
+                                           XCB_XFIXES_CURSOR_NOTIFY_MASK_DISPLAY_CURSOR);
+            cursorShapeChanged_ = true;
+        }
+        if (hasXInput_) {
+            struct {
+                xcb_input_event_mask_t head;
+                std::uint32_t mask;
+            } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
+            xcb_input_xi_select_events(c, connection_.root(), 1, &selection.head);
+        }
+        pointerMoved_ = true;
+    }
+
+    // ---- capture thread -------------------------------------------------------------
+
+    void run() {
+        try {
+            loop();
+        } catch (...) {
+            if (!stopping_) {
+                output_.didStopWithError(std::current_exception());
+            }
+        }
+    }
+
+    void loop() {
+        while (!stopping_) {
+            drainEvents();
+            connection_.requireAlive();
+            if (windowDestroyed_) {
+                deliverStatus(FrameStatus::stopped);
+                return;
+            }
+            const HostTime now = clock_.now();
+            if (configuration_.showsCursor && now - lastPointerCheck_ >= kPointerCheckInterval) {
+                pointerMoved_ = true;
+            }
+            if (!wantsFrame()) {
+                waitForEvents(connection_, wakeup_, idleTimeoutMs());
+                continue;
+            }
+            if (now < nextAllowed_) {
+                clock_.sleepUntil(nextAllowed_);
+                continue;  // gather what happened meanwhile into the same frame
+            }
+            if (inFlight_->load() >= std::max(1, configuration_.queueDepth)) {
+                waitForEvents(connection_, wakeup_, std::max(1, toMilliseconds(interval_)));
+                continue;
+            }
+            captureFrame(now);
+        }
+    }
+
+    // Without raw motion events the pointer is checked every frame interval.
+    bool pollingPointer() const { return configuration_.showsCursor && !hasXInput_; }
+
+    int idleTimeoutMs() const {
+        if (pollingPointer()) {
+            return std::max(1, toMilliseconds(interval_));
+        }
+        return configuration_.showsCursor ? toMilliseconds(kPointerCheckInterval) : -1;
+    }
+
+    bool wantsFrame() const {
+        if (windowHidden_) {
+            return false;
+        }
+        return firstFrame_ || fullRead_ || damaged_ || cursorShapeChanged_ || pointerMoved_ ||
+               pollingPointer() || !hasDamage_;
+    }
+
+    void drainEvents() {
+        while (XcbPointer<xcb_generic_event_t> event{xcb_poll_for_event(connection_.get())}) {
+            handleEvent(event.get());
+        }
+    }
+
+    void handleEvent(const xcb_generic_event_t* event) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (hasDamage_ && type == damageEventBase_ + XCB_DAMAGE_NOTIFY) {
+            damaged_ = true;
+        } else if (hasXFixes_ && type == xfixesEventBase_ + XCB_XFIXES_CURSOR_NOTIFY) {
+            cursorShapeChanged_ = true;
+        } else if (hasRandrEvents_ && (type == randrEventBase_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
+                                       type == randrEventBase_ + XCB_RANDR_NOTIFY)) {
+            monitorsChanged();
+        } else if (type == XCB_GE_GENERIC) {
+            const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
+            if (hasXInput_ && generic->extension == xinputOpcode_ &&
+                generic->event_type == XCB_INPUT_RAW_MOTION) {
+                pointerMoved_ = true;
+            }
+        } else if (filter_.kind == ContentFilter::Kind::window) {
+            handleWindowEvent(type, event);
+        } else {
+            handleStackEvent(type, event);
+        }
+    }
+
+    void monitorsChanged() {
+        monitors_ = readMonitors(connection_, scale_);
+        if (filter_.kind != ContentFilter::Kind::display) {
+            return;
+        }
+        const PixelRect before = source_;
+        const PixelRect validBefore = valid_;
+        try {
+            placeSource();
+        } catch (const RecorderError&) {
+            throw ScreenCaptureError("The display being recorded was disconnected.");
+        }
+        if (source_ != before || valid_ != validBefore) {
+            fillBlack(canvas_, {0, 0, canvas_.width, canvas_.height});
+            fullRead_ = true;
+        }
+    }
+
+    void handleWindowEvent(std::uint8_t type, const xcb_generic_event_t* event) {
+        switch (type) {
+            case XCB_CONFIGURE_NOTIFY: {
+                const auto* configure =
+                    reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+                if (configure->window == window_ &&
+                    (configure->width != canvas_.width || configure->height != canvas_.height ||
+                     origin_.x != (hasComposite_ ? configure->border_width : 0))) {
+                    resized_ = true;
+                }
+                break;
+            }
+            case XCB_UNMAP_NOTIFY:
+                if (reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window == window_) {
+                    windowHidden_ = true;
+                    deliverStatus(FrameStatus::suspended);
+                }
+                break;
+            case XCB_MAP_NOTIFY:
+                if (reinterpret_cast<const xcb_map_notify_event_t*>(event)->window == window_) {
+                    windowHidden_ = false;
+                    resized_ = true;
+                }
+                break;
+            case XCB_DESTROY_NOTIFY:
+                if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == window_) {
+                    windowDestroyed_ = true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+
+    void handleStackEvent(std::uint8_t type, const xcb_generic_event_t* event) {
+        switch (type) {
+            case XCB_MAP_NOTIFY:
+                // Applications name their process just before showing a window.
+                processIDs_.erase(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window);
+                stackChanged_ = true;
+                break;
+            case XCB_DESTROY_NOTIFY:
+                processIDs_.erase(
+                    reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+                stackChanged_ = true;
+                break;
+            case XCB_REPARENT_NOTIFY: {
+                const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+                processIDs_.erase(reparent->parent);
+                processIDs_.erase(reparent->window);
+                stackChanged_ = true;
+                break;
+            }
+            case XCB_CREATE_NOTIFY:
+            case XCB_UNMAP_NOTIFY:
+            case XCB_CONFIGURE_NOTIFY:
+            case XCB_CIRCULATE_NOTIFY:
+            case XCB_GRAVITY_NOTIFY:
+                stackChanged_ = true;
+                break;
+            default:
+                break;
+        }
+    }
+
+    // ---- one frame --------------------------------------------------------------
+
+    void captureFrame(HostTime now) {
+        if (resized_) {
+            resized_ = false;
+            if (!refreshWindowGeometry()) {
+                // Gone or hidden meanwhile; its destroy or unmap event follows.
+                nextAllowed_ = now + interval_;
+                return;
+            }
+        }
+        const bool contentChanged = readChangedPixels();
+        const bool cursorChanged = configuration_.showsCursor && updateCursor();
+        if (firstFrame_ || contentChanged || cursorChanged) {
+            deliverFrame(now);
+            firstFrame_ = false;
+        }
+        nextAllowed_ = now + interval_;
+    }
+
+    // The areas to read this frame, in drawable coordinates.
+    std::vector<PixelRect> changedRects() {
+        std::vector<PixelRect> rects;
+        xcb_connection_t* c = connection_.get();
+        XcbPointer<xcb_xfixes_fetch_region_reply_t> region;
+        if (hasDamage_ && (damaged_ || fullRead_ || firstFrame_)) {
+            // Taking the damage before reading means anything drawn after this
+            // point is reported again.
+            xcb_damage_subtract(c, damage_, XCB_NONE, damageParts_);
+            region =
+                reply(c, xcb_xfixes_fetch_region_reply, xcb_xfixes_fetch_region(c, damageParts_));
+        }
+        const bool whole = fullRead_ || firstFrame_ || !hasDamage_;
+        damaged_ = false;
+        fullRead_ = false;
+        if (whole) {
+            if (!valid_.isEmpty()) {
+                rects.push_back(valid_);
+            }
+            return rects;
+        }
+        if (!region) {
+            return rects;
+        }
+        const int count = xcb_xfixes_fetch_region_rectangles_length(region.get());
+        const xcb_rectangle_t* boxes = xcb_xfixes_fetch_region_rectangles(region.get());
+        auto clipped = [this](const xcb_rectangle_t& box) {
+            return PixelRect{box.x + damageOffset_, box.y + damageOffset_, box.width, box.height}
+                .intersected(valid_);
+        };
+        if (std::size_t(count) > kMaxDamageRects) {
+            const PixelRect all = clipped(region->extents);
+            if (!all.isEmpty()) {
+                rects.push_back(all);
+            }
+            return rects;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (const PixelRect rect = clipped(boxes[i]); !rect.isEmpty()) {
+                rects.push_back(rect);
+            }
+        }
+        return rects;
+    }
+
+    bool readChangedPixels() {
+        const std::vector<PixelRect> rects = changedRects();
+        if (rects.empty()) {
+            return false;
+        }
+        if (!grabber_->read(drawable_, rects, pieces_)) {
+            // The drawable changed under us (a resize, a display change): read
+            // it all again once the events about it have arrived.
+            fullRead_ = true;
+            resized_ = filter_.kind == ContentFilter::Kind::window;
+            return false;
+        }
+        for (const auto& piece : pieces_) {
+            pasteIntoCanvas(piece);
+        }
+        if (excludeWindows_) {
+            leaveOutExcludedWindows(rects);
+        }
+        return true;
+    }
+
+    void pasteIntoCanvas(const ImageGrabber::Piece& piece, int dx = 0, int dy = 0) {
+        const int x = piece.rect.x + dx - origin_.x;
+        const int y = piece.rect.y + dy - origin_.y;
+        copyOpaque(piece.data, piece.stride, canvas_.row(0, y) + std::ptrdiff_t(x) * 4,
+                   canvas_.stride[0], piece.rect.width, piece.rect.height);
+    }
+
+    // ---- windows of excluded processes ----------------------------------------------
+
+    bool excluded(const TopLevel& window) {
+        auto found = processIDs_.find(window.id);
+        if (found == processIDs_.end()) {
+            found = processIDs_.emplace(window.id, topLevelProcessID(connection_, window.id)).first;
+        }
+        const auto& pids = filter_.excludedProcessIDs;
+        return found->second != 0 &&
+               std::find(pids.begin(), pids.end(), found->second) != pids.end();
+    }
+
+    void leaveOutExcludedWindows(const std::vector<PixelRect>& rects) {
+        if (stackChanged_ || firstFrame_) {
+            stackChanged_ = false;
+            topLevels_ = readTopLevels(connection_);
+            topLevelExcluded_.clear();
+            for (const auto& window : topLevels_) {
+                topLevelExcluded_.push_back(window.viewable && !window.inputOnly &&
+                                            window.outer.intersects(valid_) && excluded(window));
+            }
+        }
+        for (std::size_t i = 0; i < topLevels_.size(); ++i) {
+            if (!topLevelExcluded_[i]) {
+                continue;
+            }
+            for (const auto& rect : rects) {
+                const PixelRect area = topLevels_[i].outer.intersected(rect);
+                if (!area.isEmpty()) {
+                    rebuildWithoutExcluded(area);
+                }
+            }
+        }
+    }
+
+    // Paints `area` (root pixels) of the canvas from the other windows' own
+    // pixmaps, bottom to top, over black.
+    void rebuildWithoutExcluded(const PixelRect& area) {
+        xcb_connection_t* c = connection_.get();
+        fillBlack(canvas_, area.offsetBy(-origin_.x, -origin_.y));
+        for (std::size_t i = 0; i < topLevels_.size(); ++i) {
+            const TopLevel& window = topLevels_[i];
+            const PixelRect part = window.outer.intersected(area);
+            if (topLevelExcluded_[i] || !window.viewable || window.inputOnly || part.isEmpty()) {
+                continue;
+            }
+            const xcb_pixmap_t pixmap = xcb_generate_id(c);
+            xcb_composite_name_window_pixmap(c, window.id, pixmap);
+            const PixelRect inPixmap = part.offsetBy(-window.outer.x, -window.outer.y);
+            if (grabber_->read(pixmap, {inPixmap}, pieces_)) {
+                pasteIntoCanvas(pieces_.front(), window.outer.x, window.outer.y);
+            }
+            xcb_free_pixmap(c, pixmap);
+        }
+    }
+
+    // ---- cursor --------------------------------------------------------------------
+
+    // Reads the pointer and cursor image as needed; true when the cursor as
+    // drawn in the frame changes.
+    bool updateCursor() {
+        xcb_connection_t* c = connection_.get();
+        bool shapeChanged = false;
+        if (cursorShapeChanged_ && hasXFixes_) {
+            cursorShapeChanged_ = false;
+            auto image =
+                reply(c, xcb_xfixes_get_cursor_image_reply, xcb_xfixes_get_cursor_image(c));
+            if (image) {
+                cursor_.width = image->width;
+                cursor_.height = image->height;
+                cursor_.hotX = image->xhot;
+                cursor_.hotY = image->yhot;
+                const std::uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(image.get());
+                cursor_.pixels.assign(
+                    pixels, pixels + xcb_xfixes_get_cursor_image_cursor_image_length(image.get()));
+                shapeChanged = true;
+            }
+        }
+        if (pointerMoved_ || pollingPointer()) {
+            pointerMoved_ = false;
+            lastPointerCheck_ = clock_.now();
+            const xcb_window_t relativeTo =
+                filter_.kind == ContentFilter::Kind::window ? window_ : connection_.root();
+            auto pointer = reply(c, xcb_query_pointer_reply, xcb_query_pointer(c, relativeTo));
+            pointerShown_ = pointer && pointer->same_screen;
+            if (pointerShown_) {
+                pointer_ =
+                    filter_.kind == ContentFilter::Kind::window
+                        ? PixelRect{pointer->win_x, pointer->win_y, 0, 0}
+                        : PixelRect{pointer->root_x - origin_.x, pointer->root_y - origin_.y, 0, 0};
+            }
+        }
+        const PixelRect frameArea{0, 0, configuration_.width, configuration_.height};
+        PixelRect bounds;
+        if (pointerShown_ && hasXFixes_) {
+            const auto [x, y] = cursorPosition();
+            bounds = cursorBounds(cursor_, x, y).intersected(frameArea);
+        }
+        const bool changed = bounds != drawnCursor_ || (shapeChanged && !bounds.isEmpty());
+        drawnCursor_ = bounds;
+        return changed;
+    }
+
+    // The hot spot in frame pixels.
+    std::pair<int, int> cursorPosition() const {
+        if (filter_.kind == ContentFilter::Kind::display ||
+            (canvas_.width == configuration_.width && canvas_.height == configuration_.height)) {
+            return {pointer_.x, pointer_.y};
+        }
+        const FitTransform fit = fitTransform(canvas_.width, canvas_.height, configuration_.width,
+                                              configuration_.height);
+        return {fit.offsetX + static_cast<int>(pointer_.x * fit.scale),
+                fit.offsetY + static_cast<int>(pointer_.y * fit.scale)};
+    }
+
+    // ---- delivery -------------------------------------------------------------------
+
+    void deliverFrame(HostTime time) {
+        VideoFrame frame = pool_.acquire();
+        inFlight_->fetch_add(1);
+        // The frame counts as held until the consumer's last copy of it goes.
+        frame.storage = std::shared_ptr<void>(
+            nullptr, [storage = std::move(frame.storage), held = inFlight_](void*) mutable {
+                storage.reset();
+                held->fetch_sub(1);
+            });
+        copyScaledToFit(canvas_, frame);
+        if (!drawnCursor_.isEmpty()) {
+            const auto [x, y] = cursorPosition();
+            drawCursor(frame, cursor_, x, y);
+        }
+        output_.didOutputFrame(ScreenFrame{FrameStatus::complete, std::move(frame), time});
+    }
+
+    void deliverStatus(FrameStatus status) {
+        output_.didOutputFrame(ScreenFrame{status, VideoFrame{}, clock_.now()});
+    }
+
+    struct Offset {
+        int x = 0;
+        int y = 0;
+    };
+
+    X11Connection connection_;
+    const Clock& clock_;
+    ScaleForOutput scale_;
+    const ContentFilter filter_;
+    const StreamConfiguration configuration_;
+    ScreenStreamOutput& output_;
+    const HostTime interval_;
+    FramePool pool_;
+    std::shared_ptr<std::atomic<int>> inFlight_ = std::make_shared<std::atomic<int>>(0);
+    std::unique_ptr<ImageGrabber> grabber_;
+    std::vector<ImageGrabber::Piece> pieces_;
+
+    bool hasDamage_ = false;
+    bool hasXFixes_ = false;
+    bool hasComposite_ = false;
+    bool hasXInput_ = false;
+    bool hasRandrEvents_ = false;
+    std::uint8_t damageEventBase_ = 0;
+    std::uint8_t xfixesEventBase_ = 0;
+    std::uint8_t randrEventBase_ = 0;
+    std::uint8_t xinputOpcode_ = 0;
+    std::uint32_t damage_ = XCB_NONE;
+    std::uint32_t damageParts_ = XCB_NONE;
+
+    // What is read: `drawable_` (root, a window or its pixmap); drawable pixel
+    // (x, y) is canvas pixel (x − origin_.x, y − origin_.y); `valid_` is the
+    // readable part in drawable coordinates; damage arrives in coordinates
+    // damageOffset_ short of the drawable's (a pixmap includes the border).
+    std::vector<MonitorGeometry> monitors_;
+    xcb_drawable_t drawable_ = XCB_NONE;
+    VideoFrame canvas_;
+    PixelRect source_;
+    PixelRect valid_;
+    Offset origin_;
+    int damageOffset_ = 0;
+
+    xcb_window_t window_ = XCB_NONE;
+    xcb_pixmap_t pixmap_ = XCB_NONE;
+    bool windowHidden_ = false;
+    bool windowDestroyed_ = false;
+    bool resized_ = false;
+
+    bool excludeWindows_ = false;
+    bool stackChanged_ = true;
+    std::vector<TopLevel> topLevels_;
+    std::vector<bool> topLevelExcluded_;
+    std::unordered_map<xcb_window_t, std::uint32_t> processIDs_;
+
+    CursorImage cursor_;
+    PixelRect pointer_;
+    bool pointerShown_ = false;
+    HostTime lastPointerCheck_{0};
+    PixelRect drawnCursor_;
+
+    bool firstFrame_ = true;
+    bool fullRead_ = true;
+    bool damaged_ = false;
+    bool cursorShapeChanged_ = false;
+    bool pointerMoved_ = false;
+    HostTime nextAllowed_{0};
+
+    Wakeup wakeup_;
+    std::atomic<bool> stopping_{false};
+    std::mutex stopMutex_;
+    std::thread thread_;
+};
+
+class X11ScreenCapture final : public ScreenCaptureService {
+  public:
+    explicit X11ScreenCapture(const X11Options& options) : options_(options) {}
+
+    std::unique_ptr<ScreenStream> startCapture(const ContentFilter& filter,
+                                               const StreamConfiguration& configuration,
+                                               ScreenStreamOutput& output) override {
+        return std::make_unique<X11ScreenStream>(options_, filter, configuration, output);
+    }
+
+  private:
+    X11Options options_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenCaptureService> makeX11ScreenCapture(const X11Options& options) {
+    x11::X11Connection probe(options.displayName);
+    return std::make_unique<X11ScreenCapture>(options);
+}
+
+}  // namespace zarvex

@@ -1,0 +1,318 @@
+// Screen streams against a private Xvfb: sizes, pacing, damage, cursor,
+// window targets through Composite, and leaving out this process's windows.
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "capture/errors.h"
+#include "capture/x11/x11_backend.h"
+#include "x11_test_support.h"
+#include "xvfb.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FrameCollector;
+using testing::TestWindow;
+using testing::Xvfb;
+
+constexpr std::uint32_t kRed = 0xffff0000;
+constexpr std::uint32_t kGreen = 0xff00ff00;
+constexpr std::uint32_t kBlue = 0xff0000ff;
+constexpr std::uint32_t kBlack = 0xff000000;
+
+std::uint32_t ownProcessID() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+class ScreenStreamTest : public ::testing::Test {
+  protected:
+    Xvfb server{1280, 720};
+    X11Options options{server.display(), {}, &systemClock()};
+    std::unique_ptr<ShareableContentSource> content = makeX11ShareableContent(options);
+    std::unique_ptr<ScreenCaptureService> capture = makeX11ScreenCapture(options);
+    FrameCollector frames;
+
+    TestWindow window(TestWindow::Options windowOptions) {
+        return TestWindow(ZARVEX_TEST_WINDOW, server, windowOptions);
+    }
+
+    DisplayID displayID() { return content->content().displays.at(0).id; }
+
+    ScreenStreamPlan plan(const CaptureTarget& target, bool cursor = false) {
+        return planScreenStream(content->content(), target, cursor, ownProcessID());
+    }
+
+    std::unique_ptr<ScreenStream> start(const ScreenStreamPlan& plan) {
+        return capture->startCapture(plan.filter, plan.configuration, frames);
+    }
+
+    // Waits until the latest frame's pixel has the value.
+    bool pixelBecomes(int x, int y, std::uint32_t value) {
+        return testing::eventually([&] { return frames.pixel(x, y) == value; });
+    }
+};
+
+TEST_F(ScreenStreamTest, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyPerSecond) {
+    auto animated = window({.x = 100, .y = 100, .width = 300, .height = 200});
+    animated.command("animate 4");
+    auto stream = start(plan(DisplayTarget{displayID()}));
+    std::set<std::uint32_t> colours;
+    const auto begin = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - begin < 1500ms) {
+        frames.waitForMoreFrames(1, 1s);
+        colours.insert(frames.pixel(250, 200));
+    }
+    stream->stopCapture();
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+
+    const auto records = frames.records();
+    ASSERT_GE(records.size(), 10u);
+    EXPECT_GE(colours.size(), 5u);
+    // At most one frame per 1/60 s (and the first one at start).
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    EXPECT_LE(records.size(), static_cast<std::size_t>(seconds * 60) + 3);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].status, FrameStatus::complete);
+        EXPECT_EQ(records[i].width, 1280);
+        EXPECT_EQ(records[i].height, 720);
+        if (i > 0) {
+            EXPECT_GE((records[i].time - records[i - 1].time).count(), 1'000'000'000 / 60);
+        }
+    }
+    EXPECT_LE(records.back().time, systemClock().now());
+}
+
+TEST_F(ScreenStreamTest, StaticScreenDeliversTheFirstFrameAndThenNothing) {
+    auto still = window({.color = "336699"});
+    for (const bool cursor : {false, true}) {
+        FrameCollector collector;
+        const auto chosen = plan(DisplayTarget{displayID()}, cursor);
+        auto stream = capture->startCapture(chosen.filter, chosen.configuration, collector);
+        ASSERT_TRUE(collector.waitForFrames(1));
+        std::this_thread::sleep_for(700ms);
+        EXPECT_LE(collector.completeCount(), 2u) << "cursor " << cursor;
+        EXPECT_EQ(collector.pixel(150, 150), 0xff336699u);
+        EXPECT_EQ(collector.pixel(10, 10), kBlack);
+    }
+}
+
+TEST_F(ScreenStreamTest, CursorSwitchDrawsOrOmitsThePointer) {
+    auto background = window({.x = 0, .y = 0, .width = 1280, .height = 720, .color = "ff0000"});
+    testing::runXClient(server, {"xdotool", "mousemove", "640", "360"});
+    auto countNotRed = [&] {
+        int count = 0;
+        for (int y = 340; y < 380; ++y) {
+            for (int x = 620; x < 660; ++x) {
+                count += frames.pixel(x, y) != kRed;
+            }
+        }
+        return count;
+    };
+    {
+        auto stream = start(plan(DisplayTarget{displayID()}, false));
+        ASSERT_TRUE(frames.waitForFrames(1));
+        EXPECT_EQ(countNotRed(), 0);
+    }
+    {
+        const std::size_t before = frames.completeCount();
+        auto stream = start(plan(DisplayTarget{displayID()}, true));
+        ASSERT_TRUE(frames.waitForFrames(before + 1));
+        EXPECT_GT(countNotRed(), 20);
+        // Moving the pointer brings a frame with the cursor elsewhere.
+        testing::runXClient(server, {"xdotool", "mousemove", "100", "100"});
+        EXPECT_TRUE(testing::eventually([&] { return countNotRed() == 0; }));
+    }
+}
+
+TEST_F(ScreenStreamTest, RegionsFollowTheSizeRuleAndShowTheirPartOfTheDisplay) {
+    auto red = window({.x = 100, .y = 100, .width = 200, .height = 150});
+    const auto region = plan(RegionTarget{displayID(), Rect{50, 50, 301, 201}});
+    EXPECT_EQ(region.configuration.width, 300);
+    EXPECT_EQ(region.configuration.height, 200);
+    {
+        auto stream = start(region);
+        ASSERT_TRUE(frames.waitForFrames(1));
+        EXPECT_EQ(frames.records().back().width, 300);
+        EXPECT_EQ(frames.records().back().height, 200);
+        EXPECT_EQ(frames.pixel(60, 60), kRed);      // root (110, 110)
+        EXPECT_EQ(frames.pixel(10, 10), kBlack);    // root (60, 60)
+        EXPECT_EQ(frames.pixel(250, 100), kBlack);  // root (300, 150): just right of it
+        EXPECT_EQ(frames.pixel(249, 149), kRed);    // root (299, 199)
+    }
+    FrameCollector tiny;
+    const auto corner = plan(RegionTarget{displayID(), Rect{0, 0, 0.5, 0.5}});
+    auto stream = capture->startCapture(corner.filter, corner.configuration, tiny);
+    ASSERT_TRUE(tiny.waitForFrames(1));
+    EXPECT_EQ(tiny.records().back().width, 2);
+    EXPECT_EQ(tiny.records().back().height, 2);
+}
+
+TEST_F(ScreenStreamTest, RegionBeyondTheDisplayIsBlackThere) {
+    auto red = window({.x = 1180, .y = 620, .width = 100, .height = 100});
+    auto stream = start(plan(RegionTarget{displayID(), Rect{1200, 640, 200, 200}}));
+    ASSERT_TRUE(frames.waitForFrames(1));
+    EXPECT_EQ(frames.pixel(10, 10), kRed);
+    EXPECT_EQ(frames.pixel(150, 150), kBlack);
+}
+
+TEST_F(ScreenStreamTest, WindowTargetShowsItsOwnPixelsEvenWhenCovered) {
+    auto covered = window({.x = 100, .y = 100, .width = 300, .height = 200, .color = "ff0000"});
+    auto cover = window({.x = 200, .y = 150, .width = 400, .height = 300, .color = "0000ff"});
+    const auto chosen = plan(WindowTarget{covered.id()});
+    EXPECT_EQ(chosen.configuration.width, 300);
+    EXPECT_EQ(chosen.configuration.height, 200);
+    auto stream = start(chosen);
+    ASSERT_TRUE(frames.waitForFrames(1));
+    EXPECT_EQ(frames.pixel(10, 10), kRed);
+    EXPECT_EQ(frames.pixel(250, 150), kRed);  // under the blue window
+    covered.command("color 00ff00");
+    EXPECT_TRUE(pixelBecomes(250, 150, kGreen));
+    EXPECT_EQ(frames.pixel(10, 10), kGreen);
+    EXPECT_TRUE(frames.error().empty());
+}
+
+TEST_F(ScreenStreamTest, ResizedWindowIsScaledIntoTheFrame) {
+    auto target = window({.x = 0, .y = 0, .width = 200, .height = 100, .color = "00ff00"});
+    auto stream = start(plan(WindowTarget{target.id()}));
+    ASSERT_TRUE(frames.waitForFrames(1));
+    target.command("resize 400 400");
+    // 400 × 400 into 200 × 100: a 100 × 100 picture in the middle.
+    EXPECT_TRUE(pixelBecomes(20, 50, kBlack));
+    EXPECT_EQ(frames.pixel(100, 50), kGreen);
+    EXPECT_EQ(frames.records().back().width, 200);
+}
+
+TEST_F(ScreenStreamTest, HiddenAndClosedWindowsSuspendAndEndTheStreamWithoutError) {
+    auto target = window({});
+    auto stream = start(plan(WindowTarget{target.id()}));
+    ASSERT_TRUE(frames.waitForFrames(1));
+    target.command("unmap");
+    EXPECT_TRUE(testing::eventually([&] {
+        const auto records = frames.records();
+        return records.back().status == FrameStatus::suspended;
+    }));
+    const std::size_t shown = frames.completeCount();
+    target.command("map");
+    EXPECT_TRUE(frames.waitForFrames(shown + 1));
+    target.command("destroy");
+    EXPECT_TRUE(testing::eventually(
+        [&] { return frames.records().back().status == FrameStatus::stopped; }));
+    EXPECT_TRUE(frames.error().empty());
+}
+
+TEST_F(ScreenStreamTest, GoneWindowsAndUnknownDisplaysFailWithTheirMessages) {
+    auto closing = window({});
+    const auto chosen = plan(WindowTarget{closing.id()});
+    closing.command("destroy");
+    try {
+        plan(WindowTarget{closing.id()});
+        ADD_FAILURE() << "no error";
+    } catch (const RecorderError& error) {
+        EXPECT_STREQ(error.what(), "The selected window is no longer on screen.");
+    }
+    // Gone between reading the content and starting: the same error.
+    EXPECT_THROW(start(chosen), RecorderError);
+    try {
+        start(chosen);
+    } catch (const RecorderError& error) {
+        EXPECT_EQ(error.kind(), RecorderError::Kind::windowGone);
+    }
+
+    try {
+        plan(DisplayTarget{displayID() + 1000});
+        ADD_FAILURE() << "no error";
+    } catch (const RecorderError& error) {
+        EXPECT_STREQ(error.what(), "No display available to record.");
+    }
+    ContentFilter unknown;
+    unknown.displayID = displayID() + 1000;
+    try {
+        capture->startCapture(unknown, StreamConfiguration{}, frames);
+        ADD_FAILURE() << "no error";
+    } catch (const RecorderError& error) {
+        EXPECT_EQ(error.kind(), RecorderError::Kind::noDisplay);
+    }
+}
+
+TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutOfDisplayRecordings) {
+    auto foreign = window({.x = 100, .y = 100, .width = 400, .height = 300, .color = "ff0000"});
+    const auto chosen = plan(DisplayTarget{displayID()});
+    FrameCollector withOwn;
+    ScreenStreamPlan keepAll = chosen;
+    keepAll.filter.excludedProcessIDs.clear();
+    auto stream = start(chosen);
+    auto control = capture->startCapture(keepAll.filter, keepAll.configuration, withOwn);
+    ASSERT_TRUE(frames.waitForFrames(1));
+    ASSERT_TRUE(withOwn.waitForFrames(1));
+
+    // A window of this process appears over the foreign one and partly over
+    // the bare desktop, and then changes.
+    auto own = window({.x = 450,
+                       .y = 200,
+                       .width = 200,
+                       .height = 100,
+                       .color = "00ff00",
+                       .processID = ownProcessID()});
+    ASSERT_TRUE(testing::eventually([&] { return withOwn.pixel(460, 210) == kGreen; }))
+        << std::hex << withOwn.pixel(460, 210) << " " << frames.pixel(460, 210) << " "
+        << withOwn.completeCount() << " " << frames.completeCount();
+    own.command("color 0000ff");
+    ASSERT_TRUE(testing::eventually([&] { return withOwn.pixel(460, 210) == kBlue; }));
+    EXPECT_TRUE(testing::eventually([&] {
+        return frames.pixel(460, 210) == kRed && frames.pixel(600, 250) == kBlack;
+    })) << std::hex
+        << frames.pixel(460, 210) << " " << frames.pixel(600, 250);
+    // The foreign window keeps being recorded where ours covers it.
+    foreign.command("color ffff00");
+    EXPECT_TRUE(pixelBecomes(460, 210, 0xffffff00));
+    EXPECT_EQ(frames.pixel(150, 150), 0xffffff00u);
+}
+
+TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutWithTheirDecorations) {
+    testing::WindowManager manager(server);
+    auto foreign = window({.x = 0, .y = 0, .width = 1200, .height = 650, .color = "ff0000"});
+    auto stream = start(plan(DisplayTarget{displayID()}));
+    ASSERT_TRUE(frames.waitForFrames(1));
+    auto own = window({.x = 500,
+                       .y = 300,
+                       .width = 200,
+                       .height = 100,
+                       .color = "00ff00",
+                       .processID = ownProcessID()});
+    const Rect inside = content->windowFrame(own.id()).value();
+    const int x = static_cast<int>(inside.midX());
+    const int y = static_cast<int>(inside.midY());
+    const int titleBar = static_cast<int>(inside.minY()) - 5;  // the manager's decoration
+    // The control: the window is on screen.
+    FrameCollector withOwn;
+    ScreenStreamPlan keepAll = plan(DisplayTarget{displayID()});
+    keepAll.filter.excludedProcessIDs.clear();
+    auto control = capture->startCapture(keepAll.filter, keepAll.configuration, withOwn);
+    ASSERT_TRUE(withOwn.waitForFrames(1));
+    EXPECT_EQ(withOwn.pixel(x, y), kGreen);
+    EXPECT_NE(withOwn.pixel(x, titleBar), kRed);
+
+    own.command("color 0000ff");
+    EXPECT_TRUE(testing::eventually([&] {
+        return frames.pixel(x, y) == kRed && frames.pixel(x, titleBar) == kRed;
+    })) << std::hex
+        << frames.pixel(x, y) << " " << frames.pixel(x, titleBar);
+}
+
+TEST_F(ScreenStreamTest, ServerGoingAwayStopsTheStreamWithAnError) {
+    auto stream = start(plan(DisplayTarget{displayID()}));
+    ASSERT_TRUE(frames.waitForFrames(1));
+    server.stop();
+    EXPECT_TRUE(testing::eventually([&] { return !frames.error().empty(); }));
+    EXPECT_EQ(frames.error(), "The connection to the X display was lost.");
+    stream->stopCapture();
+}
+
+}  // namespace
+}  // namespace zarvex

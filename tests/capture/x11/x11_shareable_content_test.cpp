@@ -1,0 +1,122 @@
+// Displays and windows of a private Xvfb, with and without a window manager.
+
+#include <gtest/gtest.h>
+
+#include "capture/x11/x11_backend.h"
+#include "xvfb.h"
+
+namespace zarvex {
+namespace {
+
+using testing::TestWindow;
+using testing::WindowManager;
+using testing::Xvfb;
+
+class ShareableContentTest : public ::testing::Test {
+  protected:
+    Xvfb server{1024, 768};
+    std::unique_ptr<ShareableContentSource> source =
+        makeX11ShareableContent({server.display(), {}, &systemClock()});
+
+    TestWindow window(TestWindow::Options options) {
+        return TestWindow(ZARVEX_TEST_WINDOW, server, options);
+    }
+};
+
+TEST_F(ShareableContentTest, ListsTheDisplayWithAStableIdAndItsFrame) {
+    const ShareableContent first = source->content();
+    ASSERT_EQ(first.displays.size(), 1u);
+    const ShareableDisplay& display = first.displays[0];
+    EXPECT_NE(display.id, 0u);
+    EXPECT_EQ(display.name, "screen");
+    EXPECT_EQ(display.frame, (Rect{0, 0, 1024, 768}));
+    EXPECT_EQ(display.pointPixelScale, 1);
+    EXPECT_TRUE(display.primary);
+    // The same id on every call and through a second connection.
+    EXPECT_EQ(source->content().displays, first.displays);
+    EXPECT_EQ(makeX11ShareableContent({server.display(), {}, &systemClock()})->content().displays,
+              first.displays);
+}
+
+TEST_F(ShareableContentTest, DisplaysUseTheScaleGivenForTheirOutput) {
+    auto scaled = makeX11ShareableContent(
+        {server.display(), [](const std::string& name) { return name == "screen" ? 2.0 : 1.0; },
+         &systemClock()});
+    auto shown = window({.x = 100, .y = 200, .width = 300, .height = 100});
+    const ShareableContent content = scaled->content();
+    EXPECT_EQ(content.displays.at(0).frame, (Rect{0, 0, 512, 384}));
+    EXPECT_EQ(content.displays.at(0).pointPixelScale, 2);
+    EXPECT_EQ(content.window(shown.id())->frame, (Rect{50, 100, 150, 50}));
+    EXPECT_EQ(scaled->windowFrame(shown.id()), (Rect{50, 100, 150, 50}));
+}
+
+TEST_F(ShareableContentTest, ListsWindowsFrontToBackWithOwnerAndName) {
+    auto lower = window({.x = 10, .y = 20, .width = 300, .height = 200, .title = "Lower"});
+    auto upper = window({.x = 50,
+                         .y = 60,
+                         .width = 320,
+                         .height = 240,
+                         .title = "Überblick — notes",
+                         .applicationClass = "Notes"});
+    const ShareableContent content = source->content();
+    ASSERT_EQ(content.windows.size(), 2u);
+    const ShareableWindow& front = content.windows[0];
+    EXPECT_EQ(front.id, upper.id());
+    EXPECT_EQ(front.processID, upper.helperProcessID());
+    EXPECT_EQ(front.title, "Überblick — notes");
+    EXPECT_EQ(front.applicationName, "Notes");
+    EXPECT_EQ(front.frame, (Rect{50, 60, 320, 240}));
+    EXPECT_EQ(content.windows[1].id, lower.id());
+    EXPECT_EQ(content.windows[1].title, "Lower");
+    EXPECT_EQ(content.windows[1].processID, lower.helperProcessID());
+
+    lower.command("raise");
+    EXPECT_EQ(source->content().windows.at(0).id, lower.id());
+}
+
+TEST_F(ShareableContentTest, HiddenWindowsAreNotListedButStillHaveAFrame) {
+    auto hidden = window({.x = 30, .y = 40, .width = 100, .height = 80});
+    auto menu = window({.x = 0, .y = 0, .width = 60, .height = 60, .overrideRedirect = true});
+    hidden.command("unmap");
+    const ShareableContent content = source->content();
+    EXPECT_EQ(content.window(hidden.id()), nullptr);
+    EXPECT_EQ(content.window(menu.id()), nullptr);  // popups are not application windows
+    EXPECT_EQ(source->windowFrame(hidden.id()), (Rect{30, 40, 100, 80}));
+    hidden.command("destroy");
+    EXPECT_EQ(source->windowFrame(hidden.id()), std::nullopt);
+}
+
+TEST_F(ShareableContentTest, WithAWindowManagerItsStackingListIsUsed) {
+    WindowManager manager(server);
+    auto first = window({.title = "First"});
+    auto second = window({.x = 300, .y = 300, .title = "Second"});
+    const ShareableContent content = source->content();
+    ASSERT_EQ(content.windows.size(), 2u);
+    EXPECT_EQ(content.windows[0].id, second.id());
+    EXPECT_EQ(content.windows[1].id, first.id());
+    EXPECT_EQ(content.windows[0].title, "Second");
+    // The client's own area, inside the manager's frame.
+    EXPECT_EQ(content.windows[0].frame.size(), (Size{200, 150}));
+    EXPECT_EQ(source->windowFrame(second.id()), content.windows[0].frame);
+}
+
+TEST_F(ShareableContentTest, ALostServerIsAnError) {
+    server.stop();
+    EXPECT_THROW(source->content(), ScreenCaptureError);
+    EXPECT_THROW(source->windowFrame(1), ScreenCaptureError);
+}
+
+TEST(ShareableContentConnection, MissingOrDeadDisplaysAreClearErrors) {
+    try {
+        makeX11ShareableContent({std::string(":9999"), {}, &systemClock()});
+        ADD_FAILURE() << "no error";
+    } catch (const ScreenCaptureError& error) {
+        EXPECT_STREQ(error.what(), "Cannot open the X display \":9999\".");
+    }
+    testing::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    EXPECT_THROW(makeX11ScreenCapture(), ScreenCaptureError);
+    EXPECT_THROW(makeX11InputMonitor(), ScreenCaptureError);
+}
+
+}  // namespace
+}  // namespace zarvex

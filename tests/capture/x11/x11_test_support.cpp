@@ -1,0 +1,80 @@
+#include "x11_test_support.h"
+
+#include <cstring>
+#include <thread>
+
+namespace zarvex::testing {
+
+void FrameCollector::didOutputFrame(const ScreenFrame& frame) {
+    std::lock_guard lock(mutex_);
+    records_.push_back({frame.status, frame.time, frame.image.width, frame.image.height});
+    if (frame.status == FrameStatus::complete) {
+        ++complete_;
+        latest_ = frame.image;
+    }
+    changed_.notify_all();
+}
+
+void FrameCollector::didStopWithError(std::exception_ptr error) {
+    std::lock_guard lock(mutex_);
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        error_ = e.what();
+    } catch (...) {
+        error_ = "unknown error";
+    }
+    changed_.notify_all();
+}
+
+std::vector<FrameCollector::Record> FrameCollector::records() const {
+    std::lock_guard lock(mutex_);
+    return records_;
+}
+
+std::size_t FrameCollector::completeCount() const {
+    std::lock_guard lock(mutex_);
+    return complete_;
+}
+
+std::uint32_t FrameCollector::pixel(int x, int y) const {
+    std::lock_guard lock(mutex_);
+    if (latest_.empty() || x < 0 || y < 0 || x >= latest_.width || y >= latest_.height) {
+        return 0;
+    }
+    std::uint32_t value = 0;
+    std::memcpy(&value, latest_.row(0, y) + x * 4, 4);
+    return value;
+}
+
+std::string FrameCollector::error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+bool FrameCollector::waitFor(const std::function<bool()>& condition,
+                             std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, condition);
+}
+
+bool FrameCollector::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
+    return waitFor([&] { return complete_ >= count; }, timeout);
+}
+
+bool FrameCollector::waitForMoreFrames(std::size_t count, std::chrono::milliseconds timeout) {
+    return waitForFrames(completeCount() + count, timeout);
+}
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace zarvex::testing

@@ -1,0 +1,115 @@
+#include "xvfb.h"
+
+#include <stdexcept>
+#include <thread>
+
+#include "process.h"
+
+namespace zarvex::testing {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr int kDisplayFd = 3;
+
+// Xvfb tries display numbers until one is free and complains about each
+// taken one: its stderr is noise.
+ChildProcess::Options reportingOn(int fd) {
+    ChildProcess::Options options;
+    options.reportFd = fd;
+    options.quiet = true;
+    return options;
+}
+
+}  // namespace
+
+Xvfb::Xvfb(int width, int height)
+    : process_({"Xvfb", "-displayfd", std::to_string(kDisplayFd), "-screen", "0",
+                std::to_string(width) + "x" + std::to_string(height) + "x24", "+extension",
+                "Composite", "-nolisten", "tcp", "-noreset", "-br"},
+               reportingOn(kDisplayFd)) {
+    // Xvfb writes its display number once it accepts clients.
+    const auto number = process_.readReportLine(seconds(30));
+    if (!number || number->empty()) {
+        throw std::runtime_error("Xvfb did not start");
+    }
+    display_ = ":" + *number;
+}
+
+std::string runXClient(const Xvfb& server, const std::vector<std::string>& argv) {
+    std::vector<std::string> command{"env", "DISPLAY=" + server.display()};
+    command.insert(command.end(), argv.begin(), argv.end());
+    const ProcessResult result = runProcess(command);
+    if (result.exitCode != 0) {
+        throw std::runtime_error(argv.front() + " failed: " + result.err);
+    }
+    return result.out;
+}
+
+WindowManager::WindowManager(const Xvfb& server)
+    : process_({"openbox", "--sm-disable"}, [&] {
+          ChildProcess::Options options;
+          options.environment = server.environment();
+          // Its own configuration and cache folders, apart from other tests'.
+          options.environment["HOME"] = home_.path().string();
+          options.environment["XDG_CONFIG_HOME"] = (home_ / "config").string();
+          options.environment["XDG_CACHE_HOME"] = (home_ / "cache").string();
+          options.quiet = true;
+          return options;
+      }()) {
+    const auto deadline = std::chrono::steady_clock::now() + seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const ProcessResult check = runProcess(
+            {"xprop", "-display", server.display(), "-root", "_NET_SUPPORTING_WM_CHECK"});
+        if (check.exitCode == 0 && check.out.find("window id") != std::string::npos) {
+            return;
+        }
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    throw std::runtime_error("openbox did not start");
+}
+
+TestWindow::TestWindow(const std::string& helperPath, const Xvfb& server, const Options& options)
+    : process_(
+          [&] {
+              std::vector<std::string> argv{
+                  helperPath,
+                  "--geometry",
+                  std::to_string(options.width) + "x" + std::to_string(options.height) + "+" +
+                      std::to_string(options.x) + "+" + std::to_string(options.y),
+                  "--color",
+                  options.color,
+                  "--title",
+                  options.title,
+                  "--class",
+                  options.applicationClass};
+              if (options.processID) {
+                  argv.insert(argv.end(), {"--pid", std::to_string(*options.processID)});
+              }
+              if (options.overrideRedirect) {
+                  argv.push_back("--override-redirect");
+              }
+              return argv;
+          }(),
+          [&] {
+              ChildProcess::Options childOptions;
+              childOptions.environment = server.environment();
+              return childOptions;
+          }()) {
+    const auto line = process_.readLine(seconds(30));
+    if (!line) {
+        throw std::runtime_error("the test window did not appear");
+    }
+    id_ = static_cast<std::uint32_t>(std::stoul(*line));
+}
+
+void TestWindow::command(const std::string& line) {
+    process_.write(line + "\n");
+    const auto answer = process_.readLine(seconds(30));
+    if (answer != "ok") {
+        throw std::runtime_error("test window command failed: " + line);
+    }
+}
+
+}  // namespace zarvex::testing
