@@ -1,0 +1,77 @@
+#include "render/bubble.h"
+
+#include <algorithm>
+
+namespace zarvex {
+namespace {
+
+constexpr double kRoundedRectRadius = 0.18;
+constexpr double kShadowDrop = 0.04;
+constexpr double kShadowOpacity = 0.35;
+constexpr double kShadowSigma = 0.05;
+// A bubble this many pixels wide is larger than any canvas many times over;
+// beyond it the scaling arithmetic is no longer safe.
+constexpr double kMaxBubbleSide = 1 << 16;
+
+IntRect canvasPixels(Size canvas) {
+    return IntRect::covering({0, 0, canvas.width, canvas.height});
+}
+
+}  // namespace
+
+std::optional<BubbleLayers> prepareBubble(const WebcamSpec& webcam, Size canvas) {
+    BubbleLayers bubble;
+    bubble.rect = bubbleRect(webcam, canvas);
+    bubble.placed = IntRect::covering(bubble.rect);
+    const IntRect area = canvasPixels(canvas);
+    if (!(bubble.rect.width <= kMaxBubbleSide) || bubble.placed.intersection(area).isEmpty()) {
+        return std::nullopt;
+    }
+    const double size = bubble.rect.width;
+    const double radius =
+        size * (webcam.shape == WebcamSpec::Shape::circle ? 0.5 : kRoundedRectRadius);
+    bubble.mask = makeMask(bubble.rect, radius, area);
+    bubble.shadow = makeShadow(bubble.rect.offsetBy(0, -kShadowDrop * size), radius, kShadowOpacity,
+                               kShadowSigma * size, area);
+    return bubble;
+}
+
+PixelBox centerSquare(int width, int height) {
+    const int side = std::min(width, height);
+    return {(width - side) / 2, (height - side) / 2, side, side};
+}
+
+void drawBubble(const BubbleLayers& bubble, const VideoFrame& webcam, Image& target,
+                ScratchBuffers& scratch) {
+    if (webcam.empty()) {
+        return;
+    }
+    drawShadow(bubble.shadow, target);
+    const IntRect& visible = bubble.mask.extent;
+    Image face = scratchImage(scratch.placed, visible);
+    placeSource(webcam, centerSquare(webcam.width, webcam.height), bubble.placed, visible, face,
+                scratch);
+    drawMasked(face, bubble.mask, target, target);
+}
+
+Image renderBubble(const VideoFrame& webcamFrame, Size canvas, const StyleSettings& style) {
+    const std::optional<BubbleLayers> bubble = prepareBubble(style.webcam, canvas);
+    if (!bubble || webcamFrame.empty()) {
+        return Image();
+    }
+    const IntRect& face = bubble->mask.extent;
+    const IntRect& shadow = bubble->shadow.extent;
+    IntRect extent = face;
+    if (!shadow.isEmpty()) {
+        const int x0 = std::min(face.x, shadow.x);
+        const int y0 = std::min(face.y, shadow.y);
+        extent = {x0, y0, std::max(face.maxX(), shadow.maxX()) - x0,
+                  std::max(face.maxY(), shadow.maxY()) - y0};
+    }
+    Image image(extent);
+    ScratchBuffers scratch;
+    drawBubble(*bubble, webcamFrame, image, scratch);
+    return image;
+}
+
+}  // namespace zarvex

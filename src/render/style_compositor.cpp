@@ -1,0 +1,182 @@
+#include "render/style_compositor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "render/pixel_ops.h"
+#include "render/placement.h"
+#include "render/shapes.h"
+#include "render/yuv.h"
+
+namespace zarvex {
+namespace {
+
+IntRect canvasPixels(Size canvas) {
+    return IntRect::covering({0, 0, std::trunc(canvas.width), std::trunc(canvas.height)});
+}
+
+ScratchBuffers& threadScratch() {
+    thread_local ScratchBuffers scratch;
+    return scratch;
+}
+
+std::optional<VideoFrame> newPixelBuffer(FramePool* pool, const IntRect& area) {
+    if (pool == nullptr || pool->width() != area.width || pool->height() != area.height ||
+        area.isEmpty()) {
+        return std::nullopt;
+    }
+    try {
+        VideoFrame frame = pool->acquire();
+        if (frame.empty()) {
+            return std::nullopt;
+        }
+        return frame;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+void copyRows(const Image& from, Image& to, int x, int width, int y0, int y1) {
+    if (width <= 0) {
+        return;
+    }
+    for (int y = y0; y < y1; ++y) {
+        std::memcpy(to.mutablePixel(x, y), from.pixel(x, y), 4 * std::size_t(width));
+    }
+}
+
+// target = base everywhere outside `hole`.
+void copyAround(const Image& base, const IntRect& hole, Image& target) {
+    const IntRect& all = target.extent();
+    if (hole.isEmpty()) {
+        copyRows(base, target, all.x, all.width, all.y, all.maxY());
+        return;
+    }
+    copyRows(base, target, all.x, all.width, all.y, hole.y);
+    copyRows(base, target, all.x, all.width, hole.maxY(), all.maxY());
+    copyRows(base, target, all.x, hole.x - all.x, hole.y, hole.maxY());
+    copyRows(base, target, hole.maxX(), all.maxX() - hole.maxX(), hole.y, hole.maxY());
+}
+
+double discCoverage(double distance, double radius) {
+    return std::clamp(radius + 0.5 - distance, 0.0, 1.0);
+}
+
+// A white ring (the disc minus its inner disc) at the ring's opacity, over target.
+void drawRing(const RippleRing& ring, Image& target) {
+    const double r = ring.outerRadius;
+    const IntRect box = IntRect::covering({ring.center.x - r, ring.center.y - r, 2 * r, 2 * r})
+                            .grownBy(1)
+                            .intersection(target.extent());
+    constexpr int kChunk = 256;
+    std::array<std::uint8_t, kChunk> alpha;
+    for (int y = box.y; y < box.maxY(); ++y) {
+        const double dy = y + 0.5 - ring.center.y;
+        for (int x0 = box.x; x0 < box.maxX(); x0 += kChunk) {
+            const int n = std::min(kChunk, box.maxX() - x0);
+            for (int i = 0; i < n; ++i) {
+                const double dx = x0 + i + 0.5 - ring.center.x;
+                const double distance = std::sqrt(dx * dx + dy * dy);
+                const double inner =
+                    ring.innerRadius > 0 ? discCoverage(distance, ring.innerRadius) : 0.0;
+                const double v = ring.opacity * discCoverage(distance, r) * (1 - inner);
+                alpha[std::size_t(i)] = static_cast<std::uint8_t>(v * 255 + 0.5);
+            }
+            pixel::lighten(alpha.data(), target.mutablePixel(x0, y), n);
+        }
+    }
+}
+
+void drawRipples(const StyleInstruction& instruction, double now, const Rect& screenRect,
+                 Image& target) {
+    if (!instruction.style().ripplesEnabled()) {
+        return;
+    }
+    // In list order, so later clicks end up on top.
+    for (const RecordedClick& click : instruction.clicks()) {
+        if (const std::optional<RippleRing> ring = rippleAt(click, now, screenRect)) {
+            drawRing(*ring, target);
+        }
+    }
+}
+
+void composeFrame(const StyleInstruction& instruction, const CompositionRequest& request,
+                  Image& target, ScratchBuffers& scratch) {
+    const VideoFrame* screen = request.sourceFrameByTrackID(instruction.screenTrackID());
+    if (screen == nullptr) {
+        drawImage(instruction.background(), target, /*replace=*/true);
+        return;
+    }
+    const Size screenSize{double(screen->width), double(screen->height)};
+    const std::optional<ScreenLayers>* layers = &instruction.screenLayers();
+    std::optional<ScreenLayers> unprepared;
+    if (screenSize != instruction.screenSize()) {
+        unprepared = prepareScreen(instruction.style(), instruction.canvas(), screenSize,
+                                   instruction.background());
+        layers = &unprepared;
+    }
+    if (*layers) {
+        const ScreenLayers& s = **layers;
+        const IntRect& visible = s.mask.extent;
+        copyAround(s.base, visible, target);
+        placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed, visible, target,
+                    scratch);
+        drawMasked(target, s.mask, s.base, target);
+        drawRipples(instruction, request.compositionTime.seconds(), s.layout.screenRect, target);
+    } else {
+        drawImage(instruction.background(), target, /*replace=*/true);
+    }
+    const std::optional<BubbleLayers>& bubble = instruction.bubbleLayers();
+    if (bubble && instruction.webcamTrackID()) {
+        if (const VideoFrame* webcam = request.sourceFrameByTrackID(*instruction.webcamTrackID())) {
+            drawBubble(*bubble, *webcam, target, scratch);
+        }
+    }
+}
+
+}  // namespace
+
+const VideoFrame* CompositionRequest::sourceFrameByTrackID(TrackID trackID) const {
+    for (const SourceFrame& source : sourceFrames) {
+        if (source.trackID == trackID && !source.frame.empty()) {
+            return &source.frame;
+        }
+    }
+    return nullptr;
+}
+
+CompositionError CompositionError::unexpectedInstruction() {
+    return {kUnexpectedInstruction, "Unexpected composition instruction."};
+}
+
+CompositionError CompositionError::noOutputFrame() {
+    return {kNoOutputFrame, "Could not allocate output frame."};
+}
+
+CompositionResult StyleCompositor::startVideoCompositionRequest(
+    const CompositionRequest& request) const {
+    const auto* instruction =
+        dynamic_cast<const StyleInstruction*>(request.videoCompositionInstruction);
+    if (instruction == nullptr) {
+        return CompositionError::unexpectedInstruction();
+    }
+    const IntRect area = canvasPixels(instruction->canvas());
+    std::optional<VideoFrame> output = newPixelBuffer(request.renderContext, area);
+    if (!output) {
+        return CompositionError::noOutputFrame();
+    }
+    ScratchBuffers& scratch = threadScratch();
+    if (output->format == PixelFormat::bgra) {
+        Image target(*output, 0, 0);
+        composeFrame(*instruction, request, target, scratch);
+    } else {
+        Image target = scratchImage(scratch.canvas, area);
+        composeFrame(*instruction, request, target, scratch);
+        convertToI420(target.frame(), *output);
+    }
+    return std::move(*output);
+}
+
+}  // namespace zarvex

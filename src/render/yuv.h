@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "media/video_frame.h"
+
+// Conversions between the compositor's premultiplied BGRA and decoder/encoder
+// I420. Written here rather than taken from libyuv because its BT.709
+// limited-range kernels clamp the blue coefficient (pure blue decodes to 243).
+namespace zarvex {
+
+// Converts a premultiplied BGRA frame to I420 with BT.709 limited-range
+// coefficients (what the encoder is told), treating the pixels as composed over
+// black. Sizes must match; odd trailing columns and rows share chroma.
+void convertToI420(const VideoFrame& bgra, VideoFrame& i420);
+
+// Converts `region` (x, y from the top-left, width, height) of an I420 or BGRA
+// frame into opaque BGRA rows at `dst`, honouring the frame's colour tags
+// (BT.601 or BT.709, limited or full range). Each pixel takes the chroma
+// sample of its 2 × 2 block.
+void convertRegionToBgra(const VideoFrame& source, int x, int y, int width, int height,
+                         std::uint8_t* dst, int dstStride);
+
+}  // namespace zarvex

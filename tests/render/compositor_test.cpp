@@ -1,0 +1,413 @@
+#include "render/style_compositor.h"
+
+#include <cmath>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <libyuv/convert_argb.h>
+
+#include "render/yuv.h"
+#include "render_fixtures.h"
+
+namespace zarvex {
+namespace {
+
+using testing::canvasPixel;
+using testing::compose;
+using testing::InstructionSetup;
+using testing::kBlue;
+using testing::kGreen;
+using testing::kRed;
+using testing::makeInstruction;
+using testing::maxDifference;
+using testing::patternFrame;
+using testing::plainStyle;
+using testing::solidFrame;
+
+constexpr Bgra kBlack{0, 0, 0, 255};
+
+bool near(Bgra a, Bgra b, int tolerance) {
+    return std::abs(a.b - b.b) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.r - b.r) <= tolerance && std::abs(a.a - b.a) <= tolerance;
+}
+
+// Pixels of a frame that differ from `color`.
+int countOther(const VideoFrame& frame, Bgra color) {
+    int count = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        for (int x = 0; x < frame.width; ++x) {
+            count += canvasPixel(frame, x, y) == color ? 0 : 1;
+        }
+    }
+    return count;
+}
+
+TEST(StyleCompositor, WithoutPaddingAScreenOfTheCanvasRatioFillsIt) {
+    const StyleInstruction instruction =
+        makeInstruction(InstructionSetup().withStyle(plainStyle()));
+    const VideoFrame screen = patternFrame(320, 180);
+    EXPECT_EQ(maxDifference(compose(instruction, 0, &screen), screen), 0);
+
+    // A larger screen is scaled down to exactly the canvas: no background shows.
+    const StyleInstruction scaled =
+        makeInstruction(InstructionSetup().withStyle(plainStyle()).withScreenSize({640, 360}));
+    const VideoFrame large = patternFrame(640, 360);
+    EXPECT_LE(maxDifference(compose(scaled, 0, &large), screen), 2);
+}
+
+TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackground) {
+    StyleSettings style;  // gradient, shadow and corners on
+    style.webcam.sizeFraction = 0.3;
+    const StyleInstruction instruction = makeInstruction(
+        InstructionSetup().withStyle(style).withClicks({{1.0, 0.5, 0.5}}).withWebcamTrack());
+    const VideoFrame webcam = solidFrame(64, 48, kGreen);
+    const VideoFrame frame = compose(instruction, 1.1, nullptr, &webcam);
+    const Image expected = makeBackground(style.background, {320, 180});
+    EXPECT_EQ(maxDifference(frame, expected.frame()), 0);
+
+    const StyleInstruction solid =
+        makeInstruction(InstructionSetup().withStyle(plainStyle("#336699")));
+    EXPECT_EQ(countOther(compose(solid, 0, nullptr), Bgra{0x99, 0x66, 0x33, 255}), 0);
+}
+
+// Screen 320×180 on a 320×180 canvas with padding 0.1: placed at (32, 18), 256×144.
+StyleSettings paddedStyle() {
+    StyleSettings style = plainStyle();
+    style.paddingFraction = 0.1;
+    return style;
+}
+
+TEST(StyleCompositor, RoundedCornersShowTheBackground) {
+    StyleSettings style = paddedStyle();
+    style.cornerRadius = 20;
+    const VideoFrame screen = solidFrame(320, 180, kRed);
+    const VideoFrame frame =
+        compose(makeInstruction(InstructionSetup().withStyle(style)), 0, &screen);
+    EXPECT_EQ(canvasPixel(frame, 32, 18), kBlue);  // corner pixel: outside the arc
+    EXPECT_EQ(canvasPixel(frame, 33, 19), kBlue);
+    EXPECT_EQ(canvasPixel(frame, 287, 161), kBlue);  // the opposite corner
+    EXPECT_EQ(canvasPixel(frame, 160, 18), kRed);    // just inside the bottom edge
+    EXPECT_EQ(canvasPixel(frame, 32, 90), kRed);     // just inside the left edge
+    EXPECT_EQ(canvasPixel(frame, 287, 90), kRed);
+    EXPECT_EQ(canvasPixel(frame, 160, 161), kRed);
+    EXPECT_EQ(canvasPixel(frame, 31, 90), kBlue);  // just outside
+    EXPECT_EQ(canvasPixel(frame, 160, 17), kBlue);
+    // Along the arc the edge is anti-aliased: a blend of both colours.
+    const Bgra arc = canvasPixel(frame, 37, 24);
+    EXPECT_GT(arc.r, 0);
+    EXPECT_GT(arc.b, 0);
+
+    // A radius beyond half the shorter side makes full semicircular ends.
+    style.cornerRadius = 1000;
+    const VideoFrame pill =
+        compose(makeInstruction(InstructionSetup().withStyle(style)), 0, &screen);
+    EXPECT_EQ(canvasPixel(pill, 34, 90), kRed);
+    EXPECT_EQ(canvasPixel(pill, 42, 28), kBlue);
+    EXPECT_EQ(canvasPixel(pill, 160, 18), kRed);
+}
+
+TEST(StyleCompositor, ShadowAppearsAboveOneHundredthOpacity) {
+    StyleSettings style = plainStyle("#FFFFFF");
+    style.paddingFraction = 0.2;  // screen at (64, 36), 192×108
+    style.shadow = {0.011, 44, 14};
+    const VideoFrame screen = solidFrame(320, 180, kBlack);
+    const Bgra faint = canvasPixel(
+        compose(makeInstruction(InstructionSetup().withStyle(style)), 0, &screen), 160, 29);
+    EXPECT_LT(faint.g, 255);
+    EXPECT_GE(faint.g, 250);
+
+    style.shadow.opacity = 0.01;
+    const VideoFrame none =
+        compose(makeInstruction(InstructionSetup().withStyle(style)), 0, &screen);
+    EXPECT_EQ(countOther(none, testing::kWhite), 192 * 108);
+
+    // Blurred beyond the shape, and moved down: darker below than above.
+    style.shadow.opacity = 1;
+    const VideoFrame strong =
+        compose(makeInstruction(InstructionSetup().withStyle(style)), 0, &screen);
+    EXPECT_LT(canvasPixel(strong, 160, 12).g, 200);
+    EXPECT_LT(canvasPixel(strong, 160, 26).g, canvasPixel(strong, 160, 154).g);
+    EXPECT_LT(canvasPixel(strong, 160, 154).g, 255);
+}
+
+class Ripples : public ::testing::Test {
+  protected:
+    // Click at t = 2 at the middle of the top edge of the placed screen (256×144
+    // at (32, 18)): the ring centre is (160, 162).
+    VideoFrame at(double seconds, std::optional<bool> enabled = std::nullopt) {
+        StyleSettings style = paddedStyle();
+        style.clickRipples = enabled;
+        const StyleInstruction instruction =
+            makeInstruction(InstructionSetup().withStyle(style).withClicks({{2.0, 0.5, 0.0}}));
+        return compose(instruction, seconds, &screen_);
+    }
+    VideoFrame withoutClicks() {
+        return compose(makeInstruction(InstructionSetup().withStyle(paddedStyle())), 0, &screen_);
+    }
+
+    VideoFrame screen_ = solidFrame(320, 180, kBlack);
+};
+
+TEST_F(Ripples, RingAtTheClickTimeWithTheStartingRadius) {
+    // r = max(6, 0.012 × 144) = 6, ring 2.5 wide, opacity 0.85.
+    const VideoFrame frame = at(2.0);
+    EXPECT_TRUE(near(canvasPixel(frame, 160, 157), Bgra{217, 217, 217, 255}, 3));  // on the ring
+    EXPECT_EQ(canvasPixel(frame, 160, 161), kBlack);  // inside the inner disc
+    EXPECT_EQ(canvasPixel(frame, 160, 154), kBlack);  // beyond the ring
+}
+
+TEST_F(Ripples, GrowsAndFadesAndCentresOnTheTopEdge) {
+    // Half-way: r = 6 + 144 × 0.5 × 0.035 = 8.52, inner 5.96, opacity 0.425.
+    const VideoFrame frame = at(2.225);
+    const Bgra below = canvasPixel(frame, 160, 154);  // 7.5 below the centre
+    EXPECT_TRUE(near(below, Bgra{108, 108, 108, 255}, 3));
+    EXPECT_EQ(canvasPixel(frame, 160, 151), kBlack);  // 10.5 away: outside
+    EXPECT_EQ(canvasPixel(frame, 160, 161), kBlack);
+    // The ring is symmetric about the top edge, over the background above it.
+    EXPECT_TRUE(near(canvasPixel(frame, 160, 169), Bgra{255, 108, 108, 255}, 3));
+    EXPECT_TRUE(near(canvasPixel(frame, 167, 162), canvasPixel(frame, 152, 162), 1));
+}
+
+TEST_F(Ripples, NothingOutsideTheWindowOrWhenSwitchedOff) {
+    const VideoFrame plain = withoutClicks();
+    EXPECT_EQ(maxDifference(at(1.99), plain), 0);
+    EXPECT_EQ(maxDifference(at(2.46), plain), 0);
+    EXPECT_EQ(maxDifference(at(2.2, false), plain), 0);
+    EXPECT_GT(maxDifference(at(2.2, true), plain), 100);
+    EXPECT_GT(maxDifference(at(2.2), plain), 100);  // absent counts as on
+}
+
+class Bubble : public ::testing::Test {
+  protected:
+    // Bubble 0.45 × 180 = 81 px at the bottom right: (232.7, 6.3) to (313.7, 87.3).
+    VideoFrame render(const VideoFrame* webcam, WebcamSpec::Shape shape, bool hidden = false) {
+        StyleSettings style = plainStyle();
+        style.webcam.sizeFraction = 0.45;
+        style.webcam.shape = shape;
+        style.webcam.hidden = hidden;
+        const StyleInstruction instruction =
+            makeInstruction(InstructionSetup().withStyle(style).withWebcamTrack());
+        return compose(instruction, 0, &screen_, webcam);
+    }
+
+    // Red, green and blue thirds: the centre square is exactly the green part.
+    static VideoFrame thirds() {
+        VideoFrame frame = solidFrame(1280, 720, kGreen);
+        for (int y = 0; y < 720; ++y) {
+            for (int x = 0; x < 280; ++x) {
+                std::memcpy(frame.row(0, y) + 4 * x, &kRed, 4);
+                std::memcpy(frame.row(0, y) + 4 * (1000 + x), &kBlue, 4);
+            }
+        }
+        return frame;
+    }
+
+    VideoFrame screen_ = solidFrame(320, 180, kBlack);
+};
+
+TEST_F(Bubble, ShowsTheCentreSquareOfTheWebcam) {
+    const VideoFrame webcam = thirds();
+    const VideoFrame frame = render(&webcam, WebcamSpec::Shape::roundedRect);
+    for (const int x : {234, 273, 312}) {
+        EXPECT_EQ(canvasPixel(frame, x, 47), kGreen) << x;
+    }
+    EXPECT_EQ(canvasPixel(frame, 273, 8), kGreen);
+    EXPECT_EQ(canvasPixel(frame, 273, 86), kGreen);
+    EXPECT_EQ(canvasPixel(frame, 231, 47), kBlack);  // just left of it: the screen
+}
+
+TEST_F(Bubble, CircleWithItsShadowBelow) {
+    const VideoFrame webcam = thirds();
+    const VideoFrame frame = render(&webcam, WebcamSpec::Shape::circle);
+    EXPECT_EQ(canvasPixel(frame, 273, 47), kGreen);
+    EXPECT_EQ(canvasPixel(frame, 234, 47), kGreen);
+    EXPECT_NE(canvasPixel(frame, 235, 9).g, 255);  // the square's corner is outside the circle
+    // Under the bubble the screen is darkened by the shadow, more below than above.
+    const VideoFrame plainScreen = solidFrame(320, 180, Bgra{200, 200, 200, 255});
+    StyleSettings style = plainStyle();
+    style.webcam.sizeFraction = 0.45;
+    const StyleInstruction instruction =
+        makeInstruction(InstructionSetup().withStyle(style).withWebcamTrack());
+    const VideoFrame shaded = compose(instruction, 0, &plainScreen, &webcam);
+    EXPECT_LT(canvasPixel(shaded, 273, 4).g, 180);
+    EXPECT_LT(canvasPixel(shaded, 273, 4).g, canvasPixel(shaded, 273, 90).g);
+}
+
+TEST_F(Bubble, MissingFrameOrHiddenDrawsNoBubble) {
+    const VideoFrame webcam = thirds();
+    EXPECT_EQ(countOther(render(nullptr, WebcamSpec::Shape::circle), kBlack), 0);
+    EXPECT_EQ(countOther(render(&webcam, WebcamSpec::Shape::circle, true), kBlack), 0);
+    // No webcam track in the instruction: a webcam frame in the request is ignored.
+    StyleSettings style = plainStyle();
+    const StyleInstruction noTrack = makeInstruction(InstructionSetup().withStyle(style));
+    EXPECT_EQ(countOther(compose(noTrack, 0, &screen_, &webcam), kBlack), 0);
+}
+
+class OtherInstruction : public VideoCompositionInstruction {
+  public:
+    const MediaTimeRange& timeRange() const override { return range_; }
+    bool enablePostProcessing() const override { return false; }
+    bool containsTweening() const override { return false; }
+    const std::optional<std::vector<TrackID>>& requiredSourceTrackIDs() const override {
+        return tracks_;
+    }
+    TrackID passthroughTrackID() const override { return 1; }
+
+  private:
+    MediaTimeRange range_;
+    std::optional<std::vector<TrackID>> tracks_;
+};
+
+TEST(StyleCompositor, ReportsAWrongInstructionAndAMissingOutputFrame) {
+    const StyleCompositor compositor;
+    FramePool pool(PixelFormat::bgra, 320, 180);
+    const OtherInstruction other;
+    CompositionRequest request;
+    request.renderContext = &pool;
+    request.videoCompositionInstruction = &other;
+    CompositionResult result = compositor.startVideoCompositionRequest(request);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, 1);
+    EXPECT_EQ(result.error().message, "Unexpected composition instruction.");
+    EXPECT_EQ(result.error().domain(), "Zarvex");
+    request.videoCompositionInstruction = nullptr;
+    EXPECT_EQ(compositor.startVideoCompositionRequest(request).error().code, 1);
+
+    const StyleInstruction instruction =
+        makeInstruction(InstructionSetup().withStyle(plainStyle()));
+    request.videoCompositionInstruction = &instruction;
+    request.renderContext = nullptr;
+    result = compositor.startVideoCompositionRequest(request);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, 2);
+    EXPECT_EQ(result.error().message, "Could not allocate output frame.");
+    FramePool wrongSize(PixelFormat::bgra, 160, 90);
+    request.renderContext = &wrongSize;
+    EXPECT_EQ(compositor.startVideoCompositionRequest(request).error().code, 2);
+    request.renderContext = &pool;
+    EXPECT_TRUE(compositor.startVideoCompositionRequest(request).ok());
+}
+
+TEST(StyleInstruction, DescribesItsTracks) {
+    const StyleInstruction withWebcam = makeInstruction(InstructionSetup().withWebcamTrack());
+    EXPECT_EQ(withWebcam.requiredSourceTrackIDs(),
+              (std::vector<TrackID>{testing::kScreenTrack, testing::kWebcamTrack}));
+    EXPECT_FALSE(withWebcam.enablePostProcessing());
+    EXPECT_TRUE(withWebcam.containsTweening());
+    EXPECT_EQ(withWebcam.passthroughTrackID(), kInvalidTrackID);
+    EXPECT_EQ(makeInstruction(InstructionSetup()).requiredSourceTrackIDs(),
+              (std::vector<TrackID>{testing::kScreenTrack}));
+}
+
+// Everything on: gradient, padding, corners, shadow, two ripples, bubble.
+InstructionSetup busySetup() {
+    InstructionSetup setup;
+    setup.canvas = {640, 360};
+    setup.screenSize = {1280, 720};
+    setup.clicks = {{1.0, 0.3, 0.4}, {1.1, 0.6, 0.7}};
+    setup.webcamTrack = true;
+    return setup;
+}
+
+VideoFrame toI420(const VideoFrame& bgra) {
+    VideoFrame i420 = VideoFrame::allocate(PixelFormat::i420, bgra.width, bgra.height);
+    convertToI420(bgra, i420);
+    return i420;
+}
+
+TEST(StyleCompositor, SameFrameFromManyThreadsAtOnce) {
+    const StyleInstruction instruction = makeInstruction(busySetup());
+    const VideoFrame screen = toI420(patternFrame(1280, 720));
+    const VideoFrame webcam = patternFrame(640, 480);
+    const VideoFrame expected = compose(instruction, 1.2, &screen, &webcam);
+    std::vector<int> worst(4, 0);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < worst.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 8; ++i) {
+                worst[t] = std::max(
+                    worst[t], maxDifference(compose(instruction, 1.2, &screen, &webcam), expected));
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(worst, std::vector<int>(4, 0));
+}
+
+TEST(StyleCompositor, I420AndBgraSourcesComposeAlike) {
+    const StyleInstruction instruction = makeInstruction(busySetup());
+    const VideoFrame bgraScreen = patternFrame(1280, 720);
+    const VideoFrame bgraWebcam = patternFrame(640, 480);
+    const VideoFrame i420Screen = toI420(bgraScreen);
+    const VideoFrame i420Webcam = toI420(bgraWebcam);
+    const VideoFrame fromBgra = compose(instruction, 1.2, &bgraScreen, &bgraWebcam);
+    const VideoFrame fromI420 = compose(instruction, 1.2, &i420Screen, &i420Webcam);
+    EXPECT_LE(maxDifference(fromBgra, fromI420), 4);
+}
+
+VideoFrame uniformI420(int y, int u, int v, ColorTags tags) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::i420, 64, 36);
+    std::memset(frame.data[0], y, std::size_t(frame.stride[0]) * 36);
+    std::memset(frame.data[1], u, std::size_t(frame.stride[1]) * 18);
+    std::memset(frame.data[2], v, std::size_t(frame.stride[2]) * 18);
+    frame.color = tags;
+    return frame;
+}
+
+TEST(StyleCompositor, I420SourcesFollowTheirColourTags) {
+    const StyleInstruction instruction = makeInstruction(
+        InstructionSetup().withStyle(plainStyle()).withCanvas({64, 36}).withScreenSize({64, 36}));
+    const auto centre = [&](const VideoFrame& screen) {
+        return canvasPixel(compose(instruction, 0, &screen), 32, 18);
+    };
+    const ColorTags bt709{YuvMatrix::bt709, YuvRange::limited};
+    EXPECT_TRUE(near(centre(uniformI420(63, 102, 240, bt709)), kRed, 1));
+    EXPECT_TRUE(near(centre(uniformI420(173, 42, 26, bt709)), kGreen, 1));
+    EXPECT_TRUE(near(centre(uniformI420(32, 240, 118, bt709)), kBlue, 1));
+    EXPECT_TRUE(near(centre(uniformI420(235, 128, 128, bt709)), testing::kWhite, 1));
+    // The same samples mean other colours under the other tags.
+    EXPECT_TRUE(
+        near(centre(uniformI420(81, 90, 240, {YuvMatrix::bt601, YuvRange::limited})), kRed, 1));
+    EXPECT_TRUE(
+        near(centre(uniformI420(76, 85, 255, {YuvMatrix::bt601, YuvRange::full})), kRed, 1));
+    EXPECT_TRUE(
+        near(centre(uniformI420(54, 99, 255, {YuvMatrix::bt709, YuvRange::full})), kRed, 1));
+    EXPECT_LT(centre(uniformI420(63, 102, 240, {YuvMatrix::bt601, YuvRange::limited})).r, 245);
+}
+
+TEST(StyleCompositor, I420OutputIsTheConvertedBgraFrame) {
+    const StyleInstruction instruction = makeInstruction(busySetup());
+    const VideoFrame screen = patternFrame(1280, 720);
+    const VideoFrame webcam = patternFrame(640, 480);
+    const VideoFrame bgra = compose(instruction, 1.2, &screen, &webcam);
+    const VideoFrame i420 = compose(instruction, 1.2, &screen, &webcam, PixelFormat::i420);
+    ASSERT_EQ(i420.format, PixelFormat::i420);
+    const VideoFrame expected = toI420(bgra);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? 360 : 180;
+        const int columns = plane == 0 ? 640 : 320;
+        for (int y = 0; y < rows; ++y) {
+            ASSERT_EQ(std::memcmp(i420.row(plane, y), expected.row(plane, y), columns), 0)
+                << "plane " << plane << " row " << y;
+        }
+    }
+}
+
+TEST(StyleCompositor, ScreenFramesOfAnUnexpectedSizeAreStillPlaced) {
+    StyleSettings style = paddedStyle();
+    const StyleInstruction instruction =
+        makeInstruction(InstructionSetup().withStyle(style).withScreenSize({1920, 1080}));
+    const VideoFrame small = solidFrame(100, 100, kRed);
+    const VideoFrame frame = compose(instruction, 0, &small);
+    // A square screen in the 284×144 content area: 144×144, centred.
+    EXPECT_EQ(canvasPixel(frame, 160, 90), kRed);
+    EXPECT_EQ(canvasPixel(frame, 87, 90), kBlue);
+    EXPECT_EQ(canvasPixel(frame, 88, 90), kRed);
+    EXPECT_EQ(canvasPixel(frame, 231, 90), kRed);
+    EXPECT_EQ(canvasPixel(frame, 232, 90), kBlue);
+}
+
+}  // namespace
+}  // namespace zarvex

@@ -1,0 +1,194 @@
+#include "render/geometry.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "media/media_time.h"
+#include "render/bubble.h"
+
+namespace zarvex {
+namespace {
+
+TEST(CanvasSize, AspectPresetsOfAWideScreen) {
+    const Size screen{1440, 900};
+    EXPECT_EQ(canvasSize(AspectPreset::original, screen), (Size{1440, 900}));
+    EXPECT_EQ(canvasSize(AspectPreset::wide16x9, screen), (Size{1600, 900}));
+    EXPECT_EQ(canvasSize(AspectPreset::square, screen), (Size{1440, 1440}));
+    EXPECT_EQ(canvasSize(AspectPreset::vertical9x16, screen), (Size{1440, 2560}));
+    EXPECT_EQ(canvasSize(AspectPreset::portrait4x5, screen), (Size{1440, 1800}));
+}
+
+TEST(CanvasSize, TruncatesToEvenAndNeverBelowTwo) {
+    EXPECT_EQ(canvasSize(AspectPreset::wide16x9, {1000, 700}), (Size{1244, 700}));
+    EXPECT_EQ(canvasSize(AspectPreset::original, {1001, 563}), (Size{1000, 562}));
+    EXPECT_EQ(canvasSize(AspectPreset::square, {600, 1001}), (Size{1000, 1000}));
+    for (const AspectPreset aspect : {AspectPreset::original, AspectPreset::square,
+                                      AspectPreset::wide16x9, AspectPreset::portrait4x5}) {
+        EXPECT_EQ(canvasSize(aspect, {1, 1}), (Size{2, 2}));
+        EXPECT_EQ(canvasSize(aspect, {0, 0}), (Size{2, 2}));
+        EXPECT_EQ(canvasSize(aspect, {-5, 300}), (Size{2, 300}));
+    }
+}
+
+TEST(BubbleRect, CornersWithMarginOfTheShorterSide) {
+    WebcamSpec webcam;  // 0.24 of the height, margin 0.035
+    const Size canvas{1920, 1080};
+    const Rect bottomRight = bubbleRect(webcam, canvas);
+    EXPECT_NEAR(bottomRight.width, 259.2, 1e-9);
+    EXPECT_NEAR(bottomRight.height, 259.2, 1e-9);
+    EXPECT_NEAR(bottomRight.x, 1623, 1e-9);
+    EXPECT_NEAR(bottomRight.y, 37.8, 1e-9);
+
+    webcam.corner = WebcamSpec::Corner::topLeft;
+    const Rect topLeft = bubbleRect(webcam, canvas);
+    EXPECT_NEAR(topLeft.x, 37.8, 1e-9);
+    EXPECT_NEAR(topLeft.maxY(), 1080 - 37.8, 1e-9);
+    webcam.corner = WebcamSpec::Corner::topRight;
+    EXPECT_NEAR(bubbleRect(webcam, canvas).maxX(), 1920 - 37.8, 1e-9);
+    webcam.corner = WebcamSpec::Corner::bottomLeft;
+    EXPECT_NEAR(bubbleRect(webcam, canvas).y, 37.8, 1e-9);
+
+    // The size follows the height, the margin the shorter side.
+    const Rect tall = bubbleRect(webcam, {1080, 1920});
+    EXPECT_NEAR(tall.width, 0.24 * 1920, 1e-9);
+    EXPECT_NEAR(tall.x, 37.8, 1e-9);
+}
+
+TEST(BubbleRect, CustomCentreIsClampedInsideTheCanvas) {
+    WebcamSpec webcam;
+    webcam.positionX = 0.5;
+    webcam.positionY = 0.25;
+    const Rect centred = bubbleRect(webcam, {1000, 800});
+    EXPECT_NEAR(centred.midX(), 500, 1e-9);
+    EXPECT_NEAR(centred.midY(), 200, 1e-9);
+
+    webcam.positionX = 0;
+    webcam.positionY = 1;
+    for (const double size : {0.1, 0.3, 0.45}) {
+        webcam.sizeFraction = size;
+        const Rect flush = bubbleRect(webcam, {1000, 800});
+        EXPECT_EQ(flush.x, 0);
+        EXPECT_NEAR(flush.maxY(), 800, 1e-9);
+    }
+
+    // Larger than the canvas: the upper bound wins, so it hangs off the bottom-left.
+    webcam.sizeFraction = 2;
+    const Rect huge = bubbleRect(webcam, {1000, 800});
+    EXPECT_EQ(huge.x, 1000 - 1600);
+    EXPECT_EQ(huge.y, 800 - 1600);
+}
+
+TEST(BubbleRect, OnlyOneCoordinateMeansCornerPlacement) {
+    WebcamSpec webcam;
+    const Rect corner = bubbleRect(webcam, {1920, 1080});
+    webcam.positionX = 0.1;
+    EXPECT_EQ(bubbleRect(webcam, {1920, 1080}), corner);
+    webcam.positionX.reset();
+    webcam.positionY = 0.1;
+    EXPECT_EQ(bubbleRect(webcam, {1920, 1080}), corner);
+}
+
+TEST(CenterSquare, CropsTheMiddleOfTheLongerSide) {
+    const PixelBox wide = centerSquare(1280, 720);
+    EXPECT_EQ(wide.x, 280);
+    EXPECT_EQ(wide.y, 0);
+    EXPECT_EQ(wide.width, 720);
+    EXPECT_EQ(wide.height, 720);
+    const PixelBox tall = centerSquare(480, 640);
+    EXPECT_EQ(tall.x, 0);
+    EXPECT_EQ(tall.y, 80);
+    EXPECT_EQ(tall.width, 480);
+}
+
+TEST(LayoutScreen, FitsCentredInsideThePadding) {
+    StyleSettings style;  // padding 0.07, radius 24
+    const auto layout = layoutScreen(style, {1920, 1080}, {1920, 1080});
+    ASSERT_TRUE(layout);
+    const double inset = 1080 * 0.07;
+    EXPECT_NEAR(layout->contentRect.y, inset, 1e-9);
+    EXPECT_NEAR(layout->screenRect.height, 1080 - 2 * inset, 1e-9);
+    EXPECT_NEAR(layout->screenRect.midX(), 960, 1e-9);
+    EXPECT_NEAR(layout->screenRect.midY(), 540, 1e-9);
+    EXPECT_NEAR(layout->scale, (1080 - 2 * inset) / 1080, 1e-12);
+    EXPECT_EQ(layout->cornerRadius, 24);
+
+    // A tall screen on a wide canvas is limited by the height.
+    const auto tall = layoutScreen(style, {1920, 1080}, {500, 1000});
+    ASSERT_TRUE(tall);
+    EXPECT_NEAR(tall->screenRect.width, (1080 - 2 * inset) / 2, 1e-9);
+}
+
+TEST(LayoutScreen, NoPaddingFillsACanvasOfTheSameRatio) {
+    StyleSettings style;
+    style.paddingFraction = 0;
+    const auto layout = layoutScreen(style, {1280, 720}, {1920, 1080});
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->screenRect, (Rect{0, 0, 1280, 720}));
+}
+
+TEST(LayoutScreen, CornerRadiusIsCappedAtHalfTheShorterSide) {
+    StyleSettings style;
+    style.paddingFraction = 0;
+    style.cornerRadius = 5000;
+    EXPECT_EQ(layoutScreen(style, {400, 200}, {400, 200})->cornerRadius, 100);
+    style.cornerRadius = -3;
+    EXPECT_EQ(layoutScreen(style, {400, 200}, {400, 200})->cornerRadius, 0);
+}
+
+TEST(LayoutScreen, NothingToPlace) {
+    StyleSettings style;
+    EXPECT_FALSE(layoutScreen(style, {400, 200}, {0, 100}));
+    style.paddingFraction = 0.5;  // no content area left
+    EXPECT_FALSE(layoutScreen(style, {400, 200}, {400, 200}));
+    style.paddingFraction = std::nan("");
+    EXPECT_FALSE(layoutScreen(style, {400, 200}, {400, 200}));
+}
+
+TEST(RippleAt, DrawnFromTheClickForFortyFiveHundredthsInclusive) {
+    const Rect screen{100, 50, 800, 500};
+    const RecordedClick click{2.0, 0.5, 0.5};
+    EXPECT_FALSE(rippleAt(click, 1.99, screen));
+    EXPECT_FALSE(rippleAt(click, MediaTime{1476, 600}.seconds(), screen));  // 2.46
+    EXPECT_FALSE(rippleAt(click, 2.4501, screen));
+
+    const auto first = rippleAt(click, MediaTime{2, 1}.seconds(), screen);
+    ASSERT_TRUE(first);
+    EXPECT_DOUBLE_EQ(first->outerRadius, 6.0);  // max(6, 0.012 × 500)
+    EXPECT_DOUBLE_EQ(first->opacity, 0.85);
+    EXPECT_DOUBLE_EQ(first->innerRadius, 6.0 - 2.5);
+
+    // 2.45 as the player and the export state it (1/60 and 1/600 steps), whose
+    // doubles lie a hair beyond 0.45 s after the click.
+    for (const MediaTime t : {MediaTime{147, 60}, MediaTime{1470, 600}}) {
+        const auto last = rippleAt(click, t.seconds(), screen);
+        ASSERT_TRUE(last);
+        EXPECT_NEAR(last->outerRadius, 6.0 + 500 * 0.035, 1e-9);
+        EXPECT_NEAR(last->opacity, 0, 1e-9);
+        EXPECT_NEAR(last->innerRadius, last->outerRadius * 0.7, 1e-9);
+    }
+}
+
+TEST(RippleAt, GrowsWithTheVideoHeightAndFlipsY) {
+    const Rect screen{0, 100, 1600, 1000};
+    const auto ring = rippleAt({1.0, 0.25, 0.0}, 1.225, screen);
+    ASSERT_TRUE(ring);
+    EXPECT_NEAR(ring->outerRadius, 12 + 1000 * 0.5 * 0.035, 1e-9);
+    EXPECT_NEAR(ring->opacity, 0.425, 1e-9);
+    EXPECT_DOUBLE_EQ(ring->center.x, 400);
+    EXPECT_DOUBLE_EQ(ring->center.y, 1100);  // y = 0 is the top edge
+    EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, screen)->center.y, 100);
+}
+
+TEST(IntRect, CoveringAndIntersection) {
+    EXPECT_EQ(IntRect::covering({1.5, 2.2, 3, 0.5}), (IntRect{1, 2, 4, 1}));
+    EXPECT_EQ(IntRect::covering({0, 0, 4, 2}), (IntRect{0, 0, 4, 2}));
+    EXPECT_TRUE(IntRect::covering({0, 0, std::nan(""), 2}).isEmpty());
+    EXPECT_TRUE(IntRect::covering({0, 0, -1, 2}).isEmpty());
+    EXPECT_TRUE(IntRect::covering({0, 0, 1e300, 2}).width > 0);
+    EXPECT_EQ((IntRect{0, 0, 10, 10}).intersection({5, -5, 10, 10}), (IntRect{5, 0, 5, 5}));
+    EXPECT_TRUE((IntRect{0, 0, 10, 10}).intersection({20, 0, 5, 5}).isEmpty());
+}
+
+}  // namespace
+}  // namespace zarvex

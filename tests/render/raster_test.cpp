@@ -1,0 +1,261 @@
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+
+#include <gtest/gtest.h>
+
+#include "render/background.h"
+#include "render/scaler.h"
+#include "render/shapes.h"
+#include "render/yuv.h"
+#include "render_fixtures.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+void expectNear(Bgra actual, Bgra expected, int tolerance, const char* where) {
+    EXPECT_NEAR(actual.b, expected.b, tolerance) << where;
+    EXPECT_NEAR(actual.g, expected.g, tolerance) << where;
+    EXPECT_NEAR(actual.r, expected.r, tolerance) << where;
+    EXPECT_NEAR(actual.a, expected.a, tolerance) << where;
+}
+
+constexpr Bgra kRed{0, 0, 255, 255};
+constexpr Bgra kBlue{255, 0, 0, 255};
+
+TEST(GradientImage, FirstColourAtTheStartCornerLastAtTheOpposite) {
+    const std::vector<std::string> colors{"#FF0000", "#0000FF"};
+    const Image flat = gradientImage(colors, 0, {200, 100});
+    ASSERT_EQ(flat.extent(), (IntRect{0, 0, 200, 100}));
+    for (const int y : {0, 50, 99}) {
+        expectNear(flat.pixelAt(0, y), kRed, 1, "angle 0, left");
+        expectNear(flat.pixelAt(199, y), kBlue, 1, "angle 0, right");
+    }
+    const Image up = gradientImage(colors, 90, {200, 100});
+    for (const int x : {0, 100, 199}) {
+        expectNear(up.pixelAt(x, 0), kRed, 2, "angle 90, bottom");
+        expectNear(up.pixelAt(x, 99), kBlue, 2, "angle 90, top");
+    }
+    // At 45° the segment spans the projection of the whole canvas: the extreme
+    // corners carry the end colours, the other two a third of the way along.
+    const Image diagonal = gradientImage(colors, 45, {200, 100});
+    expectNear(diagonal.pixelAt(0, 0), kRed, 2, "45, bottom-left");
+    expectNear(diagonal.pixelAt(199, 99), kBlue, 2, "45, top-right");
+    expectNear(diagonal.pixelAt(0, 99), Bgra{85, 0, 170, 255}, 2, "45, top-left");
+    expectNear(diagonal.pixelAt(199, 0), Bgra{170, 0, 85, 255}, 2, "45, bottom-right");
+    // 180° runs right to left.
+    expectNear(gradientImage(colors, 180, {200, 100}).pixelAt(0, 50), kBlue, 1, "180, left");
+}
+
+TEST(GradientImage, StopsAreEvenlySpaced) {
+    const Image three = gradientImage({"#FF0000", "#00FF00", "#0000FF"}, 0, {201, 10});
+    expectNear(three.pixelAt(100, 5), Bgra{0, 255, 0, 255}, 1, "middle stop");
+    expectNear(three.pixelAt(50, 5), Bgra{0, 128, 128, 255}, 2, "between the first two");
+
+    const Image one = gradientImage({"#1D2A44"}, 30, {40, 20});
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            ASSERT_EQ(one.pixelAt(x, y), (Bgra{0x44, 0x2A, 0x1D, 255}));
+        }
+    }
+    const Image none = gradientImage({}, 45, {40, 20});
+    ASSERT_EQ(none.extent(), (IntRect{0, 0, 40, 20}));
+    EXPECT_EQ(none.pixelAt(20, 10), Bgra{});
+    EXPECT_TRUE(gradientImage({"#FFFFFF"}, 0, {0, 20}).isEmpty());
+    EXPECT_EQ(gradientImage({"#FFFFFF"}, 0, {9.9, 3.2}).extent(), (IntRect{0, 0, 9, 3}));
+}
+
+TEST(MakeBackground, SolidAndUndecodableImage) {
+    const Image solid = makeBackground(BackgroundStyle::solid("#F6F1E7"), {64, 36});
+    ASSERT_EQ(solid.extent(), (IntRect{0, 0, 64, 36}));
+    EXPECT_EQ(solid.pixelAt(0, 0), (Bgra{0xE7, 0xF1, 0xF6, 255}));
+    EXPECT_EQ(solid.pixelAt(63, 35), (Bgra{0xE7, 0xF1, 0xF6, 255}));
+
+    testing::TempDir dir;
+    testing::writeText(dir / "broken.png", "not an image");
+    for (const auto& path : {dir / "missing.png", dir / "broken.png"}) {
+        const Image grey = makeBackground(BackgroundStyle::image(path.string()), {64, 36});
+        ASSERT_EQ(grey.extent(), (IntRect{0, 0, 64, 36}));
+        EXPECT_EQ(grey.pixelAt(10, 10), (Bgra{31, 26, 26, 255}));  // 0.12, 0.1, 0.1
+    }
+}
+
+// A 24-bit BMP file of `columns` colours, each `stripe` pixels wide, `height` tall.
+void writeStripes(const std::filesystem::path& path, const std::vector<Bgra>& columns, int stripe,
+                  int height) {
+    const int width = int(columns.size()) * stripe;
+    const int rowBytes = (3 * width + 3) / 4 * 4;
+    const auto fileSize = std::uint32_t(54 + rowBytes * height);
+    std::string bytes(54, '\0');
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            bytes[at + i] = char((v >> (8 * i)) & 0xFF);
+        }
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, fileSize);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, std::uint32_t(width));
+    put32(22, std::uint32_t(height));
+    bytes[26] = 1;
+    bytes[28] = 24;
+    for (int y = 0; y < height; ++y) {
+        std::string row(std::size_t(rowBytes), '\0');
+        for (int x = 0; x < width; ++x) {
+            const Bgra c = columns[std::size_t(x / stripe)];
+            row[3 * x] = char(c.b);
+            row[3 * x + 1] = char(c.g);
+            row[3 * x + 2] = char(c.r);
+        }
+        bytes += row;
+    }
+    testing::writeText(path, bytes);
+}
+
+TEST(MakeBackground, ImageFillsTheCanvasCentred) {
+    testing::TempDir dir;
+    // 30 × 10: green, red, blue, green in stripes of 10, 5, 5 and 10 columns.
+    const Bgra green{0, 255, 0, 255};
+    writeStripes(dir / "stripes.bmp", {green, green, kRed, kBlue, green, green}, 5, 10);
+    // On 20 × 20 it is scaled by 2 and its middle third shows: red, then blue.
+    const Image image =
+        makeBackground(BackgroundStyle::image((dir / "stripes.bmp").string()), {20, 20});
+    ASSERT_EQ(image.extent(), (IntRect{0, 0, 20, 20}));
+    for (const int y : {0, 10, 19}) {
+        expectNear(image.pixelAt(4, y), kRed, 2, "left half");
+        expectNear(image.pixelAt(15, y), kBlue, 2, "right half");
+    }
+}
+
+TEST(RoundedRectImage, AntiAliasedAndGrownByOnePixel) {
+    const Image image = roundedRectImage({10.5, 20, 30, 10}, 3, {1, 1, 1, 0.5});
+    EXPECT_EQ(image.extent(), (IntRect{9, 19, 33, 12}));
+    EXPECT_EQ(image.pixelAt(25, 25), (Bgra{128, 128, 128, 128}));  // premultiplied
+    EXPECT_EQ(image.pixelAt(9, 25), Bgra{});                       // the spare ring
+    EXPECT_EQ(image.pixelAt(10, 25), (Bgra{64, 64, 64, 64}));      // half covered
+    EXPECT_EQ(image.pixelAt(10, 20), Bgra{});                      // rounded away
+    EXPECT_TRUE(roundedRectImage({0, 0, 0, 5}, 1, {1, 1, 1, 1}).isEmpty());
+}
+
+double sum(const AlphaPlane& plane) {
+    return std::accumulate(plane.values.begin(), plane.values.end(), 0.0);
+}
+
+TEST(GaussianBlur, SpreadsBeyondTheShapeLikeAGaussian) {
+    const AlphaPlane square =
+        roundedRectCoverage({0, 0, 200, 200}, 0, 1, {-1000, -1000, 2000, 2000});
+    const double sigma = 10;
+    const AlphaPlane blurred = gaussianBlur(square, sigma);
+    EXPECT_EQ(blurred.extent, square.extent.grownBy(blurReach(sigma)));
+    EXPECT_NEAR(sum(blurred), sum(square), sum(square) * 1e-4);
+    // Across an edge far from the corners: the normal distribution's tail.
+    EXPECT_NEAR(blurred.at(-1, 100), 0.5 * std::erfc(0.5 / sigma / std::sqrt(2)), 0.03);
+    EXPECT_NEAR(blurred.at(-11, 100), 0.5 * std::erfc(10.5 / sigma / std::sqrt(2)), 0.03);
+    EXPECT_NEAR(blurred.at(9, 100), 1 - 0.5 * std::erfc(9.5 / sigma / std::sqrt(2)), 0.03);
+    EXPECT_GT(blurred.at(-20, 100), 0.0f);
+    EXPECT_NEAR(blurred.at(100, 100), 1, 1e-4);
+    // Symmetric about the shape's centre.
+    EXPECT_NEAR(blurred.at(-5, 100), blurred.at(204, 100), 1e-4);
+    EXPECT_NEAR(blurred.at(100, -5), blurred.at(100, 204), 1e-4);
+}
+
+TEST(GaussianBlur, SmallSigmaUsesTheSampledKernel) {
+    AlphaPlane dot(IntRect{0, 0, 1, 1});
+    dot.values[0] = 1;
+    const AlphaPlane blurred = gaussianBlur(dot, 1);
+    EXPECT_EQ(blurred.extent, (IntRect{-3, -3, 7, 7}));
+    EXPECT_NEAR(sum(blurred), 1, 1e-5);
+    EXPECT_NEAR(blurred.at(0, 0), 1 / (2 * M_PI), 0.01);
+    EXPECT_NEAR(blurred.at(1, 0), blurred.at(0, -1), 1e-6);
+    EXPECT_EQ(gaussianBlur(dot, 0).extent, dot.extent);
+    EXPECT_EQ(gaussianBlur(dot, std::nan("")).extent, dot.extent);
+}
+
+VideoFrame convertedI420(const VideoFrame& bgra) {
+    VideoFrame i420 = VideoFrame::allocate(PixelFormat::i420, bgra.width, bgra.height);
+    convertToI420(bgra, i420);
+    return i420;
+}
+
+TEST(ConvertToI420, Bt709LimitedRange) {
+    struct Case {
+        Bgra color;
+        int y, u, v;
+    };
+    for (const Case& c : {Case{{255, 255, 255, 255}, 235, 128, 128},
+                          Case{{0, 0, 0, 255}, 16, 128, 128}, Case{kRed, 63, 102, 240},
+                          Case{{0, 255, 0, 255}, 173, 42, 26}, Case{kBlue, 32, 240, 118}}) {
+        // Odd sizes: the last column and row share chroma with themselves.
+        const VideoFrame i420 = convertedI420(testing::solidFrame(5, 3, c.color));
+        for (const auto& [x, y] : {std::pair{0, 0}, std::pair{4, 2}}) {
+            EXPECT_NEAR(i420.row(0, y)[x], c.y, 1);
+            EXPECT_NEAR(i420.row(1, y / 2)[x / 2], c.u, 1);
+            EXPECT_NEAR(i420.row(2, y / 2)[x / 2], c.v, 1);
+        }
+    }
+}
+
+TEST(ConvertRegionToBgra, OddStartRowsKeepTheirChroma) {
+    // Chroma rows differ, so an off-by-one chroma row shows.
+    VideoFrame i420 = VideoFrame::allocate(PixelFormat::i420, 4, 4);
+    std::memset(i420.data[0], 128, std::size_t(i420.stride[0]) * 4);
+    std::memset(i420.row(1, 0), 128, 2);
+    std::memset(i420.row(2, 0), 128, 2);
+    std::memset(i420.row(1, 1), 128, 2);
+    std::memset(i420.row(2, 1), 240, 2);  // reddish bottom half
+    std::vector<std::uint8_t> out(4 * 4 * 3);
+    convertRegionToBgra(i420, 0, 1, 4, 3, out.data(), 16);
+    EXPECT_NEAR(out[2], out[1], 2);             // row 1 is grey
+    EXPECT_GT(out[16 + 2], out[16 + 1] + 100);  // row 2 is red
+    EXPECT_GT(out[32 + 2], out[32 + 1] + 100);
+}
+
+}  // namespace
+}  // namespace zarvex
+
+namespace zarvex {
+namespace {
+
+TEST(ScaleBgra, UniformPicturesStayExactlyUniform) {
+    const Bgra colour{12, 200, 255, 255};
+    const Bgra translucent{10, 20, 30, 128};
+    ScaleScratch scratch;
+    struct Case {
+        int sw, sh, dw, dh;
+    };
+    // Shrinking a little, by half and more (box steps, odd sizes), enlarging.
+    for (const Case& c : {Case{320, 180, 256, 144}, Case{1280, 720, 260, 260},
+                          Case{721, 481, 100, 67}, Case{40, 30, 97, 61}, Case{1, 1, 5, 3}}) {
+        for (const Bgra pixel : {colour, translucent}) {
+            const VideoFrame src = testing::solidFrame(c.sw, c.sh, pixel);
+            VideoFrame dst = VideoFrame::allocate(PixelFormat::bgra, c.dw, c.dh);
+            scaleBgra(src.data[0], src.stride[0], c.sw, c.sh, c.dw, c.dh, {0, 0, c.dw, c.dh},
+                      dst.data[0], dst.stride[0], scratch);
+            EXPECT_EQ(testing::maxDifference(dst, testing::solidFrame(c.dw, c.dh, pixel)), 0)
+                << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh;
+        }
+    }
+}
+
+TEST(ScaleBgra, ClipIsThePartOfTheWholePicture) {
+    const VideoFrame src = testing::patternFrame(300, 200);
+    ScaleScratch scratch;
+    VideoFrame whole = VideoFrame::allocate(PixelFormat::bgra, 450, 300);
+    scaleBgra(src.data[0], src.stride[0], 300, 200, 450, 300, {0, 0, 450, 300}, whole.data[0],
+              whole.stride[0], scratch);
+    VideoFrame part = VideoFrame::allocate(PixelFormat::bgra, 100, 50);
+    scaleBgra(src.data[0], src.stride[0], 300, 200, 450, 300, {320, 210, 100, 50}, part.data[0],
+              part.stride[0], scratch);
+    for (int y = 0; y < 50; ++y) {
+        ASSERT_EQ(std::memcmp(part.row(0, y), whole.row(0, 210 + y) + 4 * 320, 400), 0) << y;
+    }
+    // A smooth ramp stays a ramp: the ends keep the source's end values.
+    EXPECT_NEAR(whole.row(0, 150)[0], src.row(0, 100)[0], 1);
+    EXPECT_NEAR(whole.row(0, 150)[4 * 449], src.row(0, 100)[4 * 299], 1);
+}
+
+}  // namespace
+}  // namespace zarvex

@@ -1,0 +1,104 @@
+#include "render_fixtures.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+namespace zarvex::testing {
+
+VideoFrame solidFrame(int width, int height, Bgra color) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::memcpy(frame.row(0, y) + 4 * x, &color, 4);
+        }
+    }
+    return frame;
+}
+
+VideoFrame patternFrame(int width, int height) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = frame.row(0, y) + 4 * x;
+            p[0] = static_cast<std::uint8_t>(40 + 160 * x / std::max(1, width - 1));
+            p[1] = static_cast<std::uint8_t>(30 + 180 * y / std::max(1, height - 1));
+            p[2] = static_cast<std::uint8_t>(200 - 120 * (x + y) / std::max(1, width + height - 2));
+            p[3] = 255;
+        }
+    }
+    return frame;
+}
+
+Bgra canvasPixel(const VideoFrame& frame, int x, int y) {
+    const std::uint8_t* p = frame.row(0, frame.height - 1 - y) + 4 * x;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+int maxDifference(const VideoFrame& a, const VideoFrame& b) {
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    int worst = 0;
+    for (int y = 0; y < std::min(a.height, b.height); ++y) {
+        for (int x = 0; x < 4 * std::min(a.width, b.width); ++x) {
+            const int d = std::abs(int(a.row(0, y)[x]) - int(b.row(0, y)[x]));
+            if (d > worst && getenv("WHERE"))
+                printf("diff %d at x %d y %d c %d\n", d, x / 4, y, x % 4);
+            worst = std::max(worst, d);
+        }
+    }
+    return worst;
+}
+
+StyleSettings plainStyle(const std::string& backgroundHex) {
+    StyleSettings style;
+    style.background = BackgroundStyle::solid(backgroundHex);
+    style.paddingFraction = 0;
+    style.cornerRadius = 0;
+    style.shadow.opacity = 0;
+    return style;
+}
+
+StyleInstruction makeInstruction(const InstructionSetup& setup) {
+    StyleInstruction::Parameters parameters;
+    parameters.timeRange = {MediaTime::zero(), MediaTime{600, 60}};
+    parameters.style = setup.style;
+    parameters.screenTrackID = kScreenTrack;
+    if (setup.webcamTrack) {
+        parameters.webcamTrackID = kWebcamTrack;
+    }
+    parameters.canvas = setup.canvas;
+    parameters.background = makeBackground(setup.style.background, setup.canvas);
+    parameters.clicks = setup.clicks;
+    parameters.screenSize = setup.screenSize;
+    return StyleInstruction(std::move(parameters));
+}
+
+VideoFrame compose(const VideoCompositionInstruction& instruction, double seconds,
+                   const VideoFrame* screen, const VideoFrame* webcam, PixelFormat output) {
+    const auto* style = dynamic_cast<const StyleInstruction*>(&instruction);
+    const Size canvas = style ? style->canvas() : Size{2, 2};
+    FramePool pool(output, int(canvas.width), int(canvas.height));
+    std::vector<SourceFrame> sources;
+    if (screen != nullptr) {
+        sources.push_back({kScreenTrack, *screen});
+    }
+    if (webcam != nullptr) {
+        sources.push_back({kWebcamTrack, *webcam});
+    }
+    CompositionRequest request;
+    request.videoCompositionInstruction = &instruction;
+    request.compositionTime = MediaTime::fromSeconds(seconds, 6000);
+    request.sourceFrames = sources;
+    request.renderContext = &pool;
+    const CompositionResult result = StyleCompositor().startVideoCompositionRequest(request);
+    if (!result.ok()) {
+        ADD_FAILURE() << "composition failed: " << result.error().message;
+        return {};
+    }
+    return result.frame();
+}
+
+}  // namespace zarvex::testing
