@@ -327,6 +327,9 @@ struct VideoWriterInput::Impl : WriterTrack {
                 core->encode(*encoder, *stream, frame.get(), *packet);
             } catch (const MediaError& failure) {
                 core->fail(failure);
+            } catch (const std::exception& failure) {
+                // Nothing may escape the encoder thread; the writer fails instead.
+                core->fail(MediaError(failure.what()));
             }
         }
         try {
@@ -335,6 +338,8 @@ struct VideoWriterInput::Impl : WriterTrack {
             }
         } catch (const MediaError& failure) {
             core->fail(failure);
+        } catch (const std::exception& failure) {
+            core->fail(MediaError(failure.what()));
         }
     }
 
