@@ -64,9 +64,9 @@ Image imageFill(const VideoFrame& picture, const IntRect& canvas) {
     const int sh = scaled(picture.height, canvas.height);
     Image image(canvas);
     ScaleScratch scratch;
-    scaleBgra(picture.data[0], picture.stride[0], picture.width, picture.height, sw, sh,
-              {(sw - canvas.width) / 2, (sh - canvas.height) / 2, canvas.width, canvas.height},
-              image.mutableRow(0), image.stride(), scratch);
+    scalePicture(picture, {0, 0, picture.width, picture.height}, sw, sh,
+                 {(sw - canvas.width) / 2, (sh - canvas.height) / 2, canvas.width, canvas.height},
+                 image.mutableRow(0), image.stride(), scratch);
     return image;
 }
 

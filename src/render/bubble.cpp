@@ -51,7 +51,7 @@ void drawBubble(const BubbleLayers& bubble, const VideoFrame& webcam, Image& tar
     Image face = scratchImage(scratch.placed, visible);
     placeSource(webcam, centerSquare(webcam.width, webcam.height), bubble.placed, visible, face,
                 scratch);
-    drawMasked(face, bubble.mask, target, target);
+    drawMasked(face, bubble.mask, target, target, webcam.format == PixelFormat::i420);
 }
 
 Image renderBubble(const VideoFrame& webcamFrame, Size canvas, const StyleSettings& style) {

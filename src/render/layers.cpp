@@ -58,7 +58,8 @@ void drawShadow(const ShadowLayer& shadow, Image& target) {
     }
 }
 
-void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under, Image& target) {
+void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under, Image& target,
+                bool pictureOpaque) {
     const IntRect& e = mask.extent;
     for (int r = 0; r < e.height; ++r) {
         const int y = e.maxY() - 1 - r;
@@ -72,7 +73,7 @@ void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under,
         // it is not opaque.
         const int run = last - first;
         const std::size_t at = 4 * std::size_t(first);
-        if (pixel::allOpaque(src + at, run)) {
+        if (pictureOpaque || pixel::allOpaque(src + at, run)) {
             if (src != dst) {
                 std::memcpy(dst + at, src + at, 4 * std::size_t(run));
             }

@@ -1,5 +1,7 @@
 #include "render/pixel_ops.h"
 
+#include <atomic>
+
 namespace zarvex::pixel {
 
 ZARVEX_WIDE_KERNEL void overInto(const std::uint8_t* src, const std::uint8_t* under,
@@ -49,6 +51,22 @@ ZARVEX_WIDE_KERNEL bool allOpaque(const std::uint8_t* src, int n) {
         all &= src[4 * i + 3];
     }
     return all == 255;
+}
+
+namespace {
+std::atomic<bool> wideKernelsAllowed{true};
+}  // namespace
+
+bool hasAvx2() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available && wideKernelsAllowed.load(std::memory_order_relaxed);
+}
+
+void setWideKernelsAllowed(bool allowed) {
+    wideKernelsAllowed.store(allowed, std::memory_order_relaxed);
 }
 
 }  // namespace zarvex::pixel

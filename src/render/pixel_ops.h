@@ -32,6 +32,11 @@ void lighten(const std::uint8_t* alpha, std::uint8_t* dst, int n);
 
 bool allOpaque(const std::uint8_t* src, int n);
 
+// Whether the hand-written AVX2 kernels run: when the processor has AVX2,
+// unless switched off (tests compare them with the plain SSE2 ones).
+bool hasAvx2();
+void setWideKernelsAllowed(bool allowed);
+
 }  // namespace zarvex::pixel
 
 // Marks a loop kernel written for GCC's vectoriser; it is also built for AVX2

@@ -1,8 +1,5 @@
 #include "render/placement.h"
 
-#include "render/scaler.h"
-#include "render/yuv.h"
-
 namespace zarvex {
 namespace {
 
@@ -41,32 +38,10 @@ void placeSource(const VideoFrame& source, const PixelBox& region, const IntRect
     if (visible.isEmpty() || region.width <= 0 || region.height <= 0) {
         return;
     }
-    std::uint8_t* dst = target.mutablePixel(visible.x, visible.maxY() - 1);
-    const int clipX = visible.x - placed.x;
-    const int clipY = placed.maxY() - visible.maxY();
-    const bool sameSize = placed.width == region.width && placed.height == region.height;
-    if (source.format == PixelFormat::i420 && sameSize) {
-        convertRegionToBgra(source, region.x + clipX, region.y + clipY, visible.width,
-                            visible.height, dst, target.stride());
-        return;
-    }
-    const std::uint8_t* pixels = nullptr;
-    int stride = 0;
-    if (source.format == PixelFormat::bgra) {
-        pixels = source.row(0, region.y) + 4 * std::ptrdiff_t(region.x);
-        stride = source.stride[0];
-    } else {
-        // The region is converted first and scaled in BGRA: one scaler for
-        // both formats, and the YUV matrix applied at source resolution.
-        stride = alignedStride(region.width);
-        std::uint8_t* converted =
-            reserve(scratch.converted, std::size_t(stride) * std::size_t(region.height));
-        convertRegionToBgra(source, region.x, region.y, region.width, region.height, converted,
-                            stride);
-        pixels = converted;
-    }
-    scaleBgra(pixels, stride, region.width, region.height, placed.width, placed.height,
-              {clipX, clipY, visible.width, visible.height}, dst, target.stride(), scratch.scale);
+    scalePicture(
+        source, region, placed.width, placed.height,
+        {visible.x - placed.x, placed.maxY() - visible.maxY(), visible.width, visible.height},
+        target.mutablePixel(visible.x, visible.maxY() - 1), target.stride(), scratch.scale);
 }
 
 }  // namespace zarvex

@@ -12,9 +12,8 @@ namespace zarvex {
 // Per-frame working memory, kept per thread and reused so steady rendering
 // does not allocate; it grows to the largest size seen and stays there.
 struct ScratchBuffers {
-    std::vector<std::uint8_t> converted;  // a source region in BGRA
-    std::vector<std::uint8_t> placed;     // a scaled picture before masking
-    std::vector<std::uint8_t> canvas;     // a whole BGRA frame before I420 output
+    std::vector<std::uint8_t> placed;  // a scaled picture before masking
+    std::vector<std::uint8_t> canvas;  // a whole BGRA frame before I420 output
     ScaleScratch scale;
 };
 

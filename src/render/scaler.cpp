@@ -7,10 +7,11 @@
 #include <cmath>
 #include <cstring>
 
-// x86-64 only: SSE2 is always there.
-#include <emmintrin.h>
+// x86-64 only: SSE2 is always there, AVX2 is used when the processor has it.
+#include <immintrin.h>
 
 #include "render/pixel_ops.h"
+#include "render/yuv.h"
 
 namespace zarvex {
 namespace {
@@ -38,28 +39,106 @@ Tap tapFor(int d, int srcSize, int dstSize) {
     return {index, weight};
 }
 
-ZARVEX_WIDE_KERNEL void blendRows(const std::uint8_t* a, const std::uint8_t* b, int weight,
-                                  std::uint8_t* out, int bytes) {
-    const std::uint16_t wa = std::uint16_t(kWeightOne - weight);
-    const std::uint16_t wb = std::uint16_t(weight);
-    for (int i = 0; i < bytes; ++i) {
-        out[i] = std::uint8_t((a[i] * wa + b[i] * wb + 128) >> 8);
+// out = a·(256 − weight) + b·weight, rounded, byte by byte.
+void blendRowsPlain(const std::uint8_t* a, const std::uint8_t* b, int weight, std::uint8_t* out,
+                    int bytes) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wa = _mm_set1_epi16(std::int16_t(kWeightOne - weight));
+    const __m128i wb = _mm_set1_epi16(std::int16_t(weight));
+    const __m128i round = _mm_set1_epi16(128);
+    const auto half = [&](__m128i x, __m128i y) {
+        return _mm_srli_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(x, wa), _mm_mullo_epi16(y, wb)), round), 8);
+    };
+    int i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i low = half(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero));
+        const __m128i high = half(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
     }
+    for (; i < bytes; ++i) {
+        out[i] = std::uint8_t((a[i] * (kWeightOne - weight) + b[i] * weight + 128) >> 8);
+    }
+}
+
+__attribute__((target("avx2"))) __m256i blend16(__m256i x, __m256i y, __m256i wa, __m256i wb) {
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(x, wa), _mm256_mullo_epi16(y, wb)),
+                         _mm256_set1_epi16(128)),
+        8);
+}
+
+__attribute__((target("avx2"))) int blendRowsWide(const std::uint8_t* a, const std::uint8_t* b,
+                                                  int weight, std::uint8_t* out, int bytes) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i wa = _mm256_set1_epi16(std::int16_t(kWeightOne - weight));
+    const __m256i wb = _mm256_set1_epi16(std::int16_t(weight));
+    int i = 0;
+    for (; i + 32 <= bytes; i += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+        // Unpacking and packing both work within lanes, so the order comes back.
+        const __m256i low =
+            blend16(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(y, zero), wa, wb);
+        const __m256i high =
+            blend16(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(y, zero), wa, wb);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_packus_epi16(low, high));
+    }
+    return i;
+}
+
+void blendRows(const std::uint8_t* a, const std::uint8_t* b, int weight, std::uint8_t* out,
+               int bytes) {
+    if (weight == 0) {
+        std::memcpy(out, a, std::size_t(bytes));
+        return;
+    }
+    const int done = pixel::hasAvx2() ? blendRowsWide(a, b, weight, out, bytes) : 0;
+    blendRowsPlain(a + done, b + done, weight, out + done, bytes - done);
+}
+
+// One output pixel: the pair at `pixel` weighted by w (four weights of the
+// first pixel, four of the second), in 16-bit lanes.
+__m128i filterPair(const std::uint8_t* pixel, const std::uint16_t* w) {
+    const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixel));
+    const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    const __m128i v = _mm_mullo_epi16(_mm_unpacklo_epi8(pair, _mm_setzero_si128()), weights);
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(v, _mm_srli_si128(v, 8)), _mm_set1_epi16(128)), 8);
+}
+
+// Two output pixels per step; returns how many it did.
+__attribute__((target("avx2"))) int filterColumnsWide(const std::uint8_t* row,
+                                                      const std::int32_t* columns,
+                                                      const std::uint16_t* weights,
+                                                      std::uint8_t* dst, int n) {
+    const __m256i round = _mm256_set1_epi16(128);
+    const __m256i order = _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0);
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const __m128i p0 =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * std::ptrdiff_t(columns[i])));
+        const __m128i p1 = _mm_loadl_epi64(
+            reinterpret_cast<const __m128i*>(row + 4 * std::ptrdiff_t(columns[i + 1])));
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 8 * i));
+        __m256i v = _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_unpacklo_epi64(p0, p1)), w);
+        v = _mm256_add_epi16(v, _mm256_srli_si256(v, 8));
+        v = _mm256_srli_epi16(_mm256_add_epi16(v, round), 8);
+        const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(v, v), order);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 4 * i), _mm256_castsi256_si128(packed));
+    }
+    return i;
 }
 
 // dst[i] = the blend of row pixels columns[i] and columns[i] + 1 with the
 // weights stored per column (four of the first pixel's, four of the second's).
 void filterColumns(const std::uint8_t* row, const std::int32_t* columns,
                    const std::uint16_t* weights, std::uint8_t* dst, int n) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i round = _mm_set1_epi16(128);
-    for (int i = 0; i < n; ++i) {
-        const __m128i pair =
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * std::ptrdiff_t(columns[i])));
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 8 * i));
-        __m128i v = _mm_mullo_epi16(_mm_unpacklo_epi8(pair, zero), w);
-        v = _mm_add_epi16(v, _mm_srli_si128(v, 8));
-        v = _mm_srli_epi16(_mm_add_epi16(v, round), 8);
+    int i = pixel::hasAvx2() ? filterColumnsWide(row, columns, weights, dst, n) : 0;
+    for (; i < n; ++i) {
+        const __m128i v = filterPair(row + 4 * std::ptrdiff_t(columns[i]), weights + 8 * i);
         const std::int32_t packed = _mm_cvtsi128_si32(_mm_packus_epi16(v, v));
         std::memcpy(dst + 4 * i, &packed, 4);
     }
@@ -72,19 +151,48 @@ std::uint8_t* sized(std::vector<std::uint8_t>& buffer, std::size_t bytes) {
     return buffer.data();
 }
 
-}  // namespace
+// The source columns a clip reads: [first, first + span), with the taps stored
+// relative to `first`.
+struct ColumnSpan {
+    int first;
+    int span;
+};
+
+ColumnSpan planColumns(const PixelBox& clip, int srcWidth, int dstWidth, ScaleScratch& scratch) {
+    scratch.columns.resize(std::size_t(clip.width));
+    scratch.weights.resize(8 * std::size_t(clip.width));
+    for (int i = 0; i < clip.width; ++i) {
+        const Tap tap = tapFor(clip.x + i, srcWidth, dstWidth);
+        scratch.columns[std::size_t(i)] = tap.index;
+        std::fill_n(scratch.weights.begin() + 8 * i, 4, std::uint16_t(kWeightOne - tap.weight));
+        std::fill_n(scratch.weights.begin() + 8 * i + 4, 4, std::uint16_t(tap.weight));
+    }
+    const int first = scratch.columns.front();
+    const int last = std::min(scratch.columns.back() + 1, srcWidth - 1);
+    for (std::int32_t& column : scratch.columns) {
+        column -= first;
+    }
+    return {first, last - first + 1};
+}
+
+// Runs the vertical pass (`makeRow` fills span BGRA pixels for a row tap)
+// and then the horizontal one into dst. The row gets a copy of its last pixel
+// so every tap can read its second pixel.
+template <typename MakeRow>
+void filterRows(const PixelBox& clip, int srcHeight, int dstHeight, ColumnSpan columns,
+                std::uint8_t* dst, int dstStride, ScaleScratch& scratch, MakeRow makeRow) {
+    std::uint8_t* row = sized(scratch.row, 4 * std::size_t(columns.span + 1));
+    for (int r = 0; r < clip.height; ++r) {
+        makeRow(tapFor(clip.y + r, srcHeight, dstHeight), row);
+        std::memcpy(row + 4 * columns.span, row + 4 * (columns.span - 1), 4);
+        filterColumns(row, scratch.columns.data(), scratch.weights.data(),
+                      dst + std::ptrdiff_t(r) * dstStride, clip.width);
+    }
+}
 
 void scaleBgra(const std::uint8_t* src, int srcStride, int srcWidth, int srcHeight, int dstWidth,
                int dstHeight, const PixelBox& clip, std::uint8_t* dst, int dstStride,
                ScaleScratch& scratch) {
-    if (clip.width <= 0 || clip.height <= 0 || srcWidth <= 0 || srcHeight <= 0) {
-        return;
-    }
-    if (srcWidth == dstWidth && srcHeight == dstHeight) {
-        libyuv::ARGBCopy(src + std::ptrdiff_t(clip.y) * srcStride + 4 * std::ptrdiff_t(clip.x),
-                         srcStride, dst, dstStride, clip.width, clip.height);
-        return;
-    }
     // Halve while the picture stays at least as large as the target; libyuv's
     // exact 2:1 box average (an odd last row or column is dropped).
     for (int which = 0; srcWidth / 2 >= dstWidth && srcHeight / 2 >= dstHeight; which ^= 1) {
@@ -99,34 +207,79 @@ void scaleBgra(const std::uint8_t* src, int srcStride, int srcWidth, int srcHeig
         srcWidth = halfWidth;
         srcHeight = halfHeight;
     }
+    const ColumnSpan columns = planColumns(clip, srcWidth, dstWidth, scratch);
+    filterRows(clip, srcHeight, dstHeight, columns, dst, dstStride, scratch,
+               [&](Tap tap, std::uint8_t* row) {
+                   const std::uint8_t* upper =
+                       src + std::ptrdiff_t(tap.index) * srcStride + 4 * columns.first;
+                   // index + 1 < height whenever the weight is not 0
+                   const std::uint8_t* lower = tap.weight == 0 ? upper : upper + srcStride;
+                   blendRows(upper, lower, tap.weight, row, 4 * columns.span);
+               });
+}
 
-    scratch.columns.resize(std::size_t(clip.width));
-    scratch.weights.resize(8 * std::size_t(clip.width));
-    for (int i = 0; i < clip.width; ++i) {
-        const Tap tap = tapFor(clip.x + i, srcWidth, dstWidth);
-        scratch.columns[std::size_t(i)] = tap.index;
-        std::fill_n(scratch.weights.begin() + 8 * i, 4, std::uint16_t(kWeightOne - tap.weight));
-        std::fill_n(scratch.weights.begin() + 8 * i + 4, 4, std::uint16_t(tap.weight));
+// Bilinear filtering is linear, so the vertical pass runs on the Y, U and V
+// rows and only the rows the output needs are converted, at the source's
+// width. Equal to converting first (chroma rows are blended with the weights of
+// the luma rows they serve) up to rounding.
+void scaleI420(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
+               const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch) {
+    const ColumnSpan columns = planColumns(clip, region.width, dstWidth, scratch);
+    // Plane rows are blended over the columns read, kept at their own offsets
+    // so the conversion sees whole chroma pairs.
+    const int x0 = region.x + columns.first;
+    const int x1 = x0 + columns.span;
+    const int c0 = x0 / 2;
+    const int c1 = (x1 + 1) / 2;
+    std::uint8_t* luma = sized(scratch.planeRows[0], std::size_t(x1));
+    std::uint8_t* u = sized(scratch.planeRows[1], std::size_t(c1));
+    std::uint8_t* v = sized(scratch.planeRows[2], std::size_t(c1));
+    filterRows(clip, region.height, dstHeight, columns, dst, dstStride, scratch,
+               [&](Tap tap, std::uint8_t* row) {
+                   const int y0 = region.y + tap.index;
+                   const int y1 = tap.weight == 0 ? y0 : y0 + 1;
+                   blendRows(source.row(0, y0) + x0, source.row(0, y1) + x0, tap.weight, luma + x0,
+                             x1 - x0);
+                   blendRows(source.row(1, y0 / 2) + c0, source.row(1, y1 / 2) + c0, tap.weight,
+                             u + c0, c1 - c0);
+                   blendRows(source.row(2, y0 / 2) + c0, source.row(2, y1 / 2) + c0, tap.weight,
+                             v + c0, c1 - c0);
+                   convertRowToBgra(luma, u, v, x0, columns.span, row, source.color);
+               });
+}
+
+}  // namespace
+
+void scalePicture(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
+                  const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch) {
+    if (clip.width <= 0 || clip.height <= 0 || region.width <= 0 || region.height <= 0) {
+        return;
     }
-    // Only the source columns the clip reads, plus a copy of the last one so
-    // every tap can read its second pixel.
-    const int first = scratch.columns.front();
-    const int last = std::min(scratch.columns.back() + 1, srcWidth - 1);
-    const int span = last - first + 1;
-    for (std::int32_t& column : scratch.columns) {
-        column -= first;
+    if (region.width == dstWidth && region.height == dstHeight) {
+        convertRegionToBgra(source, region.x + clip.x, region.y + clip.y, clip.width, clip.height,
+                            dst, dstStride);
+        return;
     }
-    std::uint8_t* row = sized(scratch.row, 4 * std::size_t(span + 1));
-    for (int r = 0; r < clip.height; ++r) {
-        const Tap tap = tapFor(clip.y + r, srcHeight, dstHeight);
-        const std::uint8_t* upper = src + std::ptrdiff_t(tap.index) * srcStride + 4 * first;
-        const std::uint8_t* lower =
-            tap.weight == 0 ? upper : upper + srcStride;  // index + 1 < height when weighted
-        blendRows(upper, lower, tap.weight, row, 4 * span);
-        std::memcpy(row + 4 * span, row + 4 * (span - 1), 4);
-        filterColumns(row, scratch.columns.data(), scratch.weights.data(),
-                      dst + std::ptrdiff_t(r) * dstStride, clip.width);
+    const bool halving = region.width / 2 >= dstWidth && region.height / 2 >= dstHeight;
+    if (source.format == PixelFormat::i420 && !halving) {
+        scaleI420(source, region, dstWidth, dstHeight, clip, dst, dstStride, scratch);
+        return;
     }
+    const std::uint8_t* pixels = nullptr;
+    int stride = 0;
+    if (source.format == PixelFormat::bgra) {
+        pixels = source.row(0, region.y) + 4 * std::ptrdiff_t(region.x);
+        stride = source.stride[0];
+    } else {
+        stride = 4 * region.width;
+        std::uint8_t* converted =
+            sized(scratch.converted, std::size_t(stride) * std::size_t(region.height));
+        convertRegionToBgra(source, region.x, region.y, region.width, region.height, converted,
+                            stride);
+        pixels = converted;
+    }
+    scaleBgra(pixels, stride, region.width, region.height, dstWidth, dstHeight, clip, dst,
+              dstStride, scratch);
 }
 
 }  // namespace zarvex

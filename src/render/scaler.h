@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "media/video_frame.h"
+
 namespace zarvex {
 
 // A rectangle of memory pixels: x and y from the top-left corner.
@@ -13,22 +15,23 @@ struct PixelBox {
     int height = 0;
 };
 
-// Working memory of scaleBgra, reused between calls.
+// Working memory of scalePicture, reused between calls.
 struct ScaleScratch {
     std::vector<std::uint8_t> row;
+    std::vector<std::uint8_t> planeRows[3];
+    std::vector<std::uint8_t> converted;
     std::vector<std::uint8_t> halves[2];
     std::vector<std::int32_t> columns;
     std::vector<std::uint16_t> weights;
 };
 
-// Scales BGRA pixels (`src`, srcStride bytes per row, srcWidth × srcHeight) to
-// a virtual dstWidth × dstHeight picture and writes its part `clip` to `dst`.
-// Bilinear between pixel centres; a picture shrunk to half or less is first
-// reduced by exact 2:1 box steps so every source pixel counts. A uniform
-// picture stays exactly uniform (libyuv's ARGB filter of this generation
-// loses up to 2 levels, alpha included, which is why this exists).
-void scaleBgra(const std::uint8_t* src, int srcStride, int srcWidth, int srcHeight, int dstWidth,
-               int dstHeight, const PixelBox& clip, std::uint8_t* dst, int dstStride,
-               ScaleScratch& scratch);
+// Scales `region` of `source` (BGRA, or I420 read with its colour tags) to a
+// virtual dstWidth × dstHeight picture and writes its part `clip` as BGRA rows
+// to `dst`. Bilinear between pixel centres; a picture shrunk to half or less is
+// first reduced by exact 2:1 box steps so every source pixel counts. A uniform
+// picture stays exactly uniform (libyuv's ARGB filter of this generation loses
+// up to 2 levels, alpha included, which is why this exists).
+void scalePicture(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
+                  const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch);
 
 }  // namespace zarvex

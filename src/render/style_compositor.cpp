@@ -123,7 +123,7 @@ void composeFrame(const StyleInstruction& instruction, const CompositionRequest&
         copyAround(s.base, visible, target);
         placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed, visible, target,
                     scratch);
-        drawMasked(target, s.mask, s.base, target);
+        drawMasked(target, s.mask, s.base, target, screen->format == PixelFormat::i420);
         drawRipples(instruction, request.compositionTime.seconds(), s.layout.screenRect, target);
     } else {
         drawImage(instruction.background(), target, /*replace=*/true);

@@ -13,16 +13,21 @@
 namespace zarvex {
 namespace {
 
-// ---- BGRA → I420, BT.709 limited range, 16 fractional bits.
+// ---- BGRA → I420, BT.709 limited range, 15 fractional bits (so products
+// fit the 16-bit lanes of madd). The AVX2 and plain kernels compute the same
+// integers.
 
-constexpr std::int32_t kYR = 11966, kYG = 40254, kYB = 4064;
-constexpr std::int32_t kUR = -6596, kUG = -22188, kUB = 28784;
-constexpr std::int32_t kVR = 28784, kVG = -26145, kVB = -2639;
+constexpr std::int16_t kYR = 5983, kYG = 20127, kYB = 2032;
+constexpr std::int16_t kUR = -3298, kUG = -11094, kUB = 14392;
+constexpr std::int16_t kVR = 14392, kVG = -13073, kVB = -1319;
+constexpr std::int32_t kLumaBias = (16 << 15) + (1 << 14);
+// Chroma sums four pixels: two more fractional bits.
+constexpr std::int32_t kChromaBias = (128 << 17) + (1 << 16);
 
 ZARVEX_WIDE_KERNEL void lumaRow(const std::uint8_t* bgra, std::uint8_t* y, int n) {
     for (int i = 0; i < n; ++i) {
         const std::int32_t b = bgra[4 * i], g = bgra[4 * i + 1], r = bgra[4 * i + 2];
-        y[i] = std::uint8_t((kYR * r + kYG * g + kYB * b + (16 << 16) + (1 << 15)) >> 16);
+        y[i] = std::uint8_t((kYR * r + kYG * g + kYB * b + kLumaBias) >> 15);
     }
 }
 
@@ -36,10 +41,92 @@ ZARVEX_WIDE_KERNEL void chromaRow(const std::uint8_t* row0, const std::uint8_t* 
         const std::int32_t b = p[0] + p[4] + q[0] + q[4];
         const std::int32_t g = p[1] + p[5] + q[1] + q[5];
         const std::int32_t r = p[2] + p[6] + q[2] + q[6];
-        // Sums of four pixels: two more fractional bits.
-        u[i] = std::uint8_t((kUR * r + kUG * g + kUB * b + (128 << 18) + (1 << 17)) >> 18);
-        v[i] = std::uint8_t((kVR * r + kVG * g + kVB * b + (128 << 18) + (1 << 17)) >> 18);
+        u[i] = std::uint8_t((kUR * r + kUG * g + kUB * b + kChromaBias) >> 17);
+        v[i] = std::uint8_t((kVR * r + kVG * g + kVB * b + kChromaBias) >> 17);
     }
+}
+
+// Per-pixel dot products of BGRA pixels (widened to 16 bits, two per 128-bit
+// lane) with (b, g, r, 0) coefficients: lane-ordered sums of four pixels.
+__attribute__((target("avx2"))) __m256i dot4(__m256i low, __m256i high, __m256i coefficients) {
+    return _mm256_hadd_epi32(_mm256_madd_epi16(low, coefficients),
+                             _mm256_madd_epi16(high, coefficients));
+}
+
+__attribute__((target("avx2"))) __m256i coefficients(std::int16_t b, std::int16_t g,
+                                                     std::int16_t r) {
+    return _mm256_setr_epi16(b, g, r, 0, b, g, r, 0, b, g, r, 0, b, g, r, 0);
+}
+
+// 16 pixels at a time; returns how many it did.
+__attribute__((target("avx2"))) int lumaRowWide(const std::uint8_t* bgra, std::uint8_t* y, int n) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i k = coefficients(kYB, kYG, kYR);
+    const __m256i bias = _mm256_set1_epi32(kLumaBias);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0);
+    int x = 0;
+    for (; x + 16 <= n; x += 16) {
+        const __m256i p0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bgra + 4 * x));
+        const __m256i p1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bgra + 4 * x + 32));
+        // Lane 0 holds pixels 0-3 (8-11), lane 1 pixels 4-7 (12-15).
+        const __m256i s0 = _mm256_srai_epi32(
+            _mm256_add_epi32(
+                dot4(_mm256_unpacklo_epi8(p0, zero), _mm256_unpackhi_epi8(p0, zero), k), bias),
+            15);
+        const __m256i s1 = _mm256_srai_epi32(
+            _mm256_add_epi32(
+                dot4(_mm256_unpacklo_epi8(p1, zero), _mm256_unpackhi_epi8(p1, zero), k), bias),
+            15);
+        const __m256i words = _mm256_packs_epi32(s0, s1);
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), order);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x), _mm256_castsi256_si128(bytes));
+    }
+    return x;
+}
+
+// The eight 2 × 2 blocks of 16 column sums (pixels 0-1, 4-5 | 2-3, 6-7 and
+// 8-9, 12-13 | 10-11, 14-15 by lane), as chroma values in order.
+__attribute__((target("avx2"))) __m256i chromaBlocks(__m256i low0, __m256i high0, __m256i low1,
+                                                     __m256i high1, __m256i k) {
+    const __m256i sums = _mm256_hadd_epi32(dot4(low0, high0, k), dot4(low1, high1, k));
+    const __m256i ordered =
+        _mm256_permutevar8x32_epi32(sums, _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
+    return _mm256_srai_epi32(_mm256_add_epi32(ordered, _mm256_set1_epi32(kChromaBias)), 17);
+}
+
+// 8 chroma pairs (16 pixels of two rows) at a time; returns how many pairs it did.
+__attribute__((target("avx2"))) int chromaRowWide(const std::uint8_t* row0,
+                                                  const std::uint8_t* row1, std::uint8_t* u,
+                                                  std::uint8_t* v, int pairs) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i ku = coefficients(kUB, kUG, kUR);
+    const __m256i kv = coefficients(kVB, kVG, kVR);
+    const __m256i planeOrder = _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0);
+    int i = 0;
+    for (; i + 8 <= pairs; i += 8) {
+        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row0 + 8 * i));
+        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row0 + 8 * i + 32));
+        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row1 + 8 * i));
+        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row1 + 8 * i + 32));
+        // Column sums of the two rows, 16 bits wide.
+        const __m256i low0 =
+            _mm256_add_epi16(_mm256_unpacklo_epi8(a0, zero), _mm256_unpacklo_epi8(b0, zero));
+        const __m256i high0 =
+            _mm256_add_epi16(_mm256_unpackhi_epi8(a0, zero), _mm256_unpackhi_epi8(b0, zero));
+        const __m256i low1 =
+            _mm256_add_epi16(_mm256_unpacklo_epi8(a1, zero), _mm256_unpacklo_epi8(b1, zero));
+        const __m256i high1 =
+            _mm256_add_epi16(_mm256_unpackhi_epi8(a1, zero), _mm256_unpackhi_epi8(b1, zero));
+        const __m256i cu = chromaBlocks(low0, high0, low1, high1, ku);
+        const __m256i cv = chromaBlocks(low0, high0, low1, high1, kv);
+        const __m256i words = _mm256_packs_epi32(cu, cv);
+        const __m256i bytes =
+            _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), planeOrder);
+        const __m128i both = _mm256_castsi256_si128(bytes);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(u + i), both);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(v + i), _mm_unpackhi_epi64(both, both));
+    }
+    return i;
 }
 
 // ---- I420 → BGRA.
@@ -164,11 +251,6 @@ __attribute__((target("avx2"))) int yuvToBgraWide(const std::uint8_t* y, const s
     return x;
 }
 
-const bool kHasAvx2 = [] {
-    __builtin_cpu_init();  // may run before the runtime's own detection
-    return __builtin_cpu_supports("avx2") != 0;
-}();
-
 // Pixels [x, x + n) of one row, x even, n < 8, through padded copies.
 void yuvToBgraTail(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v,
                    std::uint8_t* out, int n, const YuvCoefficients& k) {
@@ -198,7 +280,7 @@ void yuvRowToBgra(const std::uint8_t* y, const std::uint8_t* u, const std::uint8
     y += x;
     u += x / 2;
     v += x / 2;
-    int done = kHasAvx2 ? yuvToBgraWide(y, u, v, out, width, k) : 0;
+    int done = pixel::hasAvx2() ? yuvToBgraWide(y, u, v, out, width, k) : 0;
     for (; done + 8 <= width; done += 8) {
         yuvToBgra8(y + done, u + done / 2, v + done / 2, out + 4 * done, k);
     }
@@ -216,13 +298,16 @@ void convertToI420(const VideoFrame& bgra, VideoFrame& i420) {
     for (int y = 0; y < height; y += 2) {
         const std::uint8_t* row0 = bgra.row(0, y);
         const std::uint8_t* row1 = y + 1 < height ? bgra.row(0, y + 1) : row0;
-        lumaRow(row0, i420.row(0, y), width);
-        if (y + 1 < height) {
-            lumaRow(row1, i420.row(0, y + 1), width);
+        const bool wide = pixel::hasAvx2();
+        for (int r = y; r < std::min(y + 2, height); ++r) {
+            const std::uint8_t* row = r == y ? row0 : row1;
+            const int done = wide ? lumaRowWide(row, i420.row(0, r), width) : 0;
+            lumaRow(row + 4 * done, i420.row(0, r) + done, width - done);
         }
         std::uint8_t* u = i420.row(1, y / 2);
         std::uint8_t* v = i420.row(2, y / 2);
-        chromaRow(row0, row1, u, v, pairs);
+        const int done = wide ? chromaRowWide(row0, row1, u, v, pairs) : 0;
+        chromaRow(row0 + 8 * done, row1 + 8 * done, u + done, v + done, pairs - done);
         if (width % 2 != 0) {
             // The odd last column pairs with itself.
             const std::uint8_t* p = row0 + 4 * (width - 1);
@@ -232,6 +317,11 @@ void convertToI420(const VideoFrame& bgra, VideoFrame& i420) {
             chromaRow(last0, last1, u + pairs, v + pairs, 1);
         }
     }
+}
+
+void convertRowToBgra(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int x,
+                      int width, std::uint8_t* out, const ColorTags& tags) {
+    yuvRowToBgra(y, u, v, x, width, out, coefficientsFor(tags));
 }
 
 void convertRegionToBgra(const VideoFrame& source, int x, int y, int width, int height,

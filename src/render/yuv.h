@@ -21,4 +21,9 @@ void convertToI420(const VideoFrame& bgra, VideoFrame& i420);
 void convertRegionToBgra(const VideoFrame& source, int x, int y, int width, int height,
                          std::uint8_t* dst, int dstStride);
 
+// Converts pixels [x, x + width) of one I420 row (`y`) into BGRA at `out`; `u`
+// and `v` are the chroma rows serving it, indexed like the plane (x / 2).
+void convertRowToBgra(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int x,
+                      int width, std::uint8_t* out, const ColorTags& tags);
+
 }  // namespace zarvex

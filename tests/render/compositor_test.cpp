@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <libyuv/convert_argb.h>
 
+#include "render/pixel_ops.h"
 #include "render/yuv.h"
 #include "render_fixtures.h"
 
@@ -393,6 +394,40 @@ TEST(StyleCompositor, I420OutputIsTheConvertedBgraFrame) {
                 << "plane " << plane << " row " << y;
         }
     }
+}
+
+bool samePlanes(const VideoFrame& a, const VideoFrame& b) {
+    for (int plane = 0; plane < a.planeCount(); ++plane) {
+        const int rows = plane == 0 ? a.height : (a.height + 1) / 2;
+        const int bytes = plane == 0 ? (a.format == PixelFormat::bgra ? 4 * a.width : a.width)
+                                     : (a.width + 1) / 2;
+        for (int y = 0; y < rows; ++y) {
+            if (std::memcmp(a.row(plane, y), b.row(plane, y), std::size_t(bytes)) != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+TEST(StyleCompositor, WideAndPlainKernelsAgreeBitForBit) {
+    // Widths that are no multiple of 16 leave tails for the plain code.
+    InstructionSetup setup = busySetup();
+    setup.canvas = {646, 362};
+    setup.screenSize = {1286, 722};
+    const StyleInstruction instruction = makeInstruction(setup);
+    const VideoFrame screen = toI420(patternFrame(1286, 722));
+    const VideoFrame webcam = toI420(patternFrame(646, 486));
+    const VideoFrame bgraScreen = patternFrame(1286, 722);
+    VideoFrame results[2][2];
+    for (const bool wide : {true, false}) {
+        pixel::setWideKernelsAllowed(wide);
+        results[wide][0] = compose(instruction, 1.2, &screen, &webcam, PixelFormat::i420);
+        results[wide][1] = compose(instruction, 1.2, &bgraScreen, &webcam);
+    }
+    pixel::setWideKernelsAllowed(true);
+    EXPECT_TRUE(samePlanes(results[0][0], results[1][0]));
+    EXPECT_TRUE(samePlanes(results[0][1], results[1][1]));
 }
 
 TEST(StyleCompositor, ScreenFramesOfAnUnexpectedSizeAreStillPlaced) {

@@ -174,7 +174,7 @@ TEST(GaussianBlur, SmallSigmaUsesTheSampledKernel) {
     EXPECT_EQ(gaussianBlur(dot, std::nan("")).extent, dot.extent);
 }
 
-VideoFrame convertedI420(const VideoFrame& bgra) {
+VideoFrame toI420(const VideoFrame& bgra) {
     VideoFrame i420 = VideoFrame::allocate(PixelFormat::i420, bgra.width, bgra.height);
     convertToI420(bgra, i420);
     return i420;
@@ -189,7 +189,7 @@ TEST(ConvertToI420, Bt709LimitedRange) {
                           Case{{0, 0, 0, 255}, 16, 128, 128}, Case{kRed, 63, 102, 240},
                           Case{{0, 255, 0, 255}, 173, 42, 26}, Case{kBlue, 32, 240, 118}}) {
         // Odd sizes: the last column and row share chroma with themselves.
-        const VideoFrame i420 = convertedI420(testing::solidFrame(5, 3, c.color));
+        const VideoFrame i420 = toI420(testing::solidFrame(5, 3, c.color));
         for (const auto& [x, y] : {std::pair{0, 0}, std::pair{4, 2}}) {
             EXPECT_NEAR(i420.row(0, y)[x], c.y, 1);
             EXPECT_NEAR(i420.row(1, y / 2)[x / 2], c.u, 1);
@@ -213,42 +213,55 @@ TEST(ConvertRegionToBgra, OddStartRowsKeepTheirChroma) {
     EXPECT_GT(out[32 + 2], out[32 + 1] + 100);
 }
 
-}  // namespace
-}  // namespace zarvex
-
-namespace zarvex {
-namespace {
-
-TEST(ScaleBgra, UniformPicturesStayExactlyUniform) {
-    const Bgra colour{12, 200, 255, 255};
-    const Bgra translucent{10, 20, 30, 128};
+VideoFrame scaled(const VideoFrame& source, int width, int height, PixelBox clip = {}) {
+    if (clip.width == 0) {
+        clip = {0, 0, width, height};
+    }
     ScaleScratch scratch;
+    VideoFrame out = VideoFrame::allocate(PixelFormat::bgra, clip.width, clip.height);
+    scalePicture(source, {0, 0, source.width, source.height}, width, height, clip, out.data[0],
+                 out.stride[0], scratch);
+    return out;
+}
+
+TEST(ScalePicture, UniformPicturesStayExactlyUniform) {
     struct Case {
         int sw, sh, dw, dh;
     };
     // Shrinking a little, by half and more (box steps, odd sizes), enlarging.
     for (const Case& c : {Case{320, 180, 256, 144}, Case{1280, 720, 260, 260},
                           Case{721, 481, 100, 67}, Case{40, 30, 97, 61}, Case{1, 1, 5, 3}}) {
-        for (const Bgra pixel : {colour, translucent}) {
+        for (const Bgra pixel : {Bgra{12, 200, 255, 255}, Bgra{10, 20, 30, 128}}) {
             const VideoFrame src = testing::solidFrame(c.sw, c.sh, pixel);
-            VideoFrame dst = VideoFrame::allocate(PixelFormat::bgra, c.dw, c.dh);
-            scaleBgra(src.data[0], src.stride[0], c.sw, c.sh, c.dw, c.dh, {0, 0, c.dw, c.dh},
-                      dst.data[0], dst.stride[0], scratch);
-            EXPECT_EQ(testing::maxDifference(dst, testing::solidFrame(c.dw, c.dh, pixel)), 0)
+            EXPECT_EQ(testing::maxDifference(scaled(src, c.dw, c.dh),
+                                             testing::solidFrame(c.dw, c.dh, pixel)),
+                      0)
                 << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh;
         }
     }
 }
 
-TEST(ScaleBgra, ClipIsThePartOfTheWholePicture) {
+TEST(ScalePicture, I420IsScaledLikeItsBgraConversion) {
+    for (const auto& [sw, sh, dw, dh] :
+         {std::tuple{1280, 720, 1100, 619}, std::tuple{641, 359, 900, 500},
+          std::tuple{1280, 720, 300, 300}}) {
+        const VideoFrame i420 = toI420(testing::patternFrame(sw, sh));
+        VideoFrame bgra = VideoFrame::allocate(PixelFormat::bgra, sw, sh);
+        convertRegionToBgra(i420, 0, 0, sw, sh, bgra.data[0], bgra.stride[0]);
+        // Rows are blended before conversion: each is rounded once more.
+        EXPECT_LE(testing::maxDifference(scaled(i420, dw, dh), scaled(bgra, dw, dh)), 2)
+            << sw << "x" << sh << " -> " << dw << "x" << dh;
+        // An odd clip: chroma pairs split at its left edge.
+        const PixelBox clip{dw / 3 | 1, dh / 4 | 1, dw / 3, dh / 3};
+        EXPECT_LE(testing::maxDifference(scaled(i420, dw, dh, clip), scaled(bgra, dw, dh, clip)),
+                  2);
+    }
+}
+
+TEST(ScalePicture, ClipIsThePartOfTheWholePicture) {
     const VideoFrame src = testing::patternFrame(300, 200);
-    ScaleScratch scratch;
-    VideoFrame whole = VideoFrame::allocate(PixelFormat::bgra, 450, 300);
-    scaleBgra(src.data[0], src.stride[0], 300, 200, 450, 300, {0, 0, 450, 300}, whole.data[0],
-              whole.stride[0], scratch);
-    VideoFrame part = VideoFrame::allocate(PixelFormat::bgra, 100, 50);
-    scaleBgra(src.data[0], src.stride[0], 300, 200, 450, 300, {320, 210, 100, 50}, part.data[0],
-              part.stride[0], scratch);
+    const VideoFrame whole = scaled(src, 450, 300);
+    const VideoFrame part = scaled(src, 450, 300, {320, 210, 100, 50});
     for (int y = 0; y < 50; ++y) {
         ASSERT_EQ(std::memcmp(part.row(0, y), whole.row(0, 210 + y) + 4 * 320, 400), 0) << y;
     }
