@@ -61,15 +61,19 @@ class AudioCapture {
 };
 
 // Places chunks on the host timeline from the time each one was measured at
-// (now − the latency the server reports), which jitters by a few milliseconds
-// and drifts with the device's clock. Chunks that agree with the running
-// timeline within `tolerance` are laid end to end, so sample times stay exact;
-// beyond it the timeline follows the measurement: forward by leaving a gap
-// (flagged as a discontinuity), backward by skipping the frames that would
-// otherwise overlap what was already delivered.
+// (now − the latency the server reports). Measurements jitter by a few
+// milliseconds, run early for all but the first packet of a burst (servers
+// with long latencies deliver seconds at once), and drift with the device's
+// clock. So chunks are laid end to end, which keeps sample times exact, and
+// the timeline follows the measurements only when they disagree beyond
+// `tolerance`: at once when they run ahead (frames were lost: a gap, flagged
+// as a discontinuity), and when even the latest of a whole correction window
+// lags behind (the device clock runs fast) by skipping that many frames, so
+// nothing ever overlaps what was already delivered.
 class AudioTimeline {
   public:
     static constexpr HostTime kDefaultTolerance = std::chrono::milliseconds(30);
+    static constexpr std::size_t kCorrectionWindowFrames = 3 * kCaptureSampleRate;
 
     struct Placement {
         HostTime time{};             // of the first frame that is kept
@@ -83,11 +87,15 @@ class AudioTimeline {
 
   private:
     HostTime end() const { return anchor_ + audioFramesDuration(framesSinceAnchor_); }
+    void restartWindow();
 
     HostTime tolerance_;
     bool started_ = false;
     HostTime anchor_{};  // kept exact by counting frames from here
     std::size_t framesSinceAnchor_ = 0;
+    std::size_t windowFrames_ = 0;
+    HostTime windowLatest_{};  // the largest measured − placed in this window
+    std::size_t pendingSkip_ = 0;
 };
 
 }  // namespace zarvex

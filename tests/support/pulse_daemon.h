@@ -1,11 +1,11 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "process.h"
 #include "temp_dir.h"
 
@@ -22,9 +22,6 @@ class PulseDaemon {
     // `extraModules` are loaded at start, each written as for --load, e.g.
     // "module-sine-source source_name=mic rate=48000 frequency=440".
     explicit PulseDaemon(const std::vector<std::string>& extraModules = {});
-    ~PulseDaemon();
-    PulseDaemon(const PulseDaemon&) = delete;
-    PulseDaemon& operator=(const PulseDaemon&) = delete;
 
     // The value for PULSE_SERVER: "unix:<folder>/native".
     const std::string& server() const { return server_; }
@@ -34,11 +31,9 @@ class PulseDaemon {
     ProcessResult runClient(const std::vector<std::string>& argv) const;
 
   private:
-    void stop();
-
     TempDir dir_;
     std::string server_;
-    pid_t pid_ = -1;
+    std::optional<ChildProcess> process_;
 };
 
 }  // namespace zarvex::testing

@@ -257,6 +257,15 @@ class PulseAudioCapture final : public AudioCapture {
     }
 
     void readAll(pa_stream* stream) {
+        // Until the first timing update the source latency is unknown, and the
+        // first chunk sets the timeline: leave the data queued until then (the
+        // queue length is accounted for when it is read).
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+        if (timing == nullptr) {
+            return;
+        }
+        const HostTime sourceLatency(std::int64_t(timing->source_usec + timing->transport_usec) *
+                                     1000);
         while (pa_stream_readable_size(stream) > 0) {
             const void* data = nullptr;
             std::size_t bytes = 0;
@@ -269,17 +278,13 @@ class PulseAudioCapture final : public AudioCapture {
             }
             if (data != nullptr) {
                 // The chunk's last frame entered the server one source latency
-                // ago, minus whatever is still queued behind it. (The stream's
-                // own latency figure is unreliable for monitors of timer-driven
+                // ago, minus whatever is queued behind it. (The stream's own
+                // latency figure is unreliable for monitors of timer-driven
                 // sinks, which report their whole render-ahead buffer.)
                 const std::size_t queued = pa_stream_readable_size(stream);
                 const std::size_t behind =
                     queued != std::size_t(-1) && queued > bytes ? queued - bytes : 0;
-                if (const pa_timing_info* timing = pa_stream_get_timing_info(stream)) {
-                    sourceLatency_ =
-                        HostTime(std::int64_t(timing->source_usec + timing->transport_usec) * 1000);
-                }
-                const HostTime lastFrameEnd = systemClock().now() - sourceLatency_ -
+                const HostTime lastFrameEnd = systemClock().now() - sourceLatency -
                                               audioFramesDuration(behind / kBytesPerFrame);
                 deliver(data, bytes, lastFrameEnd - audioFramesDuration(bytes / kBytesPerFrame));
             }
@@ -322,7 +327,6 @@ class PulseAudioCapture final : public AudioCapture {
     // Owned by the capture thread while it runs.
     ChunkHandler handler_;
     AudioTimeline timeline_;
-    HostTime sourceLatency_{};
     bool readFailed_ = false;
     std::vector<float> buffer_;
 };

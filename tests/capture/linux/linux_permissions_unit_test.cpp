@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "capture/errors.h"
+#include "capture/linux/linux_permissions.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::ScopedEnv;
+
+constexpr const char* kScreenDenied =
+    "Screen Recording permission is required. Enable it in System Settings > Privacy & "
+    "Security > Screen Recording, then relaunch Zarvex.";
+
+TEST(LinuxPermissions, WithoutADisplayScreenCaptureIsRefused) {
+    ScopedEnv display("DISPLAY", std::nullopt);
+    LinuxPermissionAuthority authority;
+    EXPECT_FALSE(authority.screenCaptureGranted());
+    EXPECT_FALSE(authority.requestScreenCapture());
+    try {
+        ensureScreenAndMicrophone(authority);
+        FAIL() << "screen capture was granted without a display";
+    } catch (const PermissionError& error) {
+        EXPECT_EQ(error.kind(), PermissionError::Kind::screenRecordingDenied);
+        EXPECT_STREQ(error.what(), kScreenDenied);
+    }
+}
+
+TEST(LinuxPermissions, MalformedDisplayNameIsRefused) {
+    EXPECT_FALSE(LinuxPermissionAuthority("no display here").screenCaptureGranted());
+    EXPECT_FALSE(LinuxPermissionAuthority("").screenCaptureGranted());
+}
+
+TEST(LinuxPermissions, MicrophoneAndCameraAreAlwaysAuthorised) {
+    // Whether or not an audio server or a camera exists.
+    ScopedEnv server("PULSE_SERVER", "unix:/nonexistent/native");
+    LinuxPermissionAuthority authority;
+    for (const auto kind : {CaptureDeviceKind::audio, CaptureDeviceKind::video}) {
+        EXPECT_EQ(authority.status(kind), AuthorizationStatus::authorized);
+        EXPECT_TRUE(authority.requestAccess(kind));
+    }
+    EXPECT_NO_THROW(ensureCamera(authority));
+}
+
+}  // namespace
+}  // namespace zarvex

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "capture/audio_capture.h"
+
+namespace zarvex::testing {
+
+// An audio source that hands the handler what the test delivers, on the test's
+// thread, while it is running; deliveries at other times are dropped, as a
+// real source would never make them.
+class FakeAudioCapture : public AudioCapture {
+  public:
+    explicit FakeAudioCapture(AudioSource source = AudioSource::microphone) : source_(source) {}
+
+    AudioSource source() const override { return source_; }
+    void start(ChunkHandler handler) override;
+    void stop() override;
+    bool isRunning() const override { return static_cast<bool>(handler_); }
+
+    int starts = 0;
+    int stops = 0;
+
+    // Interleaved stereo samples stamped `time`; false when not running.
+    bool deliver(HostTime time, std::span<const float> samples, bool discontinuity = false);
+    // `frames` frames of a sine of `frequency` Hz at amplitude 0.5 on both
+    // channels, continuing the phase of the previous tone.
+    bool deliverTone(HostTime time, std::size_t frames, double frequency);
+
+  private:
+    AudioSource source_;
+    ChunkHandler handler_;
+    double phase_ = 0;
+    std::vector<float> buffer_;
+};
+
+}  // namespace zarvex::testing

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "capture/camera_capture.h"
+
+namespace zarvex::testing {
+
+// A camera that hands the handler what the test delivers, on the test's
+// thread, while it is running; deliveries at other times are dropped.
+class FakeCamera : public CameraCapture {
+  public:
+    explicit FakeCamera(int width = 1280, int height = 720) : width_(width), height_(height) {}
+
+    // When set, start() fails with RecorderError::writerFailed(this text),
+    // e.g. kNoCameraMessage.
+    std::optional<std::string> startFailure;
+    int starts = 0;
+    int stops = 0;
+
+    void start(FrameHandler handler) override;
+    void stop() override;
+    bool isRunning() const override { return static_cast<bool>(handler_); }
+    int frameWidth() const override { return started_ ? width_ : 0; }
+    int frameHeight() const override { return started_ ? height_ : 0; }
+
+    // An I420 picture of the camera's size, all of one grey, stamped `time`;
+    // false when not running.
+    bool deliverFrame(HostTime time, std::uint8_t luma = 128);
+    bool deliver(const CameraFrame& frame);
+    // The camera goes away: delivery ends as with an unplugged device.
+    void disconnect() { handler_ = nullptr; }
+
+  private:
+    int width_;
+    int height_;
+    bool started_ = false;
+    FrameHandler handler_;
+};
+
+}  // namespace zarvex::testing
