@@ -7,47 +7,69 @@
 
 namespace zarvex {
 
+namespace {
+
+std::uint8_t toByte(double coverage) {
+    return static_cast<std::uint8_t>(coverage * 255 + 0.5);
+}
+
+}  // namespace
+
+std::uint8_t MaskLayer::coverageAt(int x, int y) const {
+    if (x < extent.x || x >= extent.maxX() || y < extent.y || y >= extent.maxY()) {
+        return 0;
+    }
+    const Row& row = rows[std::size_t(extent.maxY() - 1 - y)];
+    const int column = x - extent.x;
+    if (column < row.first) {
+        return partial[row.offset + std::size_t(column)];
+    }
+    if (column < row.last) {
+        return 255;
+    }
+    return partial[row.offset + std::size_t(row.first + column - row.last)];
+}
+
 MaskLayer makeMask(const Rect& rect, double radius, const IntRect& clip) {
-    const AlphaPlane plane =
-        roundedRectCoverage(rect, radius, 1.0, IntRect::covering(rect).intersection(clip));
+    const RoundedRect shape(rect, radius);
     MaskLayer mask;
-    mask.extent = plane.extent;
-    mask.coverage = coverageBytes(plane);
-    mask.fullRuns.resize(std::size_t(mask.extent.height));
-    for (int r = 0; r < mask.extent.height; ++r) {
-        const std::uint8_t* row = mask.row(r);
-        int first = 0;
-        while (first < mask.extent.width && row[first] != 255) {
-            ++first;
+    mask.extent = IntRect::covering(rect).intersection(clip);
+    if (mask.extent.isEmpty()) {
+        mask.extent = {};
+        return mask;
+    }
+    const IntRect& e = mask.extent;
+    mask.rows.resize(std::size_t(e.height));
+    std::vector<std::uint8_t> right;
+    for (int r = 0; r < e.height; ++r) {
+        const double py = e.maxY() - r - 0.5;
+        const auto at = [&](int column) { return toByte(shape.coverage(e.x + column + 0.5, py)); };
+        MaskLayer::Row& row = mask.rows[std::size_t(r)];
+        row.offset = mask.partial.size();
+        // Walk in from both sides until full coverage.
+        for (std::uint8_t c = 0; row.first < e.width && (c = at(row.first)) != 255; ++row.first) {
+            mask.partial.push_back(c);
         }
-        int last = first;
-        while (last < mask.extent.width && row[last] == 255) {
-            ++last;
+        row.last = e.width;
+        right.clear();
+        for (std::uint8_t c = 0; row.last > row.first && (c = at(row.last - 1)) != 255;
+             --row.last) {
+            right.push_back(c);
         }
-        mask.fullRuns[std::size_t(r)] = {first, last};
+        mask.partial.insert(mask.partial.end(), right.rbegin(), right.rend());
     }
     return mask;
 }
 
 ShadowLayer makeShadow(const Rect& rect, double radius, double opacity, double sigma,
                        const IntRect& clip) {
-    // Shape pixels farther than the blur's reach from the clip cannot reach it.
-    const int reach = blurReach(sigma);
-    const AlphaPlane shape = roundedRectCoverage(rect, radius, opacity, clip.grownBy(reach));
-    const AlphaPlane blurred = gaussianBlur(shape, sigma);
     ShadowLayer shadow;
-    shadow.extent = blurred.extent.intersection(clip);
-    if (shadow.extent.isEmpty()) {
+    shadow.extent = IntRect::covering(rect).grownBy(1 + blurReach(sigma)).intersection(clip);
+    if (shadow.extent.isEmpty() || !(opacity > 0)) {
         shadow.extent = {};
         return shadow;
     }
-    AlphaPlane kept(shadow.extent);
-    for (int y = shadow.extent.y; y < shadow.extent.maxY(); ++y) {
-        const float* from =
-            blurred.row(blurred.extent.maxY() - 1 - y) + (shadow.extent.x - blurred.extent.x);
-        std::copy_n(from, shadow.extent.width, kept.row(shadow.extent.maxY() - 1 - y));
-    }
-    shadow.alpha = coverageBytes(kept);
+    shadow.alpha = coverageBytes(blurredRoundedRect(rect, radius, opacity, sigma, shadow.extent));
     return shadow;
 }
 
@@ -66,9 +88,11 @@ void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under,
         const std::uint8_t* src = picture.pixel(e.x, y);
         const std::uint8_t* base = under.pixel(e.x, y);
         std::uint8_t* dst = target.mutablePixel(e.x, y);
-        const std::uint8_t* coverage = mask.row(r);
-        const auto [first, last] = mask.fullRuns[std::size_t(r)];
-        pixel::maskedOver(src, coverage, base, dst, first);
+        const MaskLayer::Row& row = mask.rows[std::size_t(r)];
+        const int first = row.first;
+        const int last = row.last;
+        const std::uint8_t* partial = mask.partial.data() + row.offset;
+        pixel::maskedOver(src, partial, base, dst, first);
         // Fully covered: the picture itself, over what is under it only where
         // it is not opaque.
         const int run = last - first;
@@ -81,7 +105,7 @@ void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under,
             pixel::overInto(src + at, base + at, dst + at, run);
         }
         const std::size_t tail = 4 * std::size_t(last);
-        pixel::maskedOver(src + tail, coverage + last, base + tail, dst + tail, e.width - last);
+        pixel::maskedOver(src + tail, partial + first, base + tail, dst + tail, e.width - last);
     }
 }
 

@@ -10,19 +10,23 @@
 // blurred shadows, rasterised once and then only read.
 namespace zarvex {
 
-// Anti-aliased coverage of a rounded rectangle over whole pixels.
+// Anti-aliased coverage of a rounded rectangle over whole pixels, kept only
+// where it is partial: per row, the shape is convex, so the fully covered
+// pixels are one run [first, last) with partial ones on either side.
 struct MaskLayer {
+    struct Row {
+        int first = 0;
+        int last = 0;
+        std::size_t offset = 0;  // into `partial`: first bytes, then width − last
+    };
+
     IntRect extent;
-    std::vector<std::uint8_t> coverage;  // extent.width per row, rows from the top
-    // Per row, the columns [first, second) (relative to extent.x) that are
-    // fully covered; the shape is convex so they are one run.
-    std::vector<std::pair<int, int>> fullRuns;
+    std::vector<Row> rows;  // from the top
+    std::vector<std::uint8_t> partial;
 
-    const std::uint8_t* row(int fromTop) const {
-        return coverage.data() + std::size_t(fromTop) * extent.width;
-    }
+    // Coverage 0...255 of canvas pixel (x, y); 0 outside the extent.
+    std::uint8_t coverageAt(int x, int y) const;
 };
-
 // The mask of rect with `radius`, over rect's whole pixels within `clip`.
 MaskLayer makeMask(const Rect& rect, double radius, const IntRect& clip);
 

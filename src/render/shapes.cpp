@@ -138,13 +138,23 @@ float AlphaPlane::at(int x, int y) const {
     return row(extent.maxY() - 1 - y)[x - extent.x];
 }
 
-double roundedRectDistance(double px, double py, double cx, double cy, double hw, double hh,
-                           double r) {
-    const double qx = std::abs(px - cx) - (hw - r);
-    const double qy = std::abs(py - cy) - (hh - r);
+RoundedRect::RoundedRect(const Rect& rect, double radius)
+    : rect_(rect),
+      radius_(std::clamp(std::isfinite(radius) ? radius : 0.0, 0.0,
+                         std::max(0.0, std::min(rect.width, rect.height) / 2))),
+      cx_(rect.midX()),
+      cy_(rect.midY()),
+      hw_(rect.width / 2),
+      hh_(rect.height / 2) {}
+
+double RoundedRect::coverage(double px, double py) const {
+    // Signed distance to the outline (negative inside), shifted by half a pixel.
+    const double qx = std::abs(px - cx_) - (hw_ - radius_);
+    const double qy = std::abs(py - cy_) - (hh_ - radius_);
     const double ox = std::max(qx, 0.0);
     const double oy = std::max(qy, 0.0);
-    return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0) - r;
+    const double d = std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0) - radius_;
+    return std::clamp(0.5 - d, 0.0, 1.0);
 }
 
 AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha, const IntRect& clip) {
@@ -153,11 +163,8 @@ AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha, co
     if (plane.extent.isEmpty() || !(alpha > 0)) {
         return plane;
     }
-    const double hw = rect.width / 2;
-    const double hh = rect.height / 2;
-    const double r = std::clamp(std::isfinite(radius) ? radius : 0.0, 0.0, std::min(hw, hh));
-    const double cx = rect.midX();
-    const double cy = rect.midY();
+    const RoundedRect shape(rect, radius);
+    const double r = shape.radius();
     const auto a = static_cast<float>(std::min(alpha, 1.0));
     const IntRect& e = plane.extent;
     // Columns whose centres are more than r + 1 inside both side edges see only
@@ -169,18 +176,15 @@ AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha, co
     for (int row = 0; row < e.height; ++row) {
         float* out = plane.row(row);
         const double py = e.maxY() - row - 0.5;
-        const auto coverage = [&](int column) {
-            const double d = roundedRectDistance(e.x + column + 0.5, py, cx, cy, hw, hh, r);
-            return static_cast<float>(std::clamp(0.5 - d, 0.0, 1.0)) * a;
-        };
         for (int column = 0; column < innerBegin; ++column) {
-            out[column] = coverage(column);
+            out[column] = static_cast<float>(shape.coverage(e.x + column + 0.5, py)) * a;
         }
-        const float middle =
-            static_cast<float>(std::clamp(0.5 + hh - std::abs(py - cy), 0.0, 1.0)) * a;
+        const float middle = static_cast<float>(std::clamp(
+                                 0.5 + rect.height / 2 - std::abs(py - rect.midY()), 0.0, 1.0)) *
+                             a;
         std::fill(out + innerBegin, out + innerEnd, middle);
         for (int column = innerEnd; column < e.width; ++column) {
-            out[column] = coverage(column);
+            out[column] = static_cast<float>(shape.coverage(e.x + column + 0.5, py)) * a;
         }
     }
     return plane;
@@ -234,6 +238,124 @@ AlphaPlane gaussianBlur(const AlphaPlane& plane, double sigma) {
     boxColumns(a, b, passes[1], acc);
     boxColumns(b, a, passes[2], acc);
     return a;
+}
+
+std::vector<float> blurredSpan(double lo, double hi, int first, int count, double sigma) {
+    const int reach = blurReach(sigma);
+    const int n = count + 2 * reach;
+    std::vector<float> line(std::size_t(std::max(n, 0)));
+    std::vector<float> other(line.size());
+    for (int i = 0; i < n; ++i) {
+        const double cell = first - reach + i;
+        line[std::size_t(i)] =
+            static_cast<float>(std::clamp(std::min(cell + 1, hi) - std::max(cell, lo), 0.0, 1.0));
+    }
+    if (reach > 0) {
+        sigma = std::min(sigma, kMaxBlurSigma);
+        if (sigma < kBoxSigma) {
+            kernelLine(line.data(), other.data(), n, gaussianKernel(sigma));
+            line.swap(other);
+        } else {
+            for (const BoxPass& box : boxPasses(sigma)) {
+                boxLine(line.data(), other.data(), n, box);
+                line.swap(other);
+            }
+        }
+    }
+    return {line.begin() + reach, line.begin() + reach + count};
+}
+
+namespace {
+
+// Where a rounded rectangle's coverage differs from its plain rectangle's
+// (the product of the two spans): around each corner, with a pixel to spare.
+std::vector<IntRect> cornerBoxes(const RoundedRect& shape) {
+    const Rect& r = shape.rect();
+    const double side = shape.radius() + 2;
+    std::vector<IntRect> boxes;
+    for (const double x : {r.minX() - 1, r.maxX() + 1 - side}) {
+        for (const double y : {r.minY() - 1, r.maxY() + 1 - side}) {
+            boxes.push_back(IntRect::covering({x, y, side, side}));
+        }
+    }
+    return boxes;
+}
+
+bool overlapAny(const std::vector<IntRect>& boxes) {
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+            if (!boxes[i].intersection(boxes[j]).isEmpty()) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+AlphaPlane cropped(const AlphaPlane& plane, const IntRect& area) {
+    AlphaPlane out(area);
+    const IntRect common = plane.extent.intersection(area);
+    for (int y = common.y; y < common.maxY(); ++y) {
+        std::copy_n(plane.row(plane.extent.maxY() - 1 - y) + (common.x - plane.extent.x),
+                    common.width, out.row(area.maxY() - 1 - y) + (common.x - area.x));
+    }
+    return out;
+}
+
+}  // namespace
+
+AlphaPlane blurredRoundedRect(const Rect& rect, double radius, double alpha, double sigma,
+                              const IntRect& area) {
+    const int reach = blurReach(sigma);
+    AlphaPlane out(area);
+    if (out.extent.isEmpty() || !(alpha > 0) || IntRect::covering(rect).isEmpty()) {
+        return out;
+    }
+    const auto a = static_cast<float>(std::min(alpha, 1.0));
+    const RoundedRect shape(rect, radius);
+    const std::vector<IntRect> corners = cornerBoxes(shape);
+    if (overlapAny(corners)) {
+        // Small or nearly round shapes: their corners are most of them.
+        return cropped(
+            gaussianBlur(roundedRectCoverage(rect, radius, alpha, area.grownBy(reach)), sigma),
+            area);
+    }
+    const std::vector<float> xs = blurredSpan(rect.minX(), rect.maxX(), area.x, area.width, sigma);
+    const std::vector<float> ys = blurredSpan(rect.minY(), rect.maxY(), area.y, area.height, sigma);
+    for (int row = 0; row < area.height; ++row) {
+        const float ya = ys[std::size_t(area.height - 1 - row)] * a;
+        float* values = out.row(row);
+        for (int x = 0; x < area.width; ++x) {
+            values[x] = xs[std::size_t(x)] * ya;
+        }
+    }
+    const auto span = [](double lo, double hi, double cell) {
+        return std::clamp(std::min(cell + 1, hi) - std::max(cell, lo), 0.0, 1.0);
+    };
+    for (const IntRect& box : corners) {
+        // Rectangle minus rounded rectangle near this corner, blurred.
+        AlphaPlane cutOut(box);
+        for (int y = box.y; y < box.maxY(); ++y) {
+            float* values = cutOut.row(box.maxY() - 1 - y);
+            const double cy = span(rect.minY(), rect.maxY(), y);
+            for (int x = box.x; x < box.maxX(); ++x) {
+                const double plain = span(rect.minX(), rect.maxX(), x) * cy;
+                values[x - box.x] =
+                    static_cast<float>((plain - shape.coverage(x + 0.5, y + 0.5)) * a);
+            }
+        }
+        const AlphaPlane blurred = gaussianBlur(cutOut, sigma);
+        const IntRect common = blurred.extent.intersection(area);
+        for (int y = common.y; y < common.maxY(); ++y) {
+            const float* from =
+                blurred.row(blurred.extent.maxY() - 1 - y) + (common.x - blurred.extent.x);
+            float* to = out.row(area.maxY() - 1 - y) + (common.x - area.x);
+            for (int x = 0; x < common.width; ++x) {
+                to[x] -= from[x];
+            }
+        }
+    }
+    return out;
 }
 
 std::vector<std::uint8_t> coverageBytes(const AlphaPlane& plane) {

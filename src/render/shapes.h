@@ -25,11 +25,22 @@ struct AlphaPlane {
     float at(int x, int y) const;
 };
 
-// Signed distance from (px, py) to a rounded rectangle's outline (negative
-// inside), for a rectangle centred at (cx, cy) with half sizes hw, hh and a
-// corner radius already limited to 0 ≤ r ≤ min(hw, hh).
-double roundedRectDistance(double px, double py, double cx, double cy, double hw, double hh,
-                           double r);
+// A rounded rectangle whose radius is clamped to 0...half its shorter side
+// (a non-finite radius counts as 0).
+class RoundedRect {
+  public:
+    RoundedRect(const Rect& rect, double radius);
+
+    const Rect& rect() const { return rect_; }
+    double radius() const { return radius_; }
+    // Coverage of the pixel whose centre is (px, py): 0...1.
+    double coverage(double px, double py) const;
+
+  private:
+    Rect rect_;
+    double radius_;
+    double cx_, cy_, hw_, hh_;
+};
 
 // Coverage of the rounded rectangle times `alpha`, over rect's pixels grown by
 // one, limited to `clip`. The radius is clamped to 0...half the shorter side.
@@ -45,6 +56,18 @@ inline constexpr double kMaxBlurSigma = 256;
 
 // How far gaussianBlur spreads a plane, in whole pixels, for `sigma`.
 int blurReach(double sigma);
+
+// The blur of the interval [lo, hi] on a line of pixels: the values of pixels
+// [first, first + count), each the blurred share of its cell that the interval
+// covers. Blurring a rectangle is the product of two of these.
+std::vector<float> blurredSpan(double lo, double hi, int first, int count, double sigma);
+
+// gaussianBlur(roundedRectCoverage(rect, radius, alpha, ...), sigma) over the
+// pixels of `area` only, computed from the rectangle's two blurred spans less
+// its blurred corner cut-outs (blurring is linear), so it costs little more
+// than writing the result. Rows from the top of `area`.
+AlphaPlane blurredRoundedRect(const Rect& rect, double radius, double alpha, double sigma,
+                              const IntRect& area);
 
 // Coverage rounded to bytes, rows from the top.
 std::vector<std::uint8_t> coverageBytes(const AlphaPlane& plane);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "render/background.h"
+#include "render/layers.h"
 #include "render/scaler.h"
 #include "render/shapes.h"
 #include "render/yuv.h"
@@ -172,6 +173,52 @@ TEST(GaussianBlur, SmallSigmaUsesTheSampledKernel) {
     EXPECT_NEAR(blurred.at(1, 0), blurred.at(0, -1), 1e-6);
     EXPECT_EQ(gaussianBlur(dot, 0).extent, dot.extent);
     EXPECT_EQ(gaussianBlur(dot, std::nan("")).extent, dot.extent);
+}
+
+TEST(BlurredRoundedRect, MatchesBlurringTheRasterisedShape) {
+    struct Case {
+        Rect rect;
+        double radius, sigma;
+    };
+    // Box and kernel blurs, fractional edges, a pill whose corners overlap,
+    // square corners, and an area that cuts through the shadow.
+    for (const Case& c : {Case{{20.3, 10.6, 150.2, 90.5}, 24, 22}, Case{{5, 5, 60, 40}, 8, 1.5},
+                          Case{{10, 10, 100, 30}, 500, 7}, Case{{0.5, 0.5, 80, 50}, 0, 4}}) {
+        const IntRect area = IntRect::covering(c.rect).grownBy(blurReach(c.sigma) + 1);
+        const AlphaPlane expected =
+            gaussianBlur(roundedRectCoverage(c.rect, c.radius, 0.6, area), c.sigma);
+        for (const IntRect& part : {area, IntRect{area.x + 7, area.y + 3, area.width / 2, 20}}) {
+            const AlphaPlane fast = blurredRoundedRect(c.rect, c.radius, 0.6, c.sigma, part);
+            ASSERT_EQ(fast.extent, part);
+            float worst = 0;
+            for (int y = part.y; y < part.maxY(); ++y) {
+                for (int x = part.x; x < part.maxX(); ++x) {
+                    worst = std::max(worst, std::abs(fast.at(x, y) - expected.at(x, y)));
+                }
+            }
+            EXPECT_LT(worst, 1e-4) << "radius " << c.radius << " sigma " << c.sigma;
+        }
+    }
+}
+
+TEST(MaskLayer, KeepsPartialCoverageAndFullRuns) {
+    const Rect rect{3.4, 2.7, 60.2, 30.5};
+    const IntRect clip{0, 0, 50, 100};  // cuts off the right side
+    const MaskLayer mask = makeMask(rect, 9, clip);
+    ASSERT_EQ(mask.extent, (IntRect{3, 2, 47, 32}));
+    const AlphaPlane plane = roundedRectCoverage(rect, 9, 1, clip);
+    const std::vector<std::uint8_t> bytes = coverageBytes(plane);
+    for (int y = mask.extent.y; y < mask.extent.maxY(); ++y) {
+        for (int x = mask.extent.x; x < mask.extent.maxX(); ++x) {
+            const std::size_t at = std::size_t(plane.extent.maxY() - 1 - y) * plane.extent.width +
+                                   std::size_t(x - plane.extent.x);
+            ASSERT_EQ(mask.coverageAt(x, y), bytes[at]) << x << "," << y;
+        }
+    }
+    // Only the rim is stored.
+    EXPECT_LT(mask.partial.size(), std::size_t(47 * 32 / 2));
+    EXPECT_EQ(mask.coverageAt(2, 10), 0);
+    EXPECT_TRUE(makeMask({0, 0, 0, 10}, 2, clip).extent.isEmpty());
 }
 
 VideoFrame toI420(const VideoFrame& bgra) {
