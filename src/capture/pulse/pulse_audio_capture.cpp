@@ -48,6 +48,7 @@ using ProplistPtr = std::unique_ptr<pa_proplist, ProplistDeleter>;
 // Chunks of about this length keep the latency low without waking up often.
 constexpr pa_usec_t kFragmentUsec = 10'000;
 constexpr std::size_t kBytesPerFrame = sizeof(float) * kCaptureChannelCount;
+constexpr HostTime kTimingWait = std::chrono::milliseconds(500);
 
 class PulseAudioCapture final : public AudioCapture {
   public:
@@ -239,6 +240,7 @@ class PulseAudioCapture final : public AudioCapture {
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
         readFailed_ = false;
+        waitingForTimingSince_.reset();
         if (pa_stream_connect_record(stream.get(), device.c_str(), &attr, flags) < 0) {
             return nullptr;
         }
@@ -259,13 +261,21 @@ class PulseAudioCapture final : public AudioCapture {
     void readAll(pa_stream* stream) {
         // Until the first timing update the source latency is unknown, and the
         // first chunk sets the timeline: leave the data queued until then (the
-        // queue length is accounted for when it is read).
+        // queue length is accounted for when it is read). A server that never
+        // sends timing is read without after kTimingWait.
         const pa_timing_info* timing = pa_stream_get_timing_info(stream);
         if (timing == nullptr) {
-            return;
+            const HostTime now = systemClock().now();
+            if (!waitingForTimingSince_) {
+                waitingForTimingSince_ = now;
+            }
+            if (now - *waitingForTimingSince_ < kTimingWait) {
+                return;
+            }
         }
-        const HostTime sourceLatency(std::int64_t(timing->source_usec + timing->transport_usec) *
-                                     1000);
+        const HostTime sourceLatency =
+            timing ? HostTime(std::int64_t(timing->source_usec + timing->transport_usec) * 1000)
+                   : HostTime(0);
         while (pa_stream_readable_size(stream) > 0) {
             const void* data = nullptr;
             std::size_t bytes = 0;
@@ -328,6 +338,7 @@ class PulseAudioCapture final : public AudioCapture {
     ChunkHandler handler_;
     AudioTimeline timeline_;
     bool readFailed_ = false;
+    std::optional<HostTime> waitingForTimingSince_;
     std::vector<float> buffer_;
 };
 

@@ -64,6 +64,15 @@ int xioctl(int fd, unsigned long request, void* arg) {
     return result;
 }
 
+// A memory-mapped capture buffer descriptor, for QUERYBUF, QBUF and DQBUF.
+v4l2_buffer mappedBuffer(unsigned index = 0) {
+    v4l2_buffer buffer{};
+    buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    buffer.memory = V4L2_MEMORY_MMAP;
+    buffer.index = index;
+    return buffer;
+}
+
 [[noreturn]] void failNoCamera() {
     throw RecorderError::writerFailed(kNoCameraMessage);
 }
@@ -286,10 +295,7 @@ class Stream {
             failNotConfigured();
         }
         for (unsigned index = 0; index < request.count; ++index) {
-            v4l2_buffer buffer{};
-            buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-            buffer.memory = V4L2_MEMORY_MMAP;
-            buffer.index = index;
+            v4l2_buffer buffer = mappedBuffer(index);
             if (xioctl(fd, VIDIOC_QUERYBUF, &buffer) < 0) {
                 failNotConfigured();
             }
@@ -329,9 +335,7 @@ class Stream {
 
     // False when the device has failed.
     bool deliverOne(const CameraCapture::FrameHandler& handler) {
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
+        v4l2_buffer buffer = mappedBuffer();
         if (xioctl(device_.get(), VIDIOC_DQBUF, &buffer) < 0) {
             return errno == EAGAIN;
         }
