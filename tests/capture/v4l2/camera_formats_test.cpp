@@ -188,12 +188,6 @@ TEST(ConvertCameraImage, GarbageJpegIsRefusedNotDecoded) {
     EXPECT_FALSE(convertCameraImage({kFourccMjpeg, 64, 48, 0}, garbage, out));
 }
 
-TEST(CameraColorTags, JpegIsFullRangeRawIsLimited) {
-    EXPECT_EQ(defaultCameraColorTags(kFourccMjpeg), (ColorTags{YuvMatrix::bt601, YuvRange::full}));
-    EXPECT_EQ(defaultCameraColorTags(kFourccYuyv),
-              (ColorTags{YuvMatrix::bt601, YuvRange::limited}));
-}
-
 TEST(CameraFrameTime, KernelStampIsUsedWhenPlausible) {
     const HostTime now = seconds(1000);
     EXPECT_EQ(cameraFrameTime(now - milliseconds(40), now), now - milliseconds(40));

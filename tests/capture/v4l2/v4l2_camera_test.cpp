@@ -66,13 +66,5 @@ TEST(V4l2Camera, MissingOrEmptyDeviceFolderIsNoCamera) {
     EXPECT_EQ(startFailure(*makeV4l2Camera(dev / "absent")), "No camera available.");
 }
 
-TEST(V4l2Camera, StopWithoutStartIsHarmless) {
-    TempDir dev;
-    auto camera = makeV4l2Camera(dev.path());
-    camera->stop();
-    camera->stop();
-    EXPECT_FALSE(camera->isRunning());
-}
-
 }  // namespace
 }  // namespace zarvex
