@@ -12,16 +12,6 @@
 namespace zarvex {
 namespace {
 
-// Largest side a background is rasterised at; canvases never come near it.
-constexpr double kMaxSide = 1 << 15;
-
-IntRect canvasPixels(Size size) {
-    const auto side = [](double v) {
-        return v >= 1 ? static_cast<int>(std::min(std::trunc(v), kMaxSide)) : 0;
-    };
-    return {0, 0, side(size.width), side(size.height)};
-}
-
 // Colours along the gradient, sampled finely enough that neighbouring
 // entries differ by less than one 8-bit step.
 constexpr int kGradientSteps = 4096;

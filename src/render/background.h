@@ -9,15 +9,14 @@
 namespace zarvex {
 
 // Background raster for a canvas, built once per (background, canvas) and
-// shared read-only by every frame. Extent (0, 0, W, H) with the canvas
-// truncated to whole pixels (empty when a side is not positive).
+// shared read-only by every frame. Its extent is canvasPixels(canvas).
 //  - solid: the colour.
 //  - gradient: gradientImage.
 //  - image: the file decoded and scaled to fill the canvas, centred, cropped;
 //    the dark grey (0.1, 0.1, 0.12) when it cannot be decoded.
 Image makeBackground(const BackgroundStyle& background, Size canvas);
 
-// Axial gradient over a W × H bitmap (sides truncated). Colours are spread
+// Axial gradient over a W × H bitmap (canvasPixels(size)). Colours are spread
 // evenly from the start point to the end point, which are the projections of
 // two opposite corners on the direction `angleDegrees` (counter-clockwise from
 // left→right, y up); the end colours extend beyond them. No colour gives a

@@ -13,10 +13,6 @@ constexpr double kShadowSigma = 0.05;
 // beyond it the scaling arithmetic is no longer safe.
 constexpr double kMaxBubbleSide = 1 << 16;
 
-IntRect canvasPixels(Size canvas) {
-    return IntRect::covering({0, 0, canvas.width, canvas.height});
-}
-
 }  // namespace
 
 std::optional<BubbleLayers> prepareBubble(const WebcamSpec& webcam, Size canvas) {

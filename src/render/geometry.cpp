@@ -143,4 +143,12 @@ IntRect IntRect::covering(const Rect& rect) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+IntRect canvasPixels(Size canvas) {
+    const auto fits = [](double side) { return side >= 1 && side < kMaxCanvasSide + 1; };
+    if (!fits(canvas.width) || !fits(canvas.height)) {
+        return {};
+    }
+    return {0, 0, static_cast<int>(canvas.width), static_cast<int>(canvas.height)};
+}
+
 }  // namespace zarvex

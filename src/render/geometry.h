@@ -66,4 +66,11 @@ struct IntRect {
     bool operator==(const IntRect&) const = default;
 };
 
+// Sides beyond this are not rendered: no frame that large can be allocated.
+inline constexpr int kMaxCanvasSide = 1 << 15;
+
+// The whole pixels of a canvas, (0, 0, W, H) with each side truncated; empty
+// when a side is below 1 or above kMaxCanvasSide.
+IntRect canvasPixels(Size canvas);
+
 }  // namespace zarvex

@@ -1,6 +1,7 @@
 #include "render/style_compositor.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -12,10 +13,6 @@
 
 namespace zarvex {
 namespace {
-
-IntRect canvasPixels(Size canvas) {
-    return IntRect::covering({0, 0, std::trunc(canvas.width), std::trunc(canvas.height)});
-}
 
 ScratchBuffers& threadScratch() {
     thread_local ScratchBuffers scratch;
@@ -60,28 +57,24 @@ void copyAround(const Image& base, const IntRect& hole, Image& target) {
     copyRows(base, target, hole.maxX(), all.maxX() - hole.maxX(), hole.y, hole.maxY());
 }
 
-double discCoverage(double distance, double radius) {
-    return std::clamp(radius + 0.5 - distance, 0.0, 1.0);
-}
-
-// A white ring (the disc minus its inner disc) at the ring's opacity, over target.
+// A white disc at the ring's opacity with its inner disc cut out, over target.
 void drawRing(const RippleRing& ring, Image& target) {
-    const double r = ring.outerRadius;
-    const IntRect box = IntRect::covering({ring.center.x - r, ring.center.y - r, 2 * r, 2 * r})
-                            .grownBy(1)
-                            .intersection(target.extent());
+    const auto disc = [&](double radius) {
+        return RoundedRect({ring.center.x - radius, ring.center.y - radius, 2 * radius, 2 * radius},
+                           radius);
+    };
+    const RoundedRect outer = disc(ring.outerRadius);
+    const RoundedRect inner = disc(ring.innerRadius);
+    const IntRect box = IntRect::covering(outer.rect()).grownBy(1).intersection(target.extent());
     constexpr int kChunk = 256;
     std::array<std::uint8_t, kChunk> alpha;
     for (int y = box.y; y < box.maxY(); ++y) {
-        const double dy = y + 0.5 - ring.center.y;
         for (int x0 = box.x; x0 < box.maxX(); x0 += kChunk) {
             const int n = std::min(kChunk, box.maxX() - x0);
             for (int i = 0; i < n; ++i) {
-                const double dx = x0 + i + 0.5 - ring.center.x;
-                const double distance = std::sqrt(dx * dx + dy * dy);
-                const double inner =
-                    ring.innerRadius > 0 ? discCoverage(distance, ring.innerRadius) : 0.0;
-                const double v = ring.opacity * discCoverage(distance, r) * (1 - inner);
+                const double px = x0 + i + 0.5;
+                const double v =
+                    ring.opacity * outer.coverage(px, y + 0.5) * (1 - inner.coverage(px, y + 0.5));
                 alpha[std::size_t(i)] = static_cast<std::uint8_t>(v * 255 + 0.5);
             }
             pixel::lighten(alpha.data(), target.mutablePixel(x0, y), n);

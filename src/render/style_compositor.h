@@ -68,6 +68,13 @@ class CompositionResult {
 // only scales and blends the source pictures and draws ripples in their own
 // small boxes; it allocates nothing but the output buffer (per-thread working
 // memory is kept and reused).
+//
+// The player and the export drive it alike:
+//   auto instruction = std::make_shared<const StyleInstruction>(parameters);
+//   FramePool pool(PixelFormat::i420, width, height);  // the encoder's frames
+//   SourceFrame frames[] = {{screenTrack, screenFrame}, {webcamTrack, webcamFrame}};
+//   CompositionRequest request{instruction.get(), time, frames, &pool};
+//   CompositionResult result = StyleCompositor().startVideoCompositionRequest(request);
 class StyleCompositor {
   public:
     static constexpr std::array<PixelFormat, 2> kSourcePixelFormats{PixelFormat::bgra,

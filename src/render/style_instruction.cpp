@@ -9,10 +9,6 @@ namespace {
 // At or below this opacity a shadow is invisible and is not drawn.
 constexpr double kShadowOpacityThreshold = 0.01;
 
-IntRect canvasPixels(Size canvas) {
-    return IntRect::covering({0, 0, std::trunc(canvas.width), std::trunc(canvas.height)});
-}
-
 // A copy of the background covering exactly the canvas, transparent where the
 // background does not reach.
 Image backgroundOnCanvas(const Image& background, const IntRect& area) {

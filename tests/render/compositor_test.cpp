@@ -1,6 +1,7 @@
 #include "render/style_compositor.h"
 
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -428,6 +429,49 @@ TEST(StyleCompositor, WideAndPlainKernelsAgreeBitForBit) {
     pixel::setWideKernelsAllowed(true);
     EXPECT_TRUE(samePlanes(results[0][0], results[1][0]));
     EXPECT_TRUE(samePlanes(results[0][1], results[1][1]));
+}
+
+TEST(StyleCompositor, NonsenseStyleValuesDegradeInsteadOfFailing) {
+    const double nan = std::nan("");
+    std::vector<std::function<void(StyleSettings&)>> edits{
+        [&](StyleSettings& s) { s.paddingFraction = nan; },
+        [](StyleSettings& s) { s.paddingFraction = 0.6; },
+        [](StyleSettings& s) { s.paddingFraction = -0.5; },
+        [&](StyleSettings& s) { s.cornerRadius = nan; },
+        [](StyleSettings& s) { s.cornerRadius = 1e12; },
+        [&](StyleSettings& s) {
+            s.shadow = {nan, nan, nan};
+        },
+        [](StyleSettings& s) {
+            s.shadow = {7, 1e9, -1e9};
+        },
+        [](StyleSettings& s) {
+            s.shadow = {0.5, -40, 1e300};
+        },
+        [&](StyleSettings& s) { s.webcam.sizeFraction = nan; },
+        [](StyleSettings& s) { s.webcam.sizeFraction = 1e9; },
+        [](StyleSettings& s) { s.webcam.marginFraction = -3; },
+        [&](StyleSettings& s) {
+            s.webcam.positionX = nan;
+            s.webcam.positionY = 1e300;
+        },
+        [](StyleSettings& s) {
+            s.background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
+        },
+    };
+    const VideoFrame screen = patternFrame(320, 180);
+    const VideoFrame webcam = patternFrame(64, 48);
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        StyleSettings style;
+        edits[i](style);
+        const StyleInstruction instruction =
+            makeInstruction(InstructionSetup()
+                                .withStyle(style)
+                                .withClicks({{0, nan, 0.5}, {0, 0.5, 1e300}})
+                                .withWebcamTrack());
+        const VideoFrame frame = compose(instruction, 0.1, &screen, &webcam);
+        EXPECT_EQ(frame.width, 320) << "edit " << i;
+    }
 }
 
 TEST(StyleCompositor, ScreenFramesOfAnUnexpectedSizeAreStillPlaced) {
