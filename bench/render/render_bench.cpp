@@ -97,15 +97,20 @@ void compose(benchmark::State& state, PixelFormat sources, PixelFormat output) {
     }
 }
 
+// Both canvas heights, timed in milliseconds.
+void canvases(benchmark::internal::Benchmark* benchmark) {
+    benchmark->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond);
+}
+
 void composeBgra(benchmark::State& state) {
     compose(state, PixelFormat::bgra, PixelFormat::bgra);
 }
-BENCHMARK(composeBgra)->Name("Compose/BGRA")->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond);
+BENCHMARK(composeBgra)->Name("Compose/BGRA")->Apply(canvases);
 
 void exportPath(benchmark::State& state) {
     compose(state, PixelFormat::i420, PixelFormat::i420);
 }
-BENCHMARK(exportPath)->Name("ExportPath")->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond);
+BENCHMARK(exportPath)->Name("ExportPath")->Apply(canvases);
 
 void buildInstruction(benchmark::State& state) {
     const Size canvas = canvasFor(int(state.range(0)));
@@ -115,11 +120,7 @@ void buildInstruction(benchmark::State& state) {
         benchmark::DoNotOptimize(&instruction);
     }
 }
-BENCHMARK(buildInstruction)
-    ->Name("BuildInstruction")
-    ->Arg(1080)
-    ->Arg(2160)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(buildInstruction)->Name("BuildInstruction")->Apply(canvases);
 
 void buildBackground(benchmark::State& state) {
     const Size canvas = canvasFor(int(state.range(0)));
@@ -128,11 +129,7 @@ void buildBackground(benchmark::State& state) {
         benchmark::DoNotOptimize(&background);
     }
 }
-BENCHMARK(buildBackground)
-    ->Name("BuildBackground")
-    ->Arg(1080)
-    ->Arg(2160)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(buildBackground)->Name("BuildBackground")->Apply(canvases);
 
 struct SwsFree {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
