@@ -64,14 +64,17 @@ ScreenStreamPlan planScreenStream(const ShareableContent& content, const Capture
                                   bool showsCursor, std::uint32_t ownProcessID);
 
 // The state of a delivered frame. Only `complete` frames carry pixels and only
-// they belong in a movie; a stream delivers nothing while its content does not
-// change.
+// they belong in a movie. A stream delivers nothing while its content does not
+// change. A window stream delivers one `suspended` frame when its window is
+// hidden (complete frames follow once it is shown again) and one `stopped`
+// frame when the window is destroyed, after which it delivers nothing more.
 enum class FrameStatus { complete = 0, idle, blank, suspended, started, stopped };
 
 struct ScreenFrame {
     FrameStatus status = FrameStatus::complete;
     // Premultiplied BGRA, configuration width × height; empty unless complete.
-    // The pixels stay valid while any copy of the frame is held.
+    // The pixels stay valid while any copy of the frame is held, and are
+    // read-only: the stream builds its next frame from this one.
     VideoFrame image;
     HostTime time{};  // host-clock instant the pixels were read
 };
@@ -82,8 +85,9 @@ class ScreenStreamOutput {
   public:
     virtual ~ScreenStreamOutput() = default;
     virtual void didOutputFrame(const ScreenFrame& frame) = 0;
-    // The stream stopped by itself (display disconnected, window system gone);
-    // no frame follows. Not called for a stop the owner asked for.
+    // The stream stopped by itself (display disconnected, window system gone;
+    // the error is a ScreenCaptureError saying so); no frame follows. Not
+    // called for a stop the owner asked for.
     virtual void didStopWithError(std::exception_ptr error) = 0;
 };
 

@@ -21,6 +21,7 @@ class Xvfb {
     // ":N", for DISPLAY or a display-name argument.
     const std::string& display() const { return display_; }
     std::map<std::string, std::string> environment() const { return {{"DISPLAY", display_}}; }
+    pid_t pid() const { return process_.pid(); }
 
     // Stops the server now (clients see it go away); also done on destruction.
     void stop() { process_.stop(); }

@@ -32,6 +32,14 @@ void copyOpaque(const std::uint8_t* source, int sourceStride, std::uint8_t* dest
     }
 }
 
+void copyPixels(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
+                int destinationStride, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(destination + std::ptrdiff_t(y) * destinationStride,
+                    source + std::ptrdiff_t(y) * sourceStride, std::size_t(width) * 4);
+    }
+}
+
 void fillBlack(VideoFrame& frame, const PixelRect& rect) {
     const PixelRect area = rect.intersected({0, 0, frame.width, frame.height});
     for (int y = area.y; y < area.maxY(); ++y) {
@@ -53,10 +61,8 @@ FitTransform fitTransform(int sourceWidth, int sourceHeight, int width, int heig
 
 void copyScaledToFit(const VideoFrame& source, VideoFrame& destination) {
     if (source.width == destination.width && source.height == destination.height) {
-        const std::size_t rowBytes = std::size_t(source.width) * 4;
-        for (int y = 0; y < source.height; ++y) {
-            std::memcpy(destination.row(0, y), source.row(0, y), rowBytes);
-        }
+        copyPixels(source.data[0], source.stride[0], destination.data[0], destination.stride[0],
+                   source.width, source.height);
         return;
     }
     const FitTransform fit =

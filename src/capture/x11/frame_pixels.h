@@ -17,6 +17,10 @@ namespace zarvex::x11 {
 void copyOpaque(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
                 int destinationStride, int width, int height);
 
+// Copies 32-bit pixels as they are.
+void copyPixels(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
+                int destinationStride, int width, int height);
+
 // Opaque black over `rect` (clipped to the frame).
 void fillBlack(VideoFrame& frame, const PixelRect& rect);
 

@@ -275,7 +275,7 @@ std::vector<TopLevel> readTopLevels(X11Connection& connection) {
         windows.push_back(TopLevel{ids[i],
                                    PixelRect{geometry->x, geometry->y, geometry->width + 2 * border,
                                              geometry->height + 2 * border},
-                                   attributes->map_state == XCB_MAP_STATE_VIEWABLE,
+                                   border, attributes->map_state == XCB_MAP_STATE_VIEWABLE,
                                    attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY});
     }
     return windows;

@@ -47,6 +47,7 @@ std::optional<PixelRect> windowPixelFrame(X11Connection& connection, xcb_window_
 struct TopLevel {
     xcb_window_t id = XCB_WINDOW_NONE;
     PixelRect outer;  // including the border, root pixels
+    int border = 0;
     bool viewable = false;
     bool inputOnly = false;
 };

@@ -3,15 +3,18 @@
 // One connection and one thread ("screen-capture") per stream. The thread
 // sleeps in poll() until the server reports a change: DAMAGE for pixels,
 // XFIXES for the cursor's shape, XInput 2 raw motion for the pointer, RandR
-// for displays. Changed areas are read with shared-memory GetImage into a
-// canvas that always holds the current picture; each delivered frame is a
-// pooled copy of it with the cursor drawn on top, taken no sooner than the
-// minimum frame interval after the previous one. An unchanged screen costs
-// nothing but the sleeping thread.
+// for displays. Only changed areas are read, with shared-memory GetImage. Each
+// delivered frame is a pooled buffer built from the previous frame (with the
+// pixels under its cursor put back) and the changed areas on top, or straight
+// from the read when everything changed; then the cursor is drawn on it. It
+// is taken no sooner than the minimum frame interval after the previous one.
+// An unchanged screen costs nothing but the sleeping thread. A window whose
+// size differs from the frame's is kept in a canvas of its own size and
+// scaled into each frame.
 //
 // Display streams leave out the windows of the excluded processes: the whole
 // display is redirected with Composite (automatic, so it still looks the same),
-// and wherever an excluded window lies, the canvas is rebuilt from the
+// and wherever an excluded window's shape lies, the frame is rebuilt from the
 // pixmaps of the other windows, bottom to top. Window streams read the
 // window's own pixmap through Composite, so covering windows do not show.
 
@@ -100,6 +103,11 @@ class X11ScreenStream final : public ScreenStream {
     }
 
   private:
+    struct Offset {
+        int x = 0;
+        int y = 0;
+    };
+
     // ---- set-up (caller's thread) -------------------------------------------------
 
     void queryExtensions() {
@@ -145,9 +153,6 @@ class X11ScreenStream final : public ScreenStream {
         monitors_ = readMonitors(connection_, scale_);
         placeSource();
         drawable_ = connection_.root();
-        canvas_ =
-            VideoFrame::allocate(PixelFormat::bgra, configuration_.width, configuration_.height);
-        fillBlack(canvas_, {0, 0, canvas_.width, canvas_.height});
 
         excludeWindows_ = hasComposite_ && !filter_.excludedProcessIDs.empty();
         if (excludeWindows_) {
@@ -215,10 +220,17 @@ class X11ScreenStream final : public ScreenStream {
         origin_ = {border, border};
         valid_ = {border, border, geometry->width, geometry->height};
         damageOffset_ = border;
-        if (canvas_.width != geometry->width || canvas_.height != geometry->height) {
-            canvas_ = VideoFrame::allocate(PixelFormat::bgra, geometry->width, geometry->height);
+        windowWidth_ = geometry->width;
+        windowHeight_ = geometry->height;
+        const bool scaled =
+            windowWidth_ != configuration_.width || windowHeight_ != configuration_.height;
+        if (!scaled) {
+            canvas_ = VideoFrame{};
+        } else if (canvas_.width != windowWidth_ || canvas_.height != windowHeight_) {
+            canvas_ = VideoFrame::allocate(PixelFormat::bgra, windowWidth_, windowHeight_);
             fillBlack(canvas_, {0, 0, canvas_.width, canvas_.height});
         }
+        previous_ = VideoFrame{};
         if (hasComposite_) {
             if (pixmap_ != XCB_NONE) {
                 xcb_free_pixmap(c, pixmap_);
@@ -296,7 +308,7 @@ class X11ScreenStream final : public ScreenStream {
                 clock_.sleepUntil(nextAllowed_);
                 continue;  // gather what happened meanwhile into the same frame
             }
-            if (inFlight_->load() >= std::max(1, configuration_.queueDepth)) {
+            if (framesHeldByOutput() >= std::max(1, configuration_.queueDepth)) {
                 waitForEvents(connection_, wakeup_, std::max(1, toMilliseconds(interval_)));
                 continue;
             }
@@ -363,7 +375,7 @@ class X11ScreenStream final : public ScreenStream {
             throw ScreenCaptureError("The display being recorded was disconnected.");
         }
         if (source_ != before || valid_ != validBefore) {
-            fillBlack(canvas_, {0, 0, canvas_.width, canvas_.height});
+            previous_ = VideoFrame{};  // the next frame starts from black
             fullRead_ = true;
         }
     }
@@ -374,7 +386,7 @@ class X11ScreenStream final : public ScreenStream {
                 const auto* configure =
                     reinterpret_cast<const xcb_configure_notify_event_t*>(event);
                 if (configure->window == window_ &&
-                    (configure->width != canvas_.width || configure->height != canvas_.height ||
+                    (configure->width != windowWidth_ || configure->height != windowHeight_ ||
                      origin_.x != (hasComposite_ ? configure->border_width : 0))) {
                     resized_ = true;
                 }
@@ -435,22 +447,32 @@ class X11ScreenStream final : public ScreenStream {
 
     // ---- one frame --------------------------------------------------------------
 
+    int framesHeldByOutput() const {
+        // The previous frame, kept to build the next one on, is the stream's own.
+        return inFlight_->load() - (previous_.empty() ? 0 : 1);
+    }
+
     void captureFrame(HostTime now) {
+        nextAllowed_ = now + interval_;
         if (resized_) {
             resized_ = false;
             if (!refreshWindowGeometry()) {
-                // Gone or hidden meanwhile; its destroy or unmap event follows.
-                nextAllowed_ = now + interval_;
-                return;
+                return;  // gone or hidden meanwhile; its destroy or unmap event follows
             }
         }
-        const bool contentChanged = readChangedPixels();
+        std::vector<PixelRect> rects = changedRects();
+        if (!rects.empty() && !grabber_->read(drawable_, rects, pieces_)) {
+            // The drawable changed under us (a resize, a display change): read
+            // it all again once the events about it have arrived.
+            fullRead_ = true;
+            resized_ = filter_.kind == ContentFilter::Kind::window;
+            return;
+        }
         const bool cursorChanged = configuration_.showsCursor && updateCursor();
-        if (firstFrame_ || contentChanged || cursorChanged) {
-            deliverFrame(now);
+        if (firstFrame_ || !rects.empty() || cursorChanged) {
+            deliverFrame(now, rects);
             firstFrame_ = false;
         }
-        nextAllowed_ = now + interval_;
     }
 
     // The areas to read this frame, in drawable coordinates.
@@ -498,32 +520,43 @@ class X11ScreenStream final : public ScreenStream {
         return rects;
     }
 
-    bool readChangedPixels() {
-        const std::vector<PixelRect> rects = changedRects();
-        if (rects.empty()) {
-            return false;
-        }
-        if (!grabber_->read(drawable_, rects, pieces_)) {
-            // The drawable changed under us (a resize, a display change): read
-            // it all again once the events about it have arrived.
-            fullRead_ = true;
-            resized_ = filter_.kind == ContentFilter::Kind::window;
-            return false;
-        }
-        for (const auto& piece : pieces_) {
-            pasteIntoCanvas(piece);
-        }
-        if (excludeWindows_) {
-            leaveOutExcludedWindows(rects);
-        }
-        return true;
-    }
-
-    void pasteIntoCanvas(const ImageGrabber::Piece& piece, int dx = 0, int dy = 0) {
+    // Copies pixels read at drawable rectangle piece.rect (offset by dx, dy
+    // into root coordinates for other windows' pixmaps) into the picture.
+    void paste(VideoFrame& picture, const ImageGrabber::Piece& piece, int dx = 0, int dy = 0) {
         const int x = piece.rect.x + dx - origin_.x;
         const int y = piece.rect.y + dy - origin_.y;
-        copyOpaque(piece.data, piece.stride, canvas_.row(0, y) + std::ptrdiff_t(x) * 4,
-                   canvas_.stride[0], piece.rect.width, piece.rect.height);
+        copyOpaque(piece.data, piece.stride, picture.row(0, y) + std::ptrdiff_t(x) * 4,
+                   picture.stride[0], piece.rect.width, piece.rect.height);
+    }
+
+    // The frame's pixels before the cursor goes on: the window's canvas scaled
+    // into it, or the previous frame (without its cursor) with the changed
+    // areas on top.
+    void compose(VideoFrame& frame, const std::vector<PixelRect>& rects) {
+        if (!canvas_.empty()) {
+            for (const auto& piece : pieces_) {
+                paste(canvas_, piece);
+            }
+            copyScaledToFit(canvas_, frame);
+            return;
+        }
+        const PixelRect whole{0, 0, frame.width, frame.height};
+        const bool replacesAll =
+            rects.size() == 1 && rects[0].offsetBy(-origin_.x, -origin_.y) == whole;
+        if (!replacesAll) {
+            if (previous_.empty()) {
+                fillBlack(frame, whole);
+            } else {
+                copyScaledToFit(previous_, frame);
+                restoreUnderCursor(frame);
+            }
+        }
+        for (const auto& piece : pieces_) {
+            paste(frame, piece);
+        }
+        if (excludeWindows_ && !rects.empty()) {
+            leaveOutExcludedWindows(frame, rects);
+        }
     }
 
     // ---- windows of excluded processes ----------------------------------------------
@@ -538,8 +571,34 @@ class X11ScreenStream final : public ScreenStream {
                std::find(pids.begin(), pids.end(), found->second) != pids.end();
     }
 
-    void leaveOutExcludedWindows(const std::vector<PixelRect>& rects) {
-        if (stackChanged_ || firstFrame_) {
+    // Where a window shows, in root pixels: its bounding shape (a frame drawn
+    // as an outline is just the outline), read afresh each time since shapes
+    // change without notice to us.
+    std::vector<PixelRect> shapeOf(const TopLevel& window) {
+        xcb_connection_t* c = connection_.get();
+        const xcb_xfixes_region_t region = xcb_generate_id(c);
+        xcb_xfixes_create_region_from_window(c, region, window.id, XCB_SHAPE_SK_BOUNDING);
+        auto parts = reply(c, xcb_xfixes_fetch_region_reply, xcb_xfixes_fetch_region(c, region));
+        xcb_xfixes_destroy_region(c, region);
+        std::vector<PixelRect> shape;
+        if (!parts) {
+            return shape;
+        }
+        const xcb_rectangle_t* boxes = xcb_xfixes_fetch_region_rectangles(parts.get());
+        const int count = xcb_xfixes_fetch_region_rectangles_length(parts.get());
+        // Shape coordinates start inside the border.
+        const int x = window.outer.x + window.border;
+        const int y = window.outer.y + window.border;
+        for (int i = 0; i < count; ++i) {
+            shape.push_back(
+                PixelRect{boxes[i].x + x, boxes[i].y + y, boxes[i].width, boxes[i].height}
+                    .intersected(window.outer));
+        }
+        return shape;
+    }
+
+    void leaveOutExcludedWindows(VideoFrame& frame, const std::vector<PixelRect>& rects) {
+        if (stackChanged_ || topLevelExcluded_.size() != topLevels_.size()) {
             stackChanged_ = false;
             topLevels_ = readTopLevels(connection_);
             topLevelExcluded_.clear();
@@ -548,35 +607,52 @@ class X11ScreenStream final : public ScreenStream {
                                             window.outer.intersects(valid_) && excluded(window));
             }
         }
+        std::vector<PixelRect> areas;
         for (std::size_t i = 0; i < topLevels_.size(); ++i) {
             if (!topLevelExcluded_[i]) {
                 continue;
             }
-            for (const auto& rect : rects) {
-                const PixelRect area = topLevels_[i].outer.intersected(rect);
-                if (!area.isEmpty()) {
-                    rebuildWithoutExcluded(area);
+            for (const auto& part : shapeOf(topLevels_[i])) {
+                for (const auto& rect : rects) {
+                    if (const PixelRect area = part.intersected(rect); !area.isEmpty()) {
+                        areas.push_back(area);
+                    }
                 }
             }
         }
+        if (!areas.empty()) {
+            rebuildWithoutExcluded(frame, areas);
+        }
     }
 
-    // Paints `area` (root pixels) of the canvas from the other windows' own
+    // Paints the areas (root pixels) of the frame from the other windows' own
     // pixmaps, bottom to top, over black.
-    void rebuildWithoutExcluded(const PixelRect& area) {
+    void rebuildWithoutExcluded(VideoFrame& frame, const std::vector<PixelRect>& areas) {
         xcb_connection_t* c = connection_.get();
-        fillBlack(canvas_, area.offsetBy(-origin_.x, -origin_.y));
+        for (const auto& area : areas) {
+            fillBlack(frame, area.offsetBy(-origin_.x, -origin_.y));
+        }
+        std::vector<PixelRect> parts;
         for (std::size_t i = 0; i < topLevels_.size(); ++i) {
             const TopLevel& window = topLevels_[i];
-            const PixelRect part = window.outer.intersected(area);
-            if (topLevelExcluded_[i] || !window.viewable || window.inputOnly || part.isEmpty()) {
+            if (topLevelExcluded_[i] || !window.viewable || window.inputOnly) {
+                continue;
+            }
+            parts.clear();
+            for (const auto& area : areas) {
+                if (const PixelRect part = window.outer.intersected(area); !part.isEmpty()) {
+                    parts.push_back(part.offsetBy(-window.outer.x, -window.outer.y));
+                }
+            }
+            if (parts.empty()) {
                 continue;
             }
             const xcb_pixmap_t pixmap = xcb_generate_id(c);
             xcb_composite_name_window_pixmap(c, window.id, pixmap);
-            const PixelRect inPixmap = part.offsetBy(-window.outer.x, -window.outer.y);
-            if (grabber_->read(pixmap, {inPixmap}, pieces_)) {
-                pasteIntoCanvas(pieces_.front(), window.outer.x, window.outer.y);
+            if (grabber_->read(pixmap, parts, pieces_)) {
+                for (const auto& piece : pieces_) {
+                    paste(frame, piece, window.outer.x, window.outer.y);
+                }
             }
             xcb_free_pixmap(c, pixmap);
         }
@@ -612,28 +688,26 @@ class X11ScreenStream final : public ScreenStream {
             auto pointer = reply(c, xcb_query_pointer_reply, xcb_query_pointer(c, relativeTo));
             pointerShown_ = pointer && pointer->same_screen;
             if (pointerShown_) {
-                pointer_ =
-                    filter_.kind == ContentFilter::Kind::window
-                        ? PixelRect{pointer->win_x, pointer->win_y, 0, 0}
-                        : PixelRect{pointer->root_x - origin_.x, pointer->root_y - origin_.y, 0, 0};
+                pointer_ = filter_.kind == ContentFilter::Kind::window
+                               ? Offset{pointer->win_x, pointer->win_y}
+                               : Offset{pointer->root_x - origin_.x, pointer->root_y - origin_.y};
             }
         }
         const PixelRect frameArea{0, 0, configuration_.width, configuration_.height};
         PixelRect bounds;
         if (pointerShown_ && hasXFixes_) {
-            const auto [x, y] = cursorPosition();
-            bounds = cursorBounds(cursor_, x, y).intersected(frameArea);
+            const Offset hotSpot = cursorPosition();
+            bounds = cursorBounds(cursor_, hotSpot.x, hotSpot.y).intersected(frameArea);
         }
-        const bool changed = bounds != drawnCursor_ || (shapeChanged && !bounds.isEmpty());
-        drawnCursor_ = bounds;
+        const bool changed = bounds != cursorArea_ || (shapeChanged && !bounds.isEmpty());
+        cursorArea_ = bounds;
         return changed;
     }
 
     // The hot spot in frame pixels.
-    std::pair<int, int> cursorPosition() const {
-        if (filter_.kind == ContentFilter::Kind::display ||
-            (canvas_.width == configuration_.width && canvas_.height == configuration_.height)) {
-            return {pointer_.x, pointer_.y};
+    Offset cursorPosition() const {
+        if (canvas_.empty()) {
+            return pointer_;
         }
         const FitTransform fit = fitTransform(canvas_.width, canvas_.height, configuration_.width,
                                               configuration_.height);
@@ -641,21 +715,44 @@ class X11ScreenStream final : public ScreenStream {
                 fit.offsetY + static_cast<int>(pointer_.y * fit.scale)};
     }
 
+    // Keeps the pixels the cursor is about to cover, to build the next frame
+    // on this one without it.
+    void saveUnderCursor(const VideoFrame& frame) {
+        savedArea_ = cursorArea_;
+        const int stride = savedArea_.width * 4;
+        underCursor_.resize(std::size_t(stride) * std::size_t(savedArea_.height));
+        copyPixels(frame.row(0, savedArea_.y) + std::ptrdiff_t(savedArea_.x) * 4, frame.stride[0],
+                   underCursor_.data(), stride, savedArea_.width, savedArea_.height);
+    }
+
+    void restoreUnderCursor(VideoFrame& frame) const {
+        copyPixels(underCursor_.data(), savedArea_.width * 4,
+                   frame.row(0, savedArea_.y) + std::ptrdiff_t(savedArea_.x) * 4, frame.stride[0],
+                   savedArea_.width, savedArea_.height);
+    }
+
     // ---- delivery -------------------------------------------------------------------
 
-    void deliverFrame(HostTime time) {
+    void deliverFrame(HostTime time, const std::vector<PixelRect>& rects) {
         VideoFrame frame = pool_.acquire();
         inFlight_->fetch_add(1);
-        // The frame counts as held until the consumer's last copy of it goes.
+        // The frame counts as held until the last copy of it goes.
         frame.storage = std::shared_ptr<void>(
             nullptr, [storage = std::move(frame.storage), held = inFlight_](void*) mutable {
                 storage.reset();
                 held->fetch_sub(1);
             });
-        copyScaledToFit(canvas_, frame);
-        if (!drawnCursor_.isEmpty()) {
-            const auto [x, y] = cursorPosition();
-            drawCursor(frame, cursor_, x, y);
+        compose(frame, rects);
+        savedArea_ = PixelRect{};
+        if (!cursorArea_.isEmpty()) {
+            if (canvas_.empty()) {
+                saveUnderCursor(frame);
+            }
+            const Offset hotSpot = cursorPosition();
+            drawCursor(frame, cursor_, hotSpot.x, hotSpot.y);
+        }
+        if (canvas_.empty()) {
+            previous_ = frame;
         }
         output_.didOutputFrame(ScreenFrame{FrameStatus::complete, std::move(frame), time});
     }
@@ -663,11 +760,6 @@ class X11ScreenStream final : public ScreenStream {
     void deliverStatus(FrameStatus status) {
         output_.didOutputFrame(ScreenFrame{status, VideoFrame{}, clock_.now()});
     }
-
-    struct Offset {
-        int x = 0;
-        int y = 0;
-    };
 
     X11Connection connection_;
     const Clock& clock_;
@@ -699,14 +791,20 @@ class X11ScreenStream final : public ScreenStream {
     // damageOffset_ short of the drawable's (a pixmap includes the border).
     std::vector<MonitorGeometry> monitors_;
     xcb_drawable_t drawable_ = XCB_NONE;
-    VideoFrame canvas_;
     PixelRect source_;
     PixelRect valid_;
     Offset origin_;
     int damageOffset_ = 0;
 
+    // The last frame delivered (the next one is built on it), or, for a window
+    // of another size than the frame, the window's picture at its own size.
+    VideoFrame previous_;
+    VideoFrame canvas_;
+
     xcb_window_t window_ = XCB_NONE;
     xcb_pixmap_t pixmap_ = XCB_NONE;
+    int windowWidth_ = 0;
+    int windowHeight_ = 0;
     bool windowHidden_ = false;
     bool windowDestroyed_ = false;
     bool resized_ = false;
@@ -718,10 +816,12 @@ class X11ScreenStream final : public ScreenStream {
     std::unordered_map<xcb_window_t, std::uint32_t> processIDs_;
 
     CursorImage cursor_;
-    PixelRect pointer_;
+    Offset pointer_;  // the hot spot in the picture's pixels
     bool pointerShown_ = false;
     HostTime lastPointerCheck_{0};
-    PixelRect drawnCursor_;
+    PixelRect cursorArea_;  // where the next frame's cursor goes
+    PixelRect savedArea_;   // where the previous frame's cursor went
+    std::vector<std::uint8_t> underCursor_;
 
     bool firstFrame_ = true;
     bool fullRead_ = true;

@@ -86,6 +86,7 @@ TEST_F(ScreenStreamTest, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyP
         }
     }
     EXPECT_LE(records.back().time, systemClock().now());
+    EXPECT_EQ(frames.threadNames(), std::set<std::string>{"screen-capture"});
 }
 
 TEST_F(ScreenStreamTest, StaticScreenDeliversTheFirstFrameAndThenNothing) {
@@ -128,6 +129,27 @@ TEST_F(ScreenStreamTest, CursorSwitchDrawsOrOmitsThePointer) {
         testing::runXClient(server, {"xdotool", "mousemove", "100", "100"});
         EXPECT_TRUE(testing::eventually([&] { return countNotRed() == 0; }));
     }
+}
+
+TEST_F(ScreenStreamTest, SmallChangesKeepTheRestOfThePictureAndNoOldCursor) {
+    auto left = window({.x = 0, .y = 0, .width = 640, .height = 720, .color = "ff0000"});
+    auto right = window({.x = 640, .y = 0, .width = 640, .height = 720, .color = "0000ff"});
+    testing::runXClient(server, {"xdotool", "mousemove", "300", "300"});
+    auto stream = start(plan(DisplayTarget{displayID()}, true));
+    ASSERT_TRUE(frames.waitForFrames(1));
+    ASSERT_NE(frames.pixel(301, 301), kRed);  // the cursor
+    right.command("color 00ff00");
+    ASSERT_TRUE(pixelBecomes(900, 300, kGreen));
+    EXPECT_EQ(frames.pixel(100, 100), kRed);
+    EXPECT_NE(frames.pixel(301, 301), kRed);
+    testing::runXClient(server, {"xdotool", "mousemove", "900", "600"});
+    EXPECT_TRUE(pixelBecomes(301, 301, kRed));
+    for (int y = 290; y < 340; ++y) {
+        for (int x = 290; x < 340; ++x) {
+            ASSERT_EQ(frames.pixel(x, y), kRed) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(frames.pixel(700, 100), kGreen);
 }
 
 TEST_F(ScreenStreamTest, RegionsFollowTheSizeRuleAndShowTheirPartOfTheDisplay) {

@@ -3,10 +3,13 @@
 #include <cstring>
 #include <thread>
 
+#include "capture/named_thread.h"
+
 namespace zarvex::testing {
 
 void FrameCollector::didOutputFrame(const ScreenFrame& frame) {
     std::lock_guard lock(mutex_);
+    threadNames_.insert(currentThreadName());
     records_.push_back({frame.status, frame.time, frame.image.width, frame.image.height});
     if (frame.status == FrameStatus::complete) {
         ++complete_;
@@ -45,6 +48,11 @@ std::uint32_t FrameCollector::pixel(int x, int y) const {
     std::uint32_t value = 0;
     std::memcpy(&value, latest_.row(0, y) + x * 4, 4);
     return value;
+}
+
+std::set<std::string> FrameCollector::threadNames() const {
+    std::lock_guard lock(mutex_);
+    return threadNames_;
 }
 
 std::string FrameCollector::error() const {

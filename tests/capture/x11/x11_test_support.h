@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ class FrameCollector : public ScreenStreamOutput {
     std::size_t completeCount() const;
     // The latest complete frame's pixel as 0xAARRGGBB; 0 before any.
     std::uint32_t pixel(int x, int y) const;
+    // The names of the threads the output was called on.
+    std::set<std::string> threadNames() const;
     // The error the stream stopped with; empty while there is none.
     std::string error() const;
 
@@ -51,6 +54,7 @@ class FrameCollector : public ScreenStreamOutput {
     std::size_t complete_ = 0;
     VideoFrame latest_;
     std::string error_;
+    std::set<std::string> threadNames_;
 };
 
 // Polls `condition` every 10 ms until it holds or `timeout` passes.
