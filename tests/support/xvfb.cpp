@@ -90,6 +90,9 @@ TestWindow::TestWindow(const std::string& helperPath, const Xvfb& server, const 
               if (options.overrideRedirect) {
                   argv.push_back("--override-redirect");
               }
+              if (options.wallpaper) {
+                  argv.push_back("--wallpaper");
+              }
               return argv;
           }(),
           [&] {

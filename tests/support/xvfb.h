@@ -61,6 +61,9 @@ class TestWindow {
         // The process the window claims to belong to; nothing: the helper's.
         std::optional<std::uint32_t> processID = std::nullopt;
         bool overrideRedirect = false;
+        // Instead of a window: the desktop picture in `color`, set as
+        // wallpaper tools do; id() is then its pixmap.
+        bool wallpaper = false;
     };
 
     TestWindow(const std::string& helperPath, const Xvfb& server, const Options& options);

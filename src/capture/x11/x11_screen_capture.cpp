@@ -163,8 +163,10 @@ class X11ScreenStream final : public ScreenStream {
                                  c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
         }
         if (excludeWindows_) {
-            const std::uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            const std::uint32_t events =
+                XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
             xcb_change_window_attributes(c, connection_.root(), XCB_CW_EVENT_MASK, &events);
+            wallpaperAtom_ = connection_.atom("_XROOTPMAP_ID");
         }
         createDamage(connection_.root());
     }
@@ -433,6 +435,14 @@ class X11ScreenStream final : public ScreenStream {
                 stackChanged_ = true;
                 break;
             }
+            case XCB_PROPERTY_NOTIFY:
+                if (reinterpret_cast<const xcb_property_notify_event_t*>(event)->atom ==
+                    wallpaperAtom_) {
+                    // Redrawn everywhere, also where our windows hide it.
+                    stackChanged_ = true;
+                    fullRead_ = true;
+                }
+                break;
             case XCB_CREATE_NOTIFY:
             case XCB_UNMAP_NOTIFY:
             case XCB_CONFIGURE_NOTIFY:
@@ -601,6 +611,11 @@ class X11ScreenStream final : public ScreenStream {
         if (stackChanged_ || topLevelExcluded_.size() != topLevels_.size()) {
             stackChanged_ = false;
             topLevels_ = readTopLevels(connection_);
+            // The desktop picture set by the usual wallpaper tools, drawn
+            // where no window is.
+            wallpaper_ =
+                cardinalProperty(connection_, connection_.root(), wallpaperAtom_, XCB_ATOM_PIXMAP)
+                    .value_or(XCB_NONE);
             topLevelExcluded_.clear();
             for (const auto& window : topLevels_) {
                 topLevelExcluded_.push_back(window.viewable && !window.inputOnly &&
@@ -626,11 +641,16 @@ class X11ScreenStream final : public ScreenStream {
     }
 
     // Paints the areas (root pixels) of the frame from the other windows' own
-    // pixmaps, bottom to top, over black.
+    // pixmaps, bottom to top, over the wallpaper or black.
     void rebuildWithoutExcluded(VideoFrame& frame, const std::vector<PixelRect>& areas) {
         xcb_connection_t* c = connection_.get();
         for (const auto& area : areas) {
             fillBlack(frame, area.offsetBy(-origin_.x, -origin_.y));
+        }
+        if (wallpaper_ != XCB_NONE && grabber_->read(wallpaper_, areas, pieces_)) {
+            for (const auto& piece : pieces_) {
+                paste(frame, piece);
+            }
         }
         std::vector<PixelRect> parts;
         for (std::size_t i = 0; i < topLevels_.size(); ++i) {
@@ -813,6 +833,8 @@ class X11ScreenStream final : public ScreenStream {
     bool stackChanged_ = true;
     std::vector<TopLevel> topLevels_;
     std::vector<bool> topLevelExcluded_;
+    xcb_atom_t wallpaperAtom_ = XCB_ATOM_NONE;
+    xcb_pixmap_t wallpaper_ = XCB_NONE;
     std::unordered_map<xcb_window_t, std::uint32_t> processIDs_;
 
     CursorImage cursor_;

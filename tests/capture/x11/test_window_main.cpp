@@ -5,6 +5,9 @@
 //
 // Usage: zarvex_test_window --geometry WxH+X+Y --color RRGGBB [--title T]
 //        [--class C] [--pid N] [--override-redirect]
+//        zarvex_test_window --wallpaper --color RRGGBB
+// The second form paints the desktop picture as wallpaper tools do (a root
+// background pixmap named in _XROOTPMAP_ID) and prints the pixmap's id.
 
 #include <poll.h>
 #include <unistd.h>
@@ -26,6 +29,7 @@ struct Arguments {
     std::string applicationClass = "ZarvexTest";
     std::uint32_t pid = static_cast<std::uint32_t>(::getpid());
     bool overrideRedirect = false;
+    bool wallpaper = false;
 };
 
 Arguments parse(int argc, char** argv) {
@@ -50,6 +54,8 @@ Arguments parse(int argc, char** argv) {
             ++i;
         } else if (name == "--override-redirect") {
             args.overrideRedirect = true;
+        } else if (name == "--wallpaper") {
+            args.wallpaper = true;
         }
     }
     return args;
@@ -84,6 +90,22 @@ void waitForMap(xcb_connection_t* c, xcb_window_t window) {
     }
 }
 
+std::uint32_t setWallpaper(xcb_connection_t* c, xcb_screen_t* screen, std::uint32_t color) {
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, pixmap, screen->root, screen->width_in_pixels,
+                      screen->height_in_pixels);
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &color);
+    const xcb_rectangle_t all{0, 0, screen->width_in_pixels, screen->height_in_pixels};
+    xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, atom(c, "_XROOTPMAP_ID"),
+                        XCB_ATOM_PIXMAP, 32, 1, &pixmap);
+    xcb_change_window_attributes(c, screen->root, XCB_CW_BACK_PIXMAP, &pixmap);
+    xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
+    sync(c);
+    return pixmap;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,6 +116,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (args.wallpaper) {
+        std::cout << setWallpaper(c, screen, args.color) << std::endl;
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            std::cout << "ok" << std::endl;
+        }
+        xcb_disconnect(c);
+        return 0;
+    }
     const xcb_window_t window = xcb_generate_id(c);
     const std::uint32_t values[] = {args.color, args.overrideRedirect ? 1u : 0u,
                                     XCB_EVENT_MASK_STRUCTURE_NOTIFY};

@@ -199,6 +199,21 @@ TEST_F(ScreenStreamTest, WindowTargetShowsItsOwnPixelsEvenWhenCovered) {
     EXPECT_TRUE(frames.error().empty());
 }
 
+TEST_F(ScreenStreamTest, WindowTargetInsideAWindowManagersFrame) {
+    testing::WindowManager manager(server);
+    auto covered = window({.x = 100, .y = 100, .width = 300, .height = 200, .color = "ff0000"});
+    auto cover = window({.x = 150, .y = 150, .width = 400, .height = 300, .color = "0000ff"});
+    const auto chosen = plan(WindowTarget{covered.id()});
+    EXPECT_EQ(chosen.configuration.width, 300);
+    auto stream = start(chosen);
+    ASSERT_TRUE(frames.waitForFrames(1));
+    // Only the client's own pixels: no title bar, nothing of the cover.
+    EXPECT_EQ(frames.pixel(1, 1), kRed);
+    EXPECT_EQ(frames.pixel(250, 150), kRed);
+    covered.command("color 00ff00");
+    EXPECT_TRUE(pixelBecomes(250, 150, kGreen));
+}
+
 TEST_F(ScreenStreamTest, ResizedWindowIsScaledIntoTheFrame) {
     auto target = window({.x = 0, .y = 0, .width = 200, .height = 100, .color = "00ff00"});
     auto stream = start(plan(WindowTarget{target.id()}));
@@ -294,6 +309,11 @@ TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutOfDisplayRecordings) {
     foreign.command("color ffff00");
     EXPECT_TRUE(pixelBecomes(460, 210, 0xffffff00));
     EXPECT_EQ(frames.pixel(150, 150), 0xffffff00u);
+
+    // Over the bare desktop, the wallpaper shows where our window is.
+    auto wallpaper = window({.color = "808080", .wallpaper = true});
+    EXPECT_TRUE(pixelBecomes(600, 250, 0xff808080));
+    EXPECT_EQ(frames.pixel(700, 250), 0xff808080u);
 }
 
 TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutWithTheirDecorations) {
