@@ -139,7 +139,12 @@ class X11MonitorToken final : public InputMonitorToken {
         mouse.timestamp = serverTime_.toHost(press->time, clock_.now());
         mouse.location =
             pointFromPixel(monitors_, Point{double(pointer->root_x), double(pointer->root_y)});
-        handler_(mouse);
+        try {
+            handler_(mouse);
+        } catch (...) {
+            // Nothing on this thread could report it; the press is lost, the
+            // monitor goes on.
+        }
     }
 
     X11Connection connection_;
