@@ -24,7 +24,7 @@ inline constexpr int kCaptureChannelCount = 2;
 HostTime audioFramesDuration(std::size_t frames);
 
 // A run of captured frames. `samples` is only valid during the handler call.
-struct AudioChunk {
+struct CapturedAudioChunk {
     HostTime time{};  // host time of the first frame
     std::span<const float> samples;
     // True for the first chunk and after a gap (server lost, samples
@@ -47,7 +47,7 @@ struct AudioChunk {
 // must not call them and must not throw.
 class AudioCapture {
   public:
-    using ChunkHandler = std::function<void(const AudioChunk&)>;
+    using ChunkHandler = std::function<void(const CapturedAudioChunk&)>;
 
     virtual ~AudioCapture() = default;  // a running capture is stopped first
 

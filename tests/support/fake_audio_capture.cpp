@@ -11,7 +11,7 @@ void FakeAudioCapture::start(ChunkHandler handler) {
         throw std::logic_error("audio capture is already running");
     }
     ++starts;
-    handler_ = handler ? std::move(handler) : [](const AudioChunk&) {};
+    handler_ = handler ? std::move(handler) : [](const CapturedAudioChunk&) {};
 }
 
 void FakeAudioCapture::stop() {
@@ -25,7 +25,7 @@ bool FakeAudioCapture::deliver(HostTime time, std::span<const float> samples, bo
     if (!isRunning()) {
         return false;
     }
-    handler_(AudioChunk{time, samples, discontinuity});
+    handler_(CapturedAudioChunk{time, samples, discontinuity});
     return true;
 }
 

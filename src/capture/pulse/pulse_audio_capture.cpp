@@ -317,7 +317,7 @@ class PulseAudioCapture final : public AudioCapture {
         if (placement.skipFrames >= frames) {
             return;
         }
-        AudioChunk chunk;
+        CapturedAudioChunk chunk;
         chunk.time = placement.time;
         chunk.samples =
             std::span<const float>(buffer_).subspan(placement.skipFrames * kCaptureChannelCount);

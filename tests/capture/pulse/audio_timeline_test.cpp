@@ -127,9 +127,9 @@ TEST(AudioTimeline, ClockDriftStaysBoundedAndNeverOverlaps) {
     }
 }
 
-TEST(AudioChunk, EndTimeCountsFramesNotSamples) {
+TEST(CapturedAudioChunk, EndTimeCountsFramesNotSamples) {
     const float samples[960] = {};
-    AudioChunk chunk;
+    CapturedAudioChunk chunk;
     chunk.time = milliseconds(100);
     chunk.samples = samples;
     EXPECT_EQ(chunk.frameCount(), 480u);

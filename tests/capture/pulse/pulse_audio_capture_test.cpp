@@ -30,7 +30,7 @@ constexpr auto kWaitLimit = 15s;  // generous: the machine may be busy
 class Recording {
   public:
     AudioCapture::ChunkHandler handler() {
-        return [this](const AudioChunk& chunk) {
+        return [this](const CapturedAudioChunk& chunk) {
             std::lock_guard lock(mutex_);
             chunks_.push_back({chunk.time, chunk.frameCount(), chunk.discontinuity});
             left_.reserve(left_.size() + chunk.frameCount());

@@ -23,7 +23,7 @@ TEST(PulseAudioCapture, UnreachableServerStartsAndDeliversNothing) {
         // repeatedly while the test waits.
         auto capture = makePulseAudioCapture(source, 20ms);
         std::atomic<int> chunks = 0;
-        ASSERT_NO_THROW(capture->start([&](const AudioChunk&) { ++chunks; }));
+        ASSERT_NO_THROW(capture->start([&](const CapturedAudioChunk&) { ++chunks; }));
         EXPECT_TRUE(capture->isRunning());
         EXPECT_EQ(capture->source(), source);
         std::this_thread::sleep_for(200ms);
@@ -38,14 +38,14 @@ TEST(PulseAudioCapture, StartTwiceIsRefusedAndStopIsIdempotent) {
     ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "no-server").string());
     auto capture = makePulseAudioCapture(AudioSource::microphone);
     capture->stop();  // never started
-    capture->start([](const AudioChunk&) {});
-    EXPECT_THROW(capture->start([](const AudioChunk&) {}), std::logic_error);
+    capture->start([](const CapturedAudioChunk&) {});
+    EXPECT_THROW(capture->start([](const CapturedAudioChunk&) {}), std::logic_error);
     // The default two-second retry wait must not hold up stop().
     const auto before = std::chrono::steady_clock::now();
     capture->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1500ms);
     capture->stop();
-    capture->start([](const AudioChunk&) {});  // restartable
+    capture->start([](const CapturedAudioChunk&) {});  // restartable
     EXPECT_TRUE(capture->isRunning());
     // The destructor stops it.
 }
