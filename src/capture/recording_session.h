@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "capture/camera_manager.h"
+#include "capture/capture_services.h"
+#include "capture/mouse_event_recorder.h"
+#include "capture/records.h"
+#include "capture/screen_recorder.h"
+#include "model/preferences.h"
+
+namespace zarvex {
+
+// One recording in progress: its folder, the screen recorder, the webcam
+// file and the click recorder, all on one time origin T0.
+//
+// Threads: start(), stop() and abort() block and are called one at a time
+// from one controlling thread (not a UI thread). A session is started once,
+// then either stopped (after a successful start) or aborted (after a failed
+// one).
+class RecordingSession {
+  public:
+    // Names the folder "Zarvex <date and time of `now`>" inside the recordings
+    // folder of `preferences` (which is created here, errors ignored). Never
+    // fails. `camera` must outlive the session.
+    RecordingSession(const CaptureServices& services, WebcamWriting& camera,
+                     SelectionResult options, const Preferences& preferences,
+                     std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+    ~RecordingSession();
+    RecordingSession(const RecordingSession&) = delete;
+    RecordingSession& operator=(const RecordingSession&) = delete;
+
+    // Creates the folder, reads T0, starts the screen recorder, the webcam
+    // file (with the camera switch) and the click recorder, and writes
+    // project.json. Throws the first failure (FileError, RecorderError,
+    // ScreenCaptureError, EncodeError); what was written stays on disk.
+    //
+    // A folder of the same name that exists already (another recording
+    // started in the same second) is left alone: this one takes the next of
+    // "<name> 2", "<name> 3", …, and bundleURL() says which.
+    void start();
+
+    // Writes events.json (best effort), finishes the webcam file and the
+    // screen movie, and returns the folder. Throws the screen recorder's
+    // error, else the webcam's; the screen movie is finished either way.
+    std::filesystem::path stop();
+
+    // The clean-up after a failed start(): stops whatever was started and
+    // lets go of it. Never throws.
+    void abort() noexcept;
+
+    const std::filesystem::path& bundleURL() const { return bundleURL_; }
+    const SelectionResult& options() const { return options_; }
+    // T0; zero before start().
+    HostTime sessionStart() const { return sessionStart_; }
+    // True once screen capture has ended by itself with an error; stop()
+    // then reports it. Any thread.
+    bool captureFailed() const;
+
+  private:
+    void writeProject() const;
+
+    CaptureServices services_;
+    WebcamWriting& camera_;
+    SelectionResult options_;
+    std::filesystem::path directory_;
+    std::string name_;
+    std::filesystem::path bundleURL_;
+    std::unique_ptr<ScreenRecorder> screenRecorder_;
+    std::unique_ptr<MouseEventRecorder> mouseRecorder_;
+    HostTime sessionStart_{};
+};
+
+}  // namespace zarvex

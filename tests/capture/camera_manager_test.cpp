@@ -1,0 +1,180 @@
+// The camera manager's preview state and webcam file on the fake camera.
+
+#include "capture/camera_manager.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/errors.h"
+#include "fake_camera.h"
+#include "fake_permissions.h"
+#include "recording_fakes.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::afterT0;
+using testing::FakeCamera;
+using testing::kT0;
+
+struct PreviewLog {
+    int built = 0;
+    int shown = 0;
+    int hidden = 0;
+    int frames = 0;
+};
+
+class LoggingPreview : public CameraPreview {
+  public:
+    explicit LoggingPreview(PreviewLog& log) : log_(log) { ++log_.built; }
+    void show() override { ++log_.shown; }
+    void hide() override { ++log_.hidden; }
+    void present(const CameraFrame&) override { ++log_.frames; }
+
+  private:
+    PreviewLog& log_;
+};
+
+// A camera that reports no capture size, as one with an unknown mode might.
+class SizelessCamera : public FakeCamera {
+  public:
+    int frameWidth() const override { return 0; }
+    int frameHeight() const override { return 0; }
+};
+
+class CameraManagerTest : public ::testing::Test {
+  protected:
+    testing::TempDir dir;
+    std::filesystem::path file = dir / "webcam.mov";
+    testing::FakePermissionAuthority permissions;
+    PreviewLog preview;
+    int camerasMade = 0;
+    FakeCamera* camera = nullptr;  // the camera made last
+    std::function<std::unique_ptr<FakeCamera>()> makeCamera = [] {
+        return std::make_unique<FakeCamera>(320, 240);
+    };
+    CameraManager manager{[this]() -> std::unique_ptr<CameraCapture> {
+                              ++camerasMade;
+                              auto made = makeCamera();
+                              camera = made.get();
+                              return made;
+                          },
+                          permissions,
+                          [this] { return std::make_unique<LoggingPreview>(preview); }};
+
+    std::string failure(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "";
+    }
+};
+
+TEST_F(CameraManagerTest, FailedStartsKeepNoCameraSoTheNextStartTriesAgain) {
+    permissions.videoStatus = AuthorizationStatus::denied;
+    EXPECT_EQ(failure([&] { manager.startPreview(); }),
+              PermissionError(PermissionError::Kind::cameraDenied).what());
+    EXPECT_EQ(camerasMade, 0);
+    permissions.videoStatus = AuthorizationStatus::authorized;
+
+    makeCamera = [] { return nullptr; };
+    EXPECT_EQ(failure([&] { manager.startPreview(); }), "Recording failed: No camera available.");
+    makeCamera = [] {
+        auto refusing = std::make_unique<FakeCamera>();
+        refusing->startFailure = kCameraNotConfiguredMessage;
+        return refusing;
+    };
+    EXPECT_EQ(failure([&] { manager.startPreview(); }),
+              "Recording failed: Camera output could not be configured.");
+    EXPECT_EQ(preview.shown, 0);
+    EXPECT_EQ(failure([&] { manager.startWriting(file, kT0); }),
+              "Recording failed: Camera is not running.");
+
+    makeCamera = [] { return std::make_unique<FakeCamera>(320, 240); };
+    manager.startPreview();
+    EXPECT_EQ(camerasMade, 3);
+    EXPECT_TRUE(manager.isRunning());
+    EXPECT_EQ(preview.shown, 1);
+}
+
+TEST_F(CameraManagerTest, PreviewStartsReuseTheCameraAndStopKeepsItWhileWriting) {
+    manager.startPreview();
+    manager.startPreview();
+    EXPECT_EQ(camerasMade, 1);
+    EXPECT_EQ(camera->starts, 1);
+    EXPECT_EQ(preview.built, 1);
+    EXPECT_EQ(preview.shown, 2);
+    camera->deliverFrame(afterT0(-1));
+    EXPECT_EQ(preview.frames, 1);
+
+    manager.stop();
+    EXPECT_EQ(preview.hidden, 1);
+    EXPECT_FALSE(manager.isRunning());
+    EXPECT_EQ(failure([&] { manager.startWriting(file, kT0); }),
+              "Recording failed: Camera is not running.");
+
+    manager.startPreview();
+    EXPECT_EQ(camerasMade, 1);
+    EXPECT_EQ(camera->starts, 2);
+    manager.startWriting(file, kT0);
+    manager.stop();  // hides the preview only: the file still needs frames
+    EXPECT_EQ(preview.hidden, 2);
+    EXPECT_TRUE(manager.isRunning());
+    EXPECT_TRUE(manager.isWriting());
+    camera->deliverFrame(afterT0(0.1));
+    manager.stopWriting();
+    manager.stop();
+    EXPECT_FALSE(manager.isRunning());
+}
+
+TEST_F(CameraManagerTest, WebcamFileHoldsOnlyFramesFromT0AtTheCaptureSize) {
+    manager.startPreview();
+    camera->deliverFrame(afterT0(-0.5), 30);  // preview time: never in the file
+    manager.startWriting(file, kT0);
+    EXPECT_TRUE(std::filesystem::exists(file));
+    camera->deliverFrame(afterT0(-0.01), 30);  // stamped before T0
+    for (int i = 0; i < 30; ++i) {
+        camera->deliverFrame(afterT0(0.25 + i / 30.0), 220);
+    }
+    manager.stopWriting();
+    EXPECT_FALSE(manager.isWriting());
+    manager.stopWriting();  // nothing left to finish
+
+    const MovieInfo info = readMovieInfo(file);
+    ASSERT_EQ(info.tracks.size(), 1u);
+    EXPECT_EQ(info.tracks[0].codec, "h264");
+    EXPECT_EQ(info.tracks[0].width, 320);
+    EXPECT_EQ(info.tracks[0].height, 240);
+    EXPECT_NEAR(info.tracks[0].contentRange.start.seconds(), 0.25, 0.002);
+    VideoDecoder decoder(file, info.tracks[0].index);
+    EXPECT_FALSE(decoder.frameAt(MediaTime::fromSeconds(0.2)));
+    const auto first = decoder.frameAt(MediaTime::fromSeconds(0.25));
+    ASSERT_TRUE(first);
+    EXPECT_GT(first->image.row(0, 120)[160], 200);
+}
+
+TEST_F(CameraManagerTest, CameraWithoutACaptureSizeIsWrittenAt720p) {
+    makeCamera = [] { return std::make_unique<SizelessCamera>(); };
+    manager.startPreview();
+    manager.startWriting(file, kT0);
+    camera->deliverFrame(afterT0(0.1));
+    manager.stopWriting();
+    const MovieInfo info = readMovieInfo(file);
+    EXPECT_EQ(info.tracks.at(0).width, 1280);
+    EXPECT_EQ(info.tracks.at(0).height, 720);
+}
+
+TEST_F(CameraManagerTest, WriterThatCannotStartLeavesNothingBeingWritten) {
+    manager.startPreview();
+    const std::string message =
+        failure([&] { manager.startWriting(dir / "missing" / "webcam.mov", kT0); });
+    EXPECT_EQ(message.rfind("Recording failed: ", 0), 0u) << message;
+    EXPECT_NE(message.find("webcam.mov"), std::string::npos) << message;
+    EXPECT_FALSE(manager.isWriting());
+    EXPECT_NO_THROW(manager.stopWriting());
+}
+
+}  // namespace
+}  // namespace zarvex

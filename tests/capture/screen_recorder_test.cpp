@@ -1,0 +1,194 @@
+// The screen recorder on fake capture services writing real movies.
+
+#include "capture/screen_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/errors.h"
+#include "recording_fakes.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::afterT0;
+using testing::colourAt;
+using testing::kDisplay;
+using testing::kT0;
+using testing::kWindow;
+
+constexpr std::uint32_t kRed = 0xffff0000;
+constexpr std::uint32_t kGreen = 0xff00ff00;
+constexpr std::uint32_t kBlue = 0xff0000ff;
+constexpr std::uint32_t kOwnProcess = 99;
+
+class ScreenRecorderTest : public ::testing::Test {
+  protected:
+    testing::TempDir dir;
+    std::filesystem::path movie = dir / "screen.mov";
+    testing::FakeShareableContent content = testing::oneDisplayDesktop();
+    testing::FakeScreenCapture capture;
+    testing::FakeAudioSources audio;
+    testing::ManualClock clock;
+    ScreenRecorder recorder{
+        CaptureServices{&content, &capture, nullptr, audio.factory(), &clock, kOwnProcess}};
+
+    void start(const CaptureTarget& target = DisplayTarget{kDisplay}, bool mic = false,
+               bool systemAudio = false) {
+        recorder.start(target, movie, mic, systemAudio, true, kT0);
+    }
+
+    // Stops at `seconds` after T0 and returns what stop() threw ("" when nothing).
+    std::string stopAt(double seconds) {
+        clock.time = afterT0(seconds);
+        try {
+            EXPECT_EQ(recorder.stop(), movie);
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "";
+    }
+};
+
+TEST_F(ScreenRecorderTest, WritesOnlyCompleteFramesFromT0AndHoldsTheLastUntilStop) {
+    start();
+    EXPECT_EQ(capture.filter->excludedProcessIDs, std::vector<std::uint32_t>{kOwnProcess});
+    EXPECT_TRUE(capture.configuration->showsCursor);
+    capture.deliverFrame(afterT0(-0.2), kRed);  // queued before the recording began
+    capture.deliverFrame(afterT0(0.0), kGreen);
+    for (FrameStatus status : {FrameStatus::idle, FrameStatus::blank, FrameStatus::suspended,
+                               FrameStatus::started, FrameStatus::stopped}) {
+        // Pictures that come with a status other than complete are not shown.
+        VideoFrame image = VideoFrame::allocate(PixelFormat::bgra, 320, 240);
+        capture.deliver(ScreenFrame{status, image, afterT0(0.5)});
+    }
+    capture.deliverFrame(afterT0(1.0), kBlue);
+    ASSERT_EQ(stopAt(3.0), "");
+    EXPECT_FALSE(capture.running());
+
+    const MovieInfo info = readMovieInfo(movie);
+    ASSERT_EQ(info.tracks.size(), 1u);
+    EXPECT_EQ(info.tracks[0].codec, "h264");
+    EXPECT_EQ(info.tracks[0].width, 320);
+    EXPECT_EQ(info.tracks[0].height, 240);
+    EXPECT_NEAR(info.tracks[0].contentRange.start.seconds(), 0, 0.002);
+    EXPECT_GE(info.tracks[0].contentRange.end.seconds(), 2.99);
+    EXPECT_EQ(colourAt(movie, 0.0), 0x00ff00u);
+    EXPECT_EQ(colourAt(movie, 0.9), 0x00ff00u);
+    EXPECT_EQ(colourAt(movie, 1.0), 0x0000ffu);
+    EXPECT_EQ(colourAt(movie, 2.95), 0x0000ffu);
+}
+
+TEST_F(ScreenRecorderTest, RegionMovieFollowsTheEvenPixelSizeRule) {
+    start(RegionTarget{kDisplay, Rect{0, 0, 301, 201}});
+    capture.deliverFrame(afterT0(0.1));
+    ASSERT_EQ(stopAt(0.5), "");
+    const MovieInfo info = readMovieInfo(movie);
+    EXPECT_EQ(info.tracks.at(0).width, 300);
+    EXPECT_EQ(info.tracks.at(0).height, 200);
+}
+
+TEST_F(ScreenRecorderTest, AudioTracksFollowTheVideoMicrophoneFirstAndStartAtT0) {
+    start(DisplayTarget{kDisplay}, true, true);
+    auto& mic = audio[AudioSource::microphone];
+    auto& system = audio[AudioSource::systemAudio];
+    capture.deliverFrame(afterT0(0.0));
+    // Chunks of 100 ms from 50 ms before T0 on: the part before T0 is cut off.
+    for (int i = 0; i < 10; ++i) {
+        mic.deliverTone(afterT0(-0.05 + i * 0.1), 4800, testing::kMicrophoneTone);
+        system.deliverTone(afterT0(-0.05 + i * 0.1), 4800, testing::kSystemAudioTone);
+    }
+    ASSERT_EQ(stopAt(1.0), "");
+
+    const MovieInfo info = readMovieInfo(movie);
+    ASSERT_EQ(info.tracks.size(), 3u);
+    EXPECT_EQ(info.tracks[0].kind, TrackKind::video);
+    const double tones[] = {testing::kMicrophoneTone, testing::kSystemAudioTone};
+    for (int i = 0; i < 2; ++i) {
+        const TrackInfo& track = info.tracks[i + 1];
+        EXPECT_EQ(track.codec, "aac");
+        EXPECT_EQ(track.sampleRate, 48000);
+        EXPECT_EQ(track.channels, 2);
+        EXPECT_NEAR(track.contentRange.start.seconds(), 0, 0.03);
+        const auto samples = testing::trackSamples(movie, track.index, 0.2, 0.5);
+        const double other = tones[1 - i];
+        EXPECT_GT(testing::tonePower(samples, tones[i]), 100 * testing::tonePower(samples, other));
+    }
+}
+
+TEST_F(ScreenRecorderTest, TrackCountFollowsTheSwitchesEvenWithoutADevice) {
+    audio.missing = {AudioSource::microphone};
+    start(DisplayTarget{kDisplay}, true, false);
+    EXPECT_FALSE(audio.made(AudioSource::microphone));
+    EXPECT_FALSE(audio.made(AudioSource::systemAudio));
+    capture.deliverFrame(afterT0(0.0));
+    ASSERT_EQ(stopAt(0.5), "");
+    EXPECT_EQ(readMovieInfo(movie).tracks.size(), 2u);
+}
+
+TEST_F(ScreenRecorderTest, TargetsThatAreNotOnScreenFailBeforeAnythingIsWritten) {
+    const std::pair<CaptureTarget, std::string> cases[] = {
+        {DisplayTarget{8}, "No display available to record."},
+        {RegionTarget{8, Rect{0, 0, 10, 10}}, "No display available to record."},
+        {WindowTarget{kWindow + 1}, "The selected window is no longer on screen."},
+    };
+    for (const auto& [target, message] : cases) {
+        ScreenRecorder failing{CaptureServices{&content, &capture, nullptr, {}, &clock, 1}};
+        try {
+            failing.start(target, movie, true, true, true, kT0);
+            ADD_FAILURE() << "started";
+        } catch (const RecorderError& error) {
+            EXPECT_EQ(error.what(), message);
+        }
+        EXPECT_FALSE(std::filesystem::exists(movie));
+        EXPECT_THROW(failing.stop(), RecorderError);
+    }
+    content.unreachable = true;
+    EXPECT_THROW(start(), ScreenCaptureError);
+    EXPECT_EQ(stopAt(1), "Recording failed: Writer was never started.");
+}
+
+TEST_F(ScreenRecorderTest, WriterThatCannotStartFailsWithItsMessage) {
+    movie = dir / "missing" / "screen.mov";
+    try {
+        start();
+        ADD_FAILURE() << "started";
+    } catch (const RecorderError& error) {
+        EXPECT_EQ(error.kind(), RecorderError::Kind::writerFailed);
+        EXPECT_NE(error.payload().find("screen.mov"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(capture.starts, 0);
+}
+
+TEST_F(ScreenRecorderTest, StopWithoutAFrameRemovesTheMovie) {
+    start();
+    capture.deliverFrame(afterT0(-0.1));
+    EXPECT_EQ(stopAt(1.0), "Recording failed: No frames were captured.");
+    EXPECT_FALSE(std::filesystem::exists(movie));
+}
+
+TEST_F(ScreenRecorderTest, StreamThatFailsKeepsWhatWasCapturedAndReportsItsError) {
+    start();
+    capture.deliverFrame(afterT0(0.0), kGreen);
+    capture.deliverFrame(afterT0(1.0), kBlue);
+    EXPECT_FALSE(recorder.captureFailed());
+    capture.stopWithError(std::make_exception_ptr(ScreenCaptureError("The X server went away.")));
+    EXPECT_TRUE(recorder.captureFailed());
+    EXPECT_EQ(stopAt(5.0), "The X server went away.");
+
+    const MovieInfo info = readMovieInfo(movie);
+    EXPECT_EQ(colourAt(movie, 0.5), 0x00ff00u);
+    EXPECT_EQ(colourAt(movie, 1.0), 0x0000ffu);
+    // The movie ends where capture did, not at the stop.
+    EXPECT_LT(info.duration.seconds(), 1.5);
+}
+
+TEST_F(ScreenRecorderTest, StreamThatFailsBeforeAnyFrameLeavesNoMovie) {
+    start();
+    capture.stopWithError(std::make_exception_ptr(ScreenCaptureError("Display unplugged.")));
+    EXPECT_EQ(stopAt(1.0), "Display unplugged.");
+    EXPECT_FALSE(std::filesystem::exists(movie));
+}
+
+}  // namespace
+}  // namespace zarvex
