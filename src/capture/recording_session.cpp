@@ -21,6 +21,7 @@ RecordingSession::~RecordingSession() = default;
 
 void RecordingSession::start() {
     bundleURL_ = createRecordingFolder(directory_, name_);
+    createdFolder_ = true;
 
     sessionStart_ = services_.clock->now();
     screenRecorder_->start(options_.target, bundleURL_ / kScreenFileName, options_.micEnabled,

@@ -53,6 +53,8 @@ class RecordingSession {
     void abort() noexcept;
 
     const std::filesystem::path& bundleURL() const { return bundleURL_; }
+    // True once start() has created the folder (it is then this session's).
+    bool createdFolder() const { return createdFolder_; }
     const SelectionResult& options() const { return options_; }
     // T0; zero before start().
     HostTime sessionStart() const { return sessionStart_; }
@@ -72,6 +74,7 @@ class RecordingSession {
     std::unique_ptr<ScreenRecorder> screenRecorder_;
     std::unique_ptr<MouseEventRecorder> mouseRecorder_;
     HostTime sessionStart_{};
+    bool createdFolder_ = false;
 };
 
 }  // namespace zarvex
