@@ -1,0 +1,203 @@
+#include "render/composition.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/errors.h"
+#include "media/media_error.h"
+#include "media/movie_writer.h"
+#include "media_fixtures.h"
+#include "render/frame_source.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using testing::readCounter;
+using testing::RecordingFolderOptions;
+using testing::TempDir;
+using testing::writeRecordingFolder;
+
+double seconds(MediaTime time) {
+    return time.seconds();
+}
+
+RecordingFolderOptions withClicks(std::vector<RecordedClick> clicks) {
+    RecordingFolderOptions options;
+    options.clicks = std::move(clicks);
+    return options;
+}
+
+ProjectTimeline timelineOf(const std::filesystem::path& folder) {
+    return buildProjectTimeline(folder, readProjectFile(folder));
+}
+
+TEST(MediaTimeArithmetic, IsExactAcrossTimescales) {
+    EXPECT_EQ(addTimes({1, 60}, {1, 600}), (MediaTime{11, 600}));
+    EXPECT_EQ(subtractTimes({1, 48000}, {1, 90000}), (MediaTime{15 - 8, 720000}));
+    EXPECT_EQ(subtractTimes({1, 2}, {1, 1}), (MediaTime{-1, 2}));
+    EXPECT_FALSE(addTimes(MediaTime::invalid(), {1, 1}).isValid());
+    // Timescales with no common multiple in 32 bits fall back to nanoseconds.
+    const MediaTime mixed = addTimes({1, 2147483629}, {1, 2147483587});
+    EXPECT_NEAR(mixed.seconds(), 2 / 2147483600.0, 1e-9);
+}
+
+TEST(Composition, TracksCountFromOneAndCoverTheirPlaceOnTheTimeline) {
+    Composition composition;
+    EXPECT_EQ(composition.duration(), MediaTime::zero());
+    const TrackID video = composition.addTrack(TrackKind::video, "screen.mov", 0,
+                                               {{30, 60}, {150, 60}}, MediaTime::zero());
+    const TrackID audio =
+        composition.addTrack(TrackKind::audio, "screen.mov", 1, {{1, 2}, {3, 1}}, {0, 1});
+    EXPECT_EQ(video, 1);
+    EXPECT_EQ(audio, 2);
+    EXPECT_EQ(composition.track(3), nullptr);
+    EXPECT_EQ(composition.track(video)->timeRange(), (TimeRange{MediaTime::zero(), {2, 1}}));
+    EXPECT_EQ(composition.track(video)->sourceTime({1, 1}), (MediaTime{3, 2}));
+    EXPECT_EQ(composition.duration(), (MediaTime{5, 2}));
+    EXPECT_EQ(composition.tracksOf(TrackKind::audio).size(), 1u);
+}
+
+// Screen: 120 frames at 60 fps from 0 with two audio tracks (440 and 1000 Hz).
+TEST(ProjectTimeline, WithoutWebcamStartsAtTheScreenAndKeepsEveryAudioTrack) {
+    TempDir dir;
+    writeRecordingFolder(dir / "rec", withClicks({{0.5, 0.25, 0.75}}));
+    const ProjectTimeline timeline = timelineOf(dir / "rec");
+
+    EXPECT_EQ(timeline.screenTrackID, 1);
+    EXPECT_FALSE(timeline.webcamTrackID);
+    EXPECT_EQ(timeline.origin, MediaTime::zero());
+    EXPECT_EQ(timeline.screenSize, (Size{320, 240}));
+    EXPECT_NEAR(seconds(timeline.duration), 2.0, 0.01);
+    const auto audio = timeline.composition.tracksOf(TrackKind::audio);
+    ASSERT_EQ(audio.size(), 2u);
+    EXPECT_EQ(audio[0].trackID, 2);
+    EXPECT_EQ(audio[1].trackID, 3);
+    EXPECT_LT(audio[0].sourceTrackIndex, audio[1].sourceTrackIndex);  // file order
+    EXPECT_EQ(timeline.clicks, (std::vector<RecordedClick>{{0.5, 0.25, 0.75}}));
+}
+
+TEST(ProjectTimeline, ALaterWebcamMovesTheOriginAndDropsEarlierClicks) {
+    TempDir dir;
+    RecordingFolderOptions options;
+    options.webcamStartSeconds = 0.5;
+    options.clicks = {{0.2, 0.1, 0.1}, {0.5, 0.2, 0.2}, {1.25, 0.3, 0.3}};
+    writeRecordingFolder(dir / "rec", options);
+    const ProjectTimeline timeline = timelineOf(dir / "rec");
+
+    EXPECT_NEAR(seconds(timeline.origin), 0.5, 1e-6);
+    // Screen and audio keep only their part from t0 on, placed at 0.
+    for (const CompositionTrack& track : timeline.composition.tracks()) {
+        EXPECT_NEAR(seconds(track.insertTime), 0, 1e-6) << track.trackID;
+        EXPECT_NEAR(seconds(track.sourceRange.start), 0.5, 1e-6) << track.trackID;
+    }
+    EXPECT_NEAR(seconds(timeline.duration), 1.5, 0.01);
+    ASSERT_TRUE(timeline.webcamTrackID);
+    EXPECT_EQ(*timeline.webcamTrackID, 4);  // after the screen's video and two audio tracks
+    ASSERT_EQ(timeline.clicks.size(), 2u);
+    EXPECT_NEAR(timeline.clicks[0].t, 0.0, 1e-6);
+    EXPECT_NEAR(timeline.clicks[1].t, 0.75, 1e-6);
+    EXPECT_EQ(timeline.clicks[1].x, 0.3);
+}
+
+TEST(ProjectTimeline, AnEarlierWebcamKeepsTheScreenStart) {
+    TempDir dir;
+    RecordingFolderOptions options;
+    options.screen.startSeconds = 0.25;
+    options.webcamStartSeconds = 0.1;
+    options.clicks = {{0.2, 0.5, 0.5}, {0.3, 0.5, 0.5}};
+    writeRecordingFolder(dir / "rec", options);
+    const ProjectTimeline timeline = timelineOf(dir / "rec");
+
+    EXPECT_NEAR(seconds(timeline.origin), 0.25, 1e-6);
+    const CompositionTrack* webcam = timeline.composition.track(*timeline.webcamTrackID);
+    EXPECT_NEAR(seconds(webcam->sourceRange.start), 0.25, 1e-6);  // cut to the base range
+    EXPECT_NEAR(seconds(webcam->insertTime), 0, 1e-6);
+    ASSERT_EQ(timeline.clicks.size(), 1u);
+    EXPECT_NEAR(timeline.clicks[0].t, 0.05, 1e-6);
+}
+
+TEST(ProjectTimeline, AWebcamEndingEarlyCoversOnlyItsOwnSpan) {
+    TempDir dir;
+    writeRecordingFolder(dir / "rec");
+    testing::writeWebcamMovie(dir / "rec" / "webcam.mov", 0.0, 15);  // 0 … 0.5 s
+    ProjectMeta meta = readProjectFile(dir / "rec");
+    meta.webcamFile = "webcam.mov";
+    writeProjectFile(dir / "rec", meta);
+
+    const ProjectTimeline timeline = timelineOf(dir / "rec");
+    const CompositionTrack* webcam = timeline.composition.track(*timeline.webcamTrackID);
+    EXPECT_NEAR(seconds(webcam->timeRange().end), 0.5, 0.02);  // the last frame lasts ~1/60 s
+    EXPECT_NEAR(seconds(timeline.duration), 2.0, 0.01);        // the screen still runs on
+
+    CompositionFrameSource source(std::make_shared<const Composition>(timeline.composition));
+    const TrackID tracks[] = {timeline.screenTrackID, *timeline.webcamTrackID};
+    const SourceFrameSet early = source.sourceFramesAt(MediaTime::fromSeconds(0.4), tracks);
+    ASSERT_EQ(early.frames.size(), 2u);
+    EXPECT_EQ(readCounter(early.frames[1].frame), 12);
+    const SourceFrameSet late = source.sourceFramesAt(MediaTime::fromSeconds(0.8), tracks);
+    ASSERT_EQ(late.frames.size(), 1u);  // no webcam picture past its end
+    EXPECT_EQ(late.frames[0].trackID, timeline.screenTrackID);
+    EXPECT_EQ(late.signature[1], std::nullopt);
+}
+
+TEST(ProjectTimeline, BrokenOrMissingEventsGiveNoClicks) {
+    TempDir dir;
+    writeRecordingFolder(dir / "rec", withClicks({{0.5, 0.5, 0.5}}));
+    testing::writeText(dir / "rec" / "events.json", "{\"clicks\": [{\"t\": 1}]}");
+    EXPECT_TRUE(timelineOf(dir / "rec").clicks.empty());
+    std::filesystem::remove(dir / "rec" / "events.json");
+    EXPECT_TRUE(timelineOf(dir / "rec").clicks.empty());
+}
+
+TEST(ProjectTimeline, AScreenMovieWithoutVideoIsRefused) {
+    TempDir dir;
+    writeRecordingFolder(dir / "rec");
+    {
+        MovieWriter writer(dir / "rec" / "screen.mov", MovieFileType::quickTimeMovie);
+        AudioWriterInput& audio = writer.addAudioInput({});
+        writer.startWriting();
+        writer.startSession(MediaTime::zero());
+        const std::vector<float> tone = testing::toneSamples(440, 4800);
+        audio.append({tone.data(), 4800}, MediaTime::zero());
+        writer.finishWriting();
+    }
+    try {
+        timelineOf(dir / "rec");
+        FAIL() << "expected a RecorderError";
+    } catch (const RecorderError& error) {
+        EXPECT_STREQ(error.what(), "Recording failed: screen.mov has no video track.");
+    }
+}
+
+TEST(ProjectTimeline, AMissingWebcamMovieFailsWithTheReadersText) {
+    TempDir dir;
+    RecordingFolderOptions options;
+    options.webcamStartSeconds = 0.0;
+    writeRecordingFolder(dir / "rec", options);
+    std::filesystem::remove(dir / "rec" / "webcam.mov");
+    EXPECT_THROW(timelineOf(dir / "rec"), MediaError);
+}
+
+TEST(CompositionFrameSource, ShowsTheSourcePictureAtTheTimeShiftedByTheOrigin) {
+    TempDir dir;
+    RecordingFolderOptions options;
+    options.webcamStartSeconds = 0.5;
+    writeRecordingFolder(dir / "rec", options);
+    const ProjectTimeline timeline = timelineOf(dir / "rec");
+    CompositionFrameSource source(std::make_shared<const Composition>(timeline.composition));
+    const TrackID tracks[] = {timeline.screenTrackID, *timeline.webcamTrackID};
+
+    // Composition time 1.0 is source time 1.5: screen frame 90, webcam frame 30.
+    const SourceFrameSet set = source.sourceFramesAt(MediaTime::fromSeconds(1.0), tracks);
+    ASSERT_EQ(set.frames.size(), 2u);
+    EXPECT_EQ(readCounter(set.frames[0].frame), 90);
+    EXPECT_EQ(readCounter(set.frames[1].frame), 30);
+    // Between two screen frames the earlier one shows, so the signature repeats.
+    const SourceFrameSet again = source.sourceFramesAt(MediaTime{6007, 6000}, tracks);
+    EXPECT_EQ(again.signature, set.signature);
+    // Going back works too.
+    EXPECT_EQ(readCounter(source.sourceFramesAt(MediaTime::zero(), tracks).frames[0].frame), 30);
+}
+
+}  // namespace
+}  // namespace zarvex

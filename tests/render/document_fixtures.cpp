@@ -1,0 +1,81 @@
+#include "document_fixtures.h"
+
+#include <QCoreApplication>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace zarvex::testing {
+
+void ensureCoreApplication() {
+    if (QCoreApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "render_test";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+    }
+}
+
+bool processEventsUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+StyleSettings fallbackStyle() {
+    StyleSettings style;
+    style.cornerRadius = 5;
+    style.background = BackgroundStyle::solid("#123456");
+    return style;
+}
+
+OpenDocument openDocument(const std::filesystem::path& folder) {
+    ensureCoreApplication();
+    OpenDocument open;
+    open.scheduler = std::make_shared<ManualScheduler>();
+    auto player = std::make_unique<StillFramePlayer>();
+    open.player = player.get();
+    ProjectDocument::Services services;
+    services.player = std::move(player);
+    services.scheduler = open.scheduler;
+    services.styleForNewRecording = fallbackStyle;
+    open.document = std::make_unique<ProjectDocument>(folder, std::move(services));
+    return open;
+}
+
+OpenDocument loadDocument(const std::filesystem::path& folder) {
+    OpenDocument open = openDocument(folder);
+    bool done = false;
+    open->load([&] { done = true; });
+    EXPECT_TRUE(processEventsUntil([&] { return done; }));
+    EXPECT_TRUE(open->isLoaded()) << open->errorMessage().value_or("");
+    return open;
+}
+
+std::vector<double> exportAndWait(const OpenDocument& open, const std::filesystem::path& to,
+                                  const ExportOptions& options,
+                                  const std::function<void()>& whileRunning) {
+    bool done = false;
+    std::vector<double> seen;
+    open->exportTo(to, options, [&] { done = true; });
+    EXPECT_TRUE(processEventsUntil([&] {
+        if (open->exportProgress()) {
+            seen.push_back(*open->exportProgress());
+            if (whileRunning) {
+                whileRunning();
+            }
+        }
+        open.scheduler->advance(std::chrono::milliseconds(200));
+        return done;
+    }));
+    return seen;
+}
+
+}  // namespace zarvex::testing

@@ -1,0 +1,444 @@
+#include "render/project_document.h"
+
+#include <gtest/gtest.h>
+
+#include "document_fixtures.h"
+#include "media/movie_writer.h"
+#include "media_fixtures.h"
+#include "model/file_io.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::exportAndWait;
+using testing::loadDocument;
+using testing::openDocument;
+using testing::processEventsUntil;
+using testing::readText;
+using testing::RecordingFolderOptions;
+using testing::TempDir;
+using testing::writeRecordingFolder;
+
+// A recording with a webcam starting at 0.5 s and clicks before and after it.
+std::filesystem::path makeRecording(const TempDir& dir, const std::string& name = "Demo") {
+    RecordingFolderOptions options;
+    options.webcamStartSeconds = 0.5;
+    options.clicks = {{0.25, 0.5, 0.5}, {1.0, 0.5, 0.5}};
+    writeRecordingFolder(dir / name, options);
+    return dir / name;
+}
+
+StyleSettings styleWithRadius(double radius) {
+    StyleSettings style = testing::fallbackStyle();
+    style.cornerRadius = radius;
+    return style;
+}
+
+const VideoComposition* playerComposition(const testing::OpenDocument& open) {
+    return open.player->currentItem()->videoComposition.get();
+}
+
+// ---------------------------------------------------------------- opening
+
+TEST(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    EXPECT_EQ(openDocument(folder)->style(), testing::fallbackStyle());
+
+    ProjectMeta meta = readProjectFile(folder);
+    meta.style = styleWithRadius(40);
+    writeProjectFile(folder, meta);
+    const auto open = openDocument(folder / "");  // a trailing separator names the same folder
+    EXPECT_EQ(open->style().cornerRadius, 40);
+    EXPECT_EQ(open->bundleURL(), folder);
+    EXPECT_FALSE(open->isLoaded());
+    EXPECT_EQ(open->trimRange(), (std::pair<double, double>{0, 0}));
+}
+
+TEST(ProjectDocumentOpening, FailsWithoutAReadableProjectFile) {
+    TempDir dir;
+    EXPECT_THROW(openDocument(dir / "missing"), FileError);
+    testing::writeText(dir / "project.json", "{\"version\": 1}");
+    EXPECT_THROW(openDocument(dir.path()), DecodeError);
+}
+
+// ---------------------------------------------------------------- loading
+
+TEST(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+
+    EXPECT_EQ(open->screenTrackID(), 1);
+    EXPECT_EQ(open->webcamTrackID(), std::optional<TrackID>(4));
+    EXPECT_EQ(open->screenSize(), (Size{320, 240}));
+    EXPECT_NEAR(open->duration().seconds(), 1.5, 0.01);
+    EXPECT_EQ(open->clickTimes(), (std::vector<double>{0.5}));  // the earlier click is dropped
+    const auto [start, end] = open->trimRange();
+    EXPECT_EQ(start, 0);
+    EXPECT_NEAR(end, 1.5, 0.01);
+
+    ASSERT_NE(open.player->currentItem(), nullptr);
+    EXPECT_EQ(open.player->currentItem()->asset, open->composition());
+    EXPECT_EQ(playerComposition(open)->renderSize, (Size{320, 240}));
+    EXPECT_FALSE(open.player->currentItem()->forwardPlaybackEndTime.isValid());
+    EXPECT_EQ(open.player->currentTime(), MediaTime::zero());
+    EXPECT_EQ(open.player->currentFrame().width, 320);
+    EXPECT_FALSE(open->hasPendingSave());
+    EXPECT_FALSE(open->errorMessage());
+}
+
+TEST(ProjectDocumentLoading, AppliesTheStoredTrim) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    ProjectMeta meta = readProjectFile(folder);
+    meta.trimStart = 0.25;
+    meta.trimEnd = 1.0;
+    writeProjectFile(folder, meta);
+
+    const auto open = loadDocument(folder);
+    EXPECT_EQ(open->trimStart(), 0.25);
+    EXPECT_EQ(open->trimEnd(), 1.0);
+    EXPECT_EQ(open->trimRange(), (std::pair<double, double>{0.25, 1.0}));
+    EXPECT_EQ(open.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
+}
+
+TEST(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    {
+        MovieWriter writer(folder / "screen.mov", MovieFileType::quickTimeMovie);
+        AudioWriterInput& audio = writer.addAudioInput({});
+        writer.startWriting();
+        writer.startSession(MediaTime::zero());
+        const std::vector<float> tone = testing::toneSamples(440, 4800);
+        audio.append({tone.data(), 4800}, MediaTime::zero());
+        writer.finishWriting();
+    }
+    auto open = openDocument(folder);
+    bool done = false;
+    open->load([&] { done = true; });
+    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+    EXPECT_FALSE(open->isLoaded());
+    EXPECT_EQ(open->errorMessage(), "Recording failed: screen.mov has no video track.");
+
+    std::filesystem::remove(folder / "screen.mov");
+    open = openDocument(folder);
+    done = false;
+    open->load([&] { done = true; });
+    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+    EXPECT_FALSE(open->isLoaded());
+    EXPECT_NE(open->errorMessage().value_or("").find("screen.mov"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- style, trim and saving
+
+TEST(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    int changes = 0;
+    QObject::connect(open.document.get(), &ProjectDocument::styleChanged, [&] { ++changes; });
+    const VideoComposition* before = playerComposition(open);
+
+    open->setStyle(StyleSettings(open->style()));
+    EXPECT_EQ(changes, 0);
+    EXPECT_FALSE(open->hasPendingSave());
+    EXPECT_EQ(playerComposition(open), before);
+}
+
+TEST(ProjectDocumentStyle, ANewStyleIsDrawnAtOnceAndSavedAfterThePause) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    open.player->seek(MediaTime::fromSeconds(0.5));
+    const VideoComposition* before = playerComposition(open);
+    const std::string original = readText(folder / "project.json");
+
+    StyleSettings style = open->style();
+    style.aspect = AspectPreset::square;
+    open->setStyle(style);
+    EXPECT_NE(playerComposition(open), before);
+    EXPECT_EQ(playerComposition(open)->renderSize, (Size{320, 320}));
+    EXPECT_EQ(open.player->currentFrame().height, 320);  // redrawn while paused
+    EXPECT_EQ(open.player->currentTime(), MediaTime::fromSeconds(0.5));
+
+    open.scheduler->advance(399ms);
+    EXPECT_EQ(readText(folder / "project.json"), original);
+    open.scheduler->advance(1ms);
+    EXPECT_EQ(readProjectFile(folder).style, style);
+}
+
+TEST(ProjectDocumentStyle, TenEditsAHundredMillisecondsApartWriteOnce) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    const std::string original = readText(folder / "project.json");
+
+    for (int i = 1; i <= 10; ++i) {
+        open->setStyle(styleWithRadius(i));
+        open.scheduler->advance(100ms);
+        EXPECT_EQ(readText(folder / "project.json"), original) << "edit " << i;
+    }
+    EXPECT_EQ(open.scheduler->pendingCount(), 1u);
+    open.scheduler->advance(299ms);
+    EXPECT_EQ(readText(folder / "project.json"), original);
+    open.scheduler->advance(1ms);  // 400 ms after the last edit
+    EXPECT_EQ(readProjectFile(folder).style->cornerRadius, 10);
+    EXPECT_FALSE(open->hasPendingSave());
+    EXPECT_EQ(open.scheduler->pendingCount(), 0u);
+}
+
+TEST(ProjectDocumentStyle, RipplesFollowTheStyleSwitch) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    const auto clicksOf = [&] {
+        return dynamic_cast<const StyleInstruction&>(*playerComposition(open)->instructions[0])
+            .clicks()
+            .size();
+    };
+    EXPECT_EQ(clicksOf(), 1u);  // absent: on
+    StyleSettings style = open->style();
+    style.clickRipples = false;
+    open->setStyle(style);
+    EXPECT_EQ(clicksOf(), 0u);
+    style.clickRipples = true;
+    open->setStyle(style);
+    EXPECT_EQ(clicksOf(), 1u);
+}
+
+TEST(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
+    const std::uint8_t* first = backgroundPixels();
+    EXPECT_TRUE(open->backgroundCache().entry()->first.ends_with("|320x240"));
+
+    open->setStyle(styleWithRadius(50));
+    EXPECT_EQ(backgroundPixels(), first);
+    StyleSettings style = open->style();
+    style.background = BackgroundStyle::solid("#654321");
+    open->setStyle(style);
+    EXPECT_NE(backgroundPixels(), first);
+    EXPECT_NE(open->backgroundCache().entry()->first.find("#654321"), std::string::npos);
+}
+
+TEST(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    int changes = 0;
+    QObject::connect(open.document.get(), &ProjectDocument::trimChanged, [&] { ++changes; });
+
+    open->setTrimEnd(1.0);
+    EXPECT_EQ(open.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
+    open->setTrimStart(0.0);  // nil → 0 is a change
+    open->setTrimStart(0.0);
+    EXPECT_EQ(changes, 2);
+    open.scheduler->advance(400ms);
+    const ProjectMeta saved = readProjectFile(folder);
+    EXPECT_EQ(saved.trimStart, 0.0);
+    EXPECT_EQ(saved.trimEnd, 1.0);
+
+    open->setTrimEnd(std::nullopt);
+    EXPECT_FALSE(open.player->currentItem()->forwardPlaybackEndTime.isValid());
+    EXPECT_NEAR(open->trimRange().second, 1.5, 0.01);
+    open->saveNow();
+    EXPECT_FALSE(readProjectFile(folder).trimEnd);
+    EXPECT_FALSE(open->hasPendingSave());
+}
+
+TEST(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const ProjectMeta before = readProjectFile(folder);
+    const auto open = loadDocument(folder);
+    open->setStyle(styleWithRadius(7));
+    open->saveNow();
+    ProjectMeta expected = before;
+    expected.style = styleWithRadius(7);
+    EXPECT_EQ(readProjectFile(folder), expected);
+
+    // A folder in the way of project.json makes the write fail.
+    std::filesystem::remove(folder / "project.json");
+    std::filesystem::create_directory(folder / "project.json");
+    open->setStyle(styleWithRadius(8));
+    open->saveNow();
+    ASSERT_TRUE(open->errorMessage());
+    EXPECT_TRUE(open->errorMessage()->starts_with("Could not save style: "))
+        << *open->errorMessage();
+    EXPECT_EQ(open->style().cornerRadius, 8);
+}
+
+TEST(ProjectDocumentSaving, ThePendingSaveDiesWithTheDocument) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    auto open = loadDocument(folder);
+    const std::string original = readText(folder / "project.json");
+    open->setStyle(styleWithRadius(3));
+    open.document.reset();
+    open.scheduler->advance(1s);
+    EXPECT_EQ(readText(folder / "project.json"), original);
+}
+
+// ---------------------------------------------------------------- renaming
+
+void renameAndWait(const testing::OpenDocument& open, std::string_view name) {
+    bool done = false;
+    open->rename(name, [&] { done = true; });
+    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+}
+
+TEST(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
+    EXPECT_EQ(sanitizedRecordingName(" a/b:c "), "a-b-c");
+    EXPECT_EQ(sanitizedRecordingName("\n\t\u00A0x y\u3000\r\n"), "x y");
+    EXPECT_EQ(sanitizedRecordingName(" \n "), "");
+
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    open->setStyle(styleWithRadius(9));
+    open.player->seek(MediaTime::fromSeconds(1.0));
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> renamed;
+    open->onRenamed = [&](const auto& from, const auto& to) { renamed.emplace_back(from, to); };
+
+    renameAndWait(open, " a/b:c ");
+    const auto moved = dir / "a-b-c";
+    EXPECT_EQ(open->bundleURL(), moved);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    ASSERT_EQ(renamed.size(), 1u);
+    EXPECT_EQ(renamed[0], std::make_pair(folder, moved));
+    EXPECT_TRUE(open->isLoaded());
+    EXPECT_EQ(open->composition()->tracks()[0].sourceFile.parent_path(), moved);
+    EXPECT_EQ(open.player->currentTime(), MediaTime::fromSeconds(1.0));
+    EXPECT_EQ(readProjectFile(moved).style->cornerRadius, 9);  // saved before moving
+    EXPECT_FALSE(open->errorMessage());
+}
+
+TEST(ProjectDocumentRename, IgnoresBlankAndUnchangedNames) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    int renames = 0;
+    open->onRenamed = [&](const auto&, const auto&) { ++renames; };
+    renameAndWait(open, "   ");
+    renameAndWait(open, " Demo\n");
+    EXPECT_EQ(renames, 0);
+    EXPECT_EQ(open->bundleURL(), folder);
+    EXPECT_TRUE(open->isLoaded());
+    EXPECT_FALSE(open->errorMessage());
+}
+
+TEST(ProjectDocumentRename, RefusesAnExistingTarget) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    std::filesystem::create_directory(dir / "Taken");
+    const auto open = loadDocument(folder);
+    renameAndWait(open, "Taken");
+    EXPECT_EQ(open->errorMessage(), "A recording named “Taken” already exists.");
+    EXPECT_EQ(open->bundleURL(), folder);
+    EXPECT_TRUE(std::filesystem::exists(folder / "screen.mov"));
+}
+
+TEST(ProjectDocumentRename, DoesNothingWhileExporting) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    bool exported = false;
+    open->exportTo(dir / "out.mp4", {}, [&] { exported = true; });
+    ASSERT_TRUE(open->exportProgress());
+    renameAndWait(open, "Elsewhere");
+    EXPECT_EQ(open->bundleURL(), folder);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Elsewhere"));
+    open->cancelExport();
+    ASSERT_TRUE(processEventsUntil([&] { return exported; }));
+}
+
+// ---------------------------------------------------------------- export
+
+// Files in `folder` other than the recording itself.
+std::vector<std::string> otherFiles(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename() != "Demo") {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(ProjectDocumentExport, WritesTheMovieReportsProgressAndAsksToRevealIt) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    std::vector<std::filesystem::path> revealed;
+    QObject::connect(open.document.get(), &ProjectDocument::revealInFileViewer,
+                     [&](const std::filesystem::path& file) { revealed.push_back(file); });
+
+    const std::vector<double> progress = exportAndWait(open, dir / "out.mp4");
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), 0.0);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_LE(progress.back(), 1.0);
+    EXPECT_EQ(revealed, (std::vector<std::filesystem::path>{dir / "out.mp4"}));
+    EXPECT_EQ(otherFiles(dir.path()), (std::vector<std::string>{"out.mp4"}));
+    EXPECT_FALSE(open->exportProgress());
+    EXPECT_EQ(open->exportSession(), nullptr);
+    EXPECT_FALSE(open->errorMessage());
+    EXPECT_EQ(open.scheduler->pendingCount(), 0u);  // the progress timer stopped
+}
+
+TEST(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    bool cancelled = false;
+    exportAndWait(open, dir / "out.mp4", {}, [&] {
+        if (!cancelled) {
+            cancelled = true;
+            open->cancelExport();
+        }
+    });
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(otherFiles(dir.path()).empty());
+    EXPECT_FALSE(open->errorMessage());
+    EXPECT_FALSE(open->exportProgress());
+    EXPECT_EQ(open->exportSession(), nullptr);
+}
+
+TEST(ProjectDocumentExport, AFailedExportKeepsTheFileAlreadyThere) {
+    TempDir dir;
+    const auto folder = makeRecording(dir);
+    const auto open = loadDocument(folder);
+    testing::writeText(dir / "out.mp4", "an older export");
+    std::filesystem::remove(folder / "screen.mov");  // the export cannot read it any more
+
+    exportAndWait(open, dir / "out.mp4");
+    ASSERT_TRUE(open->errorMessage());
+    EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
+    EXPECT_NE(open->errorMessage()->find("screen.mov"), std::string::npos);
+    EXPECT_EQ(readText(dir / "out.mp4"), "an older export");
+    EXPECT_EQ(otherFiles(dir.path()), (std::vector<std::string>{"out.mp4"}));
+    EXPECT_FALSE(open->exportProgress());
+}
+
+TEST(ProjectDocumentExport, WithoutALoadedRecordingThereIsNoSession) {
+    TempDir dir;
+    const auto open = openDocument(makeRecording(dir));
+    exportAndWait(open, dir / "out.mp4");
+    EXPECT_EQ(open->errorMessage(),
+              "Export failed: Recording failed: Could not create export session.");
+    EXPECT_FALSE(open->exportProgress());
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
+}
+
+TEST(ProjectDocumentExport, AnUnwritableDestinationIsReported) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    exportAndWait(open, dir / "no such folder" / "out.mp4");
+    ASSERT_TRUE(open->errorMessage());
+    EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
+    EXPECT_TRUE(otherFiles(dir.path()).empty());
+}
+
+}  // namespace
+}  // namespace zarvex
