@@ -1,0 +1,293 @@
+// Exported movies checked from outside: ffprobe reads what players will see,
+// and the zarvex command runs as a user would run it.
+
+#include <signal.h>
+
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "document_fixtures.h"
+#include "media/audio_decoder.h"
+#include "media/video_decoder.h"
+#include "media_fixtures.h"
+#include "model/json_coding.h"
+#include "process.h"
+#include "render/frame_source.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::exportAndWait;
+using testing::loadDocument;
+using testing::RecordingFolderOptions;
+using testing::runProcess;
+using testing::ScopedEnv;
+using testing::TempDir;
+using testing::writeRecordingFolder;
+
+// A recording with a webcam from 0.5 s and one click on the timeline at 0.5 s.
+std::filesystem::path makeRecording(const TempDir& dir, RecordingFolderOptions options = {}) {
+    options.webcamStartSeconds = 0.5;
+    options.clicks = {{1.0, 0.3, 0.4}};
+    writeRecordingFolder(dir / "Demo", options);
+    return dir / "Demo";
+}
+
+Json probe(const std::filesystem::path& movie) {
+    const auto result = runProcess(
+        {"ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json", movie.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return parseJson(result.out);
+}
+
+std::vector<Json> streamsOf(const Json& probed, std::string_view type) {
+    std::vector<Json> streams;
+    for (const Json& stream : probed["streams"]) {
+        if (stream["codec_type"] == type) {
+            streams.push_back(stream);
+        }
+    }
+    return streams;
+}
+
+double number(const Json& value) {
+    return value.is_string() ? std::stod(value.get<std::string>()) : value.get<double>();
+}
+
+// The whole first audio track, decoded.
+std::vector<float> decodeAudio(const std::filesystem::path& movie) {
+    const MovieInfo info = readMovieInfo(movie);
+    AudioDecoder decoder(movie, info.tracksOf(TrackKind::audio).at(0).index);
+    std::vector<float> samples(2 * std::size_t(std::llround(info.duration.seconds() * 48000)));
+    decoder.read(samples.data(), int(samples.size() / 2));
+    return samples;
+}
+
+// Whether the index ("moov") precedes the media data ("mdat"): playable while downloading.
+bool indexComesFirst(const std::filesystem::path& movie) {
+    std::ifstream file(movie, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    const auto moov = bytes.find("moov");
+    return moov != std::string::npos && moov < bytes.find("mdat");
+}
+
+TEST(Export, TrimmedH264MovieAsPlayersSeeIt) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    open->setTrimStart(0.25);
+    open->setTrimEnd(1.25);
+    exportAndWait(open, dir / "out.mp4");
+    ASSERT_FALSE(open->errorMessage()) << *open->errorMessage();
+
+    const Json probed = probe(dir / "out.mp4");
+    EXPECT_EQ(probed["format"]["format_name"].get<std::string>().find("mp4") != std::string::npos,
+              true);
+    const auto video = streamsOf(probed, "video");
+    ASSERT_EQ(video.size(), 1u);
+    EXPECT_EQ(video[0]["codec_name"], "h264");
+    EXPECT_EQ(video[0]["width"], 320);
+    EXPECT_EQ(video[0]["height"], 240);
+    EXPECT_EQ(video[0]["avg_frame_rate"], "60/1");
+    EXPECT_NEAR(number(video[0]["duration"]), 1.0, 1.0 / 60);
+    EXPECT_EQ(video[0]["pix_fmt"], "yuv420p");
+    EXPECT_EQ(video[0]["color_primaries"], "bt709");
+    EXPECT_EQ(video[0]["color_transfer"], "bt709");
+    EXPECT_EQ(video[0]["color_space"], "bt709");
+    EXPECT_EQ(video[0]["color_range"], "tv");
+
+    const auto audio = streamsOf(probed, "audio");
+    ASSERT_EQ(audio.size(), 1u);  // both recorded tracks mixed into one
+    EXPECT_EQ(audio[0]["codec_name"], "aac");
+    EXPECT_EQ(audio[0]["channels"], 2);
+    EXPECT_EQ(audio[0]["sample_rate"], "48000");
+    EXPECT_NEAR(number(audio[0]["duration"]), 1.0, 0.05);
+    const std::vector<float> samples = decodeAudio(dir / "out.mp4");
+    const double silence = testing::tonePower(samples, 700);
+    EXPECT_GT(testing::tonePower(samples, testing::kMicrophoneTone), 100 * silence);
+    EXPECT_GT(testing::tonePower(samples, testing::kSystemAudioTone), 100 * silence);
+
+    EXPECT_TRUE(indexComesFirst(dir / "out.mp4"));
+}
+
+TEST(Export, HevcMovie) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    ExportOptions options;
+    options.codec = ExportOptions::Codec::hevc;
+    exportAndWait(open, dir / "out.mp4", options);
+    ASSERT_FALSE(open->errorMessage()) << *open->errorMessage();
+
+    const auto video = streamsOf(probe(dir / "out.mp4"), "video");
+    ASSERT_EQ(video.size(), 1u);
+    EXPECT_EQ(video[0]["codec_name"], "hevc");
+    EXPECT_EQ(video[0]["codec_tag_string"], "hvc1");
+    EXPECT_EQ(video[0]["width"], 320);
+    EXPECT_EQ(video[0]["avg_frame_rate"], "60/1");
+    EXPECT_NEAR(number(video[0]["duration"]), 1.5, 1.0 / 60);
+    EXPECT_EQ(video[0]["color_space"], "bt709");
+}
+
+struct PlaneDifference {
+    double mean = 0;
+    double farShare = 0;  // share of samples off by more than 24 levels
+};
+
+PlaneDifference compare(const VideoFrame& a, const VideoFrame& b, int plane) {
+    const int width = plane == 0 ? a.width : a.width / 2;
+    const int height = plane == 0 ? a.height : a.height / 2;
+    double sum = 0;
+    int far = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int d = std::abs(int(a.row(plane, y)[x]) - int(b.row(plane, y)[x]));
+            sum += d;
+            far += d > 24 ? 1 : 0;
+        }
+    }
+    const double count = double(width) * height;
+    return {sum / count, far / count};
+}
+
+TEST(Export, FramesAreTheCompositorsFramesForTheSameTime) {
+    TempDir dir;
+    const auto open = loadDocument(makeRecording(dir));
+    exportAndWait(open, dir / "out.mp4");
+    ASSERT_FALSE(open->errorMessage()) << *open->errorMessage();
+
+    const auto videoComposition = open->makeVideoComposition(1.0);
+    CompositionFrameSource source(open->composition());
+    FramePool pool(PixelFormat::i420, 320, 240);
+    VideoDecoder output(dir / "out.mp4",
+                        readMovieInfo(dir / "out.mp4").tracksOf(TrackKind::video)[0].index);
+    // Frame 36 has the click's ripple in flight and the webcam in its bubble.
+    for (const int index : {0, 36, 89}) {
+        const MediaTime time{index, 60};
+        const auto exported = output.frameAt(time);
+        ASSERT_TRUE(exported) << index;
+        const CompositionResult expected = source.styledFrameAt(*videoComposition, time, pool);
+        ASSERT_TRUE(expected.ok());
+        for (int plane = 0; plane < 3; ++plane) {
+            const PlaneDifference difference = compare(exported->image, expected.frame(), plane);
+            EXPECT_LT(difference.mean, 1.0) << "frame " << index << " plane " << plane;
+            EXPECT_LT(difference.farShare, 0.001) << "frame " << index << " plane " << plane;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- zarvex export
+
+class ExportCommand : public ::testing::Test {
+  protected:
+    TempDir dir;
+    TempDir home;
+    ScopedEnv homeVariable{"HOME", home.path().string()};
+    ScopedEnv config{"XDG_CONFIG_HOME", (home / ".config").string()};
+    ScopedEnv data{"XDG_DATA_HOME", (home / ".local" / "share").string()};
+
+    testing::ProcessResult zarvex(std::vector<std::string> args) {
+        args.insert(args.begin(), ZARVEX_BINARY);
+        return runProcess(args);
+    }
+};
+
+TEST_F(ExportCommand, WritesTheProposedNameInTheMoviesFolder) {
+    const auto folder = makeRecording(dir);
+    const auto result = zarvex({"export", folder.string()});
+    const auto expected = home / "Videos" / "Demo.mp4";
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, expected.string() + "\n");
+    EXPECT_EQ(streamsOf(probe(expected), "video").size(), 1u);
+
+    // The stored pattern names the file.
+    std::filesystem::create_directories(home / ".config" / "Zarvex");
+    testing::writeText(home / ".config" / "Zarvex" / "Zarvex.conf",
+                       "[General]\nexportFilenamePattern={{name}} take\n");
+    const auto again = zarvex({"export", folder.string(), "--codec", "h264"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(std::filesystem::exists(home / "Videos" / "Demo take.mp4")) << again.out;
+}
+
+TEST_F(ExportCommand, ScalesToTheChosenResolution) {
+    RecordingFolderOptions options;
+    options.screen.width = 1280;
+    options.screen.height = 960;
+    options.screen.frameCount = 30;
+    options.screen.microphone = false;
+    options.screen.systemAudio = false;
+    writeRecordingFolder(dir / "Big", options);
+    const auto folder = dir / "Big";
+    const auto result = zarvex(
+        {"export", folder.string(), "-o", (dir / "small.mp4").string(), "--resolution", "720p"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const Json probed = probe(dir / "small.mp4");
+    const auto video = streamsOf(probed, "video");
+    ASSERT_EQ(video.size(), 1u);
+    EXPECT_EQ(video[0]["width"], 960);
+    EXPECT_EQ(video[0]["height"], 720);
+    EXPECT_TRUE(streamsOf(probed, "audio").empty());  // nothing recorded, nothing mixed
+}
+
+TEST_F(ExportCommand, ReportsFailuresWithTheirMessage) {
+    const auto notARecording = zarvex({"export", dir.path().string()});
+    EXPECT_EQ(notARecording.exitCode, 1);
+    EXPECT_EQ(notARecording.err, "That folder isn't a Zarvex recording.\n");
+
+    const auto folder = makeRecording(dir);
+    const auto usage = zarvex({"export", folder.string(), "--codec", "vp9"});
+    EXPECT_EQ(usage.exitCode, 2);
+
+    std::filesystem::remove(folder / "screen.mov");
+    const auto broken = zarvex({"export", folder.string(), "-o", (dir / "out.mp4").string()});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_NE(broken.err.find("screen.mov"), std::string::npos) << broken.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
+}
+
+// Whether a child has exited (a zombie waiting to be reaped).
+bool hasExited(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const auto end = text.rfind(')');
+    return end == std::string::npos || (end + 2 < text.size() && text[end + 2] == 'Z');
+}
+
+bool partialMovieIn(const std::filesystem::path& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".part") {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(ExportCommand, InterruptCancelsAndRemovesThePartialMovie) {
+    RecordingFolderOptions options;
+    options.screen.width = 640;
+    options.screen.height = 480;
+    options.screen.frameCount = 600;
+    const auto folder = makeRecording(dir, options);
+    const auto output = dir / "out" / "movie.mp4";
+    std::filesystem::create_directory(dir / "out");
+    testing::ChildProcess child({ZARVEX_BINARY, "export", folder.string(), "-o", output.string()});
+
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!partialMovieIn(dir / "out") && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(partialMovieIn(dir / "out")) << "the export never started";
+    ::kill(child.pid(), SIGINT);
+    while (!hasExited(child.pid()) && std::chrono::steady_clock::now() < deadline + 60s) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(child.stop(), 130);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
+}
+
+}  // namespace
+}  // namespace zarvex
