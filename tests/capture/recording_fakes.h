@@ -74,20 +74,35 @@ inline FakeShareableContent oneDisplayDesktop() {
     return content;
 }
 
-// The colour at the centre of the picture shown at `seconds`, each channel
-// read as 0x00 or 0xff (coding shifts colours a little), as 0xRRGGBB;
-// nothing before the first frame.
-inline std::optional<std::uint32_t> colourAt(const std::filesystem::path& movie, double seconds) {
+// Pixel (x, y) (the centre when negative) of the picture shown at `seconds`
+// as 0xRRGGBB; nothing before the first frame.
+inline std::optional<std::uint32_t> pixelAt(const std::filesystem::path& movie, double seconds,
+                                            int x = -1, int y = -1) {
     VideoDecoder decoder(movie, readMovieInfo(movie).tracksOf(TrackKind::video).at(0).index,
                          VideoDecoder::Output::bgra);
     const auto frame = decoder.frameAt(MediaTime::fromSeconds(seconds, 90000));
     if (!frame) {
         return std::nullopt;
     }
+    const VideoFrame& image = frame->image;
     const std::uint8_t* pixel =
-        frame->image.row(0, frame->image.height / 2) + 4 * (frame->image.width / 2);
-    auto level = [](std::uint8_t value) { return value > 128 ? 0xffu : 0u; };
-    return level(pixel[2]) << 16 | level(pixel[1]) << 8 | level(pixel[0]);
+        image.row(0, y < 0 ? image.height / 2 : y) + 4 * (x < 0 ? image.width / 2 : x);
+    return std::uint32_t(pixel[2]) << 16 | std::uint32_t(pixel[1]) << 8 | pixel[0];
+}
+
+// pixelAt() with each channel read as 0x00 or 0xff: coding shifts colours a
+// little, and the tests draw with pure ones.
+inline std::optional<std::uint32_t> colourAt(const std::filesystem::path& movie, double seconds,
+                                             int x = -1, int y = -1) {
+    const auto pixel = pixelAt(movie, seconds, x, y);
+    if (!pixel) {
+        return std::nullopt;
+    }
+    std::uint32_t colour = 0;
+    for (int shift : {0, 8, 16}) {
+        colour |= ((*pixel >> shift & 0xff) > 128 ? 0xffu : 0u) << shift;
+    }
+    return colour;
 }
 
 // `seconds` of one audio track from movie time `from`, interleaved stereo.

@@ -1,0 +1,217 @@
+// The recording engine on the real backends: a private Xvfb with Composite,
+// a private PulseAudio daemon with a null sink, clicks from xdotool; the
+// movies checked with ffprobe and the media layer.
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "capture/errors.h"
+#include "capture/pulse/pulse_audio_capture.h"
+#include "capture/recording_session.h"
+#include "capture/x11/x11_backend.h"
+#include "e2e_support.h"
+#include "fake_permissions.h"
+#include "pulse_daemon.h"
+#include "recording_fakes.h"
+#include "temp_dir.h"
+#include "xvfb.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::colourAt;
+using testing::TestWindow;
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 360;
+
+// The real input monitor, counting the presses it has handled, so a test
+// knows when every click has reached the recorder.
+class CountingMonitor : public InputMonitor {
+  public:
+    explicit CountingMonitor(InputMonitor& inner) : inner_(inner) {}
+    std::unique_ptr<InputMonitorToken> addGlobalMonitor(MouseEventMask mask,
+                                                        Handler handler) override {
+        return inner_.addGlobalMonitor(mask, [this, handler](const MouseEvent& event) {
+            handler(event);
+            ++handled;
+        });
+    }
+    std::atomic<int> handled{0};
+
+  private:
+    InputMonitor& inner_;
+};
+
+class RecorderE2E : public ::testing::Test {
+  protected:
+    testing::Xvfb server{kWidth, kHeight};
+    testing::PulseDaemon pulse;
+    testing::ScopedEnv pulseServer{"PULSE_SERVER", pulse.server()};
+    testing::TempDir dir;
+    std::filesystem::path movie = dir / "screen.mov";
+    X11Options options{server.display(), {}, &systemClock()};
+    std::unique_ptr<ShareableContentSource> content = makeX11ShareableContent(options);
+    std::unique_ptr<ScreenCaptureService> capture = makeX11ScreenCapture(options);
+    std::unique_ptr<InputMonitor> x11Monitor = makeX11InputMonitor(options);
+    CountingMonitor monitor{*x11Monitor};
+    CaptureServices services{
+        content.get(),  capture.get(),
+        &monitor,       [](AudioSource source) { return makePulseAudioCapture(source); },
+        &systemClock(), static_cast<std::uint32_t>(::getpid())};
+
+    DisplayID display() { return content->content().displays.at(0).id; }
+
+    TestWindow window(const TestWindow::Options& windowOptions) {
+        return TestWindow(ZARVEX_TEST_WINDOW, server, windowOptions);
+    }
+
+    // Records `target` for `seconds`, running `meanwhile` right after the start.
+    void record(const CaptureTarget& target, double seconds, bool mic = false,
+                bool systemAudio = false, const std::function<void()>& meanwhile = {}) {
+        ScreenRecorder recorder(services);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        recorder.start(target, movie, mic, systemAudio, true, systemClock().now());
+        if (meanwhile) {
+            meanwhile();
+        }
+        std::this_thread::sleep_until(end);
+        EXPECT_EQ(recorder.stop(), movie);
+    }
+
+    std::string startFailure(const CaptureTarget& target) {
+        ScreenRecorder recorder(services);
+        try {
+            recorder.start(target, movie, false, false, true, systemClock().now());
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "started";
+    }
+};
+
+TEST_F(RecorderE2E, AnimatingDisplayWithBothAudioSourcesAndATone) {
+    auto animated = window({.x = 0, .y = 0, .width = kWidth, .height = kHeight});
+    animated.command("animate 50");
+    const auto tone = dir / "tone.wav";
+    ASSERT_EQ(testing::runProcess({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                                   "sine=frequency=1000:sample_rate=48000:duration=20", "-ac", "2",
+                                   tone.string()})
+                  .exitCode,
+              0);
+    testing::ChildProcess::Options playing;
+    playing.environment = {{"PULSE_SERVER", pulse.server()}};
+    testing::ChildProcess player({"paplay", "-d", testing::PulseDaemon::kSinkName, tone.string()},
+                                 playing);
+    std::this_thread::sleep_for(300ms);  // the tone is playing before the recording starts
+
+    record(DisplayTarget{display()}, 3, true, true);
+
+    EXPECT_EQ(testing::probeStreams(movie),
+              (std::vector<std::string>{"h264 640x360", "aac", "aac"}));
+    const auto times = testing::probeFrameTimes(movie);
+    ASSERT_GE(times.size(), 10u);
+    EXPECT_GE(times.front(), 0.0);
+    EXPECT_LT(times.front(), 0.5);
+    EXPECT_GE(times.back(), 2.9);
+    std::set<std::uint32_t> pixels;
+    for (double t = 0.1; t < 3; t += 0.25) {
+        pixels.insert(testing::pixelAt(movie, t, 100, 100).value_or(0));
+    }
+    EXPECT_GE(pixels.size(), 8u) << "the picture should change";
+
+    const MovieInfo info = readMovieInfo(movie);
+    const auto system = testing::trackSamples(movie, info.tracks.at(2).index, 1.0, 1.5);
+    EXPECT_GT(testing::tonePower(system, 1000), 1e-4);
+    EXPECT_GT(testing::tonePower(system, 1000), 100 * testing::tonePower(system, 1300));
+}
+
+TEST_F(RecorderE2E, RegionWithoutAudioHasOneTrackOfTheEvenSize) {
+    record(RegionTarget{display(), Rect{20, 10, 301, 201}}, 0.7);
+    EXPECT_EQ(testing::probeStreams(movie), std::vector<std::string>{"h264 300x200"});
+}
+
+TEST_F(RecorderE2E, WindowTargetShowsTheWindowEvenWhenCovered) {
+    auto recorded = window({.x = 40, .y = 30, .width = 200, .height = 120, .color = "ff0000"});
+    auto cover = window({.x = 0, .y = 0, .width = kWidth, .height = kHeight, .color = "00ff00"});
+    record(WindowTarget{recorded.id()}, 0.7);
+    EXPECT_EQ(testing::probeStreams(movie), std::vector<std::string>{"h264 200x120"});
+    EXPECT_EQ(colourAt(movie, 0.3), 0xff0000u);
+}
+
+TEST_F(RecorderE2E, OwnWindowsShownDuringADisplayRecordingAreNotInIt) {
+    auto others = window({.x = 0, .y = 0, .width = kWidth, .height = kHeight, .color = "0000ff"});
+    std::unique_ptr<TestWindow> own;
+    record(DisplayTarget{display()}, 1.5, false, false, [&] {
+        own = std::make_unique<TestWindow>(
+            ZARVEX_TEST_WINDOW, server,
+            TestWindow::Options{.x = 220,
+                                .y = 130,
+                                .width = 200,
+                                .height = 100,
+                                .color = "00ff00",
+                                .processID = static_cast<std::uint32_t>(::getpid())});
+        std::this_thread::sleep_for(300ms);
+        own->command("color ff0000");  // and changes
+    });
+    for (double t = 0.1; t < 1.5; t += 0.2) {
+        // Inside our window, away from the pointer in the middle of the screen.
+        EXPECT_EQ(colourAt(movie, t, 250, 150), 0x0000ffu) << "at " << t;
+    }
+}
+
+TEST_F(RecorderE2E, TargetsThatAreGoneFailWithTheirMessages) {
+    auto closing = std::make_unique<TestWindow>(
+        ZARVEX_TEST_WINDOW, server,
+        TestWindow::Options{.x = 10, .y = 10, .width = 100, .height = 100, .title = "Closing"});
+    const WindowID id = closing->id();
+    closing.reset();
+    EXPECT_EQ(startFailure(WindowTarget{id}), "The selected window is no longer on screen.");
+    EXPECT_EQ(startFailure(DisplayTarget{display() + 1000}), "No display available to record.");
+    EXPECT_FALSE(std::filesystem::exists(movie));
+}
+
+TEST_F(RecorderE2E, ClicksLandInEventsJsonWithFractionsAndTimes) {
+    MemoryKeyValueStore store;
+    Preferences preferences(store);
+    preferences.setRecordingsFolder(dir.path().string());
+    testing::FakePermissionAuthority permissions;
+    CameraManager camera([] { return nullptr; }, permissions);
+    RecordingSession session(
+        services, camera,
+        {RegionTarget{display(), Rect{100, 100, 400, 200}}, false, false, false, true},
+        preferences);
+    session.start();
+    auto click = [&](int x, int y, int button = 1) {
+        testing::runXClient(server, {"xdotool", "mousemove", std::to_string(x), std::to_string(y),
+                                     "click", std::to_string(button)});
+    };
+    click(300, 200);     // the middle
+    click(100, 100, 3);  // the top-left corner, right button
+    click(500, 200);     // on the right edge: outside
+    click(300, 300);     // on the bottom edge: outside
+    click(50, 50);       // elsewhere
+    ASSERT_TRUE(testing::waitUntil([&] { return monitor.handled >= 5; }));
+    const double elapsed = toSeconds(systemClock().now() - session.sessionStart());
+    const auto folder = session.stop();
+
+    const RecordedEvents events = readEventsFile(folder / "events.json");
+    ASSERT_EQ(events.clicks.size(), 2u);
+    EXPECT_DOUBLE_EQ(events.clicks[0].x, 0.5);
+    EXPECT_DOUBLE_EQ(events.clicks[0].y, 0.5);
+    EXPECT_DOUBLE_EQ(events.clicks[1].x, 0);
+    EXPECT_DOUBLE_EQ(events.clicks[1].y, 0);
+    // X stamps presses in whole milliseconds.
+    EXPECT_GE(events.clicks[0].t, -0.002);
+    EXPECT_LE(events.clicks[0].t, events.clicks[1].t);
+    EXPECT_LE(events.clicks[1].t, elapsed + 0.002);
+}
+
+}  // namespace
+}  // namespace zarvex
