@@ -53,6 +53,7 @@ VideoSettings VideoSettings::exportH264(int width, int height) {
     settings.crf = 18;
     settings.preset = "medium";
     settings.frameDuration = {1, 60};
+    settings.threadCount = 0;
     return settings;
 }
 
@@ -206,6 +207,7 @@ struct VideoWriterInput::Impl : WriterTrack {
         encoder->color_trc = AVCOL_TRC_BT709;
         encoder->colorspace = AVCOL_SPC_BT709;
         encoder->color_range = AVCOL_RANGE_MPEG;
+        encoder->thread_count = settings.threadCount;
         if (settings.keyframeInterval > 0) {
             encoder->gop_size = settings.keyframeInterval;
         }

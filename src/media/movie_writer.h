@@ -41,8 +41,11 @@ struct VideoSettings {
     // Valid: constant frame rate, every frame lasts this long and is placed on
     // its grid. Invalid: variable frame rate, frames keep their own times.
     MediaTime frameDuration = MediaTime::invalid();
+    // Encoder threads; 0 lets the encoder use every core (x264's frame threads).
+    int threadCount = 1;
 
-    // Export: H.264 (libx264) CRF 18 preset medium, 60 frames per second.
+    // Export: H.264 (libx264) CRF 18 preset medium, 60 frames per second, on
+    // every core.
     static VideoSettings exportH264(int width, int height);
     // Export: HEVC (libx265) CRF 20 preset medium, 60 frames per second.
     static VideoSettings exportHevc(int width, int height);
