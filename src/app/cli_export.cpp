@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -71,6 +72,41 @@ struct ExportArguments {
     ExportOptions options;
 };
 
+// Option values as typed on the command line.
+template <typename E>
+struct Choice {
+    std::string_view text;
+    E value;
+};
+constexpr std::array<Choice<ExportOptions::Codec>, 2> kCodecs{{
+    {"h264", ExportOptions::Codec::h264},
+    {"hevc", ExportOptions::Codec::hevc},
+}};
+constexpr std::array<Choice<ExportOptions::Resolution>, 3> kResolutions{{
+    {"native", ExportOptions::Resolution::native},
+    {"1080p", ExportOptions::Resolution::p1080},
+    {"720p", ExportOptions::Resolution::p720},
+}};
+
+// Sets `value` from `text`; false (with a message listing the choices) when
+// `text` is none of them.
+template <typename E, std::size_t N>
+bool choose(std::string_view text, const std::array<Choice<E>, N>& choices, E& value,
+            std::string_view what, std::ostream& err) {
+    for (const Choice<E>& choice : choices) {
+        if (choice.text == text) {
+            value = choice.value;
+            return true;
+        }
+    }
+    err << "zarvex export: unknown " << what << " \"" << text << "\" (";
+    for (std::size_t i = 0; i < N; ++i) {
+        err << (i == 0 ? "" : i + 1 == N ? " or " : ", ") << choices[i].text;
+    }
+    err << ").\n";
+    return false;
+}
+
 std::optional<ExportArguments> parseArguments(const std::vector<std::string>& args,
                                               std::ostream& err) {
     ExportArguments parsed;
@@ -86,26 +122,11 @@ std::optional<ExportArguments> parseArguments(const std::vector<std::string>& ar
         if (arg == "-o" || arg == "--output") {
             parsed.output = fs::path(args[++i]);
         } else if (arg == "--codec") {
-            const std::string& value = args[++i];
-            if (value == "h264") {
-                parsed.options.codec = ExportOptions::Codec::h264;
-            } else if (value == "hevc") {
-                parsed.options.codec = ExportOptions::Codec::hevc;
-            } else {
-                err << "zarvex export: unknown codec \"" << value << "\" (h264 or hevc).\n";
+            if (!choose(args[++i], kCodecs, parsed.options.codec, "codec", err)) {
                 return std::nullopt;
             }
         } else if (arg == "--resolution") {
-            const std::string& value = args[++i];
-            if (value == "native") {
-                parsed.options.resolution = ExportOptions::Resolution::native;
-            } else if (value == "1080p") {
-                parsed.options.resolution = ExportOptions::Resolution::p1080;
-            } else if (value == "720p") {
-                parsed.options.resolution = ExportOptions::Resolution::p720;
-            } else {
-                err << "zarvex export: unknown resolution \"" << value
-                    << "\" (native, 1080p or 720p).\n";
+            if (!choose(args[++i], kResolutions, parsed.options.resolution, "resolution", err)) {
                 return std::nullopt;
             }
         } else if (arg.starts_with("-") || haveFolder) {

@@ -119,20 +119,18 @@ void ProjectDocument::setStyle(const StyleSettings& style) {
 }
 
 void ProjectDocument::setTrimStart(std::optional<double> seconds) {
-    if (seconds == trimStart_) {
-        return;
-    }
-    trimStart_ = seconds;
-    emit trimChanged();
-    applyTrim();
-    scheduleSave();
+    changeTrim(trimStart_, seconds);
 }
 
 void ProjectDocument::setTrimEnd(std::optional<double> seconds) {
-    if (seconds == trimEnd_) {
+    changeTrim(trimEnd_, seconds);
+}
+
+void ProjectDocument::changeTrim(std::optional<double>& field, std::optional<double> seconds) {
+    if (seconds == field) {
         return;
     }
-    trimEnd_ = seconds;
+    field = seconds;
     emit trimChanged();
     applyTrim();
     scheduleSave();

@@ -130,6 +130,7 @@ class ProjectDocument : public QObject {
     void setLoaded(bool loaded);
     void setExportProgress(std::optional<double> progress);
     void applyStyleToPlayer();
+    void changeTrim(std::optional<double>& field, std::optional<double> seconds);
     void applyTrim();
     void scheduleSave();
     void exportEnded(const std::filesystem::path& url, std::function<void()> completion);

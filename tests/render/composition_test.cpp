@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "capture/errors.h"
+#include "document_fixtures.h"
 #include "media/media_error.h"
-#include "media/movie_writer.h"
 #include "media_fixtures.h"
 #include "render/frame_source.h"
+#include "render/still_frame_player.h"
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -152,15 +153,7 @@ TEST(ProjectTimeline, BrokenOrMissingEventsGiveNoClicks) {
 TEST(ProjectTimeline, AScreenMovieWithoutVideoIsRefused) {
     TempDir dir;
     writeRecordingFolder(dir / "rec");
-    {
-        MovieWriter writer(dir / "rec" / "screen.mov", MovieFileType::quickTimeMovie);
-        AudioWriterInput& audio = writer.addAudioInput({});
-        writer.startWriting();
-        writer.startSession(MediaTime::zero());
-        const std::vector<float> tone = testing::toneSamples(440, 4800);
-        audio.append({tone.data(), 4800}, MediaTime::zero());
-        writer.finishWriting();
-    }
+    testing::writeMovieWithoutVideo(dir / "rec" / "screen.mov");
     try {
         timelineOf(dir / "rec");
         FAIL() << "expected a RecorderError";
@@ -197,6 +190,44 @@ TEST(CompositionFrameSource, ShowsTheSourcePictureAtTheTimeShiftedByTheOrigin) {
     EXPECT_EQ(again.signature, set.signature);
     // Going back works too.
     EXPECT_EQ(readCounter(source.sourceFramesAt(MediaTime::zero(), tracks).frames[0].frame), 30);
+}
+
+TEST(StillFramePlayer, DrawsTheFrameAtEverySeekAndTheLastPictureAtTheEnd) {
+    TempDir dir;
+    writeRecordingFolder(dir / "rec");
+    const ProjectTimeline timeline = timelineOf(dir / "rec");
+    VideoCompositionSource source;
+    source.style.paddingFraction = 0;  // the screen fills the canvas
+    source.style.cornerRadius = 0;
+    source.style.shadow.opacity = 0;
+    source.screenSize = timeline.screenSize;
+    source.screenTrackID = timeline.screenTrackID;
+    source.duration = timeline.duration;
+    BackgroundCache cache;
+    auto item = std::make_shared<PlayerItem>();
+    item->asset = std::make_shared<const Composition>(timeline.composition);
+    item->videoComposition =
+        std::make_shared<const VideoComposition>(makeStyledVideoComposition(source, 1.0, cache));
+
+    StillFramePlayer player;
+    std::vector<MediaTime> observed;
+    player.addPeriodicTimeObserver({1, 30}, [&](MediaTime time) { observed.push_back(time); });
+    player.replaceCurrentItem(item);
+    bool finished = false;
+    player.seek(MediaTime::fromSeconds(0.5), [&](bool done) { finished = done; });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(readCounter(player.currentFrame()), 30);
+
+    player.seek({10, 1});
+    EXPECT_EQ(player.currentTime(), timeline.duration);
+    EXPECT_EQ(readCounter(player.currentFrame()), 119);
+    player.seek(MediaTime::fromSeconds(-1));
+    EXPECT_EQ(readCounter(player.currentFrame()), 0);
+    EXPECT_EQ(observed,
+              (std::vector<MediaTime>{MediaTime::fromSeconds(0.5), timeline.duration, {0, 1}}));
+    player.setRate(1);
+    EXPECT_EQ(player.rate(), 0);  // it never plays
+    EXPECT_FALSE(player.lastError());
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "media/movie_writer.h"
+#include "media_fixtures.h"
+
 namespace zarvex::testing {
 
 void ensureCoreApplication() {
@@ -27,6 +30,16 @@ bool processEventsUntil(const std::function<bool()>& condition, std::chrono::sec
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+void writeMovieWithoutVideo(const std::filesystem::path& path) {
+    MovieWriter writer(path, MovieFileType::quickTimeMovie);
+    AudioWriterInput& audio = writer.addAudioInput({});
+    writer.startWriting();
+    writer.startSession(MediaTime::zero());
+    const std::vector<float> tone = toneSamples(440, 4800);
+    audio.append({tone.data(), 4800}, MediaTime::zero());
+    writer.finishWriting();
 }
 
 StyleSettings fallbackStyle() {

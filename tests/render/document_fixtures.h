@@ -21,6 +21,9 @@ void ensureCoreApplication();
 bool processEventsUntil(const std::function<bool()>& condition,
                         std::chrono::seconds timeout = std::chrono::seconds(120));
 
+// A movie with one audio track and no video, where a screen movie should be.
+void writeMovieWithoutVideo(const std::filesystem::path& path);
+
 // The style documents get when their project file has none.
 StyleSettings fallbackStyle();
 

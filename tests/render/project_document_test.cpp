@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "document_fixtures.h"
-#include "media/movie_writer.h"
 #include "media_fixtures.h"
 #include "model/file_io.h"
 #include "temp_dir.h"
@@ -107,15 +106,7 @@ TEST(ProjectDocumentLoading, AppliesTheStoredTrim) {
 TEST(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
     TempDir dir;
     const auto folder = makeRecording(dir);
-    {
-        MovieWriter writer(folder / "screen.mov", MovieFileType::quickTimeMovie);
-        AudioWriterInput& audio = writer.addAudioInput({});
-        writer.startWriting();
-        writer.startSession(MediaTime::zero());
-        const std::vector<float> tone = testing::toneSamples(440, 4800);
-        audio.append({tone.data(), 4800}, MediaTime::zero());
-        writer.finishWriting();
-    }
+    testing::writeMovieWithoutVideo(folder / "screen.mov");
     auto open = openDocument(folder);
     bool done = false;
     open->load([&] { done = true; });
