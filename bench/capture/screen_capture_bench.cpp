@@ -8,17 +8,15 @@
 //   build/<dir>/bench/capture/screen_capture_bench [seconds per phase, default 10]
 // and note the machine load (printed first) with every figure.
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <thread>
 
 #include "capture/x11/x11_backend.h"
+#include "cpu_usage.h"
 #include "process.h"
 #include "xvfb.h"
 
@@ -27,37 +25,9 @@ namespace {
 
 using Seconds = std::chrono::duration<double>;
 
-double cpuSeconds(const rusage& usage) {
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double ownCpu() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return cpuSeconds(usage);
-}
-
-double childrenCpu() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return cpuSeconds(usage);
-}
-
-// utime + stime of another process, from /proc.
-double processCpu(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14 || index == 15) {
-            ticks += std::stod(field);
-        }
-    }
-    return ticks / double(::sysconf(_SC_CLK_TCK));
-}
+using bench::childrenCpu;
+using bench::ownCpu;
+using bench::processCpu;
 
 struct Counter : ScreenStreamOutput {
     std::atomic<int> frames{0};
