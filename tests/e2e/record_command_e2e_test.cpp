@@ -107,6 +107,23 @@ TEST_F(RecordCommand, RecordsIntoTheFolderFromTheSettingsAndPrintsIt) {
     EXPECT_TRUE(std::filesystem::exists(folder / "events.json"));
 }
 
+TEST_F(RecordCommand, RecordingExportsAsAMovieOfTheSameLength) {
+    auto window = animation();
+    const ProcessResult recorded = zarvex({"record", "--seconds", "2"});
+    ASSERT_EQ(recorded.exitCode, 0) << recorded.err;
+    const std::string folder = recorded.out.substr(0, recorded.out.size() - 1);
+    const auto exported = home / "out.mp4";
+    const ProcessResult result = zarvex({"export", folder, "-o", exported.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto streams = testing::probeStreams(exported);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].rfind("h264 ", 0), 0u) << streams[0];
+    EXPECT_EQ(streams[1], "aac");
+    const auto times = testing::probeFrameTimes(exported);
+    ASSERT_FALSE(times.empty());
+    EXPECT_NEAR(times.back(), 2.0, 0.1);
+}
+
 TEST_F(RecordCommand, InterruptsStopCleanlyAndFinishTheMovie) {
     auto window = animation();
     for (int signal : {SIGINT, SIGTERM}) {
