@@ -157,6 +157,19 @@ TEST_F(RecordCommand, KilledRecorderLeavesAMovieOfWhatWasCaptured) {
     EXPECT_GE(times.back(), 3.0);
 }
 
+TEST_F(RecordCommand, ServerThatGoesAwayKeepsTheMovieAndFails) {
+    auto window = animation();
+    auto recorder = startRecording();
+    const auto folder = waitForMovie();
+    std::this_thread::sleep_for(1500ms);
+    server.stop();
+    EXPECT_EQ(recorder->readLine(30s), std::nullopt);  // no folder printed
+    EXPECT_EQ(recorder->stop(), 1);
+    const auto times = testing::probeFrameTimes(folder / "screen.mov");
+    ASSERT_FALSE(times.empty());
+    EXPECT_GE(times.back(), 1.0);
+}
+
 TEST_F(RecordCommand, FailuresAreOneLineAndLeaveNoFolder) {
     ProcessResult result = zarvex({"record", "--display", "4000000000", "--seconds", "1"});
     EXPECT_EQ(result.exitCode, 1);
