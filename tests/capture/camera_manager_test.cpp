@@ -142,13 +142,9 @@ TEST_F(CameraManagerTest, WebcamFileHoldsOnlyFramesFromT0AtTheCaptureSize) {
     EXPECT_FALSE(manager.isWriting());
     manager.stopWriting();  // nothing left to finish
 
-    const MovieInfo info = readMovieInfo(file);
-    ASSERT_EQ(info.tracks.size(), 1u);
-    EXPECT_EQ(info.tracks[0].codec, "h264");
-    EXPECT_EQ(info.tracks[0].width, 320);
-    EXPECT_EQ(info.tracks[0].height, 240);
-    EXPECT_NEAR(info.tracks[0].contentRange.start.seconds(), 0.25, 0.002);
-    VideoDecoder decoder(file, info.tracks[0].index);
+    const TrackInfo track = testing::onlyH264Track(file, 320, 240);
+    EXPECT_NEAR(track.contentRange.start.seconds(), 0.25, 0.002);
+    VideoDecoder decoder(file, track.index);
     EXPECT_FALSE(decoder.frameAt(MediaTime::fromSeconds(0.2)));
     const auto first = decoder.frameAt(MediaTime::fromSeconds(0.25));
     ASSERT_TRUE(first);
@@ -161,9 +157,7 @@ TEST_F(CameraManagerTest, CameraWithoutACaptureSizeIsWrittenAt720p) {
     manager.startWriting(file, kT0);
     camera->deliverFrame(afterT0(0.1));
     manager.stopWriting();
-    const MovieInfo info = readMovieInfo(file);
-    EXPECT_EQ(info.tracks.at(0).width, 1280);
-    EXPECT_EQ(info.tracks.at(0).height, 720);
+    testing::onlyH264Track(file, 1280, 720);
 }
 
 TEST_F(CameraManagerTest, WriterThatCannotStartLeavesNothingBeingWritten) {

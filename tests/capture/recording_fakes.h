@@ -3,6 +3,8 @@
 // Fakes shared by the recorder, camera and session tests: a clock the test
 // sets, audio sources made on demand, a movie's pixels and tones read back.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -103,6 +105,22 @@ inline std::optional<std::uint32_t> colourAt(const std::filesystem::path& movie,
         colour |= ((*pixel >> shift & 0xff) > 128 ? 0xffu : 0u) << shift;
     }
     return colour;
+}
+
+// The track of a movie that must hold one H.264 track of `width` × `height`
+// and nothing else (checked); an empty track when it does not.
+inline TrackInfo onlyH264Track(const std::filesystem::path& movie, int width, int height) {
+    const MovieInfo info = readMovieInfo(movie);
+    EXPECT_EQ(info.tracks.size(), 1u);
+    if (info.tracks.empty()) {
+        return {};
+    }
+    const TrackInfo& track = info.tracks[0];
+    EXPECT_EQ(track.kind, TrackKind::video);
+    EXPECT_EQ(track.codec, "h264");
+    EXPECT_EQ(track.width, width);
+    EXPECT_EQ(track.height, height);
+    return track;
 }
 
 // `seconds` of one audio track from movie time `from`, interleaved stereo.

@@ -66,13 +66,9 @@ TEST_F(ScreenRecorderTest, WritesOnlyCompleteFramesFromT0AndHoldsTheLastUntilSto
     ASSERT_EQ(stopAt(3.0), "");
     EXPECT_FALSE(capture.running());
 
-    const MovieInfo info = readMovieInfo(movie);
-    ASSERT_EQ(info.tracks.size(), 1u);
-    EXPECT_EQ(info.tracks[0].codec, "h264");
-    EXPECT_EQ(info.tracks[0].width, 320);
-    EXPECT_EQ(info.tracks[0].height, 240);
-    EXPECT_NEAR(info.tracks[0].contentRange.start.seconds(), 0, 0.002);
-    EXPECT_GE(info.tracks[0].contentRange.end.seconds(), 2.99);
+    const TrackInfo track = testing::onlyH264Track(movie, 320, 240);
+    EXPECT_NEAR(track.contentRange.start.seconds(), 0, 0.002);
+    EXPECT_GE(track.contentRange.end.seconds(), 2.99);
     EXPECT_EQ(colourAt(movie, 0.0), 0x00ff00u);
     EXPECT_EQ(colourAt(movie, 0.9), 0x00ff00u);
     EXPECT_EQ(colourAt(movie, 1.0), 0x0000ffu);
@@ -83,9 +79,7 @@ TEST_F(ScreenRecorderTest, RegionMovieFollowsTheEvenPixelSizeRule) {
     start(RegionTarget{kDisplay, Rect{0, 0, 301, 201}});
     capture.deliverFrame(afterT0(0.1));
     ASSERT_EQ(stopAt(0.5), "");
-    const MovieInfo info = readMovieInfo(movie);
-    EXPECT_EQ(info.tracks.at(0).width, 300);
-    EXPECT_EQ(info.tracks.at(0).height, 200);
+    testing::onlyH264Track(movie, 300, 200);
 }
 
 TEST_F(ScreenRecorderTest, AudioTracksFollowTheVideoMicrophoneFirstAndStartAtT0) {

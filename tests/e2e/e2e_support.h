@@ -1,14 +1,10 @@
 #pragma once
 
-// What the end-to-end recording tests share: ffprobe's view of a movie and
-// waiting without tight timing.
+// What the end-to-end recording tests share: ffprobe's view of a movie.
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "process.h"
@@ -48,19 +44,6 @@ inline std::vector<double> probeFrameTimes(const std::filesystem::path& movie) {
         }
     }
     return times;
-}
-
-// Polls `condition` every 20 ms until it holds or `timeout` passes.
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 }  // namespace zarvex::testing

@@ -9,6 +9,7 @@
 
 #include "e2e_support.h"
 #include "temp_dir.h"
+#include "x11/x11_test_support.h"
 #include "xvfb.h"
 
 namespace zarvex {
@@ -54,7 +55,7 @@ class RecordCommand : public ::testing::Test {
     // The one recording folder, once its screen movie exists.
     std::filesystem::path waitForMovie() const {
         std::filesystem::path folder;
-        EXPECT_TRUE(testing::waitUntil([&] {
+        EXPECT_TRUE(testing::eventually([&] {
             std::error_code error;
             for (const auto& entry : std::filesystem::directory_iterator(recordings, error)) {
                 if (std::filesystem::exists(entry.path() / "screen.mov")) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <set>
 #include <thread>
 
@@ -14,6 +13,7 @@
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recording_session.h"
 #include "capture/x11/x11_backend.h"
+#include "counting_input_monitor.h"
 #include "e2e_support.h"
 #include "fake_permissions.h"
 #include "pulse_daemon.h"
@@ -31,24 +31,6 @@ using testing::TestWindow;
 constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 
-// The real input monitor, counting the presses it has handled, so a test
-// knows when every click has reached the recorder.
-class CountingMonitor : public InputMonitor {
-  public:
-    explicit CountingMonitor(InputMonitor& inner) : inner_(inner) {}
-    std::unique_ptr<InputMonitorToken> addGlobalMonitor(MouseEventMask mask,
-                                                        Handler handler) override {
-        return inner_.addGlobalMonitor(mask, [this, handler](const MouseEvent& event) {
-            handler(event);
-            ++handled;
-        });
-    }
-    std::atomic<int> handled{0};
-
-  private:
-    InputMonitor& inner_;
-};
-
 class RecorderE2E : public ::testing::Test {
   protected:
     testing::Xvfb server{kWidth, kHeight};
@@ -60,7 +42,7 @@ class RecorderE2E : public ::testing::Test {
     std::unique_ptr<ShareableContentSource> content = makeX11ShareableContent(options);
     std::unique_ptr<ScreenCaptureService> capture = makeX11ScreenCapture(options);
     std::unique_ptr<InputMonitor> x11Monitor = makeX11InputMonitor(options);
-    CountingMonitor monitor{*x11Monitor};
+    testing::CountingMonitor monitor{*x11Monitor};
     CaptureServices services{
         content.get(),  capture.get(),
         &monitor,       [](AudioSource source) { return makePulseAudioCapture(source); },
@@ -197,7 +179,7 @@ TEST_F(RecorderE2E, ClicksLandInEventsJsonWithFractionsAndTimes) {
     click(500, 200);     // on the right edge: outside
     click(300, 300);     // on the bottom edge: outside
     click(50, 50);       // elsewhere
-    ASSERT_TRUE(testing::waitUntil([&] { return monitor.handled >= 5; }));
+    ASSERT_TRUE(monitor.waitForPresses(5));
     const double elapsed = toSeconds(systemClock().now() - session.sessionStart());
     const auto folder = session.stop();
 

@@ -3,52 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <mutex>
-
 #include "capture/mouse_event_recorder.h"
 #include "capture/x11/x11_backend.h"
+#include "counting_input_monitor.h"
 #include "x11_test_support.h"
 #include "xvfb.h"
 
 namespace zarvex {
 namespace {
 
+using testing::CountingMonitor;
 using testing::Xvfb;
-
-// The real monitor, counting the presses it has handed out (after the
-// handler returned), so a test knows when every click has been handled.
-class CountingMonitor : public InputMonitor {
-  public:
-    explicit CountingMonitor(InputMonitor& inner) : inner_(inner) {}
-
-    std::unique_ptr<InputMonitorToken> addGlobalMonitor(MouseEventMask mask,
-                                                        Handler handler) override {
-        return inner_.addGlobalMonitor(mask, [this, handler](const MouseEvent& event) {
-            handler(event);
-            {
-                std::lock_guard lock(mutex_);
-                events_.push_back(event);
-            }
-            ++delivered_;
-        });
-    }
-
-    bool waitForPresses(int count) {
-        return testing::eventually([&] { return delivered_.load() >= count; });
-    }
-    int delivered() const { return delivered_.load(); }
-    std::vector<MouseEvent> events() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-  private:
-    InputMonitor& inner_;
-    std::atomic<int> delivered_{0};
-    mutable std::mutex mutex_;
-    std::vector<MouseEvent> events_;
-};
 
 class MouseTest : public ::testing::Test {
   protected:
