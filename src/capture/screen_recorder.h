@@ -21,7 +21,8 @@ namespace zarvex {
 // Threads: start() and stop() block and belong to one controlling thread
 // (not a UI thread). Screen frames are appended on the stream's capture
 // thread, microphone and system-audio chunks on their own capture threads:
-// each track is fed by exactly one thread. A recorder is started and stopped
+// each track is fed by one thread at a time (stop() appends the held last
+// picture only once capture has ended). A recorder is started and stopped
 // once; destroying a recorder that was not stopped throws its movie away.
 class ScreenRecorder final : private ScreenStreamOutput {
   public:
