@@ -75,13 +75,6 @@ TEST_F(ScreenRecorderTest, WritesOnlyCompleteFramesFromT0AndHoldsTheLastUntilSto
     EXPECT_EQ(colourAt(movie, 2.95), 0x0000ffu);
 }
 
-TEST_F(ScreenRecorderTest, RegionMovieFollowsTheEvenPixelSizeRule) {
-    start(RegionTarget{kDisplay, Rect{0, 0, 301, 201}});
-    capture.deliverFrame(afterT0(0.1));
-    ASSERT_EQ(stopAt(0.5), "");
-    testing::onlyH264Track(movie, 300, 200);
-}
-
 TEST_F(ScreenRecorderTest, AudioTracksFollowTheVideoMicrophoneFirstAndStartAtT0) {
     start(DisplayTarget{kDisplay}, true, true);
     auto& mic = audio[AudioSource::microphone];
