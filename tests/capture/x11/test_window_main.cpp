@@ -79,13 +79,26 @@ void paint(xcb_connection_t* c, xcb_window_t window, std::uint32_t color) {
     xcb_clear_area(c, 0, window, 0, 0, 0, 0);
 }
 
+// Waits for the window to be mapped. A window manager that is still starting up
+// can miss the first map request on a loaded machine, so the request is repeated
+// every two seconds until the window shows.
 void waitForMap(xcb_connection_t* c, xcb_window_t window) {
-    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
-        const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
-                            reinterpret_cast<xcb_map_notify_event_t*>(event)->window == window;
-        std::free(event);
-        if (mapped) {
+    pollfd connection{xcb_get_file_descriptor(c), POLLIN, 0};
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
+                                reinterpret_cast<xcb_map_notify_event_t*>(event)->window == window;
+            std::free(event);
+            if (mapped) {
+                return;
+            }
+        }
+        if (xcb_connection_has_error(c)) {
             return;
+        }
+        if (::poll(&connection, 1, 2000) == 0) {
+            xcb_map_window(c, window);
+            xcb_flush(c);
         }
     }
 }
