@@ -28,7 +28,7 @@ extern "C" {
 
 #include "render/background.h"
 #include "render/style_compositor.h"
-#include "render/yuv.h"
+#include "media/yuv.h"
 
 namespace zarvex {
 namespace {

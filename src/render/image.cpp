@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "render/pixel_ops.h"
+#include "media/pixel_ops.h"
 
 namespace zarvex {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "render/pixel_ops.h"
+#include "media/pixel_ops.h"
 #include "render/shapes.h"
 
 namespace zarvex {

@@ -10,8 +10,8 @@
 // x86-64 only: SSE2 is always there, AVX2 is used when the processor has it.
 #include <immintrin.h>
 
-#include "render/pixel_ops.h"
-#include "render/yuv.h"
+#include "media/pixel_ops.h"
+#include "media/yuv.h"
 
 namespace zarvex {
 namespace {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <new>
 
-#include "render/pixel_ops.h"
+#include "media/pixel_ops.h"
 #include "render/placement.h"
 #include "render/shapes.h"
-#include "render/yuv.h"
+#include "media/yuv.h"
 
 namespace zarvex {
 namespace {

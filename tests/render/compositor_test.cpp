@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 #include <libyuv/convert_argb.h>
 
-#include "render/pixel_ops.h"
-#include "render/yuv.h"
+#include "media/pixel_ops.h"
+#include "media/yuv.h"
 #include "render_fixtures.h"
 
 namespace zarvex {

@@ -8,7 +8,7 @@
 #include "render/layers.h"
 #include "render/scaler.h"
 #include "render/shapes.h"
-#include "render/yuv.h"
+#include "media/yuv.h"
 #include "render_fixtures.h"
 #include "temp_dir.h"
 

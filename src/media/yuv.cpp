@@ -1,4 +1,4 @@
-#include "render/yuv.h"
+#include "media/yuv.h"
 
 #include <libyuv/planar_functions.h>
 
@@ -8,7 +8,7 @@
 // x86-64 only: SSE2 is always there, AVX2 is used when the processor has it.
 #include <immintrin.h>
 
-#include "render/pixel_ops.h"
+#include "media/pixel_ops.h"
 
 namespace zarvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "render/pixel_ops.h"
+#include "media/pixel_ops.h"
 
 #include <atomic>
 

@@ -4,8 +4,8 @@
 
 #include "media/video_frame.h"
 
-// Conversions between the compositor's premultiplied BGRA and decoder/encoder
-// I420. Written here rather than taken from libyuv because its BT.709
+// Conversions between premultiplied BGRA (composed frames, screen grabs) and
+// decoder/encoder I420. Written here rather than taken from libyuv because its BT.709
 // limited-range kernels clamp the blue coefficient (pure blue decodes to 243).
 namespace zarvex {
 
