@@ -37,13 +37,13 @@ std::vector<Bgra> gradientTable(const std::vector<Color>& colors) {
     return table;
 }
 
-Image filled(const IntRect& area, const Color& color) {
+Image filled(const PixelRect& area, const Color& color) {
     Image image(area);
     image.fill(premultiplied(color));
     return image;
 }
 
-Image imageFill(const VideoFrame& picture, const IntRect& canvas) {
+Image imageFill(const VideoFrame& picture, const PixelRect& canvas) {
     const double s =
         std::max(double(canvas.width) / picture.width, double(canvas.height) / picture.height);
     // Whole-pixel scaled size, never smaller than the canvas it must cover.
@@ -63,7 +63,7 @@ Image imageFill(const VideoFrame& picture, const IntRect& canvas) {
 }  // namespace
 
 Image gradientImage(const std::vector<std::string>& colors, double angleDegrees, Size size) {
-    const IntRect area = canvasPixels(size);
+    const PixelRect area = canvasPixels(size);
     Image image(area);
     if (image.isEmpty() || colors.empty()) {
         return image;
@@ -102,7 +102,7 @@ Image gradientImage(const std::vector<std::string>& colors, double angleDegrees,
 }
 
 Image makeBackground(const BackgroundStyle& background, Size canvas) {
-    const IntRect area = canvasPixels(canvas);
+    const PixelRect area = canvasPixels(canvas);
     if (const auto* solid = background.asSolid()) {
         return filled(area, colorFromHex(solid->hex));
     }

@@ -18,8 +18,8 @@ constexpr double kMaxBubbleSide = 1 << 16;
 std::optional<BubbleLayers> prepareBubble(const WebcamSpec& webcam, Size canvas) {
     BubbleLayers bubble;
     bubble.rect = bubbleRect(webcam, canvas);
-    bubble.placed = IntRect::covering(bubble.rect);
-    const IntRect area = canvasPixels(canvas);
+    bubble.placed = PixelRect::covering(bubble.rect);
+    const PixelRect area = canvasPixels(canvas);
     if (!(bubble.rect.width <= kMaxBubbleSide) || bubble.placed.intersection(area).isEmpty()) {
         return std::nullopt;
     }
@@ -43,7 +43,7 @@ void drawBubble(const BubbleLayers& bubble, const VideoFrame& webcam, Image& tar
         return;
     }
     drawShadow(bubble.shadow, target);
-    const IntRect& visible = bubble.mask.extent;
+    const PixelRect& visible = bubble.mask.extent;
     Image face = scratchImage(scratch.placed, visible);
     placeSource(webcam, centerSquare(webcam.width, webcam.height), bubble.placed, visible, face,
                 scratch);
@@ -55,9 +55,9 @@ Image renderBubble(const VideoFrame& webcamFrame, Size canvas, const StyleSettin
     if (!bubble || webcamFrame.empty()) {
         return Image();
     }
-    const IntRect& face = bubble->mask.extent;
-    const IntRect& shadow = bubble->shadow.extent;
-    IntRect extent = face;
+    const PixelRect& face = bubble->mask.extent;
+    const PixelRect& shadow = bubble->shadow.extent;
+    PixelRect extent = face;
     if (!shadow.isEmpty()) {
         const int x0 = std::min(face.x, shadow.x);
         const int y0 = std::min(face.y, shadow.y);

@@ -11,9 +11,9 @@ namespace zarvex {
 
 // Everything of a webcam bubble that does not depend on the webcam picture.
 struct BubbleLayers {
-    Rect rect;       // bubbleRect
-    IntRect placed;  // rect's whole pixels; the picture is scaled onto them
-    MaskLayer mask;  // circle or rounded square, within the canvas
+    Rect rect;         // bubbleRect
+    PixelRect placed;  // rect's whole pixels; the picture is scaled onto them
+    MaskLayer mask;    // circle or rounded square, within the canvas
     ShadowLayer shadow;
 };
 

@@ -8,7 +8,6 @@ namespace {
 
 // Frame geometry beyond this many pixels from the origin is treated as
 // unbounded; it keeps pixel rectangles inside int range.
-constexpr double kPixelLimit = 1 << 28;
 
 double aspectRatio(AspectPreset aspect) {
     switch (aspect) {
@@ -119,31 +118,7 @@ std::optional<RippleRing> rippleAt(const RecordedClick& click, double now, const
     return ring;
 }
 
-IntRect IntRect::intersection(const IntRect& other) const {
-    const int x0 = std::max(x, other.x);
-    const int y0 = std::max(y, other.y);
-    const int x1 = std::min(maxX(), other.maxX());
-    const int y1 = std::min(maxY(), other.maxY());
-    if (x1 <= x0 || y1 <= y0) {
-        return {x0, y0, 0, 0};
-    }
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
-IntRect IntRect::covering(const Rect& rect) {
-    if (!(rect.width > 0) || !(rect.height > 0) || !std::isfinite(rect.maxX()) ||
-        !std::isfinite(rect.maxY())) {
-        return {};
-    }
-    const auto bound = [](double v) { return std::clamp(v, -kPixelLimit, kPixelLimit); };
-    const int x0 = static_cast<int>(std::floor(bound(rect.minX())));
-    const int y0 = static_cast<int>(std::floor(bound(rect.minY())));
-    const int x1 = static_cast<int>(std::ceil(bound(rect.maxX())));
-    const int y1 = static_cast<int>(std::ceil(bound(rect.maxY())));
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
-IntRect canvasPixels(Size canvas) {
+PixelRect canvasPixels(Size canvas) {
     const auto fits = [](double side) { return side >= 1 && side < kMaxCanvasSide + 1; };
     if (!fits(canvas.width) || !fits(canvas.height)) {
         return {};

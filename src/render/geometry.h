@@ -45,32 +45,11 @@ inline constexpr double kRippleSeconds = 0.45;
 // window. Click positions are fractions of the screen with y growing downwards.
 std::optional<RippleRing> rippleAt(const RecordedClick& click, double now, const Rect& screenRect);
 
-// A rectangle of whole pixels, y up like Rect.
-struct IntRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    int maxX() const { return x + width; }
-    int maxY() const { return y + height; }
-    bool isEmpty() const { return width <= 0 || height <= 0; }
-    IntRect grownBy(int d) const { return {x - d, y - d, width + 2 * d, height + 2 * d}; }
-    IntRect intersection(const IntRect& other) const;
-    Rect toRect() const { return {double(x), double(y), double(width), double(height)}; }
-
-    // The smallest pixel rectangle containing `rect`; empty for non-finite or
-    // empty input, and limited to a range that int arithmetic cannot overflow.
-    static IntRect covering(const Rect& rect);
-
-    bool operator==(const IntRect&) const = default;
-};
-
 // Sides beyond this are not rendered: no frame that large can be allocated.
 inline constexpr int kMaxCanvasSide = 1 << 15;
 
 // The whole pixels of a canvas, (0, 0, W, H) with each side truncated; empty
 // when a side is below 1 or above kMaxCanvasSide.
-IntRect canvasPixels(Size canvas);
+PixelRect canvasPixels(Size canvas);
 
 }  // namespace zarvex

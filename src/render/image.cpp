@@ -27,7 +27,7 @@ Bgra premultiplied(const Color& color) {
             unitToByte(clampUnit(color.red) * a), unitToByte(a)};
 }
 
-Image::Image(const IntRect& extent) {
+Image::Image(const PixelRect& extent) {
     if (extent.isEmpty()) {
         return;
     }
@@ -61,7 +61,7 @@ void Image::fill(Bgra color) {
 }
 
 void drawImage(const Image& image, Image& target, bool replace) {
-    const IntRect area = image.extent().intersection(target.extent());
+    const PixelRect area = image.extent().intersection(target.extent());
     for (int y = area.maxY() - 1; y >= area.y; --y) {
         const std::uint8_t* src = image.pixel(area.x, y);
         std::uint8_t* dst = target.mutablePixel(area.x, y);

@@ -28,11 +28,11 @@ class Image {
   public:
     Image() = default;  // the empty image
     // Transparent pixels over `extent`; an empty extent gives the empty image.
-    explicit Image(const IntRect& extent);
+    explicit Image(const PixelRect& extent);
     // Views a BGRA frame as an image whose bottom-left corner sits at (x, y).
     Image(VideoFrame frame, int x, int y);
 
-    const IntRect& extent() const { return extent_; }
+    const PixelRect& extent() const { return extent_; }
     bool isEmpty() const { return extent_.isEmpty(); }
     int width() const { return extent_.width; }
     int height() const { return extent_.height; }
@@ -58,7 +58,7 @@ class Image {
     void fill(Bgra color);
 
   private:
-    IntRect extent_;
+    PixelRect extent_;
     VideoFrame frame_;
 };
 

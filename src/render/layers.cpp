@@ -30,15 +30,15 @@ std::uint8_t MaskLayer::coverageAt(int x, int y) const {
     return partial[row.offset + std::size_t(row.first + column - row.last)];
 }
 
-MaskLayer makeMask(const Rect& rect, double radius, const IntRect& clip) {
+MaskLayer makeMask(const Rect& rect, double radius, const PixelRect& clip) {
     const RoundedRect shape(rect, radius);
     MaskLayer mask;
-    mask.extent = IntRect::covering(rect).intersection(clip);
+    mask.extent = PixelRect::covering(rect).intersection(clip);
     if (mask.extent.isEmpty()) {
         mask.extent = {};
         return mask;
     }
-    const IntRect& e = mask.extent;
+    const PixelRect& e = mask.extent;
     mask.rows.resize(std::size_t(e.height));
     std::vector<std::uint8_t> right;
     for (int r = 0; r < e.height; ++r) {
@@ -62,9 +62,9 @@ MaskLayer makeMask(const Rect& rect, double radius, const IntRect& clip) {
 }
 
 ShadowLayer makeShadow(const Rect& rect, double radius, double opacity, double sigma,
-                       const IntRect& clip) {
+                       const PixelRect& clip) {
     ShadowLayer shadow;
-    shadow.extent = IntRect::covering(rect).grownBy(1 + blurReach(sigma)).intersection(clip);
+    shadow.extent = PixelRect::covering(rect).grownBy(1 + blurReach(sigma)).intersection(clip);
     if (shadow.extent.isEmpty() || !(opacity > 0)) {
         shadow.extent = {};
         return shadow;
@@ -74,7 +74,7 @@ ShadowLayer makeShadow(const Rect& rect, double radius, double opacity, double s
 }
 
 void drawShadow(const ShadowLayer& shadow, Image& target) {
-    const IntRect& e = shadow.extent;
+    const PixelRect& e = shadow.extent;
     for (int r = 0; r < e.height; ++r) {
         pixel::darken(shadow.row(r), target.mutablePixel(e.x, e.maxY() - 1 - r), e.width);
     }
@@ -82,7 +82,7 @@ void drawShadow(const ShadowLayer& shadow, Image& target) {
 
 void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under, Image& target,
                 bool pictureOpaque) {
-    const IntRect& e = mask.extent;
+    const PixelRect& e = mask.extent;
     for (int r = 0; r < e.height; ++r) {
         const int y = e.maxY() - 1 - r;
         const std::uint8_t* src = picture.pixel(e.x, y);

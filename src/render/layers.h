@@ -20,7 +20,7 @@ struct MaskLayer {
         std::size_t offset = 0;  // into `partial`: first bytes, then width − last
     };
 
-    IntRect extent;
+    PixelRect extent;
     std::vector<Row> rows;  // from the top
     std::vector<std::uint8_t> partial;
 
@@ -28,11 +28,11 @@ struct MaskLayer {
     std::uint8_t coverageAt(int x, int y) const;
 };
 // The mask of rect with `radius`, over rect's whole pixels within `clip`.
-MaskLayer makeMask(const Rect& rect, double radius, const IntRect& clip);
+MaskLayer makeMask(const Rect& rect, double radius, const PixelRect& clip);
 
 // Black at some opacity, blurred: the drop shadow of a rounded rectangle.
 struct ShadowLayer {
-    IntRect extent;
+    PixelRect extent;
     std::vector<std::uint8_t> alpha;  // rows from the top
 
     const std::uint8_t* row(int fromTop) const {
@@ -43,7 +43,7 @@ struct ShadowLayer {
 // The rounded rectangle in black at `opacity`, blurred with `sigma`, keeping
 // only what falls inside `clip`.
 ShadowLayer makeShadow(const Rect& rect, double radius, double opacity, double sigma,
-                       const IntRect& clip);
+                       const PixelRect& clip);
 
 // target = shadow over target.
 void drawShadow(const ShadowLayer& shadow, Image& target);

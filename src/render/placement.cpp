@@ -21,7 +21,7 @@ std::uint8_t* reserve(std::vector<std::uint8_t>& buffer, std::size_t bytes) {
 
 }  // namespace
 
-Image scratchImage(std::vector<std::uint8_t>& buffer, const IntRect& extent) {
+Image scratchImage(std::vector<std::uint8_t>& buffer, const PixelRect& extent) {
     if (extent.isEmpty()) {
         return Image();
     }
@@ -33,8 +33,8 @@ Image scratchImage(std::vector<std::uint8_t>& buffer, const IntRect& extent) {
     return Image(frame, extent.x, extent.y);
 }
 
-void placeSource(const VideoFrame& source, const PixelBox& region, const IntRect& placed,
-                 const IntRect& visible, Image& target, ScratchBuffers& scratch) {
+void placeSource(const VideoFrame& source, const PixelBox& region, const PixelRect& placed,
+                 const PixelRect& visible, Image& target, ScratchBuffers& scratch) {
     if (visible.isEmpty() || region.width <= 0 || region.height <= 0) {
         return;
     }

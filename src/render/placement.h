@@ -19,12 +19,12 @@ struct ScratchBuffers {
 
 // A transparent-or-garbage image over `extent` whose pixels live in `buffer`
 // (grown as needed); valid until the buffer is next resized.
-Image scratchImage(std::vector<std::uint8_t>& buffer, const IntRect& extent);
+Image scratchImage(std::vector<std::uint8_t>& buffer, const PixelRect& extent);
 
 // Scales `region` (x, y from the top-left) of `source` (BGRA or I420) so that it covers the
 // whole-pixel rectangle `placed`, and writes the part inside `visible` into `target`. `visible`
 // must lie inside both `placed` and the target's extent.
-void placeSource(const VideoFrame& source, const PixelBox& region, const IntRect& placed,
-                 const IntRect& visible, Image& target, ScratchBuffers& scratch);
+void placeSource(const VideoFrame& source, const PixelBox& region, const PixelRect& placed,
+                 const PixelRect& visible, Image& target, ScratchBuffers& scratch);
 
 }  // namespace zarvex

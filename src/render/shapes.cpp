@@ -127,8 +127,8 @@ void kernelColumns(const AlphaPlane& in, AlphaPlane& out, const std::vector<floa
 
 }  // namespace
 
-AlphaPlane::AlphaPlane(const IntRect& area)
-    : extent(area.isEmpty() ? IntRect{} : area),
+AlphaPlane::AlphaPlane(const PixelRect& area)
+    : extent(area.isEmpty() ? PixelRect{} : area),
       values(std::size_t(extent.width) * std::size_t(extent.height), 0.0f) {}
 
 float AlphaPlane::at(int x, int y) const {
@@ -157,16 +157,17 @@ double RoundedRect::coverage(double px, double py) const {
     return std::clamp(0.5 - d, 0.0, 1.0);
 }
 
-AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha, const IntRect& clip) {
-    const IntRect pixels = IntRect::covering(rect);
-    AlphaPlane plane(pixels.isEmpty() ? IntRect{} : pixels.grownBy(1).intersection(clip));
+AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha,
+                               const PixelRect& clip) {
+    const PixelRect pixels = PixelRect::covering(rect);
+    AlphaPlane plane(pixels.isEmpty() ? PixelRect{} : pixels.grownBy(1).intersection(clip));
     if (plane.extent.isEmpty() || !(alpha > 0)) {
         return plane;
     }
     const RoundedRect shape(rect, radius);
     const double r = shape.radius();
     const auto a = static_cast<float>(std::min(alpha, 1.0));
-    const IntRect& e = plane.extent;
+    const PixelRect& e = plane.extent;
     // Columns whose centres are more than r + 1 inside both side edges see only
     // the top and bottom edges, so their coverage is one value per row.
     const int innerBegin =
@@ -269,19 +270,19 @@ namespace {
 
 // Where a rounded rectangle's coverage differs from its plain rectangle's
 // (the product of the two spans): around each corner, with a pixel to spare.
-std::vector<IntRect> cornerBoxes(const RoundedRect& shape) {
+std::vector<PixelRect> cornerBoxes(const RoundedRect& shape) {
     const Rect& r = shape.rect();
     const double side = shape.radius() + 2;
-    std::vector<IntRect> boxes;
+    std::vector<PixelRect> boxes;
     for (const double x : {r.minX() - 1, r.maxX() + 1 - side}) {
         for (const double y : {r.minY() - 1, r.maxY() + 1 - side}) {
-            boxes.push_back(IntRect::covering({x, y, side, side}));
+            boxes.push_back(PixelRect::covering({x, y, side, side}));
         }
     }
     return boxes;
 }
 
-bool overlapAny(const std::vector<IntRect>& boxes) {
+bool overlapAny(const std::vector<PixelRect>& boxes) {
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         for (std::size_t j = i + 1; j < boxes.size(); ++j) {
             if (!boxes[i].intersection(boxes[j]).isEmpty()) {
@@ -292,9 +293,9 @@ bool overlapAny(const std::vector<IntRect>& boxes) {
     return false;
 }
 
-AlphaPlane cropped(const AlphaPlane& plane, const IntRect& area) {
+AlphaPlane cropped(const AlphaPlane& plane, const PixelRect& area) {
     AlphaPlane out(area);
-    const IntRect common = plane.extent.intersection(area);
+    const PixelRect common = plane.extent.intersection(area);
     for (int y = common.y; y < common.maxY(); ++y) {
         std::copy_n(plane.row(plane.extent.maxY() - 1 - y) + (common.x - plane.extent.x),
                     common.width, out.row(area.maxY() - 1 - y) + (common.x - area.x));
@@ -305,15 +306,15 @@ AlphaPlane cropped(const AlphaPlane& plane, const IntRect& area) {
 }  // namespace
 
 AlphaPlane blurredRoundedRect(const Rect& rect, double radius, double alpha, double sigma,
-                              const IntRect& area) {
+                              const PixelRect& area) {
     const int reach = blurReach(sigma);
     AlphaPlane out(area);
-    if (out.extent.isEmpty() || !(alpha > 0) || IntRect::covering(rect).isEmpty()) {
+    if (out.extent.isEmpty() || !(alpha > 0) || PixelRect::covering(rect).isEmpty()) {
         return out;
     }
     const auto a = static_cast<float>(std::min(alpha, 1.0));
     const RoundedRect shape(rect, radius);
-    const std::vector<IntRect> corners = cornerBoxes(shape);
+    const std::vector<PixelRect> corners = cornerBoxes(shape);
     if (overlapAny(corners)) {
         // Small or nearly round shapes: their corners are most of them.
         return cropped(
@@ -332,7 +333,7 @@ AlphaPlane blurredRoundedRect(const Rect& rect, double radius, double alpha, dou
     const auto span = [](double lo, double hi, double cell) {
         return std::clamp(std::min(cell + 1, hi) - std::max(cell, lo), 0.0, 1.0);
     };
-    for (const IntRect& box : corners) {
+    for (const PixelRect& box : corners) {
         // Rectangle minus rounded rectangle near this corner, blurred.
         AlphaPlane cutOut(box);
         for (int y = box.y; y < box.maxY(); ++y) {
@@ -345,7 +346,7 @@ AlphaPlane blurredRoundedRect(const Rect& rect, double radius, double alpha, dou
             }
         }
         const AlphaPlane blurred = gaussianBlur(cutOut, sigma);
-        const IntRect common = blurred.extent.intersection(area);
+        const PixelRect common = blurred.extent.intersection(area);
         for (int y = common.y; y < common.maxY(); ++y) {
             const float* from =
                 blurred.row(blurred.extent.maxY() - 1 - y) + (common.x - blurred.extent.x);
@@ -370,7 +371,7 @@ Image roundedRectImage(const Rect& rect, double radius, const Color& color) {
     // The generator takes its radius as a 32-bit float.
     const auto radius32 = static_cast<float>(radius);
     const AlphaPlane coverage =
-        roundedRectCoverage(rect, radius32, 1.0, IntRect::covering(rect).grownBy(1));
+        roundedRectCoverage(rect, radius32, 1.0, PixelRect::covering(rect).grownBy(1));
     Image image(coverage.extent);
     const Bgra c = premultiplied(color);
     for (int y = 0; y < image.height(); ++y) {

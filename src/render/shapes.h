@@ -13,10 +13,10 @@ namespace zarvex {
 
 // One float per whole pixel of `extent` (y up), rows from the top down.
 struct AlphaPlane {
-    IntRect extent;
+    PixelRect extent;
     std::vector<float> values;
 
-    explicit AlphaPlane(const IntRect& area = {});
+    explicit AlphaPlane(const PixelRect& area = {});
     float* row(int fromTop) { return values.data() + std::size_t(fromTop) * extent.width; }
     const float* row(int fromTop) const {
         return values.data() + std::size_t(fromTop) * extent.width;
@@ -44,7 +44,8 @@ class RoundedRect {
 
 // Coverage of the rounded rectangle times `alpha`, over rect's pixels grown by
 // one, limited to `clip`. The radius is clamped to 0...half the shorter side.
-AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha, const IntRect& clip);
+AlphaPlane roundedRectCoverage(const Rect& rect, double radius, double alpha,
+                               const PixelRect& clip);
 
 // Gaussian blur with standard deviation `sigma` pixels. The result's extent is
 // the input's grown by the kernel's reach, so the blur spreads beyond it. Small
@@ -67,7 +68,7 @@ std::vector<float> blurredSpan(double lo, double hi, int first, int count, doubl
 // its blurred corner cut-outs (blurring is linear), so it costs little more
 // than writing the result. Rows from the top of `area`.
 AlphaPlane blurredRoundedRect(const Rect& rect, double radius, double alpha, double sigma,
-                              const IntRect& area);
+                              const PixelRect& area);
 
 // Coverage rounded to bytes, rows from the top.
 std::vector<std::uint8_t> coverageBytes(const AlphaPlane& plane);

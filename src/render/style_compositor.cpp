@@ -7,9 +7,9 @@
 #include <new>
 
 #include "media/pixel_ops.h"
+#include "media/yuv.h"
 #include "render/placement.h"
 #include "render/shapes.h"
-#include "media/yuv.h"
 
 namespace zarvex {
 namespace {
@@ -19,7 +19,7 @@ ScratchBuffers& threadScratch() {
     return scratch;
 }
 
-std::optional<VideoFrame> newPixelBuffer(FramePool* pool, const IntRect& area) {
+std::optional<VideoFrame> newPixelBuffer(FramePool* pool, const PixelRect& area) {
     if (pool == nullptr || pool->width() != area.width || pool->height() != area.height ||
         area.isEmpty()) {
         return std::nullopt;
@@ -45,8 +45,8 @@ void copyRows(const Image& from, Image& to, int x, int width, int y0, int y1) {
 }
 
 // target = base everywhere outside `hole`.
-void copyAround(const Image& base, const IntRect& hole, Image& target) {
-    const IntRect& all = target.extent();
+void copyAround(const Image& base, const PixelRect& hole, Image& target) {
+    const PixelRect& all = target.extent();
     if (hole.isEmpty()) {
         copyRows(base, target, all.x, all.width, all.y, all.maxY());
         return;
@@ -65,7 +65,8 @@ void drawRing(const RippleRing& ring, Image& target) {
     };
     const RoundedRect outer = disc(ring.outerRadius);
     const RoundedRect inner = disc(ring.innerRadius);
-    const IntRect box = IntRect::covering(outer.rect()).grownBy(1).intersection(target.extent());
+    const PixelRect box =
+        PixelRect::covering(outer.rect()).grownBy(1).intersection(target.extent());
     constexpr int kChunk = 256;
     std::array<std::uint8_t, kChunk> alpha;
     for (int y = box.y; y < box.maxY(); ++y) {
@@ -112,7 +113,7 @@ void composeFrame(const StyleInstruction& instruction, const CompositionRequest&
     }
     if (*layers) {
         const ScreenLayers& s = **layers;
-        const IntRect& visible = s.mask.extent;
+        const PixelRect& visible = s.mask.extent;
         copyAround(s.base, visible, target);
         placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed, visible, target,
                     scratch);
@@ -155,7 +156,7 @@ CompositionResult StyleCompositor::startVideoCompositionRequest(
     if (instruction == nullptr) {
         return CompositionError::unexpectedInstruction();
     }
-    const IntRect area = canvasPixels(instruction->canvas());
+    const PixelRect area = canvasPixels(instruction->canvas());
     std::optional<VideoFrame> output = newPixelBuffer(request.renderContext, area);
     if (!output) {
         return CompositionError::noOutputFrame();

@@ -11,7 +11,7 @@ constexpr double kShadowOpacityThreshold = 0.01;
 
 // A copy of the background covering exactly the canvas, transparent where the
 // background does not reach.
-Image backgroundOnCanvas(const Image& background, const IntRect& area) {
+Image backgroundOnCanvas(const Image& background, const PixelRect& area) {
     Image canvas(area);
     drawImage(background, canvas, /*replace=*/true);
     return canvas;
@@ -25,10 +25,10 @@ std::optional<ScreenLayers> prepareScreen(const StyleSettings& style, Size canva
     if (!layout) {
         return std::nullopt;
     }
-    const IntRect area = canvasPixels(canvas);
+    const PixelRect area = canvasPixels(canvas);
     ScreenLayers screen;
     screen.layout = *layout;
-    screen.placed = IntRect::covering(layout->screenRect);
+    screen.placed = PixelRect::covering(layout->screenRect);
     screen.mask = makeMask(layout->screenRect, layout->cornerRadius, area);
     const ShadowSpec& shadow = style.shadow;
     const bool shadowed = shadow.opacity > kShadowOpacityThreshold;  // false for NaN
@@ -58,7 +58,7 @@ StyleInstruction::StyleInstruction(Parameters parameters)
     requiredSourceTrackIDs_ = std::move(required);
 
     auto prepared = std::make_shared<Prepared>();
-    const IntRect area = canvasPixels(canvas_);
+    const PixelRect area = canvasPixels(canvas_);
     prepared->background = parameters.background.extent() == area
                                ? std::move(parameters.background)
                                : backgroundOnCanvas(parameters.background, area);

@@ -42,9 +42,9 @@ class VideoCompositionInstruction {
 // The screen-dependent layers of a styled frame, prepared for one screen size.
 struct ScreenLayers {
     ScreenLayout layout;
-    IntRect placed;  // the fitted screen's whole pixels
-    MaskLayer mask;  // its rounded corners, within the canvas
-    Image base;      // the background with the screen's shadow, canvas-sized
+    PixelRect placed;  // the fitted screen's whole pixels
+    MaskLayer mask;    // its rounded corners, within the canvas
+    Image base;        // the background with the screen's shadow, canvas-sized
 };
 
 // Builds the screen layers for screen frames of `screenSize`; nothing when the

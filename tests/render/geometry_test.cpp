@@ -180,14 +180,14 @@ TEST(RippleAt, GrowsWithTheVideoHeightAndFlipsY) {
     EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, screen)->center.y, 100);
 }
 
-TEST(IntRect, CoveringAndIntersection) {
-    EXPECT_EQ(IntRect::covering({1.5, 2.2, 3, 0.5}), (IntRect{1, 2, 4, 1}));
-    EXPECT_EQ(IntRect::covering({0, 0, 4, 2}), (IntRect{0, 0, 4, 2}));
-    EXPECT_TRUE(IntRect::covering({0, 0, std::nan(""), 2}).isEmpty());
-    EXPECT_TRUE(IntRect::covering({0, 0, -1, 2}).isEmpty());
-    EXPECT_TRUE(IntRect::covering({0, 0, 1e300, 2}).width > 0);
-    EXPECT_EQ((IntRect{0, 0, 10, 10}).intersection({5, -5, 10, 10}), (IntRect{5, 0, 5, 5}));
-    EXPECT_TRUE((IntRect{0, 0, 10, 10}).intersection({20, 0, 5, 5}).isEmpty());
+TEST(PixelRect, CoveringAndIntersection) {
+    EXPECT_EQ(PixelRect::covering({1.5, 2.2, 3, 0.5}), (PixelRect{1, 2, 4, 1}));
+    EXPECT_EQ(PixelRect::covering({0, 0, 4, 2}), (PixelRect{0, 0, 4, 2}));
+    EXPECT_TRUE(PixelRect::covering({0, 0, std::nan(""), 2}).isEmpty());
+    EXPECT_TRUE(PixelRect::covering({0, 0, -1, 2}).isEmpty());
+    EXPECT_TRUE(PixelRect::covering({0, 0, 1e300, 2}).width > 0);
+    EXPECT_EQ((PixelRect{0, 0, 10, 10}).intersection({5, -5, 10, 10}), (PixelRect{5, 0, 5, 5}));
+    EXPECT_TRUE((PixelRect{0, 0, 10, 10}).intersection({20, 0, 5, 5}).isEmpty());
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "media/yuv.h"
 #include "render/background.h"
 #include "render/layers.h"
 #include "render/scaler.h"
 #include "render/shapes.h"
-#include "media/yuv.h"
 #include "render_fixtures.h"
 #include "temp_dir.h"
 
@@ -28,7 +28,7 @@ constexpr Bgra kBlue{255, 0, 0, 255};
 TEST(GradientImage, FirstColourAtTheStartCornerLastAtTheOpposite) {
     const std::vector<std::string> colors{"#FF0000", "#0000FF"};
     const Image flat = gradientImage(colors, 0, {200, 100});
-    ASSERT_EQ(flat.extent(), (IntRect{0, 0, 200, 100}));
+    ASSERT_EQ(flat.extent(), (PixelRect{0, 0, 200, 100}));
     for (const int y : {0, 50, 99}) {
         expectNear(flat.pixelAt(0, y), kRed, 1, "angle 0, left");
         expectNear(flat.pixelAt(199, y), kBlue, 1, "angle 0, right");
@@ -61,15 +61,15 @@ TEST(GradientImage, StopsAreEvenlySpaced) {
         }
     }
     const Image none = gradientImage({}, 45, {40, 20});
-    ASSERT_EQ(none.extent(), (IntRect{0, 0, 40, 20}));
+    ASSERT_EQ(none.extent(), (PixelRect{0, 0, 40, 20}));
     EXPECT_EQ(none.pixelAt(20, 10), Bgra{});
     EXPECT_TRUE(gradientImage({"#FFFFFF"}, 0, {0, 20}).isEmpty());
-    EXPECT_EQ(gradientImage({"#FFFFFF"}, 0, {9.9, 3.2}).extent(), (IntRect{0, 0, 9, 3}));
+    EXPECT_EQ(gradientImage({"#FFFFFF"}, 0, {9.9, 3.2}).extent(), (PixelRect{0, 0, 9, 3}));
 }
 
 TEST(MakeBackground, SolidAndUndecodableImage) {
     const Image solid = makeBackground(BackgroundStyle::solid("#F6F1E7"), {64, 36});
-    ASSERT_EQ(solid.extent(), (IntRect{0, 0, 64, 36}));
+    ASSERT_EQ(solid.extent(), (PixelRect{0, 0, 64, 36}));
     EXPECT_EQ(solid.pixelAt(0, 0), (Bgra{0xE7, 0xF1, 0xF6, 255}));
     EXPECT_EQ(solid.pixelAt(63, 35), (Bgra{0xE7, 0xF1, 0xF6, 255}));
 
@@ -77,7 +77,7 @@ TEST(MakeBackground, SolidAndUndecodableImage) {
     testing::writeText(dir / "broken.png", "not an image");
     for (const auto& path : {dir / "missing.png", dir / "broken.png"}) {
         const Image grey = makeBackground(BackgroundStyle::image(path.string()), {64, 36});
-        ASSERT_EQ(grey.extent(), (IntRect{0, 0, 64, 36}));
+        ASSERT_EQ(grey.extent(), (PixelRect{0, 0, 64, 36}));
         EXPECT_EQ(grey.pixelAt(10, 10), (Bgra{31, 26, 26, 255}));  // 0.12, 0.1, 0.1
     }
 }
@@ -124,7 +124,7 @@ TEST(MakeBackground, ImageFillsTheCanvasCentred) {
     // On 20 × 20 it is scaled by 2 and its middle third shows: red, then blue.
     const Image image =
         makeBackground(BackgroundStyle::image((dir / "stripes.bmp").string()), {20, 20});
-    ASSERT_EQ(image.extent(), (IntRect{0, 0, 20, 20}));
+    ASSERT_EQ(image.extent(), (PixelRect{0, 0, 20, 20}));
     for (const int y : {0, 10, 19}) {
         expectNear(image.pixelAt(4, y), kRed, 2, "left half");
         expectNear(image.pixelAt(15, y), kBlue, 2, "right half");
@@ -133,7 +133,7 @@ TEST(MakeBackground, ImageFillsTheCanvasCentred) {
 
 TEST(RoundedRectImage, AntiAliasedAndGrownByOnePixel) {
     const Image image = roundedRectImage({10.5, 20, 30, 10}, 3, {1, 1, 1, 0.5});
-    EXPECT_EQ(image.extent(), (IntRect{9, 19, 33, 12}));
+    EXPECT_EQ(image.extent(), (PixelRect{9, 19, 33, 12}));
     EXPECT_EQ(image.pixelAt(25, 25), (Bgra{128, 128, 128, 128}));  // premultiplied
     EXPECT_EQ(image.pixelAt(9, 25), Bgra{});                       // the spare ring
     EXPECT_EQ(image.pixelAt(10, 25), (Bgra{64, 64, 64, 64}));      // half covered
@@ -164,10 +164,10 @@ TEST(GaussianBlur, SpreadsBeyondTheShapeLikeAGaussian) {
 }
 
 TEST(GaussianBlur, SmallSigmaUsesTheSampledKernel) {
-    AlphaPlane dot(IntRect{0, 0, 1, 1});
+    AlphaPlane dot(PixelRect{0, 0, 1, 1});
     dot.values[0] = 1;
     const AlphaPlane blurred = gaussianBlur(dot, 1);
-    EXPECT_EQ(blurred.extent, (IntRect{-3, -3, 7, 7}));
+    EXPECT_EQ(blurred.extent, (PixelRect{-3, -3, 7, 7}));
     EXPECT_NEAR(sum(blurred), 1, 1e-5);
     EXPECT_NEAR(blurred.at(0, 0), 1 / (2 * M_PI), 0.01);
     EXPECT_NEAR(blurred.at(1, 0), blurred.at(0, -1), 1e-6);
@@ -184,10 +184,11 @@ TEST(BlurredRoundedRect, MatchesBlurringTheRasterisedShape) {
     // square corners, and an area that cuts through the shadow.
     for (const Case& c : {Case{{20.3, 10.6, 150.2, 90.5}, 24, 22}, Case{{5, 5, 60, 40}, 8, 1.5},
                           Case{{10, 10, 100, 30}, 500, 7}, Case{{0.5, 0.5, 80, 50}, 0, 4}}) {
-        const IntRect area = IntRect::covering(c.rect).grownBy(blurReach(c.sigma) + 1);
+        const PixelRect area = PixelRect::covering(c.rect).grownBy(blurReach(c.sigma) + 1);
         const AlphaPlane expected =
             gaussianBlur(roundedRectCoverage(c.rect, c.radius, 0.6, area), c.sigma);
-        for (const IntRect& part : {area, IntRect{area.x + 7, area.y + 3, area.width / 2, 20}}) {
+        for (const PixelRect& part :
+             {area, PixelRect{area.x + 7, area.y + 3, area.width / 2, 20}}) {
             const AlphaPlane fast = blurredRoundedRect(c.rect, c.radius, 0.6, c.sigma, part);
             ASSERT_EQ(fast.extent, part);
             float worst = 0;
@@ -203,9 +204,9 @@ TEST(BlurredRoundedRect, MatchesBlurringTheRasterisedShape) {
 
 TEST(MaskLayer, KeepsPartialCoverageAndFullRuns) {
     const Rect rect{3.4, 2.7, 60.2, 30.5};
-    const IntRect clip{0, 0, 50, 100};  // cuts off the right side
+    const PixelRect clip{0, 0, 50, 100};  // cuts off the right side
     const MaskLayer mask = makeMask(rect, 9, clip);
-    ASSERT_EQ(mask.extent, (IntRect{3, 2, 47, 32}));
+    ASSERT_EQ(mask.extent, (PixelRect{3, 2, 47, 32}));
     const AlphaPlane plane = roundedRectCoverage(rect, 9, 1, clip);
     const std::vector<std::uint8_t> bytes = coverageBytes(plane);
     for (int y = mask.extent.y; y < mask.extent.maxY(); ++y) {

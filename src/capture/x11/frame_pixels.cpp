@@ -41,7 +41,7 @@ void copyPixels(const std::uint8_t* source, int sourceStride, std::uint8_t* dest
 }
 
 void fillBlack(VideoFrame& frame, const PixelRect& rect) {
-    const PixelRect area = rect.intersected({0, 0, frame.width, frame.height});
+    const PixelRect area = rect.intersection({0, 0, frame.width, frame.height});
     for (int y = area.y; y < area.maxY(); ++y) {
         std::fill_n(pixelRow(frame, y) + area.x, area.width, kOpaqueBlack);
     }
@@ -81,7 +81,7 @@ PixelRect cursorBounds(const CursorImage& cursor, int x, int y) {
 
 void drawCursor(VideoFrame& frame, const CursorImage& cursor, int x, int y) {
     const PixelRect bounds = cursorBounds(cursor, x, y);
-    const PixelRect area = bounds.intersected({0, 0, frame.width, frame.height});
+    const PixelRect area = bounds.intersection({0, 0, frame.width, frame.height});
     if (cursor.pixels.size() < std::size_t(cursor.width) * std::size_t(cursor.height)) {
         return;
     }

@@ -12,31 +12,6 @@
 
 namespace zarvex::x11 {
 
-struct PixelRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    int maxX() const { return x + width; }
-    int maxY() const { return y + height; }
-    bool isEmpty() const { return width <= 0 || height <= 0; }
-    bool contains(int px, int py) const { return px >= x && px < maxX() && py >= y && py < maxY(); }
-    PixelRect intersected(const PixelRect& other) const {
-        const int left = std::max(x, other.x);
-        const int top = std::max(y, other.y);
-        const int right = std::min(maxX(), other.maxX());
-        const int bottom = std::min(maxY(), other.maxY());
-        if (right <= left || bottom <= top) {
-            return {};
-        }
-        return {left, top, right - left, bottom - top};
-    }
-    bool intersects(const PixelRect& other) const { return !intersected(other).isEmpty(); }
-    PixelRect offsetBy(int dx, int dy) const { return {x + dx, y + dy, width, height}; }
-    bool operator==(const PixelRect&) const = default;
-};
-
 // The smallest rectangle holding both (an empty one counts as nothing).
 PixelRect united(const PixelRect& a, const PixelRect& b);
 

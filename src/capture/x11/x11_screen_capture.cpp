@@ -185,7 +185,7 @@ class X11ScreenStream final : public ScreenStream {
         }
         const Rect local = configuration_.sourceRect.value_or(Rect{});
         source_ = sourcePixels(*monitor, local, configuration_.width, configuration_.height);
-        valid_ = source_.intersected(monitor->pixels);
+        valid_ = source_.intersection(monitor->pixels);
         origin_ = {source_.x, source_.y};
     }
 
@@ -513,7 +513,7 @@ class X11ScreenStream final : public ScreenStream {
         const xcb_rectangle_t* boxes = xcb_xfixes_fetch_region_rectangles(region.get());
         auto clipped = [this](const xcb_rectangle_t& box) {
             return PixelRect{box.x + damageOffset_, box.y + damageOffset_, box.width, box.height}
-                .intersected(valid_);
+                .intersection(valid_);
         };
         if (std::size_t(count) > kMaxDamageRects) {
             const PixelRect all = clipped(region->extents);
@@ -602,7 +602,7 @@ class X11ScreenStream final : public ScreenStream {
         for (int i = 0; i < count; ++i) {
             shape.push_back(
                 PixelRect{boxes[i].x + x, boxes[i].y + y, boxes[i].width, boxes[i].height}
-                    .intersected(window.outer));
+                    .intersection(window.outer));
         }
         return shape;
     }
@@ -629,7 +629,7 @@ class X11ScreenStream final : public ScreenStream {
             }
             for (const auto& part : shapeOf(topLevels_[i])) {
                 for (const auto& rect : rects) {
-                    if (const PixelRect area = part.intersected(rect); !area.isEmpty()) {
+                    if (const PixelRect area = part.intersection(rect); !area.isEmpty()) {
                         areas.push_back(area);
                     }
                 }
@@ -660,7 +660,7 @@ class X11ScreenStream final : public ScreenStream {
             }
             parts.clear();
             for (const auto& area : areas) {
-                if (const PixelRect part = window.outer.intersected(area); !part.isEmpty()) {
+                if (const PixelRect part = window.outer.intersection(area); !part.isEmpty()) {
                     parts.push_back(part.offsetBy(-window.outer.x, -window.outer.y));
                 }
             }
@@ -717,7 +717,7 @@ class X11ScreenStream final : public ScreenStream {
         PixelRect bounds;
         if (pointerShown_ && hasXFixes_) {
             const Offset hotSpot = cursorPosition();
-            bounds = cursorBounds(cursor_, hotSpot.x, hotSpot.y).intersected(frameArea);
+            bounds = cursorBounds(cursor_, hotSpot.x, hotSpot.y).intersection(frameArea);
         }
         const bool changed = bounds != cursorArea_ || (shapeChanged && !bounds.isEmpty());
         cursorArea_ = bounds;
