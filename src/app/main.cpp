@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "media/heap_tuning.h"
 
 int main(int argc, char** argv) {
+    zarvex::keepLargeBuffersInHeap();
     std::vector<std::string> args(argv + 1, argv + argc);
     return zarvex::runCommandLine(args, {std::cout, std::cerr});
 }

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "media/audio_decoder.h"
+#include "media/heap_tuning.h"
 #include "render/frame_source.h"
 
 namespace zarvex {
@@ -198,6 +199,8 @@ std::optional<ExportError> ExportSession::error() const {
 }
 
 void ExportSession::finish(Status status, std::optional<ExportError> error) {
+    // The frames, queues and encoder of the job are gone: give their memory back.
+    releaseFreeMemory();
     std::function<void()> completion;
     {
         std::lock_guard lock(mutex_);
