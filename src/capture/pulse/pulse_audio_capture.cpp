@@ -217,14 +217,14 @@ class PulseAudioCapture final : public AudioCapture {
     }
 
     StreamPtr connectStream(pa_mainloop* loop, pa_context* context, const std::string& device) {
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_FLOAT32NE;
-        spec.rate = kCaptureSampleRate;
-        spec.channels = kCaptureChannelCount;
+        pa_sample_spec format{};
+        format.format = PA_SAMPLE_FLOAT32NE;
+        format.rate = kCaptureSampleRate;
+        format.channels = kCaptureChannelCount;
         pa_channel_map map;
         pa_channel_map_init_stereo(&map);
         const char* name = source_ == AudioSource::microphone ? "Microphone" : "System audio";
-        StreamPtr stream(pa_stream_new(context, name, &spec, &map));
+        StreamPtr stream(pa_stream_new(context, name, &format, &map));
         if (!stream) {
             return nullptr;
         }
@@ -232,7 +232,7 @@ class PulseAudioCapture final : public AudioCapture {
 
         pa_buffer_attr attr;
         std::memset(&attr, 0xff, sizeof attr);  // (uint32_t)-1: the server's choice
-        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &format));
         // Timing updates keep the source latency current. DONT_MOVE: when
         // the device goes away the stream ends and the next session applies
         // the rules above again, instead of the server moving the microphone
