@@ -257,7 +257,7 @@ void ExportSession::run() {
         const auto frameCount = std::max<std::int64_t>(
             1, static_cast<std::int64_t>(std::ceil(seconds / frameDuration.seconds() - 1e-6)));
         if (!(seconds > 0)) {
-            throw MediaError("There is nothing to export in the chosen range");
+            throw MediaError("There is nothing to export in the chosen range.");
         }
         const std::int64_t sampleCount = std::llround(seconds * kAudioSampleRate);
         const int width = static_cast<int>(video.renderSize.width);
