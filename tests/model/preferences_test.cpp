@@ -11,43 +11,7 @@ class PreferencesTest : public ::testing::Test {
     Preferences preferences{store};
 };
 
-TEST_F(PreferencesTest, FreshInstallDefaults) {
-    EXPECT_EQ(preferences.countdownSeconds(), 3);
-    EXPECT_TRUE(preferences.defaultMicEnabled());
-    EXPECT_TRUE(preferences.defaultSystemAudioEnabled());
-    EXPECT_FALSE(preferences.defaultCameraEnabled());
-    EXPECT_TRUE(preferences.defaultCursorEnabled());
-    EXPECT_EQ(preferences.hotkey(), (Hotkey{5, 768}));
-    EXPECT_EQ(preferences.hotkeyDisplay(), "⌘⇧G");
-    EXPECT_EQ(preferences.exportFilenamePattern(), "{{name}}");
-    EXPECT_EQ(preferences.recordingsFolder(), "");
-    EXPECT_EQ(preferences.themeID(), "studio");
-}
-
-TEST_F(PreferencesTest, StoredValuesWin) {
-    preferences.setCountdownSeconds(0);
-    preferences.setDefaultCameraEnabled(true);
-    preferences.setDefaultMicEnabled(false);
-    preferences.setHotkey({40, 7936}, "⌃⌥⇧⌘K");
-    preferences.setExportFilenamePattern("{{datetime}} {{name}}");
-    preferences.setRecordingsFolder("~/Clips");
-    preferences.setThemeID("rewind");
-    EXPECT_EQ(preferences.countdownSeconds(), 0);
-    EXPECT_TRUE(preferences.defaultCameraEnabled());
-    EXPECT_FALSE(preferences.defaultMicEnabled());
-    EXPECT_EQ(preferences.hotkey(), (Hotkey{40, 7936}));
-    EXPECT_EQ(preferences.hotkeyDisplay(), "⌃⌥⇧⌘K");
-    EXPECT_EQ(preferences.exportFilenamePattern(), "{{datetime}} {{name}}");
-    EXPECT_EQ(preferences.recordingsFolder(), "~/Clips");
-    EXPECT_EQ(preferences.themeID(), "rewind");
-}
-
-TEST_F(PreferencesTest, EmptyPatternMeansName) {
-    preferences.setExportFilenamePattern("");
-    EXPECT_EQ(preferences.exportFilenamePattern(), "{{name}}");
-}
-
-TEST_F(PreferencesTest, TextStoresAreConverted) {
+TEST_F(PreferencesTest, TextValuesAreConvertedAndWrongKindsReadAsDefaults) {
     // INI-backed stores give every value back as text.
     store.setValue(prefs::countdownSeconds, std::string("5"));
     store.setValue(prefs::defaultCursorEnabled, std::string("false"));
@@ -56,9 +20,7 @@ TEST_F(PreferencesTest, TextStoresAreConverted) {
     EXPECT_EQ(preferences.countdownSeconds(), 5);
     EXPECT_FALSE(preferences.defaultCursorEnabled());
     EXPECT_EQ(preferences.hotkey(), (Hotkey{9, 4096}));
-}
 
-TEST_F(PreferencesTest, WrongKindsReadAsDefaults) {
     store.setValue(prefs::countdownSeconds, std::string("soon"));
     store.setValue(prefs::defaultMicEnabled, std::string("maybe"));
     store.setValue(prefs::themeID, true);
