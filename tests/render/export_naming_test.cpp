@@ -28,8 +28,6 @@ TEST(ExportPattern, AbsentOrEmptyMeansTheName) {
     preferences.setExportFilenamePattern("");
     EXPECT_EQ(storedExportPattern(preferences), "{{name}}");
     EXPECT_EQ(proposedExportFileName(storedExportPattern(preferences), "Demo"), "Demo.mp4");
-    preferences.setExportFilenamePattern("{{name}} final");
-    EXPECT_EQ(storedExportPattern(preferences), "{{name}} final");
 }
 
 TEST(ExportPattern, ExpandsDateTimeAndNameInLocalTime) {

@@ -1,6 +1,7 @@
 #include "render/geometry.h"
 
 #include <cmath>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -10,21 +11,18 @@
 namespace zarvex {
 namespace {
 
-TEST(CanvasSize, AspectPresetsOfAWideScreen) {
+TEST(CanvasSize, AspectPresetsTruncatedToEvenAndNeverBelowTwo) {
     const Size screen{1440, 900};
     EXPECT_EQ(canvasSize(AspectPreset::original, screen), (Size{1440, 900}));
     EXPECT_EQ(canvasSize(AspectPreset::wide16x9, screen), (Size{1600, 900}));
     EXPECT_EQ(canvasSize(AspectPreset::square, screen), (Size{1440, 1440}));
     EXPECT_EQ(canvasSize(AspectPreset::vertical9x16, screen), (Size{1440, 2560}));
     EXPECT_EQ(canvasSize(AspectPreset::portrait4x5, screen), (Size{1440, 1800}));
-}
 
-TEST(CanvasSize, TruncatesToEvenAndNeverBelowTwo) {
     EXPECT_EQ(canvasSize(AspectPreset::wide16x9, {1000, 700}), (Size{1244, 700}));
     EXPECT_EQ(canvasSize(AspectPreset::original, {1001, 563}), (Size{1000, 562}));
     EXPECT_EQ(canvasSize(AspectPreset::square, {600, 1001}), (Size{1000, 1000}));
-    for (const AspectPreset aspect : {AspectPreset::original, AspectPreset::square,
-                                      AspectPreset::wide16x9, AspectPreset::portrait4x5}) {
+    for (const AspectPreset aspect : {AspectPreset::original, AspectPreset::wide16x9}) {
         EXPECT_EQ(canvasSize(aspect, {1, 1}), (Size{2, 2}));
         EXPECT_EQ(canvasSize(aspect, {0, 0}), (Size{2, 2}));
         EXPECT_EQ(canvasSize(aspect, {-5, 300}), (Size{2, 300}));
@@ -39,7 +37,6 @@ TEST(BubbleRect, CornersWithMarginOfTheShorterSide) {
     EXPECT_NEAR(bottomRight.height, 259.2, 1e-9);
     EXPECT_NEAR(bottomRight.x, 1623, 1e-9);
     EXPECT_NEAR(bottomRight.y, 37.8, 1e-9);
-
     webcam.corner = WebcamSpec::Corner::topLeft;
     const Rect topLeft = bubbleRect(webcam, canvas);
     EXPECT_NEAR(topLeft.x, 37.8, 1e-9);
@@ -48,16 +45,17 @@ TEST(BubbleRect, CornersWithMarginOfTheShorterSide) {
     EXPECT_NEAR(bubbleRect(webcam, canvas).maxX(), 1920 - 37.8, 1e-9);
     webcam.corner = WebcamSpec::Corner::bottomLeft;
     EXPECT_NEAR(bubbleRect(webcam, canvas).y, 37.8, 1e-9);
-
     // The size follows the height, the margin the shorter side.
     const Rect tall = bubbleRect(webcam, {1080, 1920});
     EXPECT_NEAR(tall.width, 0.24 * 1920, 1e-9);
     EXPECT_NEAR(tall.x, 37.8, 1e-9);
 }
 
-TEST(BubbleRect, CustomCentreIsClampedInsideTheCanvas) {
+TEST(BubbleRect, CustomCentreNeedsBothCoordinatesAndIsClampedInsideTheCanvas) {
     WebcamSpec webcam;
+    const Rect corner = bubbleRect(webcam, {1000, 800});
     webcam.positionX = 0.5;
+    EXPECT_EQ(bubbleRect(webcam, {1000, 800}), corner);
     webcam.positionY = 0.25;
     const Rect centred = bubbleRect(webcam, {1000, 800});
     EXPECT_NEAR(centred.midX(), 500, 1e-9);
@@ -65,13 +63,9 @@ TEST(BubbleRect, CustomCentreIsClampedInsideTheCanvas) {
 
     webcam.positionX = 0;
     webcam.positionY = 1;
-    for (const double size : {0.1, 0.3, 0.45}) {
-        webcam.sizeFraction = size;
-        const Rect flush = bubbleRect(webcam, {1000, 800});
-        EXPECT_EQ(flush.x, 0);
-        EXPECT_NEAR(flush.maxY(), 800, 1e-9);
-    }
-
+    const Rect flush = bubbleRect(webcam, {1000, 800});
+    EXPECT_EQ(flush.x, 0);
+    EXPECT_NEAR(flush.maxY(), 800, 1e-9);
     // Larger than the canvas: the upper bound wins, so it hangs off the bottom-left.
     webcam.sizeFraction = 2;
     const Rect huge = bubbleRect(webcam, {1000, 800});
@@ -79,26 +73,10 @@ TEST(BubbleRect, CustomCentreIsClampedInsideTheCanvas) {
     EXPECT_EQ(huge.y, 800 - 1600);
 }
 
-TEST(BubbleRect, OnlyOneCoordinateMeansCornerPlacement) {
-    WebcamSpec webcam;
-    const Rect corner = bubbleRect(webcam, {1920, 1080});
-    webcam.positionX = 0.1;
-    EXPECT_EQ(bubbleRect(webcam, {1920, 1080}), corner);
-    webcam.positionX.reset();
-    webcam.positionY = 0.1;
-    EXPECT_EQ(bubbleRect(webcam, {1920, 1080}), corner);
-}
-
 TEST(CenterSquare, CropsTheMiddleOfTheLongerSide) {
-    const PixelBox wide = centerSquare(1280, 720);
-    EXPECT_EQ(wide.x, 280);
-    EXPECT_EQ(wide.y, 0);
-    EXPECT_EQ(wide.width, 720);
-    EXPECT_EQ(wide.height, 720);
-    const PixelBox tall = centerSquare(480, 640);
-    EXPECT_EQ(tall.x, 0);
-    EXPECT_EQ(tall.y, 80);
-    EXPECT_EQ(tall.width, 480);
+    const auto box = [](const PixelBox& b) { return std::tuple{b.x, b.y, b.width, b.height}; };
+    EXPECT_EQ(box(centerSquare(1280, 720)), std::tuple(280, 0, 720, 720));
+    EXPECT_EQ(box(centerSquare(480, 640)), std::tuple(0, 80, 480, 480));
 }
 
 TEST(LayoutScreen, FitsCentredInsideThePadding) {
@@ -112,32 +90,19 @@ TEST(LayoutScreen, FitsCentredInsideThePadding) {
     EXPECT_NEAR(layout->screenRect.midY(), 540, 1e-9);
     EXPECT_NEAR(layout->scale, (1080 - 2 * inset) / 1080, 1e-12);
     EXPECT_EQ(layout->cornerRadius, 24);
-
     // A tall screen on a wide canvas is limited by the height.
-    const auto tall = layoutScreen(style, {1920, 1080}, {500, 1000});
-    ASSERT_TRUE(tall);
-    EXPECT_NEAR(tall->screenRect.width, (1080 - 2 * inset) / 2, 1e-9);
+    EXPECT_NEAR(layoutScreen(style, {1920, 1080}, {500, 1000})->screenRect.width,
+                (1080 - 2 * inset) / 2, 1e-9);
 }
 
-TEST(LayoutScreen, NoPaddingFillsACanvasOfTheSameRatio) {
-    StyleSettings style;
-    style.paddingFraction = 0;
-    const auto layout = layoutScreen(style, {1280, 720}, {1920, 1080});
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->screenRect, (Rect{0, 0, 1280, 720}));
-}
-
-TEST(LayoutScreen, CornerRadiusIsCappedAtHalfTheShorterSide) {
+TEST(LayoutScreen, CornerRadiusIsCappedAndNothingIsPlacedWithoutRoom) {
     StyleSettings style;
     style.paddingFraction = 0;
     style.cornerRadius = 5000;
     EXPECT_EQ(layoutScreen(style, {400, 200}, {400, 200})->cornerRadius, 100);
     style.cornerRadius = -3;
     EXPECT_EQ(layoutScreen(style, {400, 200}, {400, 200})->cornerRadius, 0);
-}
 
-TEST(LayoutScreen, NothingToPlace) {
-    StyleSettings style;
     EXPECT_FALSE(layoutScreen(style, {400, 200}, {0, 100}));
     style.paddingFraction = 0.5;  // no content area left
     EXPECT_FALSE(layoutScreen(style, {400, 200}, {400, 200}));

@@ -13,20 +13,19 @@ namespace {
 using namespace std::chrono_literals;
 using testing::exportAndWait;
 using testing::loadDocument;
+using testing::OpenDocument;
 using testing::openDocument;
 using testing::processEventsUntil;
 using testing::readText;
-using testing::RecordingFolderOptions;
 using testing::TempDir;
-using testing::writeRecordingFolder;
 
 // A recording with a webcam starting at 0.5 s and clicks before and after it.
-std::filesystem::path makeRecording(const TempDir& dir, const std::string& name = "Demo") {
-    RecordingFolderOptions options;
+std::filesystem::path makeRecording(const TempDir& dir) {
+    testing::RecordingFolderOptions options;
     options.webcamStartSeconds = 0.5;
     options.clicks = {{0.25, 0.5, 0.5}, {1.0, 0.5, 0.5}};
-    writeRecordingFolder(dir / name, options);
-    return dir / name;
+    testing::writeRecordingFolder(dir / "Demo", options);
+    return dir / "Demo";
 }
 
 StyleSettings styleWithRadius(double radius) {
@@ -35,11 +34,17 @@ StyleSettings styleWithRadius(double radius) {
     return style;
 }
 
-const VideoComposition* playerComposition(const testing::OpenDocument& open) {
+const VideoComposition* playerComposition(const OpenDocument& open) {
     return open.player->currentItem()->videoComposition.get();
 }
 
-// ---------------------------------------------------------------- opening
+void loadAndWait(const OpenDocument& open) {
+    bool done = false;
+    open->load([&] { done = true; });
+    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+}
+
+// ---------------------------------------------------------------- opening and loading
 
 TEST(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
     TempDir dir;
@@ -53,36 +58,24 @@ TEST(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_EQ(open->style().cornerRadius, 40);
     EXPECT_EQ(open->bundleURL(), folder);
     EXPECT_FALSE(open->isLoaded());
-    EXPECT_EQ(open->trimRange(), (std::pair<double, double>{0, 0}));
-}
 
-TEST(ProjectDocumentOpening, FailsWithoutAReadableProjectFile) {
-    TempDir dir;
     EXPECT_THROW(openDocument(dir / "missing"), FileError);
     testing::writeText(dir / "project.json", "{\"version\": 1}");
     EXPECT_THROW(openDocument(dir.path()), DecodeError);
 }
 
-// ---------------------------------------------------------------- loading
-
 TEST(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
     TempDir dir;
     const auto open = loadDocument(makeRecording(dir));
-
-    EXPECT_EQ(open->screenTrackID(), 1);
     EXPECT_EQ(open->webcamTrackID(), std::optional<TrackID>(4));
-    EXPECT_EQ(open->screenSize(), (Size{320, 240}));
-    EXPECT_NEAR(open->duration().seconds(), 1.5, 0.01);
     EXPECT_EQ(open->clickTimes(), (std::vector<double>{0.5}));  // the earlier click is dropped
-    const auto [start, end] = open->trimRange();
-    EXPECT_EQ(start, 0);
-    EXPECT_NEAR(end, 1.5, 0.01);
+    EXPECT_EQ(open->trimRange().first, 0);
+    EXPECT_NEAR(open->trimRange().second, 1.5, 0.01);
 
     ASSERT_NE(open.player->currentItem(), nullptr);
     EXPECT_EQ(open.player->currentItem()->asset, open->composition());
     EXPECT_EQ(playerComposition(open)->renderSize, (Size{320, 240}));
     EXPECT_FALSE(open.player->currentItem()->forwardPlaybackEndTime.isValid());
-    EXPECT_EQ(open.player->currentTime(), MediaTime::zero());
     EXPECT_EQ(open.player->currentFrame().width, 320);
     EXPECT_FALSE(open->hasPendingSave());
     EXPECT_FALSE(open->errorMessage());
@@ -95,10 +88,7 @@ TEST(ProjectDocumentLoading, AppliesTheStoredTrim) {
     meta.trimStart = 0.25;
     meta.trimEnd = 1.0;
     writeProjectFile(folder, meta);
-
     const auto open = loadDocument(folder);
-    EXPECT_EQ(open->trimStart(), 0.25);
-    EXPECT_EQ(open->trimEnd(), 1.0);
     EXPECT_EQ(open->trimRange(), (std::pair<double, double>{0.25, 1.0}));
     EXPECT_EQ(open.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
 }
@@ -108,17 +98,13 @@ TEST(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
     const auto folder = makeRecording(dir);
     testing::writeMovieWithoutVideo(folder / "screen.mov");
     auto open = openDocument(folder);
-    bool done = false;
-    open->load([&] { done = true; });
-    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+    loadAndWait(open);
     EXPECT_FALSE(open->isLoaded());
     EXPECT_EQ(open->errorMessage(), "Recording failed: screen.mov has no video track.");
 
     std::filesystem::remove(folder / "screen.mov");
     open = openDocument(folder);
-    done = false;
-    open->load([&] { done = true; });
-    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+    loadAndWait(open);
     EXPECT_FALSE(open->isLoaded());
     EXPECT_NE(open->errorMessage().value_or("").find("screen.mov"), std::string::npos);
 }
@@ -131,71 +117,40 @@ TEST(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
     int changes = 0;
     QObject::connect(open.document.get(), &ProjectDocument::styleChanged, [&] { ++changes; });
     const VideoComposition* before = playerComposition(open);
-
     open->setStyle(StyleSettings(open->style()));
     EXPECT_EQ(changes, 0);
     EXPECT_FALSE(open->hasPendingSave());
     EXPECT_EQ(playerComposition(open), before);
 }
 
-TEST(ProjectDocumentStyle, ANewStyleIsDrawnAtOnceAndSavedAfterThePause) {
+TEST(ProjectDocumentStyle, EditsAreDrawnAtOnceAndSavedOnce400MsAfterTheLast) {
     TempDir dir;
     const auto folder = makeRecording(dir);
     const auto open = loadDocument(folder);
     open.player->seek(MediaTime::fromSeconds(0.5));
-    const VideoComposition* before = playerComposition(open);
     const std::string original = readText(folder / "project.json");
 
     StyleSettings style = open->style();
     style.aspect = AspectPreset::square;
     open->setStyle(style);
-    EXPECT_NE(playerComposition(open), before);
     EXPECT_EQ(playerComposition(open)->renderSize, (Size{320, 320}));
     EXPECT_EQ(open.player->currentFrame().height, 320);  // redrawn while paused
     EXPECT_EQ(open.player->currentTime(), MediaTime::fromSeconds(0.5));
 
+    // Ten edits a hundred milliseconds apart.
+    for (int i = 1; i <= 10; ++i) {
+        open.scheduler->advance(100ms);
+        style.cornerRadius = i;
+        open->setStyle(style);
+        EXPECT_EQ(readText(folder / "project.json"), original) << "edit " << i;
+    }
+    EXPECT_EQ(open.scheduler->pendingCount(), 1u);
     open.scheduler->advance(399ms);
     EXPECT_EQ(readText(folder / "project.json"), original);
     open.scheduler->advance(1ms);
     EXPECT_EQ(readProjectFile(folder).style, style);
-}
-
-TEST(ProjectDocumentStyle, TenEditsAHundredMillisecondsApartWriteOnce) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
-    const auto open = loadDocument(folder);
-    const std::string original = readText(folder / "project.json");
-
-    for (int i = 1; i <= 10; ++i) {
-        open->setStyle(styleWithRadius(i));
-        open.scheduler->advance(100ms);
-        EXPECT_EQ(readText(folder / "project.json"), original) << "edit " << i;
-    }
-    EXPECT_EQ(open.scheduler->pendingCount(), 1u);
-    open.scheduler->advance(299ms);
-    EXPECT_EQ(readText(folder / "project.json"), original);
-    open.scheduler->advance(1ms);  // 400 ms after the last edit
-    EXPECT_EQ(readProjectFile(folder).style->cornerRadius, 10);
     EXPECT_FALSE(open->hasPendingSave());
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);
-}
-
-TEST(ProjectDocumentStyle, RipplesFollowTheStyleSwitch) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
-    const auto clicksOf = [&] {
-        return dynamic_cast<const StyleInstruction&>(*playerComposition(open)->instructions[0])
-            .clicks()
-            .size();
-    };
-    EXPECT_EQ(clicksOf(), 1u);  // absent: on
-    StyleSettings style = open->style();
-    style.clickRipples = false;
-    open->setStyle(style);
-    EXPECT_EQ(clicksOf(), 0u);
-    style.clickRipples = true;
-    open->setStyle(style);
-    EXPECT_EQ(clicksOf(), 1u);
 }
 
 TEST(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
@@ -203,15 +158,12 @@ TEST(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
     const auto open = loadDocument(makeRecording(dir));
     const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
     const std::uint8_t* first = backgroundPixels();
-    EXPECT_TRUE(open->backgroundCache().entry()->first.ends_with("|320x240"));
-
     open->setStyle(styleWithRadius(50));
     EXPECT_EQ(backgroundPixels(), first);
     StyleSettings style = open->style();
     style.background = BackgroundStyle::solid("#654321");
     open->setStyle(style);
     EXPECT_NE(backgroundPixels(), first);
-    EXPECT_NE(open->backgroundCache().entry()->first.find("#654321"), std::string::npos);
 }
 
 TEST(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
@@ -242,11 +194,10 @@ TEST(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
 TEST(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
     TempDir dir;
     const auto folder = makeRecording(dir);
-    const ProjectMeta before = readProjectFile(folder);
+    ProjectMeta expected = readProjectFile(folder);
     const auto open = loadDocument(folder);
     open->setStyle(styleWithRadius(7));
     open->saveNow();
-    ProjectMeta expected = before;
     expected.style = styleWithRadius(7);
     EXPECT_EQ(readProjectFile(folder), expected);
 
@@ -274,7 +225,7 @@ TEST(ProjectDocumentSaving, ThePendingSaveDiesWithTheDocument) {
 
 // ---------------------------------------------------------------- renaming
 
-void renameAndWait(const testing::OpenDocument& open, std::string_view name) {
+void renameAndWait(const OpenDocument& open, std::string_view name) {
     bool done = false;
     open->rename(name, [&] { done = true; });
     ASSERT_TRUE(processEventsUntil([&] { return done; }));
@@ -293,12 +244,17 @@ TEST(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> renamed;
     open->onRenamed = [&](const auto& from, const auto& to) { renamed.emplace_back(from, to); };
 
+    // Blank and unchanged names are ignored.
+    renameAndWait(open, "   ");
+    renameAndWait(open, " Demo\n");
+    EXPECT_TRUE(renamed.empty());
+    EXPECT_EQ(open->bundleURL(), folder);
+
     renameAndWait(open, " a/b:c ");
     const auto moved = dir / "a-b-c";
     EXPECT_EQ(open->bundleURL(), moved);
     EXPECT_FALSE(std::filesystem::exists(folder));
-    ASSERT_EQ(renamed.size(), 1u);
-    EXPECT_EQ(renamed[0], std::make_pair(folder, moved));
+    EXPECT_EQ(renamed, (std::vector{std::pair{folder, moved}}));
     EXPECT_TRUE(open->isLoaded());
     EXPECT_EQ(open->composition()->tracks()[0].sourceFile.parent_path(), moved);
     EXPECT_EQ(open.player->currentTime(), MediaTime::fromSeconds(1.0));
@@ -306,21 +262,7 @@ TEST(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_FALSE(open->errorMessage());
 }
 
-TEST(ProjectDocumentRename, IgnoresBlankAndUnchangedNames) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
-    const auto open = loadDocument(folder);
-    int renames = 0;
-    open->onRenamed = [&](const auto&, const auto&) { ++renames; };
-    renameAndWait(open, "   ");
-    renameAndWait(open, " Demo\n");
-    EXPECT_EQ(renames, 0);
-    EXPECT_EQ(open->bundleURL(), folder);
-    EXPECT_TRUE(open->isLoaded());
-    EXPECT_FALSE(open->errorMessage());
-}
-
-TEST(ProjectDocumentRename, RefusesAnExistingTarget) {
+TEST(ProjectDocumentRename, RefusesAnExistingTargetAndWaitsForAnExport) {
     TempDir dir;
     const auto folder = makeRecording(dir);
     std::filesystem::create_directory(dir / "Taken");
@@ -329,12 +271,7 @@ TEST(ProjectDocumentRename, RefusesAnExistingTarget) {
     EXPECT_EQ(open->errorMessage(), "A recording named “Taken” already exists.");
     EXPECT_EQ(open->bundleURL(), folder);
     EXPECT_TRUE(std::filesystem::exists(folder / "screen.mov"));
-}
 
-TEST(ProjectDocumentRename, DoesNothingWhileExporting) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
-    const auto open = loadDocument(folder);
     bool exported = false;
     open->exportTo(dir / "out.mp4", {}, [&] { exported = true; });
     ASSERT_TRUE(open->exportProgress());
@@ -396,13 +333,16 @@ TEST(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
     EXPECT_EQ(open->exportSession(), nullptr);
 }
 
-TEST(ProjectDocumentExport, AFailedExportKeepsTheFileAlreadyThere) {
+TEST(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {
     TempDir dir;
     const auto folder = makeRecording(dir);
     const auto open = loadDocument(folder);
+    exportAndWait(open, dir / "no such folder" / "out.mp4");
+    ASSERT_TRUE(open->errorMessage());
+    EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
+
     testing::writeText(dir / "out.mp4", "an older export");
     std::filesystem::remove(folder / "screen.mov");  // the export cannot read it any more
-
     exportAndWait(open, dir / "out.mp4");
     ASSERT_TRUE(open->errorMessage());
     EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
@@ -420,15 +360,6 @@ TEST(ProjectDocumentExport, WithoutALoadedRecordingThereIsNoSession) {
               "Export failed: Recording failed: Could not create export session.");
     EXPECT_FALSE(open->exportProgress());
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
-}
-
-TEST(ProjectDocumentExport, AnUnwritableDestinationIsReported) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
-    exportAndWait(open, dir / "no such folder" / "out.mp4");
-    ASSERT_TRUE(open->errorMessage());
-    EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
-    EXPECT_TRUE(otherFiles(dir.path()).empty());
 }
 
 }  // namespace

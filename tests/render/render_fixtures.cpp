@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "media/yuv.h"
+
 namespace zarvex::testing {
 
 VideoFrame solidFrame(int width, int height, Bgra color) {
@@ -32,9 +34,20 @@ VideoFrame patternFrame(int width, int height) {
     return frame;
 }
 
+VideoFrame toI420(const VideoFrame& bgra) {
+    VideoFrame i420 = VideoFrame::allocate(PixelFormat::i420, bgra.width, bgra.height);
+    convertToI420(bgra, i420);
+    return i420;
+}
+
 Bgra canvasPixel(const VideoFrame& frame, int x, int y) {
     const std::uint8_t* p = frame.row(0, frame.height - 1 - y) + 4 * x;
     return {p[0], p[1], p[2], p[3]};
+}
+
+bool near(Bgra a, Bgra b, int tolerance) {
+    return std::abs(a.b - b.b) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.r - b.r) <= tolerance && std::abs(a.a - b.a) <= tolerance;
 }
 
 int maxDifference(const VideoFrame& a, const VideoFrame& b) {
@@ -43,10 +56,7 @@ int maxDifference(const VideoFrame& a, const VideoFrame& b) {
     int worst = 0;
     for (int y = 0; y < std::min(a.height, b.height); ++y) {
         for (int x = 0; x < 4 * std::min(a.width, b.width); ++x) {
-            const int d = std::abs(int(a.row(0, y)[x]) - int(b.row(0, y)[x]));
-            if (d > worst && getenv("WHERE"))
-                printf("diff %d at x %d y %d c %d\n", d, x / 4, y, x % 4);
-            worst = std::max(worst, d);
+            worst = std::max(worst, std::abs(int(a.row(0, y)[x]) - int(b.row(0, y)[x])));
         }
     }
     return worst;

@@ -19,14 +19,21 @@ inline constexpr Bgra kRed{0, 0, 255, 255};
 inline constexpr Bgra kGreen{0, 255, 0, 255};
 inline constexpr Bgra kBlue{255, 0, 0, 255};
 inline constexpr Bgra kWhite{255, 255, 255, 255};
+inline constexpr Bgra kBlack{0, 0, 0, 255};
 
 VideoFrame solidFrame(int width, int height, Bgra color);
 
 // A smooth, non-uniform picture (gradients in each channel), in BGRA.
 VideoFrame patternFrame(int width, int height);
 
+// The BT.709 limited-range I420 conversion of a BGRA frame.
+VideoFrame toI420(const VideoFrame& bgra);
+
 // The pixel of a frame at canvas position (x, y), y counted from the bottom.
 Bgra canvasPixel(const VideoFrame& frame, int x, int y);
+
+// Whether every channel of two colours is within `tolerance`.
+bool near(Bgra a, Bgra b, int tolerance);
 
 // The largest difference of any channel between two frames of equal size.
 int maxDifference(const VideoFrame& a, const VideoFrame& b);
@@ -36,32 +43,11 @@ int maxDifference(const VideoFrame& a, const VideoFrame& b);
 StyleSettings plainStyle(const std::string& backgroundHex = "#0000FF");
 
 struct InstructionSetup {
-    StyleSettings style;
+    StyleSettings style{};
     Size canvas{320, 180};
     Size screenSize{320, 180};
-    std::vector<RecordedClick> clicks;
+    std::vector<RecordedClick> clicks{};
     bool webcamTrack = false;
-
-    InstructionSetup& withStyle(StyleSettings value) {
-        style = std::move(value);
-        return *this;
-    }
-    InstructionSetup& withCanvas(Size value) {
-        canvas = value;
-        return *this;
-    }
-    InstructionSetup& withScreenSize(Size value) {
-        screenSize = value;
-        return *this;
-    }
-    InstructionSetup& withClicks(std::vector<RecordedClick> value) {
-        clicks = std::move(value);
-        return *this;
-    }
-    InstructionSetup& withWebcamTrack() {
-        webcamTrack = true;
-        return *this;
-    }
 };
 StyleInstruction makeInstruction(const InstructionSetup& setup);
 

@@ -70,6 +70,36 @@ int readCounter(const VideoFrame& frame) {
     return index;
 }
 
+std::string bmpFile(int width, int height, const std::function<std::uint32_t(int, int)>& rgbAt) {
+    const int rowBytes = (3 * width + 3) / 4 * 4;
+    std::string bytes(54, '\0');
+    const auto put32 = [&](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            bytes[at + i] = char(value >> (8 * i) & 0xFF);
+        }
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, std::uint32_t(54 + rowBytes * height));  // file size
+    put32(10, 54);                                    // where the pixels start
+    put32(14, 40);                                    // header size
+    put32(18, std::uint32_t(width));
+    put32(22, std::uint32_t(height));
+    bytes[26] = 1;                           // planes
+    bytes[28] = 24;                          // bits per pixel
+    for (int y = height - 1; y >= 0; --y) {  // bottom row first
+        std::string row(std::size_t(rowBytes), '\0');
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t rgb = rgbAt(x, y);
+            row[3 * x] = char(rgb & 0xFF);
+            row[3 * x + 1] = char(rgb >> 8 & 0xFF);
+            row[3 * x + 2] = char(rgb >> 16 & 0xFF);
+        }
+        bytes += row;
+    }
+    return bytes;
+}
+
 std::vector<float> toneSamples(double frequency, int frameCount, std::int64_t firstSample,
                                float amplitude) {
     std::vector<float> samples(2 * std::size_t(frameCount));

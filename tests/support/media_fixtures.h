@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "media/video_frame.h"
@@ -18,6 +20,10 @@ VideoFrame counterFrame(int index, int width, int height);
 // The index shown by a frame made by counterFrame (BGRA or I420, any size);
 // -1 when a stripe is neither clearly light nor clearly dark.
 int readCounter(const VideoFrame& frame);
+
+// The bytes of a 24-bit BMP file whose pixel (x, y), y counted from the top,
+// is rgbAt(x, y) as 0xRRGGBB.
+std::string bmpFile(int width, int height, const std::function<std::uint32_t(int, int)>& rgbAt);
 
 // Interleaved stereo float samples of a sine tone at 48 kHz, starting at
 // sample `firstSample` of the tone (so consecutive chunks join without a click).
