@@ -25,33 +25,24 @@ FakeShareableContent twoDisplays() {
     return content;
 }
 
-TEST(CaptureRect, DisplayIsItsFrame) {
+TEST(CaptureRect, OfEachTargetOnTheDesktop) {
     auto content = twoDisplays();
-    EXPECT_EQ(MouseEventRecorder::captureRect(DisplayTarget{9}, content),
-              (Rect{1440, -100, 1920, 1080}));
-}
-
-TEST(CaptureRect, RegionIsOffsetByItsDisplaysOrigin) {
-    auto content = twoDisplays();
-    EXPECT_EQ(MouseEventRecorder::captureRect(RegionTarget{9, Rect{10, 20, 300, 200}}, content),
-              (Rect{1450, -80, 300, 200}));
-    EXPECT_EQ(MouseEventRecorder::captureRect(RegionTarget{7, Rect{0, 0, 1, 1}}, content),
-              (Rect{0, 0, 1, 1}));
-}
-
-TEST(CaptureRect, WindowIsItsFrameAlsoWhenNotOnScreen) {
-    auto content = twoDisplays();
-    EXPECT_EQ(MouseEventRecorder::captureRect(WindowTarget{0x400001}, content),
-              (Rect{100, 50, 640, 480}));
-    EXPECT_EQ(MouseEventRecorder::captureRect(WindowTarget{0x500001}, content),
-              (Rect{10, 20, 300, 200}));
-}
-
-TEST(CaptureRect, UnknownTargetsAndAnUnreachableDesktopGiveTheZeroRectangle) {
-    auto content = twoDisplays();
-    EXPECT_EQ(MouseEventRecorder::captureRect(WindowTarget{0x999}, content), Rect{});
-    EXPECT_EQ(MouseEventRecorder::captureRect(DisplayTarget{8}, content), Rect{});
-    EXPECT_EQ(MouseEventRecorder::captureRect(RegionTarget{8, Rect{1, 1, 5, 5}}, content), Rect{});
+    struct Case {
+        CaptureTarget target;
+        Rect rect;
+    };
+    for (const Case& c : std::vector<Case>{
+             {DisplayTarget{9}, {1440, -100, 1920, 1080}},
+             {RegionTarget{9, Rect{10, 20, 300, 200}}, {1450, -80, 300, 200}},  // display origin
+             {RegionTarget{7, Rect{0, 0, 1, 1}}, {0, 0, 1, 1}},
+             {WindowTarget{0x400001}, {100, 50, 640, 480}},
+             {WindowTarget{0x500001}, {10, 20, 300, 200}},  // also when not on screen
+             {WindowTarget{0x999}, {}},                     // unknown targets: the zero rectangle
+             {DisplayTarget{8}, {}},
+             {RegionTarget{8, Rect{1, 1, 5, 5}}, {}},
+         }) {
+        EXPECT_EQ(MouseEventRecorder::captureRect(c.target, content), c.rect);
+    }
     content.unreachable = true;
     EXPECT_EQ(MouseEventRecorder::captureRect(DisplayTarget{7}, content), Rect{});
     EXPECT_EQ(MouseEventRecorder::captureRect(WindowTarget{0x400001}, content), Rect{});
@@ -70,44 +61,27 @@ TEST_F(MouseEventRecorderTest, RecordsLeftAndRightPressesAsFractionsAndTimesSinc
     ASSERT_EQ(monitor.mask(), MouseEventMask{10});
     EXPECT_TRUE(monitor.press(kLeft, 1001.5, Point{300, 350}));
     EXPECT_TRUE(monitor.press(kRight, 1002.25, Point{200, 425}));
-    const RecordedEvents events = recorder.stop();
-    EXPECT_EQ(events.version, 1);
-    ASSERT_EQ(events.clicks.size(), 2u);
-    EXPECT_DOUBLE_EQ(events.clicks[0].t, 1.5);
-    EXPECT_DOUBLE_EQ(events.clicks[0].x, 0.5);
-    EXPECT_DOUBLE_EQ(events.clicks[0].y, 0.5);
-    EXPECT_DOUBLE_EQ(events.clicks[1].t, 2.25);
-    EXPECT_DOUBLE_EQ(events.clicks[1].x, 0.25);
-    EXPECT_DOUBLE_EQ(events.clicks[1].y, 0.75);
+    EXPECT_EQ(recorder.stop(), (RecordedEvents{1, {{1.5, 0.5, 0.5}, {2.25, 0.25, 0.75}}}));
 }
 
-TEST_F(MouseEventRecorderTest, MinimumEdgesAreInsideAndMaximumEdgesOutside) {
+TEST_F(MouseEventRecorderTest, OnlyPressesInsideFromT0OnAreKept) {
     MouseEventRecorder recorder(monitor, t0, area);
     recorder.start();
-    monitor.press(kLeft, 1001, Point{100, 200});          // top-left corner: kept
+    monitor.press(kLeft, 999.999, Point{150, 250});       // before T0
+    monitor.press(kLeft, 1000, Point{100, 200});          // top-left corner at T0: kept
     monitor.press(kLeft, 1001, Point{500, 300});          // right edge
     monitor.press(kLeft, 1001, Point{300, 500});          // bottom edge
     monitor.press(kLeft, 1001, Point{99.999, 300});       // just left
     monitor.press(kLeft, 1001, Point{499.999, 499.999});  // just inside the far corner
     const auto clicks = recorder.stop().clicks;
     ASSERT_EQ(clicks.size(), 2u);
-    EXPECT_EQ(clicks[0], (RecordedClick{1, 0, 0}));
+    EXPECT_EQ(clicks[0], (RecordedClick{0, 0, 0}));
     EXPECT_NEAR(clicks[1].x, 1, 1e-4);
     EXPECT_LT(clicks[1].x, 1);
     EXPECT_LT(clicks[1].y, 1);
 }
 
-TEST_F(MouseEventRecorderTest, PressesBeforeT0AreDroppedAndT0ItselfIsKept) {
-    MouseEventRecorder recorder(monitor, t0, area);
-    recorder.start();
-    monitor.press(kLeft, 999.999, Point{150, 250});
-    monitor.press(kLeft, 1000.0, Point{150, 250});
-    const auto clicks = recorder.stop().clicks;
-    ASSERT_EQ(clicks.size(), 1u);
-    EXPECT_EQ(clicks[0].t, 0);
-}
-
-TEST_F(MouseEventRecorderTest, AnEmptyRectangleInstallsNoMonitor) {
+TEST_F(MouseEventRecorderTest, MonitorIsInstalledOnceWhileRecordingAndNeverForAnEmptyArea) {
     for (const Rect empty : {Rect{}, Rect{10, 10, 0, 50}, Rect{10, 10, 50, -1}}) {
         MouseEventRecorder recorder(monitor, t0, empty);
         recorder.start();
@@ -115,9 +89,8 @@ TEST_F(MouseEventRecorderTest, AnEmptyRectangleInstallsNoMonitor) {
         EXPECT_EQ(recorder.stop(), (RecordedEvents{1, {}}));
     }
     EXPECT_EQ(monitor.installCount(), 0);
-}
 
-TEST_F(MouseEventRecorderTest, StartTwiceInstallsOnceAndStopRemovesTheMonitor) {
+    EXPECT_EQ(MouseEventRecorder(monitor, t0, area).stop(), (RecordedEvents{1, {}}));
     MouseEventRecorder recorder(monitor, t0, area);
     recorder.start();
     recorder.start();
@@ -129,17 +102,9 @@ TEST_F(MouseEventRecorderTest, StartTwiceInstallsOnceAndStopRemovesTheMonitor) {
     // The clicks are kept, and a second stop returns them again.
     EXPECT_EQ(recorder.stop(), first);
     EXPECT_EQ(first.clicks.size(), 1u);
-}
-
-TEST_F(MouseEventRecorderTest, StopWithoutStartReturnsAnEmptyList) {
-    MouseEventRecorder recorder(monitor, t0, area);
-    EXPECT_EQ(recorder.stop(), (RecordedEvents{1, {}}));
-}
-
-TEST_F(MouseEventRecorderTest, DestroyingTheRecorderRemovesTheMonitor) {
     {
-        MouseEventRecorder recorder(monitor, t0, area);
-        recorder.start();
+        MouseEventRecorder destroyed(monitor, t0, area);
+        destroyed.start();
         EXPECT_TRUE(monitor.installed());
     }
     EXPECT_FALSE(monitor.installed());
@@ -153,10 +118,7 @@ TEST_F(MouseEventRecorderTest, AWindowKeepsTheRectangleItHadAtStart) {
     recorder.start();
     monitor.press(kLeft, 1001, Point{420, 290});   // inside the old frame
     monitor.press(kLeft, 1001, Point{1000, 900});  // inside the new frame only
-    const auto clicks = recorder.stop().clicks;
-    ASSERT_EQ(clicks.size(), 1u);
-    EXPECT_DOUBLE_EQ(clicks[0].x, 0.5);
-    EXPECT_DOUBLE_EQ(clicks[0].y, 0.5);
+    EXPECT_EQ(recorder.stop().clicks, (std::vector<RecordedClick>{{1, 0.5, 0.5}}));
 }
 
 }  // namespace

@@ -20,13 +20,11 @@ ShareableContent desktop() {
     return content;
 }
 
-std::string failure(const CaptureTarget& target) {
-    try {
-        planScreenStream(desktop(), target, true, 1);
-    } catch (const RecorderError& error) {
-        return error.what();
-    }
-    return "no error";
+// The pixel size of the stream planned for `target`.
+Size streamSize(const CaptureTarget& target) {
+    const StreamConfiguration configuration =
+        planScreenStream(desktop(), target, true, 1).configuration;
+    return {double(configuration.width), double(configuration.height)};
 }
 
 TEST(IntegralRect, RoundsMinimumEdgesDownAndMaximumEdgesUp) {
@@ -43,19 +41,14 @@ TEST(ScreenStreamPlan, DisplayLeavesOutThisProcessAndUsesItsPixelSize) {
     EXPECT_EQ(plan.filter.displayID, 7u);
     EXPECT_EQ(plan.filter.excludedProcessIDs, (std::vector<std::uint32_t>{555}));
     EXPECT_EQ(plan.filter.contentRect, (Rect{0, 0, 1512, 982}));
-    EXPECT_EQ(plan.configuration.width, 3024);
-    EXPECT_EQ(plan.configuration.height, 1964);
     EXPECT_FALSE(plan.configuration.sourceRect);
     EXPECT_EQ(plan.configuration.minimumFrameInterval, (MediaTime{1, 60}));
     EXPECT_EQ(plan.configuration.queueDepth, 6);
     EXPECT_TRUE(plan.configuration.showsCursor);
-}
+    EXPECT_FALSE(planScreenStream(desktop(), DisplayTarget{9}, false, 1).configuration.showsCursor);
 
-TEST(ScreenStreamPlan, OddDisplaySizesRoundDownToEven) {
-    const ScreenStreamPlan plan = planScreenStream(desktop(), DisplayTarget{9}, false, 1);
-    EXPECT_EQ(plan.configuration.width, 1920);
-    EXPECT_EQ(plan.configuration.height, 1080);
-    EXPECT_FALSE(plan.configuration.showsCursor);
+    EXPECT_EQ(streamSize(DisplayTarget{7}), (Size{3024, 1964}));
+    EXPECT_EQ(streamSize(DisplayTarget{9}), (Size{1920, 1080}));  // odd sizes round down to even
 }
 
 TEST(ScreenStreamPlan, RegionUsesItsIntegralRectangleAndItsDisplaysScale) {
@@ -64,46 +57,42 @@ TEST(ScreenStreamPlan, RegionUsesItsIntegralRectangleAndItsDisplaysScale) {
     EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::display);
     EXPECT_EQ(plan.filter.displayID, 9u);
     EXPECT_EQ(plan.configuration.sourceRect, (Rect{10, 20, 301, 201}));
-    EXPECT_EQ(plan.configuration.width, 300);
-    EXPECT_EQ(plan.configuration.height, 200);
+    EXPECT_EQ(streamSize(RegionTarget{9, Rect{10, 20, 301, 201}}), (Size{300, 200}));
 
     plan = planScreenStream(desktop(), RegionTarget{7, Rect{5, 5, 100.5, 50.2}}, true, 1);
     EXPECT_EQ(plan.configuration.sourceRect, (Rect{5, 5, 101, 51}));
-    EXPECT_EQ(plan.configuration.width, 202);
-    EXPECT_EQ(plan.configuration.height, 102);
-}
+    EXPECT_EQ(streamSize(RegionTarget{7, Rect{5, 5, 100.5, 50.2}}), (Size{202, 102}));
 
-TEST(ScreenStreamPlan, TinyRegionsStillGiveTwoByTwoPixels) {
+    // Tiny regions still give two by two pixels.
     for (const Rect tiny : {Rect{0, 0, 0.5, 0.5}, Rect{0, 0, 0, 0}, Rect{3, 3, 1, 1}}) {
-        const ScreenStreamPlan plan = planScreenStream(desktop(), RegionTarget{9, tiny}, true, 1);
-        EXPECT_EQ(plan.configuration.width, 2);
-        EXPECT_EQ(plan.configuration.height, 2);
+        EXPECT_EQ(streamSize(RegionTarget{9, tiny}), (Size{2, 2}));
     }
-    EXPECT_EQ(planScreenStream(desktop(), RegionTarget{9, Rect{0, 0, 0.5, 0.5}}, true, 1)
-                  .configuration.sourceRect,
-              (Rect{0, 0, 1, 1}));
 }
 
 TEST(ScreenStreamPlan, WindowUsesItsFrameAndTheScaleOfTheDisplayUnderIt) {
-    ScreenStreamPlan plan = planScreenStream(desktop(), WindowTarget{0x400001}, true, 1);
+    const ScreenStreamPlan plan = planScreenStream(desktop(), WindowTarget{0x400001}, true, 1);
     EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::window);
     EXPECT_EQ(plan.filter.windowID, 0x400001u);
     EXPECT_TRUE(plan.filter.excludedProcessIDs.empty());
     EXPECT_EQ(plan.filter.pointPixelScale, 1);
-    EXPECT_EQ(plan.configuration.width, 640);
-    EXPECT_EQ(plan.configuration.height, 480);
-
-    plan = planScreenStream(desktop(), WindowTarget{0x400002}, true, 1);
-    EXPECT_EQ(plan.filter.pointPixelScale, 2);
-    EXPECT_EQ(plan.configuration.width, 800);
-    EXPECT_EQ(plan.configuration.height, 600);
+    EXPECT_EQ(streamSize(WindowTarget{0x400001}), (Size{640, 480}));
+    EXPECT_EQ(planScreenStream(desktop(), WindowTarget{0x400002}, true, 1).filter.pointPixelScale,
+              2);
+    EXPECT_EQ(streamSize(WindowTarget{0x400002}), (Size{800, 600}));
 }
 
 TEST(ScreenStreamPlan, MissingTargetsFailWithTheirMessages) {
+    const auto failure = [](const CaptureTarget& target) -> std::string {
+        try {
+            planScreenStream(desktop(), target, true, 1);
+        } catch (const RecorderError& error) {
+            return error.what();
+        }
+        return "no error";
+    };
     EXPECT_EQ(failure(DisplayTarget{8}), "No display available to record.");
     EXPECT_EQ(failure(RegionTarget{8, Rect{0, 0, 10, 10}}), "No display available to record.");
     EXPECT_EQ(failure(WindowTarget{0x123}), "The selected window is no longer on screen.");
-    EXPECT_EQ(failure(DisplayTarget{7}), "no error");
 }
 
 }  // namespace

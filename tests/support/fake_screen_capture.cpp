@@ -7,7 +7,6 @@
 namespace zarvex::testing {
 
 ShareableContent FakeShareableContent::content() {
-    ++calls;
     if (unreachable) {
         throw ScreenCaptureError("Cannot open the X display: DISPLAY is not set.");
     }
@@ -15,7 +14,6 @@ ShareableContent FakeShareableContent::content() {
 }
 
 std::optional<Rect> FakeShareableContent::windowFrame(WindowID id) {
-    ++calls;
     if (unreachable) {
         throw ScreenCaptureError("Cannot open the X display: DISPLAY is not set.");
     }
@@ -31,11 +29,17 @@ std::optional<Rect> FakeShareableContent::windowFrame(WindowID id) {
 class FakeScreenCapture::Stream : public ScreenStream {
   public:
     explicit Stream(std::shared_ptr<State> state) : state_(std::move(state)) {}
-    ~Stream() override { stopCapture(); }
-    void stopCapture() override { state_->running = false; }
+    ~Stream() override { state_->running = false; }
+    void stopCapture() override {
+        if (state_->stopLog && !std::exchange(stopped_, true)) {
+            state_->stopLog->push_back("screen");
+        }
+        state_->running = false;
+    }
 
   private:
     std::shared_ptr<State> state_;
+    bool stopped_ = false;
 };
 
 std::unique_ptr<ScreenStream> FakeScreenCapture::startCapture(
@@ -47,7 +51,7 @@ std::unique_ptr<ScreenStream> FakeScreenCapture::startCapture(
     if (startError) {
         std::rethrow_exception(std::exchange(startError, nullptr));
     }
-    state_ = std::make_shared<State>(State{&output, true});
+    state_ = std::make_shared<State>(State{&output, true, stopLog});
     return std::make_unique<Stream>(state_);
 }
 

@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "capture/screen_capture.h"
 #include "capture/shareable_content.h"
@@ -18,7 +20,6 @@ class FakeShareableContent : public ShareableContentSource {
     // frames come from `current`.
     std::map<WindowID, Rect> hiddenWindowFrames;
     bool unreachable = false;  // every call throws ScreenCaptureError
-    int calls = 0;
 
     ShareableContent content() override;
     std::optional<Rect> windowFrame(WindowID id) override;
@@ -29,6 +30,8 @@ class FakeScreenCapture : public ScreenCaptureService {
   public:
     // Thrown by the next startCapture, when set.
     std::exception_ptr startError;
+    // When set, notes "screen" each time a stream is told to stop.
+    std::vector<std::string>* stopLog = nullptr;
 
     std::unique_ptr<ScreenStream> startCapture(const ContentFilter& filter,
                                                const StreamConfiguration& configuration,
@@ -50,6 +53,7 @@ class FakeScreenCapture : public ScreenCaptureService {
     struct State {
         ScreenStreamOutput* output = nullptr;
         bool running = false;
+        std::vector<std::string>* stopLog = nullptr;
     };
     class Stream;
     std::shared_ptr<State> state_;

@@ -14,52 +14,47 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t kH264 = fourCharCode('H', '2', '6', '4');
 constexpr std::uint32_t kGrey = fourCharCode('G', 'R', 'E', 'Y');
 
-CameraMode choose(const std::vector<CameraMode>& modes) {
-    const auto mode = chooseCameraMode(modes);
-    EXPECT_TRUE(mode.has_value());
-    return mode.value_or(CameraMode{});
-}
-
-TEST(ChooseCameraMode, TypicalUsbCameraGetsSmoothJpegAt720p) {
-    // Raw 720p over USB 2 only manages 10 frames a second.
-    const std::vector<CameraMode> modes = {
-        {kFourccYuyv, 640, 480, 30},   {kFourccYuyv, 1280, 720, 10}, {kFourccMjpeg, 1920, 1080, 30},
-        {kFourccMjpeg, 1280, 720, 30}, {kFourccMjpeg, 640, 480, 30},
+TEST(ChooseCameraMode, PrefersSmoothMotionThenTheLargestPictureUpTo720pThenRawPixels) {
+    using Modes = std::vector<CameraMode>;
+    struct Case {
+        Modes modes;
+        CameraMode chosen;
     };
-    EXPECT_EQ(choose(modes), (CameraMode{kFourccMjpeg, 1280, 720, 30}));
-}
-
-TEST(ChooseCameraMode, RawWinsOverJpegWhenOtherwiseEqual) {
-    EXPECT_EQ(choose({{kFourccMjpeg, 1280, 720, 30}, {kFourccYuyv, 1280, 720, 30}}).fourcc,
-              kFourccYuyv);
-    // ...but not over a larger picture.
-    EXPECT_EQ(choose({{kFourccYuyv, 640, 480, 30}, {kFourccMjpeg, 960, 540, 30}}).fourcc,
-              kFourccMjpeg);
-}
-
-TEST(ChooseCameraMode, SmoothMotionBeforeSize) {
-    EXPECT_EQ(choose({{kFourccYuyv, 1280, 720, 7.5}, {kFourccYuyv, 640, 480, 30}}).width, 640);
-    // A camera that does not state its rate is taken at its word.
-    EXPECT_EQ(choose({{kFourccYuyv, 1280, 720, 0}, {kFourccYuyv, 640, 480, 30}}).width, 1280);
-}
-
-TEST(ChooseCameraMode, OnlyLargerModesGiveTheSmallest) {
-    EXPECT_EQ(choose({{kFourccMjpeg, 3840, 2160, 30},
-                      {kFourccMjpeg, 1920, 1080, 30},
-                      {kFourccMjpeg, 2560, 1440, 30}}),
-              (CameraMode{kFourccMjpeg, 1920, 1080, 30}));
-    // A mode that fits beats any that does not, wherever it is listed.
-    EXPECT_EQ(choose({{kFourccMjpeg, 1920, 1080, 30}, {kFourccYuyv, 320, 240, 5}}).width, 320);
-    // 1280 wide but taller than 720 does not fit.
-    EXPECT_EQ(choose({{kFourccYuyv, 1280, 960, 30}, {kFourccYuyv, 1024, 576, 30}}).width, 1024);
-}
-
-TEST(ChooseCameraMode, NothingUsableGivesNothing) {
+    for (const Case& c : std::vector<Case>{
+             // A typical USB camera: raw 720p over USB 2 only manages 10 frames a second.
+             {{{kFourccYuyv, 640, 480, 30},
+               {kFourccYuyv, 1280, 720, 10},
+               {kFourccMjpeg, 1920, 1080, 30},
+               {kFourccMjpeg, 1280, 720, 30},
+               {kFourccMjpeg, 640, 480, 30}},
+              {kFourccMjpeg, 1280, 720, 30}},
+             {{{kFourccMjpeg, 1280, 720, 30}, {kFourccYuyv, 1280, 720, 30}},
+              {kFourccYuyv, 1280, 720, 30}},
+             {{{kFourccYuyv, 640, 480, 30}, {kFourccMjpeg, 960, 540, 30}},
+              {kFourccMjpeg, 960, 540, 30}},
+             {{{kFourccYuyv, 1280, 720, 7.5}, {kFourccYuyv, 640, 480, 30}},
+              {kFourccYuyv, 640, 480, 30}},
+             // A camera that does not state its rate is taken at its word.
+             {{{kFourccYuyv, 1280, 720, 0}, {kFourccYuyv, 640, 480, 30}},
+              {kFourccYuyv, 1280, 720, 0}},
+             // Only larger modes: the smallest.
+             {{{kFourccMjpeg, 3840, 2160, 30},
+               {kFourccMjpeg, 1920, 1080, 30},
+               {kFourccMjpeg, 2560, 1440, 30}},
+              {kFourccMjpeg, 1920, 1080, 30}},
+             // A mode that fits beats any that does not, wherever it is listed.
+             {{{kFourccMjpeg, 1920, 1080, 30}, {kFourccYuyv, 320, 240, 5}},
+              {kFourccYuyv, 320, 240, 5}},
+             // 1280 wide but taller than 720 does not fit.
+             {{{kFourccYuyv, 1280, 960, 30}, {kFourccYuyv, 1024, 576, 30}},
+              {kFourccYuyv, 1024, 576, 30}},
+             {{{kH264, 1280, 720, 30}, {kFourccJpeg, 640, 480, 15}}, {kFourccJpeg, 640, 480, 15}},
+         }) {
+        EXPECT_EQ(chooseCameraMode(c.modes), c.chosen) << c.chosen.width;
+    }
     EXPECT_FALSE(chooseCameraMode({}).has_value());
-    const std::vector<CameraMode> unusable = {
-        {kH264, 1280, 720, 30}, {kGrey, 640, 480, 30}, {kFourccYuyv, 0, 0, 30}};
+    const Modes unusable = {{kH264, 1280, 720, 30}, {kGrey, 640, 480, 30}, {kFourccYuyv, 0, 0, 30}};
     EXPECT_FALSE(chooseCameraMode(unusable).has_value());
-    EXPECT_EQ(choose({{kH264, 1280, 720, 30}, {kFourccJpeg, 640, 480, 15}}).fourcc, kFourccJpeg);
 }
 
 // A frame of the output size with every byte marked, so untouched bytes show.
@@ -117,27 +112,21 @@ TEST(ConvertCameraImage, PackedYuvHonoursRowPaddingAndByteOrder) {
     }
 }
 
-TEST(ConvertCameraImage, SemiPlanarChromaOrder) {
-    Bytes bytes(4 * 4, 100);  // Y, 4 × 4
+TEST(ConvertCameraImage, PlanarAndSemiPlanarChromaOrder) {
+    Bytes semiPlanar(4 * 4, 100);  // Y, 4 × 4
     for (int i = 0; i < 4; ++i) {
-        bytes.insert(bytes.end(), {50, 200});  // interleaved chroma, 2 rows × 2 pairs
+        semiPlanar.insert(semiPlanar.end(), {50, 200});  // interleaved chroma, 2 rows × 2 pairs
     }
+    Bytes planar(4 * 4, 100);
+    planar.insert(planar.end(), 4, 50);   // first chroma plane
+    planar.insert(planar.end(), 4, 200);  // second chroma plane
     auto out = outputFrame(4, 4);
-    ASSERT_TRUE(convertCameraImage({kFourccNv12, 4, 4, 4}, bytes, out));
-    expectYuv(out, 100, 50, 200);
-    ASSERT_TRUE(convertCameraImage({kFourccNv21, 4, 4, 4}, bytes, out));
-    expectYuv(out, 100, 200, 50);
-}
-
-TEST(ConvertCameraImage, PlanarChromaOrder) {
-    Bytes bytes(4 * 4, 100);
-    bytes.insert(bytes.end(), 4, 60);   // first chroma plane
-    bytes.insert(bytes.end(), 4, 190);  // second chroma plane
-    auto out = outputFrame(4, 4);
-    ASSERT_TRUE(convertCameraImage({kFourccI420, 4, 4, 4}, bytes, out));
-    expectYuv(out, 100, 60, 190);
-    ASSERT_TRUE(convertCameraImage({kFourccYv12, 4, 4, 4}, bytes, out));
-    expectYuv(out, 100, 190, 60);
+    for (const auto& [fourcc, bytes, swapped] :
+         {std::tuple{kFourccNv12, semiPlanar, false}, std::tuple{kFourccNv21, semiPlanar, true},
+          std::tuple{kFourccI420, planar, false}, std::tuple{kFourccYv12, planar, true}}) {
+        ASSERT_TRUE(convertCameraImage({fourcc, 4, 4, 4}, bytes, out));
+        expectYuv(out, 100, swapped ? 200 : 50, swapped ? 50 : 200);
+    }
 }
 
 TEST(ConvertCameraImage, RgbByteOrderAndOddSizesCropped) {
@@ -188,15 +177,11 @@ TEST(ConvertCameraImage, GarbageJpegIsRefusedNotDecoded) {
     EXPECT_FALSE(convertCameraImage({kFourccMjpeg, 64, 48, 0}, garbage, out));
 }
 
-TEST(CameraFrameTime, KernelStampIsUsedWhenPlausible) {
+TEST(CameraFrameTime, KernelStampWhenPlausibleOtherwiseTheDequeueTime) {
     const HostTime now = seconds(1000);
     EXPECT_EQ(cameraFrameTime(now - milliseconds(40), now), now - milliseconds(40));
     EXPECT_EQ(cameraFrameTime(now - seconds(1), now), now - seconds(1));
     EXPECT_EQ(cameraFrameTime(now, now), now);
-}
-
-TEST(CameraFrameTime, DequeueTimeStandsInForMissingOrImplausibleStamps) {
-    const HostTime now = seconds(1000);
     EXPECT_EQ(cameraFrameTime(std::nullopt, now), now);
     EXPECT_EQ(cameraFrameTime(now + milliseconds(1), now), now) << "in the future";
     EXPECT_EQ(cameraFrameTime(now - seconds(1) - milliseconds(1), now), now) << "stale";
