@@ -7,7 +7,7 @@
 
 #include <thread>
 
-#include "e2e_support.h"
+#include "ffprobe.h"
 #include "temp_dir.h"
 #include "x11/x11_test_support.h"
 #include "xvfb.h"

@@ -14,7 +14,7 @@
 #include "capture/recording_session.h"
 #include "capture/x11/x11_backend.h"
 #include "counting_input_monitor.h"
-#include "e2e_support.h"
+#include "ffprobe.h"
 #include "fake_permissions.h"
 #include "pulse_daemon.h"
 #include "recording_fakes.h"

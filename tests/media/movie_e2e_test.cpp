@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ffprobe.h"
 #include "media/movie_reader.h"
 #include "media/movie_writer.h"
 #include "media/video_decoder.h"
@@ -25,23 +26,11 @@ namespace {
 using testing::runProcess;
 using testing::TempDir;
 
-// ffprobe's key=value lines for the first video stream (or the format).
-std::map<std::string, std::string> probe(const std::filesystem::path& path,
-                                         const std::string& entries,
-                                         const std::string& select = "v:0") {
-    const auto result =
-        runProcess({"ffprobe", "-v", "error", "-select_streams", select, "-show_entries", entries,
-                    "-of", "default=nw=1", path.string()});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    std::map<std::string, std::string> values;
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);) {
-        const auto equals = line.find('=');
-        if (equals != std::string::npos) {
-            values[line.substr(0, equals)] = line.substr(equals + 1);
-        }
+// Expects each key of `expected` to have its value in `stream`.
+void expectEntries(const Json& stream, const Json& expected) {
+    for (const auto& [key, value] : expected.items()) {
+        EXPECT_EQ(stream.value(key, Json()), value) << key;
     }
-    return values;
 }
 
 void ffmpeg(std::vector<std::string> arguments) {
@@ -68,21 +57,21 @@ void writeExport(const std::filesystem::path& path, const VideoSettings& setting
 }
 
 void expectExportStream(const std::filesystem::path& path, const std::string& codec) {
-    const std::map<std::string, std::string> expected = {
-        {"codec_name", codec},       {"width", "320"},           {"height", "180"},
-        {"r_frame_rate", "60/1"},    {"avg_frame_rate", "60/1"}, {"pix_fmt", "yuv420p"},
-        {"color_range", "tv"},       {"color_space", "bt709"},   {"color_transfer", "bt709"},
-        {"color_primaries", "bt709"}};
-    EXPECT_EQ(probe(path,
-                    "stream=codec_name,width,height,r_frame_rate,avg_frame_rate,color_range,"
-                    "color_space,color_transfer,color_primaries,pix_fmt"),
-              expected);
-    EXPECT_EQ(probe(path, "stream=codec_name,sample_rate,channels", "a:0"),
-              (std::map<std::string, std::string>{
-                  {"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "2"}}));
-    auto format = probe(path, "format=format_name,duration");
-    EXPECT_NE(format["format_name"].find("mp4"), std::string::npos);
-    EXPECT_NEAR(std::stod(format["duration"]), 1.0, 0.05);
+    const Json probed = testing::probeMovie(path);
+    expectEntries(testing::streamsOf(probed, "video").at(0), {{"codec_name", codec},
+                                                              {"width", 320},
+                                                              {"height", 180},
+                                                              {"r_frame_rate", "60/1"},
+                                                              {"avg_frame_rate", "60/1"},
+                                                              {"pix_fmt", "yuv420p"},
+                                                              {"color_range", "tv"},
+                                                              {"color_space", "bt709"},
+                                                              {"color_transfer", "bt709"},
+                                                              {"color_primaries", "bt709"}});
+    expectEntries(testing::streamsOf(probed, "audio").at(0),
+                  {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", 2}});
+    EXPECT_NE(probed["format"]["format_name"].get<std::string>().find("mp4"), std::string::npos);
+    EXPECT_NEAR(std::stod(probed["format"]["duration"].get<std::string>()), 1.0, 0.05);
 
     // faststart: the index comes before the media data.
     std::ifstream file(path, std::ios::binary);
@@ -103,23 +92,24 @@ TEST(ExportEncoding, H264AndHevcRoundTrips) {
     expectExportStream(dir / "h264.mp4", "h264");
     writeExport(dir / "hevc.mp4", VideoSettings::exportHevc(320, 180), 60);
     expectExportStream(dir / "hevc.mp4", "hevc");
-    EXPECT_EQ(probe(dir / "hevc.mp4", "stream=codec_tag_string")["codec_tag_string"], "hvc1");
+    EXPECT_EQ(testing::streamsOf(testing::probeMovie(dir / "hevc.mp4"), "video")
+                  .at(0)["codec_tag_string"],
+              "hvc1");
 }
 
 TEST(RecordingEncoding, HighProfileVariableRateTaggedBt709) {
     TempDir dir;
     testing::writeScreenMovie(dir / "screen.mov");
     testing::writeWebcamMovie(dir / "webcam.mov", 0.5);
-    EXPECT_EQ(probe(dir / "screen.mov", "stream=codec_name,profile,color_range,color_space"),
-              (std::map<std::string, std::string>{{"codec_name", "h264"},
-                                                  {"profile", "High"},
-                                                  {"color_range", "tv"},
-                                                  {"color_space", "bt709"}}));
-    EXPECT_EQ(probe(dir / "screen.mov", "format=format_name")["format_name"],
-              "mov,mp4,m4a,3gp,3g2,mj2");
+    const Json screen = testing::probeMovie(dir / "screen.mov");
+    expectEntries(testing::streamsOf(screen, "video").at(0), {{"codec_name", "h264"},
+                                                              {"profile", "High"},
+                                                              {"color_range", "tv"},
+                                                              {"color_space", "bt709"}});
+    EXPECT_EQ(screen["format"]["format_name"], "mov,mp4,m4a,3gp,3g2,mj2");
     // Another reader agrees that the webcam content starts half a second in.
-    EXPECT_NEAR(std::stod(probe(dir / "webcam.mov", "stream=start_time")["start_time"]), 0.5,
-                0.002);
+    const Json webcam = testing::probeMovie(dir / "webcam.mov");
+    EXPECT_NEAR(std::stod(webcam["streams"][0]["start_time"].get<std::string>()), 0.5, 0.002);
 }
 
 TEST(ForeignMovies, ContentRangeFollowsTheEditList) {

@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "document_fixtures.h"
+#include "ffprobe.h"
 #include "media/audio_decoder.h"
 #include "media/video_decoder.h"
 #include "media_fixtures.h"
@@ -25,9 +26,11 @@ namespace {
 using namespace std::chrono_literals;
 using testing::exportAndWait;
 using testing::loadDocument;
+using testing::probeMovie;
 using testing::RecordingFolderOptions;
 using testing::runProcess;
 using testing::ScopedEnv;
+using testing::streamsOf;
 using testing::TempDir;
 using testing::writeRecordingFolder;
 
@@ -37,23 +40,6 @@ std::filesystem::path makeRecording(const TempDir& dir, RecordingFolderOptions o
     options.clicks = {{1.0, 0.3, 0.4}};
     writeRecordingFolder(dir / "Demo", options);
     return dir / "Demo";
-}
-
-Json probe(const std::filesystem::path& movie) {
-    const auto result = runProcess(
-        {"ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json", movie.string()});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    return parseJson(result.out);
-}
-
-std::vector<Json> streamsOf(const Json& probed, std::string_view type) {
-    std::vector<Json> streams;
-    for (const Json& stream : probed["streams"]) {
-        if (stream["codec_type"] == type) {
-            streams.push_back(stream);
-        }
-    }
-    return streams;
 }
 
 double number(const Json& value) {
@@ -77,7 +63,7 @@ TEST(Export, TrimmedH264MovieAsPlayersSeeIt) {
     exportAndWait(open, dir / "out.mp4");
     ASSERT_FALSE(open->errorMessage()) << *open->errorMessage();
 
-    const Json probed = probe(dir / "out.mp4");
+    const Json probed = probeMovie(dir / "out.mp4");
     EXPECT_NE(probed["format"]["format_name"].get<std::string>().find("mp4"), std::string::npos);
     const auto video = streamsOf(probed, "video");
     ASSERT_EQ(video.size(), 1u);
@@ -106,7 +92,7 @@ TEST(Export, HevcMovie) {
     exportAndWait(open, dir / "out.mp4", options);
     ASSERT_FALSE(open->errorMessage()) << *open->errorMessage();
 
-    const auto video = streamsOf(probe(dir / "out.mp4"), "video");
+    const auto video = streamsOf(probeMovie(dir / "out.mp4"), "video");
     ASSERT_EQ(video.size(), 1u);
     EXPECT_EQ(video[0]["codec_name"], "hevc");
     EXPECT_EQ(video[0]["width"], 320);
@@ -183,7 +169,7 @@ TEST_F(ExportCommand, WritesTheProposedNameInTheMoviesFolder) {
     const auto expected = home / "Videos" / "Demo.mp4";
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, expected.string() + "\n");
-    EXPECT_EQ(streamsOf(probe(expected), "video").size(), 1u);
+    EXPECT_EQ(streamsOf(probeMovie(expected), "video").size(), 1u);
 
     // The stored pattern names the file.
     std::filesystem::create_directories(home / ".config" / "Zarvex");
@@ -206,7 +192,7 @@ TEST_F(ExportCommand, ScalesToTheChosenResolution) {
     const auto result = zarvex(
         {"export", folder.string(), "-o", (dir / "small.mp4").string(), "--resolution", "720p"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const Json probed = probe(dir / "small.mp4");
+    const Json probed = probeMovie(dir / "small.mp4");
     const auto video = streamsOf(probed, "video");
     ASSERT_EQ(video.size(), 1u);
     EXPECT_EQ(video[0]["width"], 960);
