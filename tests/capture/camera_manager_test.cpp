@@ -9,6 +9,7 @@
 #include "fake_permissions.h"
 #include "recording_fakes.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -61,35 +62,27 @@ class CameraManagerTest : public ::testing::Test {
                           },
                           permissions,
                           [this] { return std::make_unique<LoggingPreview>(preview); }};
-
-    std::string failure(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "";
-    }
 };
 
 TEST_F(CameraManagerTest, FailedStartsKeepNoCameraSoTheNextStartTriesAgain) {
     permissions.videoStatus = AuthorizationStatus::denied;
-    EXPECT_EQ(failure([&] { manager.startPreview(); }),
+    EXPECT_EQ(testing::thrownText([&] { manager.startPreview(); }),
               PermissionError(PermissionError::Kind::cameraDenied).what());
     EXPECT_EQ(camerasMade, 0);
     permissions.videoStatus = AuthorizationStatus::authorized;
 
     makeCamera = [] { return nullptr; };
-    EXPECT_EQ(failure([&] { manager.startPreview(); }), "Recording failed: No camera available.");
+    EXPECT_EQ(testing::thrownText([&] { manager.startPreview(); }),
+              "Recording failed: No camera available.");
     makeCamera = [] {
         auto refusing = std::make_unique<FakeCamera>();
         refusing->startFailure = kCameraNotConfiguredMessage;
         return refusing;
     };
-    EXPECT_EQ(failure([&] { manager.startPreview(); }),
+    EXPECT_EQ(testing::thrownText([&] { manager.startPreview(); }),
               "Recording failed: Camera output could not be configured.");
     EXPECT_EQ(preview.shown, 0);
-    EXPECT_EQ(failure([&] { manager.startWriting(file, kT0); }),
+    EXPECT_EQ(testing::thrownText([&] { manager.startWriting(file, kT0); }),
               "Recording failed: Camera is not running.");
 
     makeCamera = [] { return std::make_unique<FakeCamera>(320, 240); };
@@ -112,7 +105,7 @@ TEST_F(CameraManagerTest, PreviewStartsReuseTheCameraAndStopKeepsItWhileWriting)
     manager.stop();
     EXPECT_EQ(preview.hidden, 1);
     EXPECT_FALSE(manager.isRunning());
-    EXPECT_EQ(failure([&] { manager.startWriting(file, kT0); }),
+    EXPECT_EQ(testing::thrownText([&] { manager.startWriting(file, kT0); }),
               "Recording failed: Camera is not running.");
 
     manager.startPreview();
@@ -163,7 +156,7 @@ TEST_F(CameraManagerTest, CameraWithoutACaptureSizeIsWrittenAt720p) {
 TEST_F(CameraManagerTest, WriterThatCannotStartLeavesNothingBeingWritten) {
     manager.startPreview();
     const std::string message =
-        failure([&] { manager.startWriting(dir / "missing" / "webcam.mov", kT0); });
+        testing::thrownText([&] { manager.startWriting(dir / "missing" / "webcam.mov", kT0); });
     EXPECT_EQ(message.rfind("Recording failed: ", 0), 0u) << message;
     EXPECT_NE(message.find("webcam.mov"), std::string::npos) << message;
     EXPECT_FALSE(manager.isWriting());

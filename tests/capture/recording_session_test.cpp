@@ -14,6 +14,7 @@
 #include "model/project.h"
 #include "recording_fakes.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -132,12 +133,7 @@ class RecordingSessionTest : public ::testing::Test {
         webcam.watchedEvents = recording.bundleURL() / kEventsFileName;
         capture.deliverFrame(kT0);
         clock.time = afterT0(1);
-        try {
-            EXPECT_EQ(recording.stop(), recording.bundleURL());
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "";
+        return testing::thrownText([&] { EXPECT_EQ(recording.stop(), recording.bundleURL()); });
     }
 };
 
@@ -192,12 +188,8 @@ TEST_F(RecordingSessionTest, WebcamFailureIsReportedAfterTheScreenMovieIsFinishe
     // A failing screen movie is what the user is told about.
     auto silent = session({DisplayTarget{kDisplay}, false, false, true, true});
     silent->start();
-    try {
-        silent->stop();
-        ADD_FAILURE() << "stopped without a frame";
-    } catch (const RecorderError& error) {
-        EXPECT_EQ(error.payload(), "No frames were captured.");
-    }
+    EXPECT_EQ(testing::thrown<RecorderError>([&] { silent->stop(); }).value().payload(),
+              "No frames were captured.");
 }
 
 TEST_F(RecordingSessionTest, FailedStartsLeaveTheFolderAndAbortStopsEverything) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/errors.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -82,13 +83,8 @@ TEST(ScreenStreamPlan, WindowUsesItsFrameAndTheScaleOfTheDisplayUnderIt) {
 }
 
 TEST(ScreenStreamPlan, MissingTargetsFailWithTheirMessages) {
-    const auto failure = [](const CaptureTarget& target) -> std::string {
-        try {
-            planScreenStream(desktop(), target, true, 1);
-        } catch (const RecorderError& error) {
-            return error.what();
-        }
-        return "no error";
+    const auto failure = [](const CaptureTarget& target) {
+        return testing::thrownText([&] { planScreenStream(desktop(), target, true, 1); });
     };
     EXPECT_EQ(failure(DisplayTarget{8}), "No display available to record.");
     EXPECT_EQ(failure(RegionTarget{8, Rect{0, 0, 10, 10}}), "No display available to record.");

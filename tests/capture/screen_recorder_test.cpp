@@ -7,6 +7,7 @@
 #include "capture/errors.h"
 #include "recording_fakes.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -41,12 +42,7 @@ class ScreenRecorderTest : public ::testing::Test {
     // Stops at `seconds` after T0 and returns what stop() threw ("" when nothing).
     std::string stopAt(double seconds) {
         clock.time = afterT0(seconds);
-        try {
-            EXPECT_EQ(recorder.stop(), movie);
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "";
+        return testing::thrownText([&] { EXPECT_EQ(recorder.stop(), movie); });
     }
 };
 
@@ -128,13 +124,9 @@ TEST_F(ScreenRecorderTest, TargetsThatAreNotOnScreenFailBeforeAnythingIsWritten)
 
 TEST_F(ScreenRecorderTest, WriterThatCannotStartFailsWithItsMessage) {
     movie = dir / "missing" / "screen.mov";
-    try {
-        start();
-        ADD_FAILURE() << "started";
-    } catch (const RecorderError& error) {
-        EXPECT_EQ(error.kind(), RecorderError::Kind::writerFailed);
-        EXPECT_NE(error.payload().find("screen.mov"), std::string::npos) << error.what();
-    }
+    const auto error = testing::thrown<RecorderError>([&] { start(); });
+    EXPECT_EQ(error.value().kind(), RecorderError::Kind::writerFailed);
+    EXPECT_NE(error->payload().find("screen.mov"), std::string::npos) << error->what();
     EXPECT_EQ(capture.starts, 0);
 }
 

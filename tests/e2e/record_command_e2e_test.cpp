@@ -45,11 +45,9 @@ class RecordCommand : public ::testing::Test {
     }
 
     std::unique_ptr<ChildProcess> startRecording() const {
-        ChildProcess::Options options;
-        options.environment = environment();
         return std::make_unique<ChildProcess>(
             std::vector<std::string>{ZARVEX_BINARY, "record", "--no-mic", "--no-system-audio"},
-            options);
+            ChildProcess::Options{.environment = environment()});
     }
 
     // The one recording folder, once its screen movie exists.

@@ -14,11 +14,12 @@
 #include "capture/recording_session.h"
 #include "capture/x11/x11_backend.h"
 #include "counting_input_monitor.h"
-#include "ffprobe.h"
 #include "fake_permissions.h"
+#include "ffprobe.h"
 #include "pulse_daemon.h"
 #include "recording_fakes.h"
 #include "temp_dir.h"
+#include "thrown.h"
 #include "xvfb.h"
 
 namespace zarvex {
@@ -69,12 +70,8 @@ class RecorderE2E : public ::testing::Test {
 
     std::string startFailure(const CaptureTarget& target) {
         ScreenRecorder recorder(services);
-        try {
-            recorder.start(target, movie, false, false, true, systemClock().now());
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "started";
+        return testing::thrownText(
+            [&] { recorder.start(target, movie, false, false, true, systemClock().now()); });
     }
 };
 
@@ -87,10 +84,8 @@ TEST_F(RecorderE2E, AnimatingDisplayWithBothAudioSourcesAndATone) {
                                    tone.string()})
                   .exitCode,
               0);
-    testing::ChildProcess::Options playing;
-    playing.environment = {{"PULSE_SERVER", pulse.server()}};
     testing::ChildProcess player({"paplay", "-d", testing::PulseDaemon::kSinkName, tone.string()},
-                                 playing);
+                                 {.environment = {{"PULSE_SERVER", pulse.server()}}});
     std::this_thread::sleep_for(300ms);  // the tone is playing before the recording starts
 
     record(DisplayTarget{display()}, 3, true, true);

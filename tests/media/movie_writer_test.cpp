@@ -9,6 +9,7 @@
 #include "media/video_decoder.h"
 #include "media_fixtures.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -159,13 +160,8 @@ TEST(MovieWriter, RemovesAnOldFileAndReportsFfmpegTextOnFailure) {
     }
     MovieWriter writer(dir / "missing" / "x.mov", MovieFileType::quickTimeMovie);
     writer.addVideoInput(VideoSettings::recordingH264(64, 48), true);
-    try {
-        writer.startWriting();
-        FAIL() << "started writing into a missing folder";
-    } catch (const MediaError& error) {
-        EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos)
-            << error.what();
-    }
+    EXPECT_NE(testing::thrownText([&] { writer.startWriting(); }).find("No such file or directory"),
+              std::string::npos);
     EXPECT_EQ(writer.status(), MovieWriter::Status::failed);
     ASSERT_TRUE(writer.error().has_value());
 

@@ -4,6 +4,7 @@
 
 #include "media_fixtures.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -128,13 +129,9 @@ TEST(MovieReader, ErrorsCarryFfmpegsText) {
     for (const auto& [file, text] :
          {std::pair{"missing.mov", "missing.mov: No such file or directory"},
           std::pair{"garbage.mov", "Invalid data found when processing input"}}) {
-        try {
-            readMovieInfo(dir / file);
-            ADD_FAILURE() << file;
-        } catch (const MediaError& error) {
-            EXPECT_NE(std::string(error.what()).find(text), std::string::npos) << error.what();
-            EXPECT_LT(error.code(), 0);
-        }
+        const auto error = testing::thrown<MediaError>([&] { readMovieInfo(dir / file); });
+        EXPECT_NE(std::string(error.value().what()).find(text), std::string::npos) << error->what();
+        EXPECT_LT(error->code(), 0);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -35,13 +36,9 @@ TEST(AtomicWrite, ReplacesContentOrKeepsTheOldTargetAndLeavesNothingBehind) {
 
 TEST(ReadFile, ReportsTheSystemReason) {
     TempDir dir;
-    try {
-        readFile(dir / "missing.json");
-        FAIL();
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.errorNumber(), ENOENT);
-        EXPECT_NE(std::string(error.what()).find("missing.json"), std::string::npos);
-    }
+    const auto error = testing::thrown<FileError>([&] { readFile(dir / "missing.json"); });
+    EXPECT_EQ(error.value().errorNumber(), ENOENT);
+    EXPECT_NE(std::string(error->what()).find("missing.json"), std::string::npos);
     const std::string big(200000, 'x');
     writeText(dir / "big", big);
     EXPECT_EQ(readFile(dir / "big"), big);

@@ -4,6 +4,7 @@
 
 #include "model/file_io.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -37,13 +38,8 @@ constexpr std::string_view kStartText = R"({
 
 // The path of the DecodeError that decoding `json` as a project file throws.
 std::string failingPath(const Json& json) {
-    try {
-        decodeProjectFile(json.dump());
-    } catch (const DecodeError& error) {
-        return error.path();
-    }
-    ADD_FAILURE() << "decoded: " << json.dump();
-    return "";
+    const auto error = testing::thrown<DecodeError>([&] { decodeProjectFile(json.dump()); });
+    return error ? error->path() : "";
 }
 
 // The start file with `key` set to `value`.
@@ -139,12 +135,9 @@ TEST(EventsFile, CompactExactTextAndRequiredKeys) {
 
     EXPECT_THROW(decodeEventsFile(R"({"clicks":[]})"), DecodeError);
     EXPECT_THROW(decodeEventsFile(R"({"version":1})"), DecodeError);
-    try {
-        decodeEventsFile(R"({"clicks":[{"t":1,"x":0,"y":0},{"t":2,"x":0}],"version":1})");
-        FAIL();
-    } catch (const DecodeError& error) {
-        EXPECT_EQ(error.path(), "clicks[1].y");
-    }
+    const auto error = testing::thrown<DecodeError>(
+        [] { decodeEventsFile(R"({"clicks":[{"t":1,"x":0,"y":0},{"t":2,"x":0}],"version":1})"); });
+    EXPECT_EQ(error.value().path(), "clicks[1].y");
 }
 
 TEST(RecordingFolder, RecognisedByProjectFileOnly) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "thrown.h"
 namespace zarvex {
 namespace {
 
@@ -25,13 +26,8 @@ Json& member(Json& json, const Path& path) {
 
 // Expects decoding to fail and returns the error.
 DecodeError decodeFailure(const Json& json) {
-    try {
-        decodeStyle(JsonDecoder(json, "style"));
-    } catch (const DecodeError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "decoding succeeded: " << json.dump();
-    return DecodeError(Kind::dataCorrupted, "", "");
+    return testing::thrown<DecodeError>([&] { decodeStyle(JsonDecoder(json, "style")); })
+        .value_or(DecodeError(Kind::dataCorrupted, "", ""));
 }
 
 TEST(StyleJson, DefaultStyleEncodesExactly) {

@@ -18,10 +18,10 @@ class ChildProcess {
   public:
     struct Options {
         // Added to (or replacing entries of) the test's environment.
-        std::map<std::string, std::string> environment;
+        std::map<std::string, std::string> environment{};
         // A pipe whose write end the child gets as this descriptor (for
         // programs that report readiness on a descriptor, like Xvfb -displayfd).
-        std::optional<int> reportFd;
+        std::optional<int> reportFd{};
         // Its stderr goes to /dev/null instead of the test's.
         bool quiet = false;
     };

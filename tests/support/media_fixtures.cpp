@@ -173,16 +173,15 @@ void writeScreenMovie(const std::filesystem::path& path, const ScreenMovieOption
 
 void writeWebcamMovie(const std::filesystem::path& path, double startSeconds, int frameCount,
                       double frameRate, int width, int height) {
-    MovieWriter writer(path, MovieFileType::quickTimeMovie);
-    VideoWriterInput& video =
-        writer.addVideoInput(VideoSettings::recordingH264(width, height), false);
-    writer.startWriting();
-    writer.startSession(MediaTime::zero());
-    for (int i = 0; i < frameCount; ++i) {
-        video.append(counterFrame(i, width, height),
-                     MediaTime::fromSeconds(startSeconds + i / frameRate, 90000));
-    }
-    finishOrThrow(writer);
+    // A screen movie without audio is what a webcam movie is.
+    ScreenMovieOptions options;
+    options.width = width;
+    options.height = height;
+    options.frameCount = frameCount;
+    options.frameRate = frameRate;
+    options.startSeconds = startSeconds;
+    options.microphone = options.systemAudio = false;
+    writeScreenMovie(path, options);
 }
 
 void writeRecordingFolder(const std::filesystem::path& folder,

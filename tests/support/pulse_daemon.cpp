@@ -36,13 +36,12 @@ PulseDaemon::PulseDaemon(const std::vector<std::string>& extraModules) {
     // The runtime folder and home move into the private folder, so no cookie,
     // pid file or socket is shared with other daemons; that is also what lets
     // it run as root. No display or session bus to attach to.
-    ChildProcess::Options options;
-    options.environment = {{"XDG_RUNTIME_DIR", folder},
-                           {"HOME", folder},
-                           {"DISPLAY", ""},
-                           {"DBUS_SESSION_BUS_ADDRESS", "disabled:"}};
-    options.quiet = true;
-    process_.emplace(argv, options);
+    process_.emplace(
+        argv, ChildProcess::Options{.environment = {{"XDG_RUNTIME_DIR", folder},
+                                                    {"HOME", folder},
+                                                    {"DISPLAY", ""},
+                                                    {"DBUS_SESSION_BUS_ADDRESS", "disabled:"}},
+                                    .quiet = true});
 
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (runClient({"pactl", "info"}).exitCode != 0) {

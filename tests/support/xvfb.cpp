@@ -13,22 +13,15 @@ using std::chrono::seconds;
 
 constexpr int kDisplayFd = 3;
 
-// Xvfb tries display numbers until one is free and complains about each
-// taken one: its stderr is noise.
-ChildProcess::Options reportingOn(int fd) {
-    ChildProcess::Options options;
-    options.reportFd = fd;
-    options.quiet = true;
-    return options;
-}
-
 }  // namespace
 
 Xvfb::Xvfb(int width, int height)
     : process_({"Xvfb", "-displayfd", std::to_string(kDisplayFd), "-screen", "0",
                 std::to_string(width) + "x" + std::to_string(height) + "x24", "+extension",
                 "Composite", "-nolisten", "tcp", "-noreset", "-br"},
-               reportingOn(kDisplayFd)) {
+               // Xvfb tries display numbers until one is free and complains
+               // about each taken one: its stderr is noise.
+               {.reportFd = kDisplayFd, .quiet = true}) {
     // Xvfb writes its display number once it accepts clients.
     const auto number = process_.readReportLine(seconds(30));
     if (!number || number->empty()) {
@@ -48,16 +41,13 @@ std::string runXClient(const Xvfb& server, const std::vector<std::string>& argv)
 }
 
 WindowManager::WindowManager(const Xvfb& server)
-    : process_({"openbox", "--sm-disable"}, [&] {
-          ChildProcess::Options options;
-          options.environment = server.environment();
-          // Its own configuration and cache folders, apart from other tests'.
-          options.environment["HOME"] = home_.path().string();
-          options.environment["XDG_CONFIG_HOME"] = (home_ / "config").string();
-          options.environment["XDG_CACHE_HOME"] = (home_ / "cache").string();
-          options.quiet = true;
-          return options;
-      }()) {
+    : process_({"openbox", "--sm-disable"},
+               // Its own configuration and cache folders, apart from other tests'.
+               {.environment = {{"DISPLAY", server.display()},
+                                {"HOME", home_.path().string()},
+                                {"XDG_CONFIG_HOME", (home_ / "config").string()},
+                                {"XDG_CACHE_HOME", (home_ / "cache").string()}},
+                .quiet = true}) {
     const auto deadline = std::chrono::steady_clock::now() + seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
         const ProcessResult check = runProcess(
@@ -70,36 +60,33 @@ WindowManager::WindowManager(const Xvfb& server)
     throw std::runtime_error("openbox did not start");
 }
 
+std::vector<std::string> TestWindow::arguments(const std::string& helperPath,
+                                               const Options& options) {
+    std::vector<std::string> argv{helperPath,
+                                  "--geometry",
+                                  std::to_string(options.width) + "x" +
+                                      std::to_string(options.height) + "+" +
+                                      std::to_string(options.x) + "+" + std::to_string(options.y),
+                                  "--color",
+                                  options.color,
+                                  "--title",
+                                  options.title,
+                                  "--class",
+                                  options.applicationClass};
+    if (options.processID) {
+        argv.insert(argv.end(), {"--pid", std::to_string(*options.processID)});
+    }
+    if (options.overrideRedirect) {
+        argv.push_back("--override-redirect");
+    }
+    if (options.wallpaper) {
+        argv.push_back("--wallpaper");
+    }
+    return argv;
+}
+
 TestWindow::TestWindow(const std::string& helperPath, const Xvfb& server, const Options& options)
-    : process_(
-          [&] {
-              std::vector<std::string> argv{
-                  helperPath,
-                  "--geometry",
-                  std::to_string(options.width) + "x" + std::to_string(options.height) + "+" +
-                      std::to_string(options.x) + "+" + std::to_string(options.y),
-                  "--color",
-                  options.color,
-                  "--title",
-                  options.title,
-                  "--class",
-                  options.applicationClass};
-              if (options.processID) {
-                  argv.insert(argv.end(), {"--pid", std::to_string(*options.processID)});
-              }
-              if (options.overrideRedirect) {
-                  argv.push_back("--override-redirect");
-              }
-              if (options.wallpaper) {
-                  argv.push_back("--wallpaper");
-              }
-              return argv;
-          }(),
-          [&] {
-              ChildProcess::Options childOptions;
-              childOptions.environment = server.environment();
-              return childOptions;
-          }()) {
+    : process_(arguments(helperPath, options), {.environment = server.environment()}) {
     const auto line = process_.readLine(seconds(30));
     if (!line) {
         throw std::runtime_error("the test window did not appear");

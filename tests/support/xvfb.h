@@ -77,6 +77,9 @@ class TestWindow {
     void command(const std::string& line);
 
   private:
+    static std::vector<std::string> arguments(const std::string& helperPath,
+                                              const Options& options);
+
     ChildProcess process_;
     std::uint32_t id_ = 0;
 };

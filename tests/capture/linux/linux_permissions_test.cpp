@@ -3,6 +3,7 @@
 #include "capture/errors.h"
 #include "capture/linux/linux_permissions.h"
 #include "temp_dir.h"
+#include "thrown.h"
 #include "xvfb.h"
 
 namespace zarvex {
@@ -21,12 +22,10 @@ TEST(LinuxPermissions, ReachableDisplayGrantsScreenCaptureUntilItGoesAway) {
 
     server.stop();  // the same name now points at a dead display
     EXPECT_FALSE(authority.screenCaptureGranted());
-    try {
-        ensureScreenAndMicrophone(authority);
-        FAIL() << "screen capture was granted on a dead display";
-    } catch (const PermissionError& error) {
-        EXPECT_EQ(error.kind(), PermissionError::Kind::screenRecordingDenied);
-    }
+    EXPECT_EQ(testing::thrown<PermissionError>([&] { ensureScreenAndMicrophone(authority); })
+                  .value()
+                  .kind(),
+              PermissionError::Kind::screenRecordingDenied);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "capture/errors.h"
 #include "capture/linux/linux_permissions.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -14,12 +15,10 @@ TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefused) {
     LinuxPermissionAuthority authority;
     EXPECT_FALSE(authority.screenCaptureGranted());
     EXPECT_FALSE(authority.requestScreenCapture());
-    try {
-        ensureScreenAndMicrophone(authority);
-        FAIL() << "screen capture was granted without a display";
-    } catch (const PermissionError& error) {
-        EXPECT_EQ(error.kind(), PermissionError::Kind::screenRecordingDenied);
-    }
+    EXPECT_EQ(testing::thrown<PermissionError>([&] { ensureScreenAndMicrophone(authority); })
+                  .value()
+                  .kind(),
+              PermissionError::Kind::screenRecordingDenied);
     EXPECT_FALSE(LinuxPermissionAuthority("no display here").screenCaptureGranted());
     EXPECT_FALSE(LinuxPermissionAuthority("").screenCaptureGranted());
 }

@@ -5,6 +5,7 @@
 #include "capture/errors.h"
 #include "capture/v4l2/v4l2_camera.h"
 #include "temp_dir.h"
+#include "thrown.h"
 
 namespace zarvex {
 namespace {
@@ -12,16 +13,10 @@ namespace {
 using testing::TempDir;
 using testing::writeText;
 
-// The payload of the RecorderError that start() throws, or "" when none.
+// What start() throws, or "" when nothing.
 std::string startFailure(CameraCapture& camera) {
-    try {
-        camera.start([](const CameraFrame&) { ADD_FAILURE() << "a frame arrived"; });
-    } catch (const RecorderError& error) {
-        EXPECT_EQ(error.kind(), RecorderError::Kind::writerFailed);
-        EXPECT_EQ(std::string(error.what()), "Recording failed: " + error.payload());
-        return error.payload();
-    }
-    return "";
+    return testing::thrownText(
+        [&] { camera.start([](const CameraFrame&) { ADD_FAILURE() << "a frame arrived"; }); });
 }
 
 bool hasVideoNodes(const std::filesystem::path& folder) {
@@ -39,17 +34,18 @@ TEST(V4l2Camera, NoCameraOnThisMachine) {
         GTEST_SKIP() << "this machine has video devices";
     }
     auto camera = makeV4l2Camera();
-    EXPECT_EQ(startFailure(*camera), "No camera available.");
+    EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
     EXPECT_FALSE(camera->isRunning());
     EXPECT_EQ(camera->frameWidth(), 0);
     // Nothing is kept: the next start looks again.
-    EXPECT_EQ(startFailure(*camera), "No camera available.");
+    EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
 }
 
 TEST(V4l2Camera, MissingFoldersAndNodesThatAreNotCamerasAreNoCamera) {
     TempDir dev;
-    EXPECT_EQ(startFailure(*makeV4l2Camera(dev.path())), "No camera available.");
-    EXPECT_EQ(startFailure(*makeV4l2Camera(dev / "absent")), "No camera available.");
+    EXPECT_EQ(startFailure(*makeV4l2Camera(dev.path())), "Recording failed: No camera available.");
+    EXPECT_EQ(startFailure(*makeV4l2Camera(dev / "absent")),
+              "Recording failed: No camera available.");
     writeText(dev / "video0", "not a device");
     std::filesystem::create_symlink("/dev/null", dev / "video1");
     std::filesystem::create_directory(dev / "video2");
@@ -58,7 +54,7 @@ TEST(V4l2Camera, MissingFoldersAndNodesThatAreNotCamerasAreNoCamera) {
         writeText(dev / name, "");
     }
     auto camera = makeV4l2Camera(dev.path());
-    EXPECT_EQ(startFailure(*camera), "No camera available.");
+    EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
     EXPECT_FALSE(camera->isRunning());
 }
 

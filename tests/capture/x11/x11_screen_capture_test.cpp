@@ -10,6 +10,7 @@
 
 #include "capture/errors.h"
 #include "capture/x11/x11_backend.h"
+#include "thrown.h"
 #include "x11_test_support.h"
 #include "xvfb.h"
 
@@ -219,15 +220,12 @@ TEST_F(ScreenStreamTest, HiddenAndClosedWindowsSuspendAndEndTheStreamWithoutErro
 }
 
 // The kind of RecorderError that starting a stream with `filter` throws.
-std::optional<RecorderError::Kind> startFailure(ScreenCaptureService& capture,
-                                                const ContentFilter& filter) {
+RecorderError::Kind startFailure(ScreenCaptureService& capture, const ContentFilter& filter) {
     FrameCollector frames;
-    try {
-        capture.startCapture(filter, StreamConfiguration{}, frames);
-    } catch (const RecorderError& error) {
-        return error.kind();
-    }
-    return std::nullopt;
+    return testing::thrown<RecorderError>(
+               [&] { capture.startCapture(filter, StreamConfiguration{}, frames); })
+        .value()
+        .kind();
 }
 
 TEST_F(ScreenStreamTest, StreamsOfGoneWindowsAndUnknownDisplaysDoNotStart) {

