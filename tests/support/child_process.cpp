@@ -52,19 +52,12 @@ void makePipe(int fds[2]) {
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, Options options) {
     int input[2];
     int output[2];
-    int report[2] = {-1, -1};
     makePipe(input);
     makePipe(output);
-    if (options.reportFd) {
-        makePipe(report);
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], 0);
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    if (options.reportFd) {
-        posix_spawn_file_actions_adddup2(&actions, report[1], *options.reportFd);
-    }
     if (options.quiet) {
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
@@ -83,12 +76,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Options options
     posix_spawnattr_destroy(&attributes);
     ::close(input[0]);
     ::close(output[1]);
-    if (report[1] >= 0) {
-        ::close(report[1]);
-    }
     stdinFd_ = input[1];
     stdoutFd_ = output[0];
-    reportFd_ = report[0];
     if (spawned != 0) {
         pid_ = -1;
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
@@ -97,7 +86,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Options options
 
 ChildProcess::~ChildProcess() {
     stop();
-    for (const int fd : {stdinFd_, stdoutFd_, reportFd_}) {
+    for (const int fd : {stdinFd_, stdoutFd_}) {
         if (fd >= 0) {
             ::close(fd);
         }
@@ -105,28 +94,19 @@ ChildProcess::~ChildProcess() {
 }
 
 std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
-    return readLineFrom(stdoutFd_, stdoutBuffer_, timeout);
-}
-
-std::optional<std::string> ChildProcess::readReportLine(std::chrono::milliseconds timeout) {
-    return readLineFrom(reportFd_, reportBuffer_, timeout);
-}
-
-std::optional<std::string> ChildProcess::readLineFrom(int fd, std::string& buffer,
-                                                      std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
-        if (const auto newline = buffer.find('\n'); newline != std::string::npos) {
-            std::string line = buffer.substr(0, newline);
-            buffer.erase(0, newline + 1);
+        if (const auto newline = stdoutBuffer_.find('\n'); newline != std::string::npos) {
+            std::string line = stdoutBuffer_.substr(0, newline);
+            stdoutBuffer_.erase(0, newline + 1);
             return line;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (fd < 0 || left.count() <= 0) {
+        if (left.count() <= 0) {
             return std::nullopt;
         }
-        pollfd entry{fd, POLLIN, 0};
+        pollfd entry{stdoutFd_, POLLIN, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) {
             continue;
@@ -135,11 +115,11 @@ std::optional<std::string> ChildProcess::readLineFrom(int fd, std::string& buffe
             return std::nullopt;
         }
         char chunk[4096];
-        const ssize_t count = ::read(fd, chunk, sizeof chunk);
+        const ssize_t count = ::read(stdoutFd_, chunk, sizeof chunk);
         if (count <= 0) {
             return std::nullopt;
         }
-        buffer.append(chunk, static_cast<std::size_t>(count));
+        stdoutBuffer_.append(chunk, static_cast<std::size_t>(count));
     }
 }
 

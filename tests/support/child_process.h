@@ -19,9 +19,6 @@ class ChildProcess {
     struct Options {
         // Added to (or replacing entries of) the test's environment.
         std::map<std::string, std::string> environment{};
-        // A pipe whose write end the child gets as this descriptor (for
-        // programs that report readiness on a descriptor, like Xvfb -displayfd).
-        std::optional<int> reportFd{};
         // Its stderr goes to /dev/null instead of the test's.
         bool quiet = false;
     };
@@ -35,10 +32,9 @@ class ChildProcess {
 
     pid_t pid() const { return pid_; }
 
-    // One line (without its newline) from the child's stdout, or from the
-    // report descriptor; nothing when it closes or `timeout` passes first.
+    // One line (without its newline) from the child's stdout; nothing when it
+    // closes or `timeout` passes first.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
-    std::optional<std::string> readReportLine(std::chrono::milliseconds timeout);
 
     // Writes to the child's stdin.
     void write(const std::string& text);
@@ -47,15 +43,10 @@ class ChildProcess {
     int stop();
 
   private:
-    static std::optional<std::string> readLineFrom(int fd, std::string& buffer,
-                                                   std::chrono::milliseconds timeout);
-
     pid_t pid_ = -1;
     int stdinFd_ = -1;
     int stdoutFd_ = -1;
-    int reportFd_ = -1;
     std::string stdoutBuffer_;
-    std::string reportBuffer_;
     std::optional<int> exitCode_;
 };
 

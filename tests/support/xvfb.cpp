@@ -11,19 +11,17 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-constexpr int kDisplayFd = 3;
-
 }  // namespace
 
 Xvfb::Xvfb(int width, int height)
-    : process_({"Xvfb", "-displayfd", std::to_string(kDisplayFd), "-screen", "0",
+    : process_({"Xvfb", "-displayfd", "1", "-screen", "0",
                 std::to_string(width) + "x" + std::to_string(height) + "x24", "+extension",
                 "Composite", "-nolisten", "tcp", "-noreset", "-br"},
                // Xvfb tries display numbers until one is free and complains
                // about each taken one: its stderr is noise.
-               {.reportFd = kDisplayFd, .quiet = true}) {
+               {.quiet = true}) {
     // Xvfb writes its display number once it accepts clients.
-    const auto number = process_.readReportLine(seconds(30));
+    const auto number = process_.readLine(seconds(30));
     if (!number || number->empty()) {
         throw std::runtime_error("Xvfb did not start");
     }

@@ -26,18 +26,42 @@ using testing::TempDir;
 
 constexpr auto kWaitLimit = 15s;  // generous: the machine may be busy
 
-// Everything a capture delivered, kept for checks on the test thread.
+struct Chunk {
+    HostTime time;
+    std::size_t frames;
+    bool discontinuity;
+};
+
+// Everything a capture delivered: its chunks, the left channel and the names of
+// the threads that delivered them.
+struct Delivered {
+    std::vector<Chunk> chunks;
+    std::vector<float> left;
+    std::set<std::string> threads;
+
+    // Host time of frame `index` of the left channel.
+    HostTime timeOfFrame(std::size_t index) const {
+        for (const Chunk& chunk : chunks) {
+            if (index < chunk.frames) {
+                return chunk.time + audioFramesDuration(index);
+            }
+            index -= chunk.frames;
+        }
+        return HostTime::max();
+    }
+};
+
+// Keeps what a capture delivers, for checks on the test thread.
 class Recording {
   public:
     AudioCapture::ChunkHandler handler() {
         return [this](const CapturedAudioChunk& chunk) {
             std::lock_guard lock(mutex_);
-            chunks_.push_back({chunk.time, chunk.frameCount(), chunk.discontinuity});
-            left_.reserve(left_.size() + chunk.frameCount());
+            delivered_.chunks.push_back({chunk.time, chunk.frameCount(), chunk.discontinuity});
             for (std::size_t i = 0; i < chunk.samples.size(); i += kCaptureChannelCount) {
-                left_.push_back(chunk.samples[i]);
+                delivered_.left.push_back(chunk.samples[i]);
             }
-            threads_.insert(currentThreadName());
+            delivered_.threads.insert(currentThreadName());
             changed_.notify_all();
         };
     }
@@ -45,50 +69,19 @@ class Recording {
     // Waits until at least `frames` frames have arrived.
     bool waitForFrames(std::size_t frames) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, kWaitLimit, [&] { return left_.size() >= frames; });
+        return changed_.wait_for(lock, kWaitLimit,
+                                 [&] { return delivered_.left.size() >= frames; });
     }
-
-    struct Chunk {
-        HostTime time;
-        std::size_t frames;
-        bool discontinuity;
-    };
-    std::vector<Chunk> chunks() const {
+    Delivered delivered() const {
         std::lock_guard lock(mutex_);
-        return chunks_;
+        return delivered_;
     }
-    std::vector<float> left() const {
-        std::lock_guard lock(mutex_);
-        return left_;
-    }
-    std::set<std::string> threads() const {
-        std::lock_guard lock(mutex_);
-        return threads_;
-    }
-    std::size_t frameCount() const {
-        std::lock_guard lock(mutex_);
-        return left_.size();
-    }
-
-    // Host time of frame `index` of the left channel.
-    HostTime timeOfFrame(std::size_t index) const {
-        std::lock_guard lock(mutex_);
-        std::size_t first = 0;
-        for (const auto& chunk : chunks_) {
-            if (index < first + chunk.frames) {
-                return chunk.time + audioFramesDuration(index - first);
-            }
-            first += chunk.frames;
-        }
-        return HostTime::max();
-    }
+    std::size_t frameCount() const { return delivered().left.size(); }
 
   private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<Chunk> chunks_;
-    std::vector<float> left_;
-    std::set<std::string> threads_;
+    Delivered delivered_;
 };
 
 // Frequency from the rising zero crossings of [begin, end).
@@ -121,7 +114,7 @@ std::size_t firstLoud(const std::vector<float>& samples, float threshold = 0.05f
 // Chunk times lie within the capture's span, widened by `before` (a source may
 // hand over audio from before start()) and `after` (laying chunks end to end
 // may run ahead of the clock by the timeline's tolerance).
-void expectOrderedAndNearTheClock(const std::vector<Recording::Chunk>& chunks, HostTime started,
+void expectOrderedAndNearTheClock(const std::vector<Chunk>& chunks, HostTime started,
                                   HostTime stopped, HostTime before = 500ms,
                                   HostTime after = AudioTimeline::kDefaultTolerance) {
     ASSERT_FALSE(chunks.empty());
@@ -163,7 +156,8 @@ TEST(PulseAudioCapture, SystemAudioCapturesWhatIsPlayedIntoTheDefaultSink) {
     capture->stop();
     const HostTime stopped = systemClock().now();
 
-    const auto left = recording.left();
+    const Delivered delivered = recording.delivered();
+    const auto& left = delivered.left;
     const std::size_t onset = firstLoud(left);
     ASSERT_LT(onset, left.size()) << "the tone never arrived";
     // Measured over 0.8 s of the tone, clear of its start and end.
@@ -172,11 +166,11 @@ TEST(PulseAudioCapture, SystemAudioCapturesWhatIsPlayedIntoTheDefaultSink) {
     EXPECT_NEAR(frequencyOf(left, begin, end), 1000.0, 10.0);
 
     // The tone is stamped when it was played, not when it was read.
-    const HostTime onsetTime = recording.timeOfFrame(onset);
+    const HostTime onsetTime = delivered.timeOfFrame(onset);
     EXPECT_GE(onsetTime, playStart - AudioTimeline::kDefaultTolerance - 20ms);
     EXPECT_LE(onsetTime, playEnd + AudioTimeline::kDefaultTolerance);
-    expectOrderedAndNearTheClock(recording.chunks(), started, stopped);
-    EXPECT_EQ(recording.threads(), std::set<std::string>{"system-audio"});
+    expectOrderedAndNearTheClock(delivered.chunks, started, stopped);
+    EXPECT_EQ(delivered.threads, std::set<std::string>{"system-audio"});
 }
 
 TEST(PulseAudioCapture, MicrophoneRecordsTheDefaultSource) {
@@ -192,12 +186,12 @@ TEST(PulseAudioCapture, MicrophoneRecordsTheDefaultSource) {
     capture->stop();
     const HostTime stopped = systemClock().now();
 
-    const auto left = recording.left();
-    EXPECT_NEAR(frequencyOf(left, 0, left.size()), 440.0, 5.0);
+    const Delivered delivered = recording.delivered();
+    EXPECT_NEAR(frequencyOf(delivered.left, 0, delivered.left.size()), 440.0, 5.0);
     // The sine source renders 2 s at a time, ahead of the clock, so its times
     // only show the units and the base are right.
-    expectOrderedAndNearTheClock(recording.chunks(), started, stopped, 2500ms, 2500ms);
-    EXPECT_EQ(recording.threads(), std::set<std::string>{"mic-capture"});
+    expectOrderedAndNearTheClock(delivered.chunks, started, stopped, 2500ms, 2500ms);
+    EXPECT_EQ(delivered.threads, std::set<std::string>{"mic-capture"});
 }
 
 TEST(PulseAudioCapture, MonitorAsDefaultSourceIsNoMicrophoneAndStopIsFinal) {

@@ -37,25 +37,25 @@ Arguments parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (name == "--override-redirect") {
+            args.overrideRedirect = true;
+            continue;
+        }
+        if (name == "--wallpaper") {
+            args.wallpaper = true;
+            continue;
+        }
+        ++i;  // the other options take a value
         if (name == "--geometry") {
             std::sscanf(value, "%dx%d+%d+%d", &args.width, &args.height, &args.x, &args.y);
-            ++i;
         } else if (name == "--color") {
             args.color = static_cast<std::uint32_t>(std::strtoul(value, nullptr, 16));
-            ++i;
         } else if (name == "--title") {
             args.title = value;
-            ++i;
         } else if (name == "--class") {
             args.applicationClass = value;
-            ++i;
         } else if (name == "--pid") {
             args.pid = static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10));
-            ++i;
-        } else if (name == "--override-redirect") {
-            args.overrideRedirect = true;
-        } else if (name == "--wallpaper") {
-            args.wallpaper = true;
         }
     }
     return args;
