@@ -15,28 +15,25 @@ using testing::tonePower;
 // A recording with a 440 Hz microphone track and a 1000 Hz system-audio track, 2 s long.
 class AudioDecoderTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        testing::ScreenMovieOptions options;
-        options.width = 64;
-        options.height = 48;
-        options.frameCount = 60;
-        options.frameRate = 30;
-        testing::writeScreenMovie(*dir_ / "screen.mov", options);
+    static const std::filesystem::path& movie() {
+        static const TempDir dir;
+        static const std::filesystem::path path = [] {
+            testing::ScreenMovieOptions options;
+            options.width = 64;
+            options.height = 48;
+            options.frameCount = 60;
+            options.frameRate = 30;
+            testing::writeScreenMovie(dir / "screen.mov", options);
+            return dir / "screen.mov";
+        }();
+        return path;
     }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static std::filesystem::path movie() { return *dir_ / "screen.mov"; }
 
     static std::vector<float> read(AudioDecoder& decoder, int frames) {
         std::vector<float> samples(2 * std::size_t(frames));
         decoder.read(samples.data(), frames);
         return samples;
     }
-
-    static inline TempDir* dir_ = nullptr;
 };
 
 TEST_F(AudioDecoderTest, DecodesEachTrackToItsToneInBothChannels) {

@@ -15,26 +15,22 @@ using testing::TempDir;
 // One screen movie for the whole suite: 6 s at 60 fps (360 frames), keyframes every 2 s.
 class VideoDecoderTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        testing::ScreenMovieOptions options;
-        options.frameCount = 360;
-        options.microphone = false;
-        options.systemAudio = false;
-        testing::writeScreenMovie(*dir_ / "screen.mov", options);
+    static const std::filesystem::path& movie() {
+        static const TempDir dir;
+        static const std::filesystem::path path = [] {
+            testing::ScreenMovieOptions options;
+            options.frameCount = 360;
+            options.microphone = options.systemAudio = false;
+            testing::writeScreenMovie(dir / "screen.mov", options);
+            return dir / "screen.mov";
+        }();
+        return path;
     }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static std::filesystem::path movie() { return *dir_ / "screen.mov"; }
 
     static int counterAt(VideoDecoder& decoder, MediaTime time) {
         const auto frame = decoder.frameAt(time);
         return frame ? readCounter(frame->image) : -2;
     }
-
-    static inline TempDir* dir_ = nullptr;
 };
 
 TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTime) {

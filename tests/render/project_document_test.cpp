@@ -34,6 +34,20 @@ StyleSettings styleWithRadius(double radius) {
     return style;
 }
 
+// Each test has that recording in a folder of its own.
+class ProjectDocumentTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::filesystem::path folder = makeRecording(dir);
+};
+using ProjectDocumentOpening = ProjectDocumentTest;
+using ProjectDocumentLoading = ProjectDocumentTest;
+using ProjectDocumentStyle = ProjectDocumentTest;
+using ProjectDocumentTrim = ProjectDocumentTest;
+using ProjectDocumentSaving = ProjectDocumentTest;
+using ProjectDocumentRename = ProjectDocumentTest;
+using ProjectDocumentExport = ProjectDocumentTest;
+
 const VideoComposition* playerComposition(const OpenDocument& open) {
     return open.player->currentItem()->videoComposition.get();
 }
@@ -46,9 +60,7 @@ void loadAndWait(const OpenDocument& open) {
 
 // ---------------------------------------------------------------- opening and loading
 
-TEST(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_EQ(openDocument(folder)->style(), testing::fallbackStyle());
 
     ProjectMeta meta = readProjectFile(folder);
@@ -64,9 +76,8 @@ TEST(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_THROW(openDocument(dir.path()), DecodeError);
 }
 
-TEST(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
+TEST_F(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
+    const auto open = loadDocument(folder);
     EXPECT_EQ(open->webcamTrackID(), std::optional<TrackID>(4));
     EXPECT_EQ(open->clickTimes(), (std::vector<double>{0.5}));  // the earlier click is dropped
     EXPECT_EQ(open->trimRange().first, 0);
@@ -81,9 +92,7 @@ TEST(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
     EXPECT_FALSE(open->errorMessage());
 }
 
-TEST(ProjectDocumentLoading, AppliesTheStoredTrim) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentLoading, AppliesTheStoredTrim) {
     ProjectMeta meta = readProjectFile(folder);
     meta.trimStart = 0.25;
     meta.trimEnd = 1.0;
@@ -93,9 +102,7 @@ TEST(ProjectDocumentLoading, AppliesTheStoredTrim) {
     EXPECT_EQ(open.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
 }
 
-TEST(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
     testing::writeMovieWithoutVideo(folder / "screen.mov");
     auto open = openDocument(folder);
     loadAndWait(open);
@@ -111,9 +118,8 @@ TEST(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
 
 // ---------------------------------------------------------------- style, trim and saving
 
-TEST(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
+TEST_F(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
+    const auto open = loadDocument(folder);
     int changes = 0;
     QObject::connect(open.document.get(), &ProjectDocument::styleChanged, [&] { ++changes; });
     const VideoComposition* before = playerComposition(open);
@@ -123,9 +129,7 @@ TEST(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
     EXPECT_EQ(playerComposition(open), before);
 }
 
-TEST(ProjectDocumentStyle, EditsAreDrawnAtOnceAndSavedOnce400MsAfterTheLast) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentStyle, EditsAreDrawnAtOnceAndSavedOnce400MsAfterTheLast) {
     const auto open = loadDocument(folder);
     open.player->seek(MediaTime::fromSeconds(0.5));
     const std::string original = readText(folder / "project.json");
@@ -153,9 +157,8 @@ TEST(ProjectDocumentStyle, EditsAreDrawnAtOnceAndSavedOnce400MsAfterTheLast) {
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);
 }
 
-TEST(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
+TEST_F(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
+    const auto open = loadDocument(folder);
     const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
     const std::uint8_t* first = backgroundPixels();
     open->setStyle(styleWithRadius(50));
@@ -166,9 +169,7 @@ TEST(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
     EXPECT_NE(backgroundPixels(), first);
 }
 
-TEST(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
     const auto open = loadDocument(folder);
     int changes = 0;
     QObject::connect(open.document.get(), &ProjectDocument::trimChanged, [&] { ++changes; });
@@ -191,9 +192,7 @@ TEST(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
     EXPECT_FALSE(open->hasPendingSave());
 }
 
-TEST(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
     ProjectMeta expected = readProjectFile(folder);
     const auto open = loadDocument(folder);
     open->setStyle(styleWithRadius(7));
@@ -212,9 +211,7 @@ TEST(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
     EXPECT_EQ(open->style().cornerRadius, 8);
 }
 
-TEST(ProjectDocumentSaving, ThePendingSaveDiesWithTheDocument) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentSaving, ThePendingSaveDiesWithTheDocument) {
     auto open = loadDocument(folder);
     const std::string original = readText(folder / "project.json");
     open->setStyle(styleWithRadius(3));
@@ -231,13 +228,11 @@ void renameAndWait(const OpenDocument& open, std::string_view name) {
     ASSERT_TRUE(processEventsUntil([&] { return done; }));
 }
 
-TEST(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
+TEST_F(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_EQ(sanitizedRecordingName(" a/b:c "), "a-b-c");
     EXPECT_EQ(sanitizedRecordingName("\n\t\u00A0x y\u3000\r\n"), "x y");
     EXPECT_EQ(sanitizedRecordingName(" \n "), "");
 
-    TempDir dir;
-    const auto folder = makeRecording(dir);
     const auto open = loadDocument(folder);
     open->setStyle(styleWithRadius(9));
     open.player->seek(MediaTime::fromSeconds(1.0));
@@ -262,9 +257,7 @@ TEST(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_FALSE(open->errorMessage());
 }
 
-TEST(ProjectDocumentRename, RefusesAnExistingTargetAndWaitsForAnExport) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentRename, RefusesAnExistingTargetAndWaitsForAnExport) {
     std::filesystem::create_directory(dir / "Taken");
     const auto open = loadDocument(folder);
     renameAndWait(open, "Taken");
@@ -296,9 +289,8 @@ std::vector<std::string> otherFiles(const std::filesystem::path& folder) {
     return names;
 }
 
-TEST(ProjectDocumentExport, WritesTheMovieReportsProgressAndAsksToRevealIt) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
+TEST_F(ProjectDocumentExport, WritesTheMovieReportsProgressAndAsksToRevealIt) {
+    const auto open = loadDocument(folder);
     std::vector<std::filesystem::path> revealed;
     QObject::connect(open.document.get(), &ProjectDocument::revealInFileViewer,
                      [&](const std::filesystem::path& file) { revealed.push_back(file); });
@@ -316,9 +308,8 @@ TEST(ProjectDocumentExport, WritesTheMovieReportsProgressAndAsksToRevealIt) {
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);  // the progress timer stopped
 }
 
-TEST(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
-    TempDir dir;
-    const auto open = loadDocument(makeRecording(dir));
+TEST_F(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
+    const auto open = loadDocument(folder);
     bool cancelled = false;
     exportAndWait(open, dir / "out.mp4", {}, [&] {
         if (!cancelled) {
@@ -333,9 +324,7 @@ TEST(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
     EXPECT_EQ(open->exportSession(), nullptr);
 }
 
-TEST(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {
-    TempDir dir;
-    const auto folder = makeRecording(dir);
+TEST_F(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {
     const auto open = loadDocument(folder);
     exportAndWait(open, dir / "no such folder" / "out.mp4");
     ASSERT_TRUE(open->errorMessage());
@@ -352,9 +341,8 @@ TEST(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {
     EXPECT_FALSE(open->exportProgress());
 }
 
-TEST(ProjectDocumentExport, WithoutALoadedRecordingThereIsNoSession) {
-    TempDir dir;
-    const auto open = openDocument(makeRecording(dir));
+TEST_F(ProjectDocumentExport, WithoutALoadedRecordingThereIsNoSession) {
+    const auto open = openDocument(folder);
     exportAndWait(open, dir / "out.mp4");
     EXPECT_EQ(open->errorMessage(),
               "Export failed: Recording failed: Could not create export session.");

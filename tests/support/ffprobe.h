@@ -64,4 +64,10 @@ inline std::vector<double> probeFrameTimes(const std::filesystem::path& movie) {
     return times;
 }
 
+// The time of the last of those frames; -1 when there is none.
+inline double lastFrameTime(const std::filesystem::path& movie) {
+    const std::vector<double> times = probeFrameTimes(movie);
+    return times.empty() ? -1 : times.back();
+}
+
 }  // namespace zarvex::testing
