@@ -10,15 +10,11 @@ void FakeAudioCapture::start(ChunkHandler handler) {
     if (isRunning()) {
         throw std::logic_error("audio capture is already running");
     }
-    ++starts;
     handler_ = handler ? std::move(handler) : [](const CapturedAudioChunk&) {};
 }
 
 void FakeAudioCapture::stop() {
-    if (isRunning()) {
-        ++stops;
-        handler_ = nullptr;
-    }
+    handler_ = nullptr;
 }
 
 bool FakeAudioCapture::deliver(HostTime time, std::span<const float> samples, bool discontinuity) {

@@ -19,9 +19,6 @@ class FakeAudioCapture : public AudioCapture {
     void stop() override;
     bool isRunning() const override { return static_cast<bool>(handler_); }
 
-    int starts = 0;
-    int stops = 0;
-
     // Interleaved stereo samples stamped `time`; false when not running.
     bool deliver(HostTime time, std::span<const float> samples, bool discontinuity = false);
     // `frames` frames of a sine of `frequency` Hz at amplitude 0.5 on both

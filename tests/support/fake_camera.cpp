@@ -20,9 +20,6 @@ void FakeCamera::start(FrameHandler handler) {
 }
 
 void FakeCamera::stop() {
-    if (isRunning()) {
-        ++stops;
-    }
     handler_ = nullptr;
 }
 
@@ -36,14 +33,10 @@ bool FakeCamera::deliverFrame(HostTime time, std::uint8_t luma) {
         }
     }
     image.color = {YuvMatrix::bt601, YuvRange::limited};
-    return deliver({image, time});
-}
-
-bool FakeCamera::deliver(const CameraFrame& frame) {
     if (!isRunning()) {
         return false;
     }
-    handler_(frame);
+    handler_({image, time});
     return true;
 }
 

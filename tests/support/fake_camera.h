@@ -17,7 +17,6 @@ class FakeCamera : public CameraCapture {
     // e.g. kNoCameraMessage.
     std::optional<std::string> startFailure;
     int starts = 0;
-    int stops = 0;
 
     void start(FrameHandler handler) override;
     void stop() override;
@@ -28,9 +27,6 @@ class FakeCamera : public CameraCapture {
     // An I420 picture of the camera's size, all of one grey, stamped `time`;
     // false when not running.
     bool deliverFrame(HostTime time, std::uint8_t luma = 128);
-    bool deliver(const CameraFrame& frame);
-    // The camera goes away: delivery ends as with an unplugged device.
-    void disconnect() { handler_ = nullptr; }
 
   private:
     int width_;

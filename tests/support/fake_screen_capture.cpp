@@ -48,9 +48,6 @@ std::unique_ptr<ScreenStream> FakeScreenCapture::startCapture(
     ++starts;
     filter = startFilter;
     configuration = startConfiguration;
-    if (startError) {
-        std::rethrow_exception(std::exchange(startError, nullptr));
-    }
     state_ = std::make_shared<State>(State{&output, true, stopLog});
     return std::make_unique<Stream>(state_);
 }

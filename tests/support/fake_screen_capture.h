@@ -28,8 +28,6 @@ class FakeShareableContent : public ShareableContentSource {
 // Streams that deliver what the test hands them, on the test's thread.
 class FakeScreenCapture : public ScreenCaptureService {
   public:
-    // Thrown by the next startCapture, when set.
-    std::exception_ptr startError;
     // When set, notes "screen" each time a stream is told to stop.
     std::vector<std::string>* stopLog = nullptr;
 

@@ -25,7 +25,6 @@ class PulseDaemon {
 
     // The value for PULSE_SERVER: "unix:<folder>/native".
     const std::string& server() const { return server_; }
-    const std::filesystem::path& folder() const { return dir_.path(); }
 
     // Runs a PulseAudio client (pactl, paplay, …) against this daemon.
     ProcessResult runClient(const std::vector<std::string>& argv) const;
