@@ -9,17 +9,12 @@ using std::chrono::milliseconds;
 
 constexpr std::size_t kTenMs = 480;  // frames
 
-TEST(AudioTimeline, FirstChunkStartsAtItsMeasurement) {
+TEST(AudioTimeline, ChunksLieEndToEndWithinToleranceAndRestartAfterAGap) {
     AudioTimeline timeline;
-    const auto placement = timeline.place(milliseconds(5000), kTenMs);
-    EXPECT_EQ(placement.time, milliseconds(5000));
-    EXPECT_EQ(placement.skipFrames, 0u);
-    EXPECT_TRUE(placement.discontinuity);
-}
-
-TEST(AudioTimeline, JitterWithinToleranceKeepsChunksEndToEnd) {
-    AudioTimeline timeline;
-    timeline.place(milliseconds(1000), kTenMs);
+    const auto first = timeline.place(milliseconds(1000), kTenMs);
+    EXPECT_EQ(first.time, milliseconds(1000));
+    EXPECT_EQ(first.skipFrames, 0u);
+    EXPECT_TRUE(first.discontinuity);
     const int jitterMs[] = {+7, -12, +25, -29, 0, +3};
     for (int i = 0; i < 6; ++i) {
         const auto expected = milliseconds(1000 + 10 * (i + 1));
@@ -28,6 +23,10 @@ TEST(AudioTimeline, JitterWithinToleranceKeepsChunksEndToEnd) {
         EXPECT_EQ(placement.skipFrames, 0u);
         EXPECT_FALSE(placement.discontinuity);
     }
+    const auto afterGap = timeline.place(milliseconds(1500), kTenMs);  // 430 ms lost
+    EXPECT_EQ(afterGap.time, milliseconds(1500));
+    EXPECT_TRUE(afterGap.discontinuity);
+    EXPECT_EQ(timeline.place(milliseconds(1510), kTenMs).time, milliseconds(1510));
 }
 
 TEST(AudioTimeline, FrameCountingDoesNotAccumulateRounding) {
@@ -40,15 +39,6 @@ TEST(AudioTimeline, FrameCountingDoesNotAccumulateRounding) {
     }
     EXPECT_EQ(last.time, audioFramesDuration(441 * 48000));
     EXPECT_EQ(last.time, std::chrono::seconds(441));
-}
-
-TEST(AudioTimeline, GapBeyondToleranceRestartsAtTheMeasurement) {
-    AudioTimeline timeline;
-    timeline.place(milliseconds(1000), kTenMs);
-    const auto placement = timeline.place(milliseconds(1500), kTenMs);  // 490 ms lost
-    EXPECT_EQ(placement.time, milliseconds(1500));
-    EXPECT_TRUE(placement.discontinuity);
-    EXPECT_EQ(timeline.place(milliseconds(1510), kTenMs).time, milliseconds(1510));
 }
 
 TEST(AudioTimeline, BurstsStayWholeAndEndToEnd) {
