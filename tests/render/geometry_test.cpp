@@ -22,7 +22,8 @@ TEST(CanvasSize, AspectPresetsTruncatedToEvenAndNeverBelowTwo) {
     EXPECT_EQ(canvasSize(AspectPreset::wide16x9, {1000, 700}), (Size{1244, 700}));
     EXPECT_EQ(canvasSize(AspectPreset::original, {1001, 563}), (Size{1000, 562}));
     EXPECT_EQ(canvasSize(AspectPreset::square, {600, 1001}), (Size{1000, 1000}));
-    for (const AspectPreset aspect : {AspectPreset::original, AspectPreset::wide16x9}) {
+    for (const AspectPreset aspect : {AspectPreset::original, AspectPreset::square,
+                                      AspectPreset::wide16x9, AspectPreset::portrait4x5}) {
         EXPECT_EQ(canvasSize(aspect, {1, 1}), (Size{2, 2}));
         EXPECT_EQ(canvasSize(aspect, {0, 0}), (Size{2, 2}));
         EXPECT_EQ(canvasSize(aspect, {-5, 300}), (Size{2, 300}));
@@ -63,9 +64,12 @@ TEST(BubbleRect, CustomCentreNeedsBothCoordinatesAndIsClampedInsideTheCanvas) {
 
     webcam.positionX = 0;
     webcam.positionY = 1;
-    const Rect flush = bubbleRect(webcam, {1000, 800});
-    EXPECT_EQ(flush.x, 0);
-    EXPECT_NEAR(flush.maxY(), 800, 1e-9);
+    for (const double size : {0.1, 0.3, 0.45}) {
+        webcam.sizeFraction = size;
+        const Rect flush = bubbleRect(webcam, {1000, 800});
+        EXPECT_EQ(flush.x, 0);
+        EXPECT_NEAR(flush.maxY(), 800, 1e-9);
+    }
     // Larger than the canvas: the upper bound wins, so it hangs off the bottom-left.
     webcam.sizeFraction = 2;
     const Rect huge = bubbleRect(webcam, {1000, 800});

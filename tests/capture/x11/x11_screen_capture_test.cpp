@@ -173,6 +173,13 @@ TEST_F(ScreenStreamTest, RegionsShowTheirPartOfTheDisplayAndBlackBeyondIt) {
     ASSERT_TRUE(corner.waitForFrames(1));
     EXPECT_EQ(corner.pixel(10, 10), kRed);
     EXPECT_EQ(corner.pixel(150, 150), kBlack);
+    // Half a pixel still gives a picture of two by two.
+    FrameCollector tiny;
+    const auto dot = plan(RegionTarget{displayID(), Rect{0, 0, 0.5, 0.5}});
+    auto dotStream = capture->startCapture(dot.filter, dot.configuration, tiny);
+    ASSERT_TRUE(tiny.waitForFrames(1));
+    EXPECT_EQ(tiny.records().back().width, 2);
+    EXPECT_EQ(tiny.records().back().height, 2);
 }
 
 TEST_F(ScreenStreamTest, WindowTargetInsideAWindowManagersFrame) {
