@@ -106,6 +106,15 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
 ProjectDocument::~ProjectDocument() {
     // Stops and joins the export before anything it reports to goes away.
     exportSession_.reset();
+    // An edit still waiting for its debounced save is written now rather than
+    // lost with the document; there is nobody left to report a failure to.
+    if (saveTask_) {
+        saveTask_.reset();
+        try {
+            writeProjectFile(bundleURL_, projectToSave());
+        } catch (const std::exception&) {
+        }
+    }
 }
 
 void ProjectDocument::setStyle(const StyleSettings& style) {
@@ -290,13 +299,17 @@ void ProjectDocument::scheduleSave() {
     });
 }
 
-void ProjectDocument::saveNow() {
-    saveTask_.reset();
+ProjectMeta ProjectDocument::projectToSave() {
     meta_.style = style_;
     meta_.trimStart = trimStart_;
     meta_.trimEnd = trimEnd_;
+    return meta_;
+}
+
+void ProjectDocument::saveNow() {
+    saveTask_.reset();
     try {
-        writeProjectFile(bundleURL_, meta_);
+        writeProjectFile(bundleURL_, projectToSave());
     } catch (const std::exception& error) {
         setErrorMessage(std::string("Could not save style: ") + error.what());
     }

@@ -125,6 +125,8 @@ class ProjectDocument : public QObject {
     void revealInFileViewer(const std::filesystem::path& file);
 
   private:
+    // The project file as it is to be written: the stored one with the current style and trim.
+    ProjectMeta projectToSave();
     struct LoadOutcome;
     void finishLoad(const LoadOutcome& outcome, std::function<void()> completion);
     void setLoaded(bool loaded);
