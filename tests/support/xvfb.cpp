@@ -80,6 +80,12 @@ std::vector<std::string> TestWindow::arguments(const std::string& helperPath,
     if (options.wallpaper) {
         argv.push_back("--wallpaper");
     }
+    if (!options.windowType.empty()) {
+        argv.insert(argv.end(), {"--type", options.windowType});
+    }
+    if (options.opacity) {
+        argv.insert(argv.end(), {"--opacity", std::to_string(*options.opacity)});
+    }
     return argv;
 }
 

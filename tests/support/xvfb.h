@@ -61,6 +61,10 @@ class TestWindow {
         // The process the window claims to belong to; nothing: the helper's.
         std::optional<std::uint32_t> processID = std::nullopt;
         bool overrideRedirect = false;
+        // The EWMH window type's last word ("DOCK", "DESKTOP", …); empty: none set.
+        std::string windowType = {};
+        // _NET_WM_WINDOW_OPACITY as a fraction; nothing: not set (opaque).
+        std::optional<double> opacity = std::nullopt;
         // Instead of a window: the desktop picture in `color`, set as
         // wallpaper tools do; id() is then its pixmap.
         bool wallpaper = false;
