@@ -1,0 +1,115 @@
+// The global hotkey on a private Xvfb, pressed with xdotool as a user would.
+
+#include <gtest/gtest.h>
+
+#include "app/hotkey_manager.h"
+#include "app/x11/x11_hotkey.h"
+#include "capture/shareable_content.h"
+#include "event_loop.h"
+#include "xvfb.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+
+class HotkeyTest : public ::testing::Test {
+  protected:
+    HotkeyTest() {
+        manager.registerHandler([this] { ++presses; });
+    }
+
+    void press(const std::string& keys) { testing::runXClient(server, {"xdotool", "key", keys}); }
+    // True when the handler ran `expected` times in all, and no more.
+    bool pressedTimes(int expected) {
+        processEventsUntil([&] { return presses >= expected; }, 5s);
+        processEventsFor(150ms);
+        return presses == expected;
+    }
+
+    QCoreApplication& application = testing::coreApplication();
+    testing::Xvfb server{640, 480};
+    MemoryKeyValueStore store;
+    Preferences preferences{store};
+    HotkeyManager manager{preferences, makeX11GlobalHotkey(server.display())};
+    int presses = 0;
+};
+
+TEST_F(HotkeyTest, TheStoredShortcutRunsWhateverTheLockKeysAre) {
+    ASSERT_TRUE(manager.isRegistered());
+    press("ctrl+shift+g");
+    EXPECT_TRUE(pressedTimes(1));
+    press("ctrl+g");
+    press("shift+g");
+    press("ctrl+shift+alt+g");
+    press("g");
+    EXPECT_TRUE(pressedTimes(1));
+
+    press("Num_Lock");
+    press("ctrl+shift+g");
+    EXPECT_TRUE(pressedTimes(2));
+    press("Caps_Lock");
+    press("ctrl+shift+g");
+    EXPECT_TRUE(pressedTimes(3));
+}
+
+TEST_F(HotkeyTest, AKeyHeldDownRunsItOnce) {
+    testing::runXClient(
+        server, {"xdotool", "keydown", "ctrl+shift+g", "sleep", "1.5", "keyup", "ctrl+shift+g"});
+    EXPECT_TRUE(pressedTimes(1));
+}
+
+TEST_F(HotkeyTest, AChangedShortcutReplacesTheOldOne) {
+    preferences.setHotkey({40, 7936}, "Ctrl+Alt+Shift+Super+K");
+    manager.reregister();
+    ASSERT_TRUE(manager.isRegistered());
+    press("ctrl+shift+g");
+    press("ctrl+alt+shift+k");
+    EXPECT_TRUE(pressedTimes(0));
+    press("ctrl+alt+shift+super+k");
+    EXPECT_TRUE(pressedTimes(1));
+
+    // While the shortcut recorder listens the keys are free.
+    manager.suspend();
+    EXPECT_FALSE(manager.isRegistered());
+    press("ctrl+alt+shift+super+k");
+    EXPECT_TRUE(pressedTimes(1));
+    manager.resume();
+    press("ctrl+alt+shift+super+k");
+    EXPECT_TRUE(pressedTimes(2));
+
+    preferences.setHotkey({10, 256}, "?");  // no such key
+    manager.reregister();
+    EXPECT_FALSE(manager.isRegistered());
+}
+
+TEST_F(HotkeyTest, AShortcutAnotherProgramHoldsIsSilentlyNotRegistered) {
+    manager.suspend();
+    auto other = makeX11GlobalHotkey(server.display());
+    int otherPresses = 0;
+    other->onPressed = [&] { ++otherPresses; };
+    ASSERT_TRUE(other->grab(Hotkey{}));
+    manager.resume();
+    EXPECT_FALSE(manager.isRegistered());
+    press("ctrl+shift+g");
+    EXPECT_TRUE(processEventsUntil([&] { return otherPresses == 1; }, 5s));
+    EXPECT_TRUE(pressedTimes(0));
+
+    other->release();
+    manager.reregister();
+    EXPECT_TRUE(manager.isRegistered());
+    press("ctrl+shift+g");
+    EXPECT_TRUE(pressedTimes(1));
+}
+
+TEST(Compositing, NoManagerOnAPlainServerAndNoneWithoutOne) {
+    testing::Xvfb server(320, 240);
+    EXPECT_FALSE(compositingManagerRunning(server.display()));
+    EXPECT_FALSE(compositingManagerRunning(std::string(":999")));
+    EXPECT_THROW(makeX11GlobalHotkey(std::string(":999")), ScreenCaptureError);
+}
+
+}  // namespace
+}  // namespace zarvex
