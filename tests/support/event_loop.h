@@ -10,19 +10,19 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 
 namespace zarvex::testing {
 
 // The program's application object, made on first use when none exists yet
-// (a gui test program makes its QApplication first).
+// (a gui test program makes its QApplication first). It is never destroyed:
+// at exit Qt's own globals may be gone before it.
 inline QCoreApplication& coreApplication() {
     static int argc = 1;
     static char name[] = "zarvex-test";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QCoreApplication> made;
     if (QCoreApplication::instance() == nullptr) {
-        made = std::make_unique<QCoreApplication>(argc, argv);
+        static QCoreApplication* const made = new QCoreApplication(argc, argv);
+        (void)made;
     }
     return *QCoreApplication::instance();
 }

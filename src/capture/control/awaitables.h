@@ -85,8 +85,13 @@ class QueueJob {
     std::exception_ptr error_;
 };
 
+// The job is a temporary of the co_await expression, and GCC 12 destroys such
+// temporaries twice when they own anything: capture by reference what the
+// coroutine keeps in its frame anyway.
 template <typename Job>
 QueueJob<Job> onQueue(SerialQueue& queue, Job job) {
+    static_assert(std::is_trivially_destructible_v<Job>,
+                  "capture by reference: the coroutine frame outlives the job");
     return QueueJob<Job>(queue, std::move(job));
 }
 
