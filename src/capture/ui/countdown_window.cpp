@@ -1,0 +1,71 @@
+#include "capture/ui/countdown_window.h"
+
+#include <QPainter>
+
+#include "capture/ui/screen_geometry.h"
+
+namespace zarvex {
+namespace {
+
+// The rounded face of countdown digits; Qt falls back to the default sans
+// when it is not installed.
+QFont digitFont() {
+    QFont font(QStringLiteral("Quicksand"));
+    font.setPixelSize(static_cast<int>(kCountdownDigitSize));
+    font.setWeight(QFont::Bold);
+    return font;
+}
+
+}  // namespace
+
+CountdownWindow::CountdownWindow(int count, const QRectF& frame, QImage behind)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput |
+                           Qt::WindowDoesNotAcceptFocus),
+      count_(count),
+      behind_(std::move(behind)) {
+    setAttribute(Qt::WA_TranslucentBackground, behind_.isNull());
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("Zarvex countdown"));
+    setGeometry(frame.toRect());
+}
+
+void CountdownWindow::setCount(int count) {
+    count_ = count;
+    update();
+}
+
+void CountdownWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = rect();
+    if (behind_.isNull()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(bounds, Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        painter.drawImage(bounds, behind_);
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, qRound(255 * kCountdownBadgeAlpha)));
+    painter.drawRoundedRect(bounds, kCountdownBadgeRadius, kCountdownBadgeRadius);
+    painter.setPen(Qt::white);
+    painter.setFont(digitFont());
+    painter.drawText(bounds, Qt::AlignCenter, QString::number(count_));
+}
+
+CountdownController::BadgeFactory countdownWindows(bool translucent) {
+    return [translucent](int count, const Rect& frame) -> std::unique_ptr<CountdownBadge> {
+        const QRectF area = toQRectF(frame);
+        QImage behind;
+        if (!translucent) {
+            behind = grabScreen(screenAt({frame.midX(), frame.midY()}), area);
+        }
+        auto window = std::make_unique<CountdownWindow>(count, area, std::move(behind));
+        window->show();
+        window->raise();
+        return window;
+    };
+}
+
+}  // namespace zarvex
