@@ -1,5 +1,11 @@
 #include "media/image_loader.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "media_fixtures.h"
@@ -41,6 +47,33 @@ TEST(LoadImage, NothingForMissingEmptyTruncatedOrGarbageFiles) {
                              dir / "truncated.bmp", dir.path()}) {
         EXPECT_FALSE(loadImage(path).has_value()) << path;
     }
+}
+
+// Image backgrounds are local files: a URL is a file name that does not exist,
+// and nothing is fetched from the network.
+TEST(LoadImage, UrlsAreNeverFetchedAndNamesWithColonsAreFiles) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    for (const std::string& url :
+         {"http://" + host + "/bg.png", "tcp://" + host, "concat:http://" + host + "/a.png"}) {
+        EXPECT_FALSE(loadImage(url).has_value()) << url;
+    }
+    pollfd waiting{listener, POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 200), 0) << "a connection reached the server";
+    ::close(listener);
+
+    TempDir dir;
+    testing::writeText(dir / "a:b.bmp", testing::bmpFile(2, 2, [](int, int) { return 0xFFu; }));
+    EXPECT_TRUE(loadImage(dir / "a:b.bmp").has_value());
 }
 
 }  // namespace
