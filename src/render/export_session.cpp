@@ -91,14 +91,29 @@ bool ripplesBetween(const VideoCompositionInstruction* instruction, double from,
     });
 }
 
+// The longest file name the usual Linux file systems take, in bytes.
+constexpr std::size_t kMaxFileNameBytes = 255;
+
+// "." + the output's name + "." + eight random letters + ".part", with the
+// output's name shortened (at a character boundary) where the whole would be
+// longer than a file name may be.
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& output) {
     static constexpr char kAlphabet[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr std::size_t kAddedBytes = 1 + 1 + 8 + 5;
+    std::string base = output.filename().string();
+    if (base.size() + kAddedBytes > kMaxFileNameBytes) {
+        std::size_t keep = kMaxFileNameBytes - kAddedBytes;
+        while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) {
+            --keep;  // not inside a UTF-8 sequence
+        }
+        base.resize(keep);
+    }
     std::random_device device;
     std::uniform_int_distribution<int> pick(0, sizeof kAlphabet - 2);
     while (true) {
         std::string name(1, '.');
-        name.append(output.filename().string()).append(1, '.');
+        name.append(base).append(1, '.');
         for (int i = 0; i < 8; ++i) {
             name += kAlphabet[pick(device)];
         }

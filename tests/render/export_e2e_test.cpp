@@ -16,6 +16,7 @@
 #include "media/video_decoder.h"
 #include "media_fixtures.h"
 #include "model/json_coding.h"
+#include "model/project.h"
 #include "process.h"
 #include "render/frame_source.h"
 #include "temp_dir.h"
@@ -178,6 +179,40 @@ TEST_F(ExportCommand, WritesTheProposedNameInTheMoviesFolder) {
     const auto again = zarvex({"export", folder.string(), "--codec", "h264"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(std::filesystem::exists(home / "Videos" / "Demo take.mp4")) << again.out;
+}
+
+// Exporting reads the recording and nothing else: a trimmed recording that has
+// no style stored yet keeps every file byte for byte (its folder made
+// read-only too). A name of 254 bytes, the most a file name may have after the
+// extension, is written even though the export first writes under another name.
+TEST_F(ExportCommand, LeavesTheRecordingUntouchedAndTakesTheLongestNames) {
+    const auto folder = makeRecording(dir);
+    ProjectMeta meta = readProjectFile(folder);
+    meta.trimStart = 0.25;
+    meta.trimEnd = 1.0;
+    writeProjectFile(folder, meta);
+    std::map<std::filesystem::path, std::string> before;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        before[entry.path()] = testing::readText(entry.path());
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_read);
+    }
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+
+    std::string name;
+    for (int i = 0; i < 125; ++i) {
+        name += "\u00e9";  // two bytes each
+    }
+    const auto output = dir / (name + ".mp4");
+    const auto result = zarvex({"export", folder.string(), "-o", output.string()});
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NEAR(testing::lastFrameTime(output), 0.75 - 1.0 / 60, 0.02);
+    std::map<std::filesystem::path, std::string> after;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        after[entry.path()] = testing::readText(entry.path());
+    }
+    EXPECT_TRUE(before == after) << "the recording folder changed";
 }
 
 TEST_F(ExportCommand, ScalesToTheChosenResolution) {
