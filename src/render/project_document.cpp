@@ -293,6 +293,9 @@ void ProjectDocument::applyTrim() {
 
 void ProjectDocument::scheduleSave() {
     saveTask_.reset();
+    if (readOnly_) {
+        return;
+    }
     saveTask_ = scheduler_->schedule(kSaveDelay, [this] {
         saveTask_.reset();
         saveNow();
@@ -308,6 +311,9 @@ ProjectMeta ProjectDocument::projectToSave() {
 
 void ProjectDocument::saveNow() {
     saveTask_.reset();
+    if (readOnly_) {
+        return;
+    }
     try {
         writeProjectFile(bundleURL_, projectToSave());
     } catch (const std::exception& error) {
