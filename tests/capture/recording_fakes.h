@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -29,10 +30,11 @@ inline HostTime afterT0(double seconds) {
 
 class ManualClock : public Clock {
   public:
-    HostTime time = kT0;
+    // Set by the test, read by the recorders' threads too.
+    std::atomic<HostTime> time = kT0;
     HostTime now() const override { return time; }
     void sleepUntil(HostTime deadline) const override {
-        if (deadline > time) {
+        if (deadline > time.load()) {
             throw std::logic_error("a manual clock never moves by itself");
         }
     }

@@ -50,6 +50,8 @@ class ScriptedWebcam : public WebcamWriting {
         }
     }
     void stop() override { log_.push_back("camera"); }
+    bool writerFailed() const override { return failed; }
+    bool failed = false;
 
   private:
     std::vector<std::string>& log_;
