@@ -35,16 +35,7 @@ constexpr int kHeight = 360;
 class RecorderE2E : public ::testing::Test {
   protected:
     testing::Xvfb server{kWidth, kHeight};
-    // A second null sink whose monitor, remapped, is the default source: a
-    // microphone that hears what is played into kMicSink.
-    static constexpr const char* kMicSink = "mic_sink";
-    testing::PulseDaemon pulse{
-        {std::string("module-null-sink rate=48000 channels=2 sink_name=") + kMicSink,
-         std::string("module-remap-source source_name=mic master=") + kMicSink + ".monitor"}};
-    bool defaultsSet =
-        pulse.runClient({"pactl", "set-default-source", "mic"}).exitCode == 0 &&
-        pulse.runClient({"pactl", "set-default-sink", testing::PulseDaemon::kSinkName}).exitCode ==
-            0;
+    testing::PulseDaemon pulse;
     testing::ScopedEnv pulseServer{"PULSE_SERVER", pulse.server()};
     testing::TempDir dir;
     std::filesystem::path movie = dir / "screen.mov";
@@ -99,11 +90,11 @@ class RecorderE2E : public ::testing::Test {
 // Audio that plays from before the start is in both tracks from their first
 // moment, and the tracks start with the video.
 TEST_F(RecorderE2E, AnimatingDisplayWithBothAudioSourcesPlayingFromBeforeT0) {
-    ASSERT_TRUE(defaultsSet);
+    pulse.addMicrophone();
     auto animated = window({.x = 0, .y = 0, .width = kWidth, .height = kHeight});
     animated.command("animate 50");
     auto system = tone(testing::PulseDaemon::kSinkName, int(testing::kSystemAudioTone));
-    auto microphone = tone(kMicSink, int(testing::kMicrophoneTone));
+    auto microphone = tone(testing::PulseDaemon::kMicSinkName, int(testing::kMicrophoneTone));
     std::this_thread::sleep_for(300ms);  // playing before the recording starts
 
     record(DisplayTarget{display()}, 3, true, true);

@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <cmath>
-#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -248,14 +247,6 @@ TEST_F(ExportCommand, ReportsFailuresWithTheirMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
 }
 
-// Whether a child has exited (a zombie waiting to be reaped).
-bool hasExited(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const auto end = text.rfind(')');
-    return end == std::string::npos || (end + 2 < text.size() && text[end + 2] == 'Z');
-}
-
 bool partialMovieIn(const std::filesystem::path& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() == ".part") {
@@ -281,7 +272,7 @@ TEST_F(ExportCommand, InterruptCancelsAndRemovesThePartialMovie) {
     }
     ASSERT_TRUE(partialMovieIn(dir / "out")) << "the export never started";
     ::kill(child.pid(), SIGINT);
-    while (!hasExited(child.pid()) && std::chrono::steady_clock::now() < deadline + 60s) {
+    while (!child.exited() && std::chrono::steady_clock::now() < deadline + 60s) {
         std::this_thread::sleep_for(5ms);
     }
     EXPECT_EQ(child.stop(), 130);
