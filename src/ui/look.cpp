@@ -212,10 +212,10 @@ QString themeStyleSheet(const Theme& theme) {
                  .arg(rgba(border))
                  .arg(theme.isRetro ? QStringLiteral("ink") : QStringLiteral("light"));
     sheet += QStringLiteral(
-                 "QLineEdit { background: %1; color: %2; border: %3px solid %4;"
+                 "QLineEdit, QPlainTextEdit { background: %1; color: %2; border: %3px solid %4;"
                  " border-radius: %5px; padding: 3px 6px; min-height: 20px;"
                  " selection-background-color: %6; selection-color: white; }"
-                 "QLineEdit:focus { border-color: %6; }")
+                 "QLineEdit:focus, QPlainTextEdit:focus { border-color: %6; }")
                  .arg(rgba(fieldFill), rgba(ink))
                  .arg(borderWidth)
                  .arg(rgba(border))
@@ -229,6 +229,13 @@ QString themeStyleSheet(const Theme& theme) {
                  .arg(rgba(groove), rgba(accent), rgba(handle))
                  .arg(solid ? borderWidth : 0)
                  .arg(rgba(border));
+    // Text roles any window can give a label or button with setProperty("role", …).
+    sheet += QStringLiteral(
+                 "QLabel[role=\"caption\"] { color: %1; font-size: 11px; }"
+                 "QLabel[role=\"secondary\"] { color: %1; }"
+                 "QLabel[role=\"title\"] { font-size: 15px; font-weight: 600; }"
+                 "QPushButton[recording=\"true\"] { color: %2; border-color: %2; }")
+                 .arg(rgba(secondaryTextColor(palette)), rgba(accent));
     sheet += QStringLiteral(
                  "QToolTip { background: %1; color: %2; border: %3px solid %4; padding: 3px 6px; }")
                  .arg(rgba(palette.color(QPalette::ToolTipBase)), rgba(ink))

@@ -46,7 +46,11 @@ QFont themeCaptionFont(const Theme& theme);
 QColor secondaryTextColor(const QPalette& palette);
 
 // The application style sheet of a theme: control radius, outlines and
-// accent for buttons, fields, pickers and sliders.
+// accent for buttons, fields, pickers and sliders; buttons with the property
+// prominent=true are filled with the accent, bordered=true tool buttons get a
+// frame, recording=true buttons are drawn in the accent; labels with the
+// property role = "caption" (11 points, secondary), "secondary" or "title"
+// (15 points, semibold).
 QString themeStyleSheet(const Theme& theme);
 
 }  // namespace zarvex

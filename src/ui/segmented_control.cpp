@@ -164,7 +164,7 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
         painter.drawText(QRect(x, segment.top(), textWidth + 2, segment.height()),
                          Qt::AlignVCenter | Qt::AlignLeft, labels_[i]);
     }
-    if (hasFocus()) {
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(themeAccent(theme), 1.5));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), radius, radius);

@@ -89,7 +89,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     painter.setBrush(solid ? QColor(255, 252, 246) : QColor(Qt::white));
     painter.setPen(solid ? QPen(ink, 1.5) : QPen(QColor(0, 0, 0, 40), 0.5));
     painter.drawEllipse(QRectF(x, track.top() + inset, d, d));
-    if (hasFocus()) {
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(themeAccent(theme), 1.5));
         painter.drawRoundedRect(track.adjusted(-2, -2, 2, 2), radius + 2, radius + 2);
