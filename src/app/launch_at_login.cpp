@@ -78,6 +78,9 @@ void XdgAutostart::registerItem() {
 
 void XdgAutostart::unregisterItem() {
     std::error_code error;
+    if (!std::filesystem::exists(entry_, error)) {
+        return;  // nothing to remove, also when the folder is not one
+    }
     std::filesystem::remove(entry_, error);
     if (error) {
         throw std::runtime_error("Could not remove " + entry_.string() + ": " + error.message());
