@@ -74,7 +74,7 @@ void FormGroup::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF panel = QRectF(rect()).adjusted(0, 0, -3, -3);
     if (theme.panelColor) {
-        const QColor ink = toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+        const QColor ink = themeOutline(theme);
         const double w = theme.outlineWidth;
         QPainterPath shadow;
         shadow.addRoundedRect(panel.translated(3, 3), kGroupRadius, kGroupRadius);

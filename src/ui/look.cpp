@@ -84,6 +84,10 @@ void setSystemAccentColor(const QColor& color) {
     }
 }
 
+QColor themeOutline(const Theme& theme) {
+    return toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+}
+
 QColor themeAccent(const Theme& theme) {
     return theme.accent.systemAccent ? systemAccentColor() : toQColor(theme.accent.color);
 }
@@ -159,8 +163,7 @@ QString themeStyleSheet(const Theme& theme) {
     const QColor accent = themeAccent(theme);
     const QColor ink = palette.color(QPalette::WindowText);
     const bool solid = theme.panelColor.has_value();
-    const QColor border =
-        solid ? toQColor(theme.outline.value_or(Color{0, 0, 0, 1})) : withAlpha(Qt::white, 0.14);
+    const QColor border = solid ? themeOutline(theme) : withAlpha(Qt::white, 0.14);
     const int borderWidth = solid ? qMax(1, qRound(theme.outlineWidth)) : 1;
     const int radius = qRound(theme.controlRadius);
     const QColor buttonFill = solid ? toQColor(*theme.panelColor) : withAlpha(Qt::white, 0.08);

@@ -19,6 +19,9 @@ QColor toQColor(const Color& color);
 QColor systemAccentColor();
 void setSystemAccentColor(const QColor& color);
 
+// The ink of outlines and the stage grid: `outline`, black when absent.
+QColor themeOutline(const Theme& theme);
+
 // The theme's accent: its fixed colour, or the desktop's accent for Studio.
 QColor themeAccent(const Theme& theme);
 

@@ -112,7 +112,7 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     const Theme& theme = ApplicationTheme::current();
     const bool solid = theme.panelColor.has_value();
     const QColor ink = palette().color(QPalette::WindowText);
-    const QColor outline = toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+    const QColor outline = themeOutline(theme);
     const double radius = theme.controlRadius;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

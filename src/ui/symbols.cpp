@@ -1,5 +1,6 @@
 #include "ui/symbols.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIconEngine>
@@ -92,6 +93,15 @@ class SymbolEngine : public QIconEngine {
 };
 
 }  // namespace
+
+QStringList symbolNames() {
+    QStringList names;
+    for (const QString& file : QDir(QStringLiteral(":/zarvex/symbols")).entryList(QDir::Files)) {
+        names.append(file.chopped(4));  // ".svg"
+    }
+    names.sort();
+    return names;
+}
 
 bool hasSymbol(const QString& name) {
     return !name.isEmpty() && QFile::exists(symbolPath(name));

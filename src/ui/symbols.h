@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Monochrome symbols drawn for Zarvex ("play.fill", "folder",
 // "square.and.arrow.up", "MenuBarIcon", …), kept as SVG files in the Qt
@@ -12,6 +13,9 @@
 // the symbol, white ink cuts it out, and the colour comes from the theme at
 // drawing time.
 namespace zarvex {
+
+// The names of every symbol, sorted.
+QStringList symbolNames();
 
 // Whether a symbol of that name exists.
 bool hasSymbol(const QString& name);

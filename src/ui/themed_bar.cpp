@@ -60,7 +60,7 @@ void paintThemedBar(QPainter& painter, const QRectF& bar, double cornerRadius,
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     if (theme.panelColor) {
-        const QColor ink = toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+        const QColor ink = themeOutline(theme);
         const double w = theme.outlineWidth;
         // The stroke is centred on the edge: inset by half its width so all of
         // it stays inside the bar.

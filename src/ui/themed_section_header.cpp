@@ -86,7 +86,7 @@ void ThemedSectionHeader::paintEvent(QPaintEvent*) {
         drawTitle();
         return;
     }
-    const QColor ink = toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+    const QColor ink = themeOutline(theme);
     const double w = theme.outlineWidth;
     const double radius = qMin(theme.controlRadius, 3.0);
     QPainterPath shape;

@@ -62,7 +62,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     if (!isEnabled()) {
         painter.setOpacity(0.45);
     }
-    const QColor ink = toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+    const QColor ink = themeOutline(theme);
     const double w = solid ? theme.outlineWidth : 0;
     const QRectF track =
         QRectF(QPointF(0, 0), QSizeF(kTrack)).adjusted(w / 2, w / 2, -w / 2, -w / 2);

@@ -74,7 +74,7 @@ void paintWindowBackdrop(QPainter& painter, const QRectF& area, const Theme& the
     }
 
     if (theme.stageGrid) {
-        QColor ink = toQColor(theme.outline.value_or(Color{0, 0, 0, 1}));
+        QColor ink = themeOutline(theme);
         ink.setAlphaF(static_cast<float>(kStageGridOpacity));
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setPen(QPen(ink, 1));

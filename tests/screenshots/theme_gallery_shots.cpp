@@ -95,43 +95,12 @@ QWidget* symbolGrid() {
     auto* grid = new QWidget;
     auto* layout = new QGridLayout(grid);
     layout->setSpacing(6);
-    const QStringList names = {"MenuBarIcon",
-                               "MenuBarIconRecording",
-                               "play.fill",
-                               "pause.fill",
-                               "speaker.slash.fill",
-                               "speaker.wave.1.fill",
-                               "speaker.wave.2.fill",
-                               "speaker.wave.3.fill",
-                               "scissors",
-                               "folder",
-                               "square.and.arrow.up",
-                               "photo",
-                               "square.stack.3d.up",
-                               "mic.fill",
-                               "mic.slash.fill",
-                               "video.fill",
-                               "video.slash.fill",
-                               "cursorarrow",
-                               "cursorarrow.slash",
-                               "record.circle.fill",
-                               "display",
-                               "macwindow",
-                               "rectangle.dashed",
-                               "gearshape",
-                               "keyboard",
-                               "arrow.down.circle",
-                               "trash",
-                               "aspectratio",
-                               "plus",
-                               "checkmark",
-                               "xmark",
-                               "chevron.down"};
+    const QStringList names = symbolNames();
     for (int i = 0; i < names.size(); ++i) {
         auto* icon = new QLabel;
         icon->setPixmap(symbolIcon(names[i]).pixmap(QSize(22, 22), icon->devicePixelRatioF()));
         icon->setToolTip(names[i]);
-        layout->addWidget(icon, i / 8, i % 8);
+        layout->addWidget(icon, i / 9, i % 9);
     }
     return grid;
 }
