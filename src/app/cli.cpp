@@ -18,6 +18,7 @@ const std::vector<Subcommand>& subcommands() {
          "Summarise a recording folder: files, sources, style, trim, clicks.", runInfo},
         {"displays", "displays", "List the displays that can be recorded.", runDisplays},
         {"windows", "windows", "List the windows that can be recorded.", runWindows},
+        {"settings", "settings", "Open the settings window.", runSettings},
     };
     return commands;
 }
