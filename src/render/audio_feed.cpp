@@ -12,12 +12,17 @@ namespace {
 // Decoded ahead of what the output has pulled: enough to ride out a slow disk,
 // little enough that a seek throws away nothing much.
 constexpr std::int64_t kRingFrames = kAudioSampleRate / 2;
-// Decoded before the output starts, so it does not begin with an underrun.
-constexpr std::int64_t kPrefillFrames = kAudioSampleRate / 10;
+// Decoded before the output starts, so it does not begin with an underrun:
+// more than the output takes at once (the sound server's buffer).
+constexpr std::int64_t kPrefillFrames = kAudioSampleRate / 4;
 constexpr int kChunkFrames = 1024;
 // How far past the output's last report the heard position is extrapolated.
 constexpr double kMaxExtrapolationSeconds = 0.1;
 constexpr auto kRefillInterval = std::chrono::milliseconds(20);
+// Playing from within this of where the sound paused resumes it instead of
+// starting a new stream (the player's paused time is the clock's, which may
+// differ from the last sample heard by a little).
+constexpr std::int64_t kResumeSlackFrames = kAudioSampleRate / 25;
 
 }  // namespace
 
@@ -107,36 +112,56 @@ void AudioFeed::run() {
             command = command_;
         }
         if (command.serial != applied_) {
-            {
-                std::lock_guard lock(mutex_);
-                playing_ = false;
-            }
-            output_.stop();
-            bool started = false;
-            std::int64_t base = 0;
-            if (command.playFrom) {
-                base = toSampleIndex(*command.playFrom);
-                mixer.seek(*command.playFrom);
-                written_ = 0;
-                read_ = 0;
-                pullBase_ = base;
-                pulledGain_ = gain_;
-                while (written_ < kPrefillFrames && base + written_ < endFrame_) {
-                    fillFrom(mixer, chunk);
-                }
-                started = mixer.trackCount() > 0 &&
-                          output_.start([this](float* out, int count) { return pull(out, count); });
-            }
-            std::lock_guard lock(mutex_);
-            applied_ = command.serial;
-            base_ = base;
-            playing_ = started;
-            failed_ = command.playFrom && !started;
+            carryOut(command, mixer, chunk);
             continue;
         }
         fillFrom(mixer, chunk);
     }
     output_.stop();
+}
+
+void AudioFeed::carryOut(const Command& command, AudioMixer& mixer, std::vector<float>& chunk) {
+    if (!command.playFrom) {
+        std::optional<std::int64_t> heardFrame;
+        if (playing_) {
+            output_.suspend();
+            if (const std::optional<AudioOutput::Position> heard = output_.played()) {
+                heardFrame = pullBase_ + heard->frames;
+            }
+        }
+        std::lock_guard lock(mutex_);
+        applied_ = command.serial;
+        playing_ = false;
+        suspendedAt_ = heardFrame;
+        return;
+    }
+    const std::int64_t from = toSampleIndex(*command.playFrom);
+    // Playing on from where it paused: the stream resumes with what it had.
+    if (suspendedAt_ && std::abs(from - *suspendedAt_) <= kResumeSlackFrames) {
+        output_.resume();
+        std::lock_guard lock(mutex_);
+        applied_ = command.serial;
+        playing_ = true;
+        suspendedAt_.reset();
+        return;
+    }
+    output_.stop();
+    mixer.seek(*command.playFrom);
+    written_ = 0;
+    read_ = 0;
+    pullBase_ = from;
+    pulledGain_ = gain_;
+    while (written_ < kPrefillFrames && from + written_ < endFrame_) {
+        fillFrom(mixer, chunk);
+    }
+    const bool started = mixer.trackCount() > 0 &&
+                         output_.start([this](float* out, int count) { return pull(out, count); });
+    std::lock_guard lock(mutex_);
+    applied_ = command.serial;
+    base_ = from;
+    playing_ = started;
+    failed_ = !started;
+    suspendedAt_.reset();
 }
 
 void AudioFeed::fillFrom(AudioMixer& mixer, std::vector<float>& chunk) {

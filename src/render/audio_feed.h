@@ -59,6 +59,7 @@ class AudioFeed {
 
     void run();
     void restart(const Command& command);
+    void carryOut(const Command& command, AudioMixer& mixer, std::vector<float>& chunk);
     void fillFrom(AudioMixer& mixer, std::vector<float>& chunk);
     int pull(float* out, int frameCount);
 
@@ -72,6 +73,8 @@ class AudioFeed {
     bool playing_ = false;       // the applied command plays and its output runs
     bool failed_ = false;
     std::int64_t base_ = 0;  // the timeline frame where the applied play started
+    // Where the suspended stream paused, on the timeline; nothing when none is.
+    std::optional<std::int64_t> suspendedAt_;
     bool stopping_ = false;
 
     // The ring: frames counted from base_, written by the feed thread up to

@@ -34,6 +34,10 @@ class AudioOutput {
     // Stops the stream and drops whatever it had buffered; the source is not
     // called after this returns. Safe when not started.
     virtual void stop() = 0;
+    // Pauses the running stream, keeping what it has buffered: played() holds
+    // still, and resume() goes on from exactly there.
+    virtual void suspend() = 0;
+    virtual void resume() = 0;
     // What the current stream has played; nothing before the first sample is
     // heard or when no stream runs.
     virtual std::optional<Position> played() const = 0;
@@ -50,6 +54,8 @@ class NullAudioOutput : public AudioOutput {
   public:
     bool start(Source) override { return false; }
     void stop() override {}
+    void suspend() override {}
+    void resume() override {}
     std::optional<Position> played() const override { return std::nullopt; }
     bool failed() const override { return false; }
 };

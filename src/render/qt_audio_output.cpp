@@ -20,10 +20,15 @@ constexpr int kBytesPerFrame = kAudioChannels * int(sizeof(float));
 constexpr int kPositionPollMs = 4;
 
 // Hands the sink what the source gives; Qt calls it on the sink's thread.
+// The sink stops asking after a read that returns nothing (an underrun) and
+// only asks again on readyRead, so that is announced shortly after.
 class PullDevice : public QIODevice {
   public:
     explicit PullDevice(AudioOutput::Source source) : source_(std::move(source)) {
         open(QIODevice::ReadOnly);
+        retry_.setSingleShot(true);
+        retry_.setInterval(kRetryMs);
+        QObject::connect(&retry_, &QTimer::timeout, this, [this] { emit readyRead(); });
     }
     bool isSequential() const override { return true; }
 
@@ -33,12 +38,18 @@ class PullDevice : public QIODevice {
         if (frames <= 0) {
             return 0;
         }
-        return qint64(source_(reinterpret_cast<float*>(data), frames)) * kBytesPerFrame;
+        const int given = source_(reinterpret_cast<float*>(data), frames);
+        if (given == 0) {
+            retry_.start();
+        }
+        return qint64(given) * kBytesPerFrame;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
   private:
+    static constexpr int kRetryMs = 5;
     AudioOutput::Source source_;
+    QTimer retry_;
 };
 
 class QtAudioOutput : public AudioOutput {
@@ -104,6 +115,33 @@ class QtAudioOutput : public AudioOutput {
         std::lock_guard lock(mutex_);
         position_.reset();
         failed_ = false;
+    }
+
+    void suspend() override {
+        QMetaObject::invokeMethod(
+            context_,
+            [this] {
+                if (sink_) {
+                    sink_->suspend();
+                }
+            },
+            Qt::BlockingQueuedConnection);
+    }
+
+    void resume() override {
+        QMetaObject::invokeMethod(
+            context_,
+            [this] {
+                if (sink_) {
+                    sink_->resume();
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        // The position held still while suspended: it is true as of now.
+        std::lock_guard lock(mutex_);
+        if (position_) {
+            position_->at = std::chrono::steady_clock::now();
+        }
     }
 
     std::optional<Position> played() const override {
