@@ -52,6 +52,8 @@ class PlayerRig {
 
     PlaybackEngine& player() { return *player_; }
     RecordingSink& sink() { return *sink_; }
+    // Makes the recording sink the player's (again).
+    void attachSink() { player_->setFrameSink(sink_); }
     const std::shared_ptr<const Composition>& composition() const { return composition_; }
     const ProjectTimeline& timeline() const { return timeline_; }
     const std::filesystem::path& folder() const { return folder_; }
