@@ -76,21 +76,6 @@ struct Decoded {
 
 class Cancelled : public std::exception {};
 
-// True when a click ripple is visible at some time in [from, to]: frames on
-// either side of such a span differ even when their pictures do not.
-bool ripplesBetween(const VideoCompositionInstruction* instruction, double from, double to) {
-    const auto* style = dynamic_cast<const StyleInstruction*>(instruction);
-    if (style == nullptr) {
-        return true;
-    }
-    if (!style->style().ripplesEnabled()) {
-        return false;
-    }
-    return std::any_of(style->clicks().begin(), style->clicks().end(), [&](const RecordedClick& c) {
-        return c.t <= to && c.t + kRippleSeconds >= from;
-    });
-}
-
 // The longest file name the usual Linux file systems take, in bytes.
 constexpr std::size_t kMaxFileNameBytes = 255;
 
@@ -348,15 +333,10 @@ void ExportSession::run() {
                 throw Cancelled();
             }
             const SourceFrameSet& set = item->set;
-            const VideoCompositionInstruction* instruction =
-                video.instructionAt(set.compositionTime);
-            // A frame whose pictures, instruction and ripples match the last
-            // one's is that frame again: the encoder gets the same pixels.
-            const bool repeat = previousSet && !previous.empty() &&
-                                previousSet->signature == set.signature &&
-                                video.instructionAt(previousSet->compositionTime) == instruction &&
-                                !ripplesBetween(instruction, previousSet->compositionTime.seconds(),
-                                                set.compositionTime.seconds());
+            // A frame drawn like the last one is that frame again: the encoder
+            // gets the same pixels.
+            const bool repeat =
+                previousSet && !previous.empty() && drawsSameFrame(video, *previousSet, set);
             if (!repeat) {
                 CompositionResult result = composeFrame(video, set, pool);
                 if (!result.ok()) {

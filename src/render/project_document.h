@@ -32,7 +32,7 @@ class ProjectDocument : public QObject {
     using ExportOptions = zarvex::ExportOptions;
 
     // What the document works with; anything left empty gets the real one
-    // (a still-frame player, Qt timers, the "Default" preset's style).
+    // (the playback engine, Qt timers, the "Default" preset's style).
     struct Services {
         std::unique_ptr<Player> player;
         std::shared_ptr<TaskScheduler> scheduler;
