@@ -128,6 +128,38 @@ TEST_F(RecorderE2E, AnimatingDisplayWithBothAudioSourcesPlayingFromBeforeT0) {
     }
 }
 
+// A 4K display animating faster than the encoder keeps up with, so pictures
+// find its queue full: the change made just before the stop is the movie's
+// last picture all the same.
+TEST_F(RecorderE2E, MovieEndsOnTheLastPictureWhileTheEncoderIsBehind) {
+    testing::Xvfb big{3840, 2160};
+    const X11Options bigOptions{big.display(), {}, &systemClock()};
+    const auto bigContent = makeX11ShareableContent(bigOptions);
+    const auto bigCapture = makeX11ScreenCapture(bigOptions);
+    const CaptureServices bigServices{bigContent.get(), bigCapture.get(),
+                                      nullptr,          {},
+                                      &systemClock(),   static_cast<std::uint32_t>(::getpid())};
+    TestWindow animated(ZARVEX_TEST_WINDOW, big,
+                        {.x = 0, .y = 0, .width = 3840, .height = 2160, .color = "400000"});
+    animated.command("animate 4");
+    const DisplayTarget target{bigContent->content().displays.at(0).id};
+
+    ScreenRecorder recorder(bigServices);
+    recorder.prepare(target, movie, false, false, false);
+    recorder.start(target, movie, false, false, false, systemClock().now());
+    std::this_thread::sleep_for(1500ms);
+    animated.command("animate 0");
+    animated.command("color 00ff00");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(recorder.stop(), movie);
+
+    const auto last = testing::pixelAt(movie, testing::lastFrameTime(movie));
+    ASSERT_TRUE(last);
+    EXPECT_LE(int(*last >> 16), 16);
+    EXPECT_GE(int(*last >> 8 & 0xff), 239);
+    EXPECT_LE(int(*last & 0xff), 16);
+}
+
 TEST_F(RecorderE2E, RegionWithoutAudioHasOneTrackOfTheEvenSize) {
     record(RegionTarget{display(), Rect{20, 10, 301, 201}}, 0.7);
     EXPECT_EQ(testing::probeStreams(movie), std::vector<std::string>{"h264 300x200"});
