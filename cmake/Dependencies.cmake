@@ -4,7 +4,7 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(nlohmann_json 3.11 REQUIRED)
 find_package(ICU 72 REQUIRED COMPONENTS uc i18n)
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Multimedia Network)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Network DBus Multimedia)
 find_package(QCoro6 REQUIRED COMPONENTS Core)
 
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
@@ -23,6 +23,7 @@ add_library(Zarvex::libyuv ALIAS zarvex_libyuv)
 
 if(ZARVEX_BUILD_TESTS)
   find_package(GTest REQUIRED)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Test)
 endif()
 if(ZARVEX_BUILD_BENCH)
   find_package(benchmark REQUIRED)

@@ -14,12 +14,15 @@ const std::vector<Subcommand>& subcommands() {
          "Record the screen into a new recording folder.", runRecord},
         {"export", "export FOLDER [-o FILE] [--codec h264|hevc] [--resolution native|1080p|720p]",
          "Export a recording, styled and trimmed, as an MP4 movie.", runExport},
+        {"play", "play FOLDER [--at SECONDS] [--paused] [--size WxH]",
+         "Play a recording, styled and trimmed, with sound.", runPlay},
         {"open", "open FOLDER",
          "Open a recording in Zarvex (in the running one, when there is one).", runOpen},
         {"info", "info FOLDER",
          "Summarise a recording folder: files, sources, style, trim, clicks.", runInfo},
         {"displays", "displays", "List the displays that can be recorded.", runDisplays},
         {"windows", "windows", "List the windows that can be recorded.", runWindows},
+        {"settings", "settings", "Open the settings window.", runSettings},
     };
     return commands;
 }

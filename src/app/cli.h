@@ -39,6 +39,8 @@ int runDisplays(const std::vector<std::string>& args, CommandLineIO io);
 int runWindows(const std::vector<std::string>& args, CommandLineIO io);
 int runRecord(const std::vector<std::string>& args, CommandLineIO io);
 int runExport(const std::vector<std::string>& args, CommandLineIO io);
+int runSettings(const std::vector<std::string>& args, CommandLineIO io);
+int runPlay(const std::vector<std::string>& args, CommandLineIO io);
 int runOpen(const std::vector<std::string>& args, CommandLineIO io);
 
 }  // namespace zarvex

@@ -244,6 +244,8 @@ int runExport(const std::vector<std::string>& args, CommandLineIO io) {
         ProjectDocument::Services services;
         services.player = std::make_unique<NullPlayer>();
         document = std::make_unique<ProjectDocument>(parsed->folder, std::move(services));
+        // Exporting leaves the recording as it was (also a read-only one).
+        document->setReadOnly(true);
     } catch (const std::exception& error) {
         io.err << "Could not open recording: " << error.what() << "\n";
         return kExitFailure;

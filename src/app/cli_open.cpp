@@ -20,9 +20,7 @@ int runOpen(const std::vector<std::string>& args, CommandLineIO io) {
         io.err << "Could not open recording: " << kNotARecordingMessage << "\n";
         return kExitFailure;
     }
-    static char name[] = "zarvex";
-    static char* argv[] = {name, nullptr};
-    return runTrayApplication(1, argv, {"open", folder.lexically_normal().string()});
+    return runTrayApplication({"open", folder.lexically_normal().string()});
 }
 
 }  // namespace zarvex

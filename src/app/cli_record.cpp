@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <optional>
@@ -28,6 +29,8 @@ namespace zarvex {
 namespace {
 
 using namespace std::chrono_literals;
+
+constexpr auto kFailureCheck = 100ms;
 
 constexpr std::string_view kUsage =
     "Usage: zarvex record [--display ID | --window ID | --region ID:X,Y,W,H] [--seconds N] "
@@ -137,16 +140,18 @@ CaptureTarget primaryDisplay(ShareableContentSource& content) {
     return DisplayTarget{now.displays.front().id};
 }
 
-// Keeps SIGINT and SIGTERM from killing the process while it records: they
-// are blocked here, before any capture thread starts (threads inherit the
-// mask), and taken with wait(). Signals that arrive while the movie is being
-// finished are swallowed when the block ends, so finishing always completes.
+// Keeps SIGINT, SIGTERM and SIGHUP (a closed terminal) from killing the
+// process while it records: they are blocked here, before any capture thread
+// starts (threads inherit the mask), and taken with wait(). Signals that
+// arrive while the movie is being finished are swallowed when the block ends,
+// so finishing always completes.
 class InterruptSignals {
   public:
     InterruptSignals() {
         ::sigemptyset(&set_);
         ::sigaddset(&set_, SIGINT);
         ::sigaddset(&set_, SIGTERM);
+        ::sigaddset(&set_, SIGHUP);
         ::pthread_sigmask(SIG_BLOCK, &set_, &previous_);
     }
     ~InterruptSignals() {
@@ -171,7 +176,8 @@ class InterruptSignals {
     sigset_t previous_{};
 };
 
-// Waits until the time is up, an interrupt arrives or capture ends by itself.
+// Waits until the time is up, an interrupt arrives or capture cannot go on
+// (checked every kFailureCheck, so a full disk ends the recording at once).
 // On a terminal the elapsed time is shown on stderr meanwhile.
 void waitForTheEnd(const RecordRequest& request, const RecordingSession& session,
                    const InterruptSignals& interrupts, std::ostream& err) {
@@ -193,7 +199,7 @@ void waitForTheEnd(const RecordRequest& request, const RecordingSession& session
             err << "\r" << elapsedText(now - begin) << std::flush;
         }
         const auto nextTick = begin + std::chrono::ceil<std::chrono::seconds>(now - begin + 1ms);
-        if (interrupts.wait(std::min(nextTick, deadline) - now)) {
+        if (interrupts.wait(std::min({nextTick, deadline, now + kFailureCheck}) - now)) {
             break;
         }
     }

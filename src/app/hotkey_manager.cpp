@@ -1,9 +1,12 @@
 #include "app/hotkey_manager.h"
 
+#include "app/shortcut.h"
+
 namespace zarvex {
 
-HotkeyManager::HotkeyManager(Preferences& preferences, std::unique_ptr<GlobalHotkey> hotkey)
-    : preferences_(preferences), hotkey_(std::move(hotkey)) {
+HotkeyManager::HotkeyManager(ShortcutSettings& shortcut, std::unique_ptr<GlobalHotkey> hotkey,
+                             QObject* parent)
+    : QObject(parent), shortcut_(shortcut), hotkey_(std::move(hotkey)) {
     if (hotkey_) {
         hotkey_->onPressed = [this] {
             if (handler_) {
@@ -11,6 +14,8 @@ HotkeyManager::HotkeyManager(Preferences& preferences, std::unique_ptr<GlobalHot
             }
         };
     }
+    connect(&shortcut_, &ShortcutSettings::shortcutChanged, this, &HotkeyManager::reregister);
+    connect(&shortcut_, &ShortcutSettings::recordingChanged, this, &HotkeyManager::suspend);
 }
 
 void HotkeyManager::registerHandler(std::function<void()> handler) {
@@ -22,20 +27,24 @@ void HotkeyManager::reregister() {
     if (!hotkey_ || suspended_) {
         return;
     }
-    registered_ = hotkey_->grab(preferences_.hotkey());
-}
-
-void HotkeyManager::suspend() {
-    suspended_ = true;
-    if (hotkey_) {
+    const Hotkey hotkey = shortcut_.hotkey();
+    const ShortcutKey* key = shortcutKeyByCode(hotkey.keyCode);
+    if (key == nullptr) {
         hotkey_->release();
+        registered_ = false;
+        return;
     }
-    registered_ = false;
+    registered_ = hotkey_->grab({key->keysym, hotkey.modifiers});
 }
 
-void HotkeyManager::resume() {
-    suspended_ = false;
-    reregister();
+void HotkeyManager::suspend(bool suspended) {
+    suspended_ = suspended;
+    if (!suspended_) {
+        reregister();
+    } else if (hotkey_) {
+        hotkey_->release();
+        registered_ = false;
+    }
 }
 
 }  // namespace zarvex

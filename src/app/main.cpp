@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     zarvex::keepLargeBuffersInHeap();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        return zarvex::runTrayApplication(argc, argv);
+        return zarvex::runTrayApplication();
     }
     return zarvex::runCommandLine(args, {std::cout, std::cerr});
 }

@@ -20,8 +20,11 @@
 #include "app/bundle_info.h"
 #include "app/hotkey_manager.h"
 #include "app/recent_recordings.h"
+#include "app/settings_window.h"
+#include "app/shortcut_settings.h"
 #include "app/single_instance.h"
 #include "app/tray_menu.h"
+#include "app/update_controller.h"
 #include "app/x11/x11_hotkey.h"
 #include "capture/control/app_state.h"
 #include "capture/control/camera_controller.h"
@@ -32,15 +35,18 @@
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recordings_directory.h"
 #include "capture/ui/camera_preview_window.h"
+#include "capture/ui/controls_bar.h"
 #include "capture/ui/countdown_window.h"
 #include "capture/ui/recording_frame_window.h"
 #include "capture/ui/screen_geometry.h"
 #include "capture/ui/selection_windows.h"
 #include "capture/v4l2/v4l2_camera.h"
 #include "capture/x11/x11_backend.h"
-#include "model/hotkey_keys.h"
 #include "model/project.h"
 #include "model/settings_store.h"
+#include "ui/gui_application.h"
+#include "ui/symbols.h"
+#include "ui/x11/compositing.h"
 
 namespace zarvex {
 namespace {
@@ -71,23 +77,29 @@ class ScreenScales {
     std::map<std::string, double> scales_;
 };
 
-// The tray image until the shared symbols are in place: a ring, filled while
-// recording, drawn in the panel's text colour like a template image.
+// The tray image: the symbol in near-white over a soft dark edge, so it reads
+// on dark and light panels alike (the tray cannot tell which it sits on);
+// red while recording.
 QIcon trayImage(bool recording) {
-    QPixmap pixmap(44, 44);
-    pixmap.setDevicePixelRatio(2);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor ink = QApplication::palette().color(QPalette::WindowText);
-    painter.setPen(QPen(ink, 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(QRectF(3, 3, 16, 16));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(ink);
-    const double r = recording ? 5.5 : 3.5;
-    painter.drawEllipse(QPointF(11, 11), r, r);
-    return QIcon(pixmap);
+    const QString name =
+        recording ? QStringLiteral("MenuBarIconRecording") : QStringLiteral("MenuBarIcon");
+    const QColor ink = recording ? QColor(255, 69, 58) : QColor(245, 245, 245);
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 48}) {
+        const QSize size(side, side);
+        const QImage edge = symbolImage(name, size, QColor(0, 0, 0, 110));
+        const QImage face = symbolImage(name, size, ink);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        for (const QPoint offset : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+            painter.drawImage(offset, edge);
+        }
+        painter.drawImage(0, 0, face);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
 }
 
 }  // namespace
@@ -107,7 +119,11 @@ struct TrayApplication::Parts {
               return std::make_unique<CameraManager>([] { return makeV4l2Camera(); }, permissions,
                                                      [this] { return cameraPreview.preview(); });
           }),
-          views(translucent, {}),
+          views(translucent,
+                [this](SelectionModel& model, SelectionViews::ControlsActions actions) {
+                    return makeControlsPanel(model, std::move(actions.onStart),
+                                             std::move(actions.onCancel), translucent);
+                }),
           selection({
               .desktop = [this] { return uiContent->content(); },
               .pointer = [] { return toPoint(QCursor::pos()); },
@@ -147,7 +163,7 @@ struct TrayApplication::Parts {
                   [&owner](const std::filesystem::path& folder) { owner.openRecording(folder); },
           }),
           recent([this] { return recordingsDirectory(preferences); }),
-          hotkey(preferences, makeHotkey()) {}
+          hotkey(ShortcutSettings::shared(), makeHotkey()) {}
 
     static std::unique_ptr<GlobalHotkey> makeHotkey() {
         try {
@@ -200,8 +216,13 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
     connect(&p.tray, &TrayMenu::triggered, this, &TrayApplication::menuTriggered);
     connect(&p.tray, &TrayMenu::recentChosen, this,
             [this](const std::filesystem::path& folder) { openRecording(folder); });
-    if (hooks_.updates != nullptr) {
-        hooks_.updates->onChanged = [this] { updateMenu(); };
+    if (hooks_.updates == nullptr) {
+        hooks_.updates = &UpdateController::shared();
+    }
+    connect(hooks_.updates, &UpdateController::canCheckForUpdatesChanged, this,
+            &TrayApplication::updateMenu);
+    if (!hooks_.openSettings) {
+        hooks_.openSettings = [] { SettingsWindow::showShared(); };
     }
 
     p.tray.setRecentEntries(recentEntries(p.recent.list()));
@@ -239,10 +260,10 @@ MenuState TrayApplication::menuState() const {
     MenuState menu;
     menu.phase = p.state.phase();
     menu.elapsedText = p.state.elapsedText();
-    menu.hotkeyText = hotkeyText(p.preferences.hotkey());
+    menu.hotkeyText = ShortcutSettings::shared().displayText().toStdString();
     menu.recentRecordings = p.recent.list();
-    menu.hasUpdater = hooks_.updates != nullptr;
-    menu.canCheckForUpdates = hooks_.updates != nullptr && hooks_.updates->canCheckForUpdates();
+    menu.hasUpdater = hooks_.updates->hasUpdater();
+    menu.canCheckForUpdates = hooks_.updates->canCheckForUpdates();
     menu.errorMessage = p.state.lastErrorMessage();
     menu.versionText = versionText(BundleInfo::current());
     return menu;
@@ -272,14 +293,10 @@ void TrayApplication::menuTriggered(MenuItem item) {
             openRecordingsFolder();
             break;
         case MenuItem::settings:
-            if (hooks_.openSettings) {
-                hooks_.openSettings();
-            }
+            hooks_.openSettings();
             break;
         case MenuItem::checkForUpdates:
-            if (hooks_.updates != nullptr) {
-                hooks_.updates->checkForUpdates();
-            }
+            hooks_.updates->checkForUpdates();
             break;
         case MenuItem::quit:
             quit();
@@ -336,14 +353,11 @@ void TrayApplication::handleRequest(const std::vector<std::string>& arguments) {
     if (arguments.size() == 2 && arguments[0] == "open") {
         openRecording(arguments[1]);
     } else if (arguments.size() == 1 && arguments[0] == "settings") {
-        if (hooks_.openSettings) {
-            hooks_.openSettings();
-        }
+        hooks_.openSettings();
     } else {
-        parts_->tray.showMessage(
-            QStringLiteral("Zarvex is running"),
-            QStringLiteral("Start a recording from the tray menu or with %1.")
-                .arg(QString::fromStdString(hotkeyText(parts_->preferences.hotkey()))));
+        parts_->tray.showMessage(QStringLiteral("Zarvex is running"),
+                                 QStringLiteral("Start a recording from the tray menu or with %1.")
+                                     .arg(ShortcutSettings::shared().displayText()));
     }
 }
 
@@ -371,10 +385,8 @@ void onQuitSignal(int) {
 
 }  // namespace
 
-int runTrayApplication(int argc, char** argv, const std::vector<std::string>& request) {
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Zarvex"));
-    QApplication::setApplicationName(QStringLiteral("Zarvex"));
+int runTrayApplication(const std::vector<std::string>& request) {
+    GuiApplication gui({"zarvex"});
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance(SingleInstance::defaultDirectory(), SingleInstance::defaultSession());

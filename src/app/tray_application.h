@@ -21,16 +21,7 @@ class HotkeyManager;
 class RecentRecordings;
 class SelectionController;
 class TrayMenu;
-
-// An update checker the menu offers when one exists.
-class UpdateChecking {
-  public:
-    virtual ~UpdateChecking() = default;
-    virtual bool canCheckForUpdates() const = 0;
-    virtual void checkForUpdates() = 0;
-    // Called when canCheckForUpdates() may have changed.
-    std::function<void()> onChanged;
-};
+class UpdateController;
 
 // The desktop application in the tray: the recording flow on the real
 // desktop services, the menu, the global hotkey, opening recordings. One per
@@ -43,10 +34,11 @@ class TrayApplication : public QObject {
         // it cannot (the menu shows "Could not open recording: " and it).
         // Empty: the folder is shown in the file manager.
         std::function<void(const std::filesystem::path&)> openRecording;
-        // Opens the settings window; empty: the menu item does nothing.
+        // Opens the settings window; empty: the shared settings window.
         std::function<void()> openSettings;
-        // The update checker; none: no menu item.
-        UpdateChecking* updates = nullptr;
+        // The updates of the menu; null: the shared controller (which has an
+        // updater only when the build configured one).
+        UpdateController* updates = nullptr;
         // Asks the user for a folder to open ("Open Recording…"); empty: a
         // directory dialog. Nothing when the user cancels.
         std::function<std::optional<std::filesystem::path>(const std::filesystem::path& start)>
@@ -97,6 +89,6 @@ class TrayApplication : public QObject {
 // `zarvex` without a command: the running instance takes `request` (nothing
 // more to do here) or this process becomes it and runs the tray until Quit.
 // Returns the exit code.
-int runTrayApplication(int argc, char** argv, const std::vector<std::string>& request = {});
+int runTrayApplication(const std::vector<std::string>& request = {});
 
 }  // namespace zarvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <span>
@@ -58,6 +59,14 @@ class AudioCapture {
     // Stopping a stopped capture does nothing.
     virtual void stop() = 0;
     virtual bool isRunning() const = 0;
+
+    // Blocks the controlling thread until the running source has handed its
+    // first chunk to the handler (true), has found that it cannot deliver for
+    // now — no server, no such device — (false), or `timeout` has passed
+    // (false). Lets a recording connect its sources before its time origin,
+    // since a server may hold back the first audio of a new stream for a
+    // while. A source that cannot tell returns at once.
+    virtual bool waitUntilDelivering(std::chrono::milliseconds timeout) = 0;
 };
 
 // Places chunks on the host timeline from the time each one was measured at

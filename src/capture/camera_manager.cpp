@@ -25,6 +25,11 @@ CameraManager::~CameraManager() {
     if (camera_) {
         camera_->stop();
     }
+    // A file still being written is finished, not thrown away.
+    try {
+        stopWriting();
+    } catch (...) {
+    }
 }
 
 CameraCapture::FrameHandler CameraManager::frameHandler(CameraPreview* preview) {
@@ -109,6 +114,11 @@ void CameraManager::didOutputFrame(const CameraFrame& frame, CameraPreview* prev
     if (preview != nullptr) {
         preview->present(frame);
     }
+}
+
+bool CameraManager::writerFailed() const {
+    std::lock_guard lock(writerMutex_);
+    return writer_ && writer_->status() == MovieWriter::Status::failed;
 }
 
 void CameraManager::stopWriting() {

@@ -27,6 +27,9 @@ class WebcamWriting {
     // Finishes the file; succeeds at once when none is being written. Blocks.
     // Throws RecorderError::writerFailed.
     virtual void stopWriting() = 0;
+    // True once the file being written can take no more (its writer failed,
+    // e.g. on a full disk); stopWriting() then reports why. Any thread.
+    virtual bool writerFailed() const = 0;
     // Hides the preview and stops the camera unless a file is being written.
     virtual void stop() = 0;
 };
@@ -48,6 +51,7 @@ using CameraPreviewFactory = std::function<std::unique_ptr<CameraPreview>()>;
 // Runs the webcam for the whole process: the preview while the user frames
 // themselves, and the webcam file while a recording runs. The camera and the
 // preview are built by the first successful preview start and reused after.
+// Destroying the manager while a file is written finishes the file.
 //
 // Threads: startPreview(), stop() and startWriting() belong to the
 // controlling (main) thread; stopWriting() may run on any one other thread at
@@ -83,6 +87,7 @@ class CameraManager final : public WebcamWriting {
     // finishing fails; the file is let go either way, so a second call
     // succeeds at once.
     void stopWriting() override;
+    bool writerFailed() const override;
 
     bool isRunning() const;  // the camera is delivering
     bool isWriting() const;

@@ -6,7 +6,7 @@ namespace zarvex {
 namespace {
 
 class MonotonicClock final : public Clock {
-public:
+  public:
     HostTime now() const override {
         return std::chrono::duration_cast<HostTime>(
             std::chrono::steady_clock::now().time_since_epoch());

@@ -15,13 +15,17 @@ using HostTime = std::chrono::nanoseconds;
 
 inline constexpr std::int32_t kHostTimescale = 1'000'000'000;
 
-inline MediaTime toMediaTime(HostTime time) { return {time.count(), kHostTimescale}; }
-inline double toSeconds(HostTime time) { return std::chrono::duration<double>(time).count(); }
+inline MediaTime toMediaTime(HostTime time) {
+    return {time.count(), kHostTimescale};
+}
+inline double toSeconds(HostTime time) {
+    return std::chrono::duration<double>(time).count();
+}
 
 // Port: the host clock. The system clock is thread-safe; fakes let tests drive
 // pacing and T0 deterministically.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual HostTime now() const = 0;
     // Blocks the calling thread until now() ≥ deadline (returns at once when it is).

@@ -39,4 +39,7 @@ RecorderError RecorderError::windowGone() {
 PermissionError::PermissionError(Kind kind)
     : std::runtime_error(permissionDescription(kind)), kind_(kind) {}
 
+PermissionError::PermissionError(Kind kind, const std::string& description)
+    : std::runtime_error(description), kind_(kind) {}
+
 }  // namespace zarvex

@@ -32,6 +32,8 @@ class PermissionError : public std::runtime_error {
     enum class Kind { screenRecordingDenied, microphoneDenied, cameraDenied };
 
     explicit PermissionError(Kind kind);
+    // The refusal told in the platform's own words (another settings place).
+    PermissionError(Kind kind, const std::string& description);
     Kind kind() const { return kind_; }
 
   private:

@@ -26,6 +26,10 @@ void ensureDevice(PermissionAuthority& authority, CaptureDeviceKind kind,
 
 void ensureScreenAndMicrophone(PermissionAuthority& authority) {
     if (!authority.screenCaptureGranted() && !authority.requestScreenCapture()) {
+        const std::string refusal = authority.screenCaptureRefusal();
+        if (!refusal.empty()) {
+            throw PermissionError(PermissionError::Kind::screenRecordingDenied, refusal);
+        }
         throw PermissionError(PermissionError::Kind::screenRecordingDenied);
     }
     ensureDevice(authority, CaptureDeviceKind::audio, PermissionError::Kind::microphoneDenied);

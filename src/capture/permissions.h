@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace zarvex {
 
 enum class AuthorizationStatus { notDetermined = 0, restricted = 1, denied = 2, authorized = 3 };
@@ -14,6 +16,9 @@ class PermissionAuthority {
     virtual bool requestScreenCapture() = 0;  // may prompt; true when granted
     virtual AuthorizationStatus status(CaptureDeviceKind kind) = 0;
     virtual bool requestAccess(CaptureDeviceKind kind) = 0;  // may prompt; true when granted
+    // What the user is told when screen capture is refused, for systems whose
+    // way to grant it differs from the usual settings pane; empty: the usual text.
+    virtual std::string screenCaptureRefusal() { return {}; }
 };
 
 // Screen capture first (requested when not yet granted), then the microphone,

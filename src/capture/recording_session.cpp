@@ -17,12 +17,26 @@ RecordingSession::RecordingSession(const CaptureServices& services, WebcamWritin
       bundleURL_(freeRecordingFolder(directory_, name_)),
       screenRecorder_(std::make_unique<ScreenRecorder>(services)) {}
 
-RecordingSession::~RecordingSession() = default;
+RecordingSession::~RecordingSession() {
+    // Quitting never throws a recording away: one still running is finished
+    // as stop() would, without anyone to tell the result.
+    if (started_ && !ended_) {
+        try {
+            stop();
+        } catch (...) {
+        }
+    }
+}
 
 void RecordingSession::start() {
     bundleURL_ = createRecordingFolder(directory_, name_);
     createdFolder_ = true;
+    started_ = true;
 
+    // What takes time (the writer, connecting the audio sources, the screen
+    // stream) happens before T0 is read, so every track starts at T0.
+    screenRecorder_->prepare(options_.target, bundleURL_ / kScreenFileName, options_.micEnabled,
+                             options_.systemAudioEnabled, options_.cursorEnabled);
     sessionStart_ = services_.clock->now();
     screenRecorder_->start(options_.target, bundleURL_ / kScreenFileName, options_.micEnabled,
                            options_.systemAudioEnabled, options_.cursorEnabled, sessionStart_);
@@ -58,6 +72,7 @@ void RecordingSession::writeProject() const {
 }
 
 std::filesystem::path RecordingSession::stop() {
+    ended_ = true;
     if (mouseRecorder_) {
         const RecordedEvents events = mouseRecorder_->stop();
         try {
@@ -84,6 +99,7 @@ std::filesystem::path RecordingSession::stop() {
 }
 
 void RecordingSession::abort() noexcept {
+    ended_ = true;
     if (mouseRecorder_) {
         mouseRecorder_->stop();
         mouseRecorder_.reset();
@@ -105,7 +121,7 @@ void RecordingSession::abort() noexcept {
 }
 
 bool RecordingSession::captureFailed() const {
-    return screenRecorder_->captureFailed();
+    return screenRecorder_->captureFailed() || (options_.cameraEnabled && camera_.writerFailed());
 }
 
 }  // namespace zarvex

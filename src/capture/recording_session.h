@@ -29,12 +29,15 @@ class RecordingSession {
     RecordingSession(const CaptureServices& services, WebcamWriting& camera,
                      SelectionResult options, const Preferences& preferences,
                      std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+    // A session that was started and neither stopped nor aborted is stopped
+    // here (its errors are dropped): its files are finished, never thrown away.
     ~RecordingSession();
     RecordingSession(const RecordingSession&) = delete;
     RecordingSession& operator=(const RecordingSession&) = delete;
 
-    // Creates the folder, reads T0, starts the screen recorder, the webcam
-    // file (with the camera switch) and the click recorder, and writes
+    // Creates the folder, prepares the screen recorder (writer, audio
+    // sources, screen stream), reads T0, starts the screen recorder, the
+    // webcam file (with the camera switch) and the click recorder, and writes
     // project.json. Throws the first failure (FileError, RecorderError,
     // ScreenCaptureError, EncodeError); what was written stays on disk.
     //
@@ -58,8 +61,10 @@ class RecordingSession {
     const SelectionResult& options() const { return options_; }
     // T0; zero before start().
     HostTime sessionStart() const { return sessionStart_; }
-    // True once screen capture has ended by itself with an error; stop()
-    // then reports it. Any thread.
+    // True once the recording cannot go on: screen capture ended by itself
+    // with an error, or the screen movie's or the webcam file's writer failed
+    // (a full disk). Noticed within a fraction of a second; stop() then
+    // finishes what was written and reports the error. Any thread.
     bool captureFailed() const;
 
   private:
@@ -75,6 +80,8 @@ class RecordingSession {
     std::unique_ptr<MouseEventRecorder> mouseRecorder_;
     HostTime sessionStart_{};
     bool createdFolder_ = false;
+    bool started_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace zarvex

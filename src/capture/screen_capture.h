@@ -87,7 +87,8 @@ class ScreenStreamOutput {
     virtual void didOutputFrame(const ScreenFrame& frame) = 0;
     // The stream stopped by itself (display disconnected, window system gone;
     // the error is a ScreenCaptureError saying so); no frame follows. Not
-    // called for a stop the owner asked for.
+    // called for a stop the owner asked for, unless the window system had
+    // stopped answering and the stream was cut off to end it.
     virtual void didStopWithError(std::exception_ptr error) = 0;
 };
 
@@ -96,8 +97,9 @@ class ScreenStream {
   public:
     virtual ~ScreenStream() = default;
     // Stops capture and waits until the capture thread has finished: no output
-    // call is running or follows once this returns. Idempotent. Must not be
-    // called from the output's own callbacks.
+    // call is running or follows once this returns. Returns within about a
+    // second even when the window system has stopped answering. Idempotent.
+    // Must not be called from the output's own callbacks.
     virtual void stopCapture() = 0;
 };
 

@@ -1,9 +1,9 @@
 #include "capture/screen_recorder.h"
 
 #include <stdexcept>
-#include <thread>
 
 #include "capture/errors.h"
+#include "capture/named_thread.h"
 #include "capture/writer_failure.h"
 
 namespace zarvex {
@@ -11,9 +11,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long stop() waits for the encoder queue to take the held last picture.
+// How long stop() waits for the encoder queue to take the last pictures.
 constexpr auto kLastFrameWait = 2s;
-constexpr auto kLastFramePoll = 2ms;
+// The housekeeping thread's pace.
+constexpr auto kKeeperInterval = 100ms;
+// Silence for a source that delivers nothing reaches this close to now: late
+// enough that a chunk still on its way is not covered by it, early enough
+// that the movie's first fragment does not wait for it.
+constexpr HostTime kSilenceLag = 250ms;
 
 }  // namespace
 
@@ -25,8 +30,45 @@ ScreenRecorder::ScreenRecorder(const CaptureServices& services) : services_(serv
 }
 
 ScreenRecorder::~ScreenRecorder() {
+    if (started_ && !stopped_) {
+        // Quitting never throws a recording away: it is finished as stop() would.
+        try {
+            stop();
+        } catch (...) {
+        }
+        return;
+    }
     // The callbacks use the writer's inputs: capture ends before they go.
+    stopKeeper();
     releaseCapture();
+}
+
+void ScreenRecorder::prepare(const CaptureTarget& target, const std::filesystem::path& outputFile,
+                             bool microphone, bool systemAudio, bool cursorShown) {
+    if (prepared_) {
+        throw std::logic_error("A screen recorder is prepared once");
+    }
+    prepared_ = true;
+    outputURL_ = outputFile;
+
+    const ShareableContent content = services_.content->content();
+    const ScreenStreamPlan plan =
+        planScreenStream(content, target, cursorShown, services_.ownProcessID);
+
+    setUpWriter(plan.configuration.width, plan.configuration.height, microphone, systemAudio);
+    if (microphone_) {
+        connectAudio(AudioSource::microphone, *microphone_);
+    }
+    if (systemAudio_) {
+        connectAudio(AudioSource::systemAudio, *systemAudio_);
+    }
+    stream_ = services_.screenCapture->startCapture(plan.filter, plan.configuration, *this);
+    const auto deadline = std::chrono::steady_clock::now() + kAudioConnectLimit;
+    for (AudioTrackFeed* feed : {microphone_.get(), systemAudio_.get()}) {
+        if (feed != nullptr) {
+            feed->waitUntilDelivering(deadline);
+        }
+    }
 }
 
 void ScreenRecorder::start(const CaptureTarget& target, const std::filesystem::path& outputFile,
@@ -36,21 +78,17 @@ void ScreenRecorder::start(const CaptureTarget& target, const std::filesystem::p
         throw std::logic_error("A screen recorder is started once");
     }
     started_ = true;
-    outputURL_ = outputFile;
-    sessionStart_ = sessionStart;
-
-    const ShareableContent content = services_.content->content();
-    const ScreenStreamPlan plan =
-        planScreenStream(content, target, cursorShown, services_.ownProcessID);
-
-    setUpWriter(plan.configuration.width, plan.configuration.height, microphone, systemAudio);
-    if (micInput_ != nullptr) {
-        micCapture_ = startAudio(AudioSource::microphone, micInput_);
+    if (!prepared_) {
+        prepare(target, outputFile, microphone, systemAudio, cursorShown);
     }
-    stream_ = services_.screenCapture->startCapture(plan.filter, plan.configuration, *this);
-    if (systemAudioInput_ != nullptr) {
-        systemAudioCapture_ = startAudio(AudioSource::systemAudio, systemAudioInput_);
+    writer_->startSession(toMediaTime(sessionStart));
+    video_->begin(sessionStart);
+    for (AudioTrackFeed* feed : {microphone_.get(), systemAudio_.get()}) {
+        if (feed != nullptr) {
+            feed->begin(sessionStart);
+        }
     }
+    keeper_ = startNamedThread("screen-keeper", [this] { keep(); });
 }
 
 void ScreenRecorder::setUpWriter(int width, int height, bool microphone, bool systemAudio) {
@@ -67,63 +105,72 @@ void ScreenRecorder::setUpWriter(int width, int height, bool microphone, bool sy
     } catch (const MediaError& error) {
         throw writerFailure(error, "Could not start writing.");
     }
-    writer->startSession(toMediaTime(sessionStart_));
+    video_ = std::make_unique<VideoTrackFeed>(video);
+    if (mic != nullptr) {
+        microphone_ = std::make_unique<AudioTrackFeed>(*mic);
+    }
+    if (system != nullptr) {
+        systemAudio_ = std::make_unique<AudioTrackFeed>(*system);
+    }
+    std::lock_guard lock(streamErrorMutex_);
     writer_ = std::move(writer);
-    videoInput_ = &video;
-    micInput_ = mic;
-    systemAudioInput_ = system;
 }
 
-std::unique_ptr<AudioCapture> ScreenRecorder::startAudio(AudioSource source,
-                                                         AudioWriterInput* input) {
-    if (!services_.makeAudioCapture) {
-        return nullptr;
-    }
-    std::unique_ptr<AudioCapture> capture = services_.makeAudioCapture(source);
-    if (!capture) {
-        return nullptr;
-    }
-    capture->start([this, input](const CapturedAudioChunk& chunk) { appendAudio(*input, chunk); });
-    return capture;
-}
-
-void ScreenRecorder::appendAudio(AudioWriterInput& input, const CapturedAudioChunk& chunk) const {
-    // A chunk that reaches past T0 is handed over whole: the writer cuts off
-    // the samples before T0, so the track starts exactly there.
-    if (chunk.samples.empty() || chunk.endTime() <= sessionStart_ ||
-        !input.isReadyForMoreMediaData()) {
-        return;
-    }
-    const AudioChunk samples{chunk.samples.data(), static_cast<int>(chunk.frameCount()),
-                             kCaptureSampleRate, kCaptureChannelCount, SampleFormat::f32};
-    input.append(samples, toMediaTime(chunk.time));
+void ScreenRecorder::connectAudio(AudioSource source, AudioTrackFeed& feed) {
+    feed.connect(services_.makeAudioCapture ? services_.makeAudioCapture(source) : nullptr);
 }
 
 void ScreenRecorder::didOutputFrame(const ScreenFrame& frame) {
-    if (frame.status != FrameStatus::complete || frame.image.empty() ||
-        frame.time < sessionStart_) {
-        return;
-    }
-    if (videoInput_ == nullptr || !videoInput_->isReadyForMoreMediaData()) {
-        return;
-    }
-    if (videoInput_->append(frame.image, toMediaTime(frame.time))) {
-        // Shares the pixels the encoder holds anyway; the stream builds its
-        // next picture in another buffer.
-        lastFrame_ = frame.image;
-        lastFrameTime_ = frame.time;
-        appendedVideo_ = true;
+    if (frame.status == FrameStatus::complete && !frame.image.empty()) {
+        video_->deliver(frame.image, frame.time);
     }
 }
 
 void ScreenRecorder::didStopWithError(std::exception_ptr error) {
+    video_->stopRepeating();
     std::lock_guard lock(streamErrorMutex_);
     streamError_ = std::move(error);
 }
 
-bool ScreenRecorder::captureFailed() const {
+std::exception_ptr ScreenRecorder::streamError() const {
     std::lock_guard lock(streamErrorMutex_);
-    return static_cast<bool>(streamError_);
+    return streamError_;
+}
+
+bool ScreenRecorder::writerFailed() const {
+    std::lock_guard lock(streamErrorMutex_);
+    return writer_ && writer_->status() == MovieWriter::Status::failed;
+}
+
+bool ScreenRecorder::captureFailed() const {
+    return streamError() != nullptr || writerFailed();
+}
+
+void ScreenRecorder::keep() {
+    std::unique_lock lock(keeperMutex_);
+    while (!keeperWake_.wait_for(lock, kKeeperInterval, [this] { return keeperStopping_; })) {
+        lock.unlock();
+        const HostTime now = services_.clock->now();
+        video_->tick(now);
+        for (AudioTrackFeed* feed : {microphone_.get(), systemAudio_.get()}) {
+            if (feed != nullptr) {
+                feed->fillSilenceUntil(now - kSilenceLag);
+            }
+        }
+        lock.lock();
+    }
+}
+
+void ScreenRecorder::stopKeeper() {
+    if (!keeper_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(keeperMutex_);
+        keeperStopping_ = true;
+    }
+    keeperWake_.notify_all();
+    keeper_.join();
 }
 
 void ScreenRecorder::releaseCapture() {
@@ -132,62 +179,47 @@ void ScreenRecorder::releaseCapture() {
         stream_.reset();
     }
     // Stopping waits for a chunk being handled, so nothing is appended after.
-    if (micCapture_) {
-        micCapture_->stop();
-        micCapture_.reset();
+    for (AudioTrackFeed* feed : {microphone_.get(), systemAudio_.get()}) {
+        if (feed != nullptr) {
+            feed->stopSource();
+        }
     }
-    if (systemAudioCapture_) {
-        systemAudioCapture_->stop();
-        systemAudioCapture_.reset();
-    }
-}
-
-void ScreenRecorder::holdLastFrameUntil(HostTime stopTime) {
-    if (lastFrame_.empty() || stopTime <= lastFrameTime_) {
-        return;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kLastFrameWait;
-    while (!videoInput_->isReadyForMoreMediaData() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kLastFramePoll);
-    }
-    videoInput_->append(lastFrame_, toMediaTime(stopTime));
 }
 
 std::filesystem::path ScreenRecorder::stop() {
+    if (stopped_) {
+        throw std::logic_error("A screen recorder is stopped once");
+    }
+    stopped_ = true;
     const HostTime stopTime = services_.clock->now();
+    stopKeeper();
     releaseCapture();
     if (!writer_ || !outputURL_) {
         throw RecorderError::writerFailed("Writer was never started.");
     }
-    std::exception_ptr streamError;
-    {
-        std::lock_guard lock(streamErrorMutex_);
-        streamError = streamError_;
-    }
-    if (!appendedVideo_) {
-        writer_->cancelWriting();
-        if (streamError) {
-            std::rethrow_exception(streamError);
-        }
-        throw RecorderError::writerFailed("No frames were captured.");
-    }
+    const std::exception_ptr failure = streamError();
+    const auto writing = [this] { return writer_->status() == MovieWriter::Status::writing; };
 
     // A stream that failed keeps what it captured: the movie ends where
     // capture did, and the error is reported once the file is safe.
-    if (!streamError) {
-        holdLastFrameUntil(stopTime);
+    video_->finish(stopTime, kLastFrameWait, writing);
+    if (!video_->hasAppended()) {
+        writer_->cancelWriting();
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+        throw RecorderError::writerFailed("No frames were captured.");
     }
-    videoInput_->markAsFinished();
-    if (micInput_ != nullptr) {
-        micInput_->markAsFinished();
-    }
-    if (systemAudioInput_ != nullptr) {
-        systemAudioInput_->markAsFinished();
+    if (!failure) {
+        for (AudioTrackFeed* feed : {microphone_.get(), systemAudio_.get()}) {
+            if (feed != nullptr) {
+                feed->finish(stopTime);
+            }
+        }
     }
     writer_->finishWriting();
-    lastFrame_ = VideoFrame();
-    if (streamError) {
-        std::rethrow_exception(streamError);
+    if (failure) {
+        std::rethrow_exception(failure);
     }
     if (writer_->status() == MovieWriter::Status::failed) {
         throw writerFailure(writer_->error(), "Unknown error.");

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "capture/capture_services.h"
 #include "capture/records.h"
+#include "capture/track_feeds.h"
 #include "media/movie_writer.h"
 
 namespace zarvex {
@@ -18,41 +21,62 @@ namespace zarvex {
 // per requested source (microphone first). The movie's time 0 is the host
 // time T0 handed to start(); every sample stamped before it is left out.
 //
-// Threads: start() and stop() block and belong to one controlling thread
-// (not a UI thread). Screen frames are appended on the stream's capture
-// thread, microphone and system-audio chunks on their own capture threads:
-// each track is fed by one thread at a time (stop() appends the held last
-// picture only once capture has ended). A recorder is started and stopped
-// once; destroying a recorder that was not stopped throws its movie away.
+// The movie is written in fragments as it goes, so whatever ends the process
+// leaves a playable movie of all but the last moment: an audio track whose
+// source delivers nothing is filled with silence (the fragments would wait
+// for it otherwise), and a still screen has its last picture repeated (see
+// VideoTrackFeed). A failing writer is noticed within a fraction of a second
+// (captureFailed()); destroying a recorder that was not stopped finishes its
+// movie like stop().
+//
+// Threads: prepare(), start() and stop() block and belong to one controlling
+// thread (not a UI thread). Screen frames are appended on the stream's capture
+// thread, microphone and system-audio chunks on their own capture threads, and
+// a housekeeping thread ("screen-keeper") appends waiting and repeated
+// pictures and silence; every track is fed under its feed's lock. A recorder is
+// started and stopped once.
 class ScreenRecorder final : private ScreenStreamOutput {
   public:
+    // How long the audio sources may take to deliver before T0.
+    static constexpr std::chrono::milliseconds kAudioConnectLimit{2500};
+
     explicit ScreenRecorder(const CaptureServices& services);
     ~ScreenRecorder() override;
     ScreenRecorder(const ScreenRecorder&) = delete;
     ScreenRecorder& operator=(const ScreenRecorder&) = delete;
 
-    // Starts the writer, the microphone and the screen stream. Throws
-    // RecorderError::noDisplay() / windowGone() for a target that is not on
-    // the screen, RecorderError::writerFailed when the movie cannot be
-    // started, and the capture services' own errors (ScreenCaptureError).
-    // A start that fails part-way keeps what it built; stop() releases it.
+    // Everything that takes time before the first sample, done before the
+    // recording's T0 is read so that T0 is the moment recording really
+    // begins: reads the content, sets up the writer, connects the audio
+    // sources and waits (up to kAudioConnectLimit) until they deliver, and
+    // starts the screen stream. Throws as start() does.
+    void prepare(const CaptureTarget& target, const std::filesystem::path& outputFile,
+                 bool microphone, bool systemAudio, bool cursorShown);
+
+    // Starts recording at T0 = `sessionStart`. Prepares first, with these
+    // arguments, unless prepare() was called (then they must be the same).
+    // Throws RecorderError::noDisplay() / windowGone() for a target that is
+    // not on the screen, RecorderError::writerFailed when the movie cannot be
+    // started, and the capture services' own errors (ScreenCaptureError). A
+    // start that fails part-way keeps what it built; stop() releases it.
     void start(const CaptureTarget& target, const std::filesystem::path& outputFile,
                bool microphone, bool systemAudio, bool cursorShown, HostTime sessionStart);
 
-    // Ends capture and finishes the movie; returns its location. The last
-    // picture is held until the moment of stop, so the movie lasts as long as
-    // the recording even when the screen stood still at the end.
+    // Ends capture and finishes the movie; returns its location. The latest
+    // picture delivered is in it, and the last picture is held until the
+    // moment of stop, so the movie lasts as long as the recording even when
+    // the screen stood still at the end.
     //
     // Throws RecorderError::writerFailed("Writer was never started.") without
     // a started writer and ("No frames were captured.") when no picture was
     // written (the movie is removed). When the stream stopped by itself with
     // an error, the movie is finished with what was captured (or removed when
     // that is nothing) and that error is thrown. A writer that fails throws
-    // writerFailed with its own message.
+    // writerFailed with its own message; the movie keeps what it had written.
     std::filesystem::path stop();
 
-    // True once the screen stream has stopped by itself with an error;
-    // nothing more is captured then. Any thread.
+    // True once capture cannot go on: the screen stream stopped by itself
+    // with an error, or the writer failed (a full disk). Any thread.
     bool captureFailed() const;
 
   private:
@@ -60,27 +84,28 @@ class ScreenRecorder final : private ScreenStreamOutput {
     void didStopWithError(std::exception_ptr error) override;
 
     void setUpWriter(int width, int height, bool microphone, bool systemAudio);
-    std::unique_ptr<AudioCapture> startAudio(AudioSource source, AudioWriterInput* input);
-    void appendAudio(AudioWriterInput& input, const CapturedAudioChunk& chunk) const;
-    void holdLastFrameUntil(HostTime stopTime);
+    void connectAudio(AudioSource source, AudioTrackFeed& feed);
+    void keep();
+    void stopKeeper();
     void releaseCapture();
+    std::exception_ptr streamError() const;
+    bool writerFailed() const;
 
     CaptureServices services_;
     std::unique_ptr<MovieWriter> writer_;
-    VideoWriterInput* videoInput_ = nullptr;
-    AudioWriterInput* micInput_ = nullptr;
-    AudioWriterInput* systemAudioInput_ = nullptr;
-    std::unique_ptr<AudioCapture> micCapture_;
-    std::unique_ptr<AudioCapture> systemAudioCapture_;
+    std::unique_ptr<VideoTrackFeed> video_;
+    std::unique_ptr<AudioTrackFeed> microphone_;
+    std::unique_ptr<AudioTrackFeed> systemAudio_;
     std::unique_ptr<ScreenStream> stream_;
-    HostTime sessionStart_{};
     std::optional<std::filesystem::path> outputURL_;
+    bool prepared_ = false;
     bool started_ = false;
+    bool stopped_ = false;
 
-    // Written on the capture thread; read by stop() once the stream has ended.
-    std::atomic<bool> appendedVideo_{false};
-    VideoFrame lastFrame_;
-    HostTime lastFrameTime_{};
+    std::thread keeper_;
+    std::mutex keeperMutex_;
+    std::condition_variable keeperWake_;
+    bool keeperStopping_ = false;
 
     mutable std::mutex streamErrorMutex_;
     std::exception_ptr streamError_;

@@ -50,8 +50,15 @@ void configureLogging() {
 
 InputFormatPtr openInput(const std::string& path) {
     configureLogging();
+    // Only local files are read: the explicit scheme keeps a name such as
+    // "http://host/x.png" or "a:b.mov" a file name, and the whitelist keeps
+    // demuxers from following references to other protocols.
+    const std::string url = "file:" + path;
+    AVDictionary* rawOptions = nullptr;
+    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
+    std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> options(&rawOptions, av_dict_free);
     AVFormatContext* raw = nullptr;
-    check(avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "Could not open " + path);
+    check(avformat_open_input(&raw, url.c_str(), nullptr, options.get()), "Could not open " + path);
     InputFormatPtr context(raw);
     check(avformat_find_stream_info(context.get(), nullptr), "Could not read " + path);
     return context;

@@ -80,7 +80,8 @@ std::string errorText(int code);
 int check(int code, std::string_view action);
 [[noreturn]] void fail(std::string_view action, int code);
 
-// Opens a file for demuxing and reads its stream parameters. Errors name the file.
+// Opens a local file for demuxing (never a URL of another protocol) and reads
+// its stream parameters. Errors name the file.
 InputFormatPtr openInput(const std::string& path);
 
 // The track a stream of an open input stands for; nothing for streams that

@@ -468,6 +468,33 @@ struct AudioWriterInput::Impl : WriterTrack {
         }
     }
 
+    bool appendSilence(MediaTime end) {
+        std::lock_guard lock(mutex);
+        if (core == nullptr || !core->writing() || !core->sessionStarted || finished ||
+            !end.isValid()) {
+            return false;
+        }
+        const std::int64_t target = toSampleIndex(end) - toSampleIndex(core->sessionStart);
+        if (!started) {
+            if (target <= 0) {
+                return false;
+            }
+            started = true;
+            nextSample = 0;
+            fifoStart = 0;
+        }
+        if (target <= nextSample) {
+            return false;
+        }
+        try {
+            writeSilence(target - nextSample);
+        } catch (const MediaError& failure) {
+            core->fail(failure);
+            return false;
+        }
+        return true;
+    }
+
     static std::int64_t toSampleIndex(MediaTime time) {
         return av_rescale_rnd(time.value, kAudioSampleRate, time.timescale, AV_ROUND_NEAR_INF);
     }
@@ -576,6 +603,9 @@ bool AudioWriterInput::isReadyForMoreMediaData() const {
 }
 bool AudioWriterInput::append(const AudioChunk& chunk, MediaTime time) {
     return impl_->append(chunk, time);
+}
+bool AudioWriterInput::appendSilence(MediaTime end) {
+    return impl_->appendSilence(end);
 }
 void AudioWriterInput::markAsFinished() {
     impl_->markAsFinished();

@@ -103,6 +103,11 @@ class AudioWriterInput {
     // of the previous one leaves silence in between, one that overlaps it loses
     // the overlap. Returns false when nothing of it was taken.
     bool append(const AudioChunk& chunk, MediaTime time);
+    // Extends the track with silence up to source time `end`, from the session
+    // start when nothing was appended yet: a track whose source is silent (or
+    // absent) still covers the recording. Samples appended later that overlap
+    // the silence lose the overlap. Returns false when nothing was added.
+    bool appendSilence(MediaTime end);
     void markAsFinished();
 
   private:

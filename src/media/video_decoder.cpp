@@ -217,6 +217,18 @@ std::optional<DecodedFrame> VideoDecoder::frameAt(MediaTime time) {
     return s.current;
 }
 
+std::optional<DecodedFrame> VideoDecoder::nextFrame() {
+    State& s = *state_;
+    s.ensureNext();
+    if (!s.next) {
+        return std::nullopt;
+    }
+    s.current = std::move(s.next);
+    s.next.reset();
+    s.atStart = false;
+    return s.current;
+}
+
 const TrackInfo& VideoDecoder::track() const {
     return state_->reader.track();
 }

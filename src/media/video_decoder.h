@@ -45,6 +45,10 @@ class VideoDecoder {
     // for a track without frames). Past the last frame it is the last frame.
     // Throws MediaError on a decoding failure.
     std::optional<DecodedFrame> frameAt(MediaTime time);
+    // The frame after the one the last call returned (the first frame before
+    // any), decoding on; nothing at the end of the track. Throws MediaError on
+    // a decoding failure.
+    std::optional<DecodedFrame> nextFrame();
 
     const TrackInfo& track() const;
 

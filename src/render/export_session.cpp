@@ -76,29 +76,29 @@ struct Decoded {
 
 class Cancelled : public std::exception {};
 
-// True when a click ripple is visible at some time in [from, to]: frames on
-// either side of such a span differ even when their pictures do not.
-bool ripplesBetween(const VideoCompositionInstruction* instruction, double from, double to) {
-    const auto* style = dynamic_cast<const StyleInstruction*>(instruction);
-    if (style == nullptr) {
-        return true;
-    }
-    if (!style->style().ripplesEnabled()) {
-        return false;
-    }
-    return std::any_of(style->clicks().begin(), style->clicks().end(), [&](const RecordedClick& c) {
-        return c.t <= to && c.t + kRippleSeconds >= from;
-    });
-}
+// The longest file name the usual Linux file systems take, in bytes.
+constexpr std::size_t kMaxFileNameBytes = 255;
 
+// "." + the output's name + "." + eight random letters + ".part", with the
+// output's name shortened (at a character boundary) where the whole would be
+// longer than a file name may be.
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& output) {
     static constexpr char kAlphabet[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr std::size_t kAddedBytes = 1 + 1 + 8 + 5;
+    std::string base = output.filename().string();
+    if (base.size() + kAddedBytes > kMaxFileNameBytes) {
+        std::size_t keep = kMaxFileNameBytes - kAddedBytes;
+        while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) {
+            --keep;  // not inside a UTF-8 sequence
+        }
+        base.resize(keep);
+    }
     std::random_device device;
     std::uniform_int_distribution<int> pick(0, sizeof kAlphabet - 2);
     while (true) {
         std::string name(1, '.');
-        name.append(output.filename().string()).append(1, '.');
+        name.append(base).append(1, '.');
         for (int i = 0; i < 8; ++i) {
             name += kAlphabet[pick(device)];
         }
@@ -333,15 +333,10 @@ void ExportSession::run() {
                 throw Cancelled();
             }
             const SourceFrameSet& set = item->set;
-            const VideoCompositionInstruction* instruction =
-                video.instructionAt(set.compositionTime);
-            // A frame whose pictures, instruction and ripples match the last
-            // one's is that frame again: the encoder gets the same pixels.
-            const bool repeat = previousSet && !previous.empty() &&
-                                previousSet->signature == set.signature &&
-                                video.instructionAt(previousSet->compositionTime) == instruction &&
-                                !ripplesBetween(instruction, previousSet->compositionTime.seconds(),
-                                                set.compositionTime.seconds());
+            // A frame drawn like the last one is that frame again: the encoder
+            // gets the same pixels.
+            const bool repeat =
+                previousSet && !previous.empty() && drawsSameFrame(video, *previousSet, set);
             if (!repeat) {
                 CompositionResult result = composeFrame(video, set, pool);
                 if (!result.ok()) {

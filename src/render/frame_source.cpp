@@ -1,6 +1,25 @@
 #include "render/frame_source.h"
 
+#include <algorithm>
+
 namespace zarvex {
+namespace {
+
+// True when a click ripple is visible at some time in [from, to].
+bool ripplesBetween(const VideoCompositionInstruction* instruction, double from, double to) {
+    const auto* style = dynamic_cast<const StyleInstruction*>(instruction);
+    if (style == nullptr) {
+        return true;
+    }
+    if (!style->style().ripplesEnabled()) {
+        return false;
+    }
+    return std::any_of(style->clicks().begin(), style->clicks().end(), [&](const RecordedClick& c) {
+        return c.t <= to && c.t + kRippleSeconds >= from;
+    });
+}
+
+}  // namespace
 
 CompositionFrameSource::CompositionFrameSource(std::shared_ptr<const Composition> composition)
     : composition_(std::move(composition)) {}
@@ -44,6 +63,20 @@ CompositionResult CompositionFrameSource::styledFrameAt(const VideoComposition& 
                                                         MediaTime time, FramePool& pool) {
     const std::vector<TrackID> tracks = requiredTracks(videoComposition, time);
     return composeFrame(videoComposition, sourceFramesAt(time, tracks), pool);
+}
+
+bool drawsSameFrame(const VideoComposition& videoComposition, const SourceFrameSet& earlier,
+                    const SourceFrameSet& later) {
+    const VideoCompositionInstruction* instruction =
+        videoComposition.instructionAt(later.compositionTime);
+    double from = earlier.compositionTime.seconds();
+    double to = later.compositionTime.seconds();
+    if (from > to) {
+        std::swap(from, to);
+    }
+    return earlier.signature == later.signature &&
+           videoComposition.instructionAt(earlier.compositionTime) == instruction &&
+           !ripplesBetween(instruction, from, to);
 }
 
 CompositionResult composeFrame(const VideoComposition& videoComposition, const SourceFrameSet& set,

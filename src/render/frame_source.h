@@ -55,6 +55,12 @@ class CompositionFrameSource {
     std::map<TrackID, std::unique_ptr<VideoDecoder>> decoders_;
 };
 
+// True when `later` is drawn exactly like `earlier`: the same pictures, the
+// same instruction, and no click ripple visible at any time between the two
+// (which would change the frame even over the same pictures).
+bool drawsSameFrame(const VideoComposition& videoComposition, const SourceFrameSet& earlier,
+                    const SourceFrameSet& later);
+
 // Composes one set of source pictures (no decoding): the compositor request
 // for the instruction at the set's time.
 CompositionResult composeFrame(const VideoComposition& videoComposition, const SourceFrameSet& set,

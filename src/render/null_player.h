@@ -39,6 +39,11 @@ class NullPlayer : public Player {
         return 0;
     }
     void removeTimeObserver(ObserverID) override {}
+    ObserverID addRateObserver(std::function<void(double)>) override { return 0; }
+    void removeRateObserver(ObserverID) override {}
+    void setFrameSink(std::shared_ptr<FrameSink>) override {}
+    void setMaximumPictureSize(Size) override {}
+    std::optional<std::string> error() const override { return std::nullopt; }
 
   private:
     std::shared_ptr<PlayerItem> item_;

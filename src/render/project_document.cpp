@@ -17,8 +17,8 @@
 #include "model/settings_store.h"
 #include "render/export_naming.h"
 #include "render/geometry.h"
+#include "render/qt_playback.h"
 #include "render/qt_task_scheduler.h"
-#include "render/still_frame_player.h"
 
 namespace zarvex {
 namespace {
@@ -87,11 +87,11 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
       bundleURL_(folderPath(std::move(bundleURL))),
       player_(std::move(services.player)),
       scheduler_(std::move(services.scheduler)) {
-    if (!player_) {
-        player_ = std::make_unique<StillFramePlayer>();
-    }
     if (!scheduler_) {
         scheduler_ = std::make_shared<QtTaskScheduler>();
+    }
+    if (!player_) {
+        player_ = makeQtPlaybackEngine(scheduler_);
     }
     meta_ = readProjectFile(bundleURL_);
     if (meta_.style) {
@@ -293,6 +293,9 @@ void ProjectDocument::applyTrim() {
 
 void ProjectDocument::scheduleSave() {
     saveTask_.reset();
+    if (readOnly_) {
+        return;
+    }
     saveTask_ = scheduler_->schedule(kSaveDelay, [this] {
         saveTask_.reset();
         saveNow();
@@ -308,6 +311,9 @@ ProjectMeta ProjectDocument::projectToSave() {
 
 void ProjectDocument::saveNow() {
     saveTask_.reset();
+    if (readOnly_) {
+        return;
+    }
     try {
         writeProjectFile(bundleURL_, projectToSave());
     } catch (const std::exception& error) {

@@ -32,7 +32,7 @@ class ProjectDocument : public QObject {
     using ExportOptions = zarvex::ExportOptions;
 
     // What the document works with; anything left empty gets the real one
-    // (a still-frame player, Qt timers, the "Default" preset's style).
+    // (the playback engine, Qt timers, the "Default" preset's style).
     struct Services {
         std::unique_ptr<Player> player;
         std::shared_ptr<TaskScheduler> scheduler;
@@ -95,8 +95,12 @@ class ProjectDocument : public QObject {
     // for export (render size and the style's lengths scaled).
     std::shared_ptr<const VideoComposition> makeVideoComposition(double scale);
 
-    // Writes style and trim into project.json now (replacing it atomically).
+    // Writes style and trim into project.json now (replacing it atomically);
+    // nothing for a read-only document.
     void saveNow();
+    // A read-only document never writes project.json (saves are skipped): for
+    // commands that only read a recording, such as an export from the command line.
+    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     // Renames the recording folder: the name is trimmed, "/" and ":" become
     // "-"; blank names, the current name and renames during an export are
@@ -161,6 +165,7 @@ class ProjectDocument : public QObject {
     std::unique_ptr<ScheduledTask> progressTimer_;
     std::shared_ptr<ExportSession> exportSession_;
     int loadGeneration_ = 0;
+    bool readOnly_ = false;
 };
 
 // The recording name a rename asks for: blanks and line breaks trimmed from

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace zarvex {
 namespace {
@@ -43,6 +44,12 @@ std::optional<ScreenLayers> prepareScreen(const StyleSettings& style, Size canva
     return screen;
 }
 
+struct StyleInstruction::Lazy {
+    std::once_flag once;
+    Image background;  // as given
+    std::optional<Prepared> prepared;
+};
+
 StyleInstruction::StyleInstruction(Parameters parameters)
     : timeRange_(parameters.timeRange),
       style_(std::move(parameters.style)),
@@ -50,23 +57,36 @@ StyleInstruction::StyleInstruction(Parameters parameters)
       webcamTrackID_(parameters.webcamTrackID),
       canvas_(parameters.canvas),
       clicks_(std::move(parameters.clicks)),
-      screenSize_(parameters.screenSize) {
+      screenSize_(parameters.screenSize),
+      lazy_(std::make_shared<Lazy>()) {
     std::vector<TrackID> required{screenTrackID_};
     if (webcamTrackID_) {
         required.push_back(*webcamTrackID_);
     }
     requiredSourceTrackIDs_ = std::move(required);
+    lazy_->background = std::move(parameters.background);
+}
 
-    auto prepared = std::make_shared<Prepared>();
-    const PixelRect area = canvasPixels(canvas_);
-    prepared->background = parameters.background.extent() == area
-                               ? std::move(parameters.background)
-                               : backgroundOnCanvas(parameters.background, area);
-    prepared->screen = prepareScreen(style_, canvas_, screenSize_, prepared->background);
-    if (webcamTrackID_ && !style_.webcam.hidden) {
-        prepared->bubble = prepareBubble(style_.webcam, canvas_);
-    }
-    prepared_ = std::move(prepared);
+StyleInstruction::Parameters StyleInstruction::parameters() const {
+    return {timeRange_,        style_,  screenTrackID_, webcamTrackID_, canvas_,
+            lazy_->background, clicks_, screenSize_};
+}
+
+const StyleInstruction::Prepared& StyleInstruction::prepared() const {
+    // An exception leaves the flag unset, so the next use tries again.
+    std::call_once(lazy_->once, [this] {
+        Prepared prepared;
+        const PixelRect area = canvasPixels(canvas_);
+        prepared.background = lazy_->background.extent() == area
+                                  ? lazy_->background
+                                  : backgroundOnCanvas(lazy_->background, area);
+        prepared.screen = prepareScreen(style_, canvas_, screenSize_, prepared.background);
+        if (webcamTrackID_ && !style_.webcam.hidden) {
+            prepared.bubble = prepareBubble(style_.webcam, canvas_);
+        }
+        lazy_->prepared = std::move(prepared);
+    });
+    return *lazy_->prepared;
 }
 
 }  // namespace zarvex

@@ -54,6 +54,27 @@ Image BackgroundCache::background(const BackgroundStyle& background, Size canvas
     return image;
 }
 
+VideoComposition scaledVideoComposition(const VideoComposition& composition, double scale,
+                                        BackgroundCache& cache) {
+    VideoComposition scaled = composition;
+    if (scale == 1.0) {
+        return scaled;
+    }
+    scaled.renderSize = renderSizeFor(composition.renderSize, scale);
+    for (auto& instruction : scaled.instructions) {
+        const auto* style = dynamic_cast<const StyleInstruction*>(instruction.get());
+        if (style == nullptr) {
+            continue;
+        }
+        StyleInstruction::Parameters parameters = style->parameters();
+        parameters.canvas = renderSizeFor(parameters.canvas, scale);
+        parameters.style = scaledStyle(parameters.style, scale);
+        parameters.background = cache.background(parameters.style.background, parameters.canvas);
+        instruction = std::make_shared<const StyleInstruction>(std::move(parameters));
+    }
+    return scaled;
+}
+
 VideoComposition makeStyledVideoComposition(const VideoCompositionSource& source, double scale,
                                             BackgroundCache& cache) {
     const Size canvas = canvasSize(source.style.aspect, source.screenSize);

@@ -54,6 +54,14 @@ class BackgroundCache {
     std::optional<std::pair<std::string, Image>> entry_;
 };
 
+// The same composition drawn smaller: `scale` (0 < scale ≤ 1) of its render
+// size, each StyleInstruction rebuilt for the smaller canvas as the document
+// builds one at that scale (lengths scaled, background drawn through `cache`
+// for the new size). Other instructions are kept. Layers are prepared lazily,
+// on first use.
+VideoComposition scaledVideoComposition(const VideoComposition& composition, double scale,
+                                        BackgroundCache& cache);
+
 // What a styled video composition is made from.
 struct VideoCompositionSource {
     StyleSettings style;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -29,10 +30,11 @@ inline HostTime afterT0(double seconds) {
 
 class ManualClock : public Clock {
   public:
-    HostTime time = kT0;
+    // Set by the test, read by the recorders' threads too.
+    std::atomic<HostTime> time = kT0;
     HostTime now() const override { return time; }
     void sleepUntil(HostTime deadline) const override {
-        if (deadline > time) {
+        if (deadline > time.load()) {
             throw std::logic_error("a manual clock never moves by itself");
         }
     }
@@ -105,6 +107,16 @@ inline std::optional<std::uint32_t> colourAt(const std::filesystem::path& movie,
         colour |= ((*pixel >> shift & 0xff) > 128 ? 0xffu : 0u) << shift;
     }
     return colour;
+}
+
+// Presentation times (seconds) of every frame of a movie's first video track.
+inline std::vector<double> frameTimes(const std::filesystem::path& movie) {
+    VideoDecoder decoder(movie, readMovieInfo(movie).tracksOf(TrackKind::video).at(0).index);
+    std::vector<double> times;
+    while (const auto frame = decoder.nextFrame()) {
+        times.push_back(frame->time.seconds());
+    }
+    return times;
 }
 
 // The track of a movie that must hold one H.264 track of `width` × `height`

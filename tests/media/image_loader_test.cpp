@@ -1,6 +1,15 @@
 #include "media/image_loader.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "media_fixtures.h"
 #include "temp_dir.h"
@@ -41,6 +50,47 @@ TEST(LoadImage, NothingForMissingEmptyTruncatedOrGarbageFiles) {
                              dir / "truncated.bmp", dir.path()}) {
         EXPECT_FALSE(loadImage(path).has_value()) << path;
     }
+}
+
+// Image backgrounds are local files: a URL is a file name that does not exist,
+// and nothing is fetched from the network.
+TEST(LoadImage, UrlsAreNeverFetchedAndNamesWithColonsAreFiles) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    // Any connection is noted and hung up at once, so a fetch fails fast.
+    std::atomic<int> connections{0};
+    std::atomic<bool> done{false};
+    std::thread server([&] {
+        while (!done) {
+            pollfd waiting{listener, POLLIN, 0};
+            if (::poll(&waiting, 1, 20) > 0) {
+                ::close(::accept(listener, nullptr, nullptr));
+                ++connections;
+            }
+        }
+    });
+    for (const std::string& url :
+         {"http://" + host + "/bg.png", "tcp://" + host, "concat:http://" + host + "/a.png"}) {
+        EXPECT_FALSE(loadImage(url).has_value()) << url;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    done = true;
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(connections, 0);
+
+    TempDir dir;
+    testing::writeText(dir / "a:b.bmp", testing::bmpFile(2, 2, [](int, int) { return 0xFFu; }));
+    EXPECT_TRUE(loadImage(dir / "a:b.bmp").has_value());
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <cmath>
-#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include "media/video_decoder.h"
 #include "media_fixtures.h"
 #include "model/json_coding.h"
+#include "model/project.h"
 #include "process.h"
 #include "render/frame_source.h"
 #include "temp_dir.h"
@@ -180,6 +180,40 @@ TEST_F(ExportCommand, WritesTheProposedNameInTheMoviesFolder) {
     EXPECT_TRUE(std::filesystem::exists(home / "Videos" / "Demo take.mp4")) << again.out;
 }
 
+// Exporting reads the recording and nothing else: a trimmed recording that has
+// no style stored yet keeps every file byte for byte (its folder made
+// read-only too). A name of 254 bytes, the most a file name may have after the
+// extension, is written even though the export first writes under another name.
+TEST_F(ExportCommand, LeavesTheRecordingUntouchedAndTakesTheLongestNames) {
+    const auto folder = makeRecording(dir);
+    ProjectMeta meta = readProjectFile(folder);
+    meta.trimStart = 0.25;
+    meta.trimEnd = 1.0;
+    writeProjectFile(folder, meta);
+    std::map<std::filesystem::path, std::string> before;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        before[entry.path()] = testing::readText(entry.path());
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_read);
+    }
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+
+    std::string name;
+    for (int i = 0; i < 125; ++i) {
+        name += "\u00e9";  // two bytes each
+    }
+    const auto output = dir / (name + ".mp4");
+    const auto result = zarvex({"export", folder.string(), "-o", output.string()});
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NEAR(testing::lastFrameTime(output), 0.75 - 1.0 / 60, 0.02);
+    std::map<std::filesystem::path, std::string> after;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        after[entry.path()] = testing::readText(entry.path());
+    }
+    EXPECT_TRUE(before == after) << "the recording folder changed";
+}
+
 TEST_F(ExportCommand, ScalesToTheChosenResolution) {
     RecordingFolderOptions options;
     options.screen.width = 1280;
@@ -213,14 +247,6 @@ TEST_F(ExportCommand, ReportsFailuresWithTheirMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
 }
 
-// Whether a child has exited (a zombie waiting to be reaped).
-bool hasExited(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const auto end = text.rfind(')');
-    return end == std::string::npos || (end + 2 < text.size() && text[end + 2] == 'Z');
-}
-
 bool partialMovieIn(const std::filesystem::path& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() == ".part") {
@@ -246,7 +272,7 @@ TEST_F(ExportCommand, InterruptCancelsAndRemovesThePartialMovie) {
     }
     ASSERT_TRUE(partialMovieIn(dir / "out")) << "the export never started";
     ::kill(child.pid(), SIGINT);
-    while (!hasExited(child.pid()) && std::chrono::steady_clock::now() < deadline + 60s) {
+    while (!child.exited() && std::chrono::steady_clock::now() < deadline + 60s) {
         std::this_thread::sleep_for(5ms);
     }
     EXPECT_EQ(child.stop(), 130);

@@ -137,6 +137,15 @@ void ChildProcess::write(const std::string& text) {
     }
 }
 
+bool ChildProcess::exited() const {
+    if (exitCode_) {
+        return true;
+    }
+    siginfo_t info{};
+    return ::waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid_;
+}
+
 int ChildProcess::stop() {
     if (exitCode_ || pid_ < 0) {
         return exitCode_.value_or(-1);

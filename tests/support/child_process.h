@@ -39,6 +39,9 @@ class ChildProcess {
     // Writes to the child's stdin.
     void write(const std::string& text);
 
+    // Whether the child has ended by itself (it is not reaped here).
+    bool exited() const;
+
     // Stops the child and returns its exit code (128 + signal when killed).
     int stop();
 

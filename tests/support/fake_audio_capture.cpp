@@ -21,6 +21,7 @@ bool FakeAudioCapture::deliver(HostTime time, std::span<const float> samples, bo
     if (!isRunning()) {
         return false;
     }
+    delivered_ = true;
     handler_(CapturedAudioChunk{time, samples, discontinuity});
     return true;
 }

@@ -18,6 +18,8 @@ class FakeAudioCapture : public AudioCapture {
     void start(ChunkHandler handler) override;
     void stop() override;
     bool isRunning() const override { return static_cast<bool>(handler_); }
+    // Chunks come from the test whenever it delivers them: whether it has.
+    bool waitUntilDelivering(std::chrono::milliseconds) override { return delivered_; }
 
     // Interleaved stereo samples stamped `time`; false when not running.
     bool deliver(HostTime time, std::span<const float> samples, bool discontinuity = false);
@@ -29,6 +31,7 @@ class FakeAudioCapture : public AudioCapture {
     AudioSource source_;
     ChunkHandler handler_;
     double phase_ = 0;
+    bool delivered_ = false;
     std::vector<float> buffer_;
 };
 

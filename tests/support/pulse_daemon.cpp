@@ -63,4 +63,20 @@ ProcessResult PulseDaemon::runClient(const std::vector<std::string>& argv) const
     return runProcess(withServer);
 }
 
+void PulseDaemon::addMicrophone() const {
+    for (const std::vector<std::string>& command : {
+             std::vector<std::string>{"pactl", "load-module", "module-null-sink",
+                                      std::string("sink_name=") + kMicSinkName, "rate=48000",
+                                      "channels=2"},
+             {"pactl", "load-module", "module-remap-source", "source_name=mic",
+              std::string("master=") + kMicSinkName + ".monitor"},
+             {"pactl", "set-default-source", "mic"},
+             {"pactl", "set-default-sink", kSinkName},
+         }) {
+        if (runClient(command).exitCode != 0) {
+            throw std::runtime_error("pulseaudio refused " + command[1]);
+        }
+    }
+}
+
 }  // namespace zarvex::testing

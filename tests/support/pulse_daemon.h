@@ -29,6 +29,13 @@ class PulseDaemon {
     // Runs a PulseAudio client (pactl, paplay, …) against this daemon.
     ProcessResult runClient(const std::vector<std::string>& argv) const;
 
+    // Adds a microphone: a second null sink, kMicSinkName, whose monitor,
+    // remapped as source "mic", becomes the default source, so the
+    // microphone hears what is played into kMicSinkName. kSinkName stays the
+    // default sink. Throws when the server refuses.
+    static constexpr const char* kMicSinkName = "mic_sink";
+    void addMicrophone() const;
+
   private:
     TempDir dir_;
     std::string server_;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "capture/x11/x11_connection.h"
-#include "model/hotkey_keys.h"
+#include "model/preferences.h"
 
 namespace zarvex {
 namespace {
@@ -54,9 +54,9 @@ class X11GlobalHotkey final : public GlobalHotkey {
 
     ~X11GlobalHotkey() override { release(); }
 
-    bool grab(const Hotkey& hotkey) override {
+    bool grab(const KeyCombination& keys) override {
         release();
-        hotkey_ = hotkey;
+        hotkey_ = keys;
         const bool grabbed = grabKeys();
         // Replies may have brought events along; the notifier only sees new data.
         readEvents();
@@ -107,9 +107,8 @@ class X11GlobalHotkey final : public GlobalHotkey {
     // Grabs every keycode of the key with the modifiers and each NumLock and
     // CapsLock state; all or nothing.
     bool grabKeys() {
-        const auto key = hotkeyKeyForCode(hotkey_->keyCode);
         const XcbPointer<xcb_keycode_t> keycodes(
-            key ? xcb_key_symbols_get_keycode(symbols_.get(), key->keysym) : nullptr);
+            xcb_key_symbols_get_keycode(symbols_.get(), hotkey_->keysym));
         if (!keycodes || *keycodes == XCB_NO_SYMBOL) {
             hotkey_.reset();
             return false;
@@ -191,7 +190,7 @@ class X11GlobalHotkey final : public GlobalHotkey {
     X11Connection connection_;
     std::unique_ptr<xcb_key_symbols_t, KeySymbolsDeleter> symbols_;
     QSocketNotifier notifier_;
-    std::optional<Hotkey> hotkey_;
+    std::optional<KeyCombination> hotkey_;
     std::vector<Grab> grabs_;
     std::uint16_t modifiers_ = 0;
     std::uint16_t ignored_ = XCB_MOD_MASK_LOCK;
@@ -202,18 +201,6 @@ class X11GlobalHotkey final : public GlobalHotkey {
 
 std::unique_ptr<GlobalHotkey> makeX11GlobalHotkey(const std::optional<std::string>& displayName) {
     return std::make_unique<X11GlobalHotkey>(displayName);
-}
-
-bool compositingManagerRunning(const std::optional<std::string>& displayName) {
-    try {
-        X11Connection connection(displayName);
-        const xcb_atom_t selection = connection.atom("_NET_WM_CM_S0");
-        auto owner = reply(connection.get(), xcb_get_selection_owner_reply,
-                           xcb_get_selection_owner(connection.get(), selection));
-        return owner && owner->owner != XCB_WINDOW_NONE;
-    } catch (const std::exception&) {
-        return false;
-    }
 }
 
 }  // namespace zarvex

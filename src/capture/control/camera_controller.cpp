@@ -6,11 +6,17 @@ namespace zarvex {
 
 CameraController::CameraController(std::function<std::unique_ptr<CameraManager>()> makeManager)
     : queue_(kThreadName) {
-    queue_.post([this, makeManager = std::move(makeManager)] { manager_ = makeManager(); });
+    queue_.post([this, makeManager = std::move(makeManager)] {
+        manager_ = makeManager();
+        failureWatch_ = manager_.get();
+    });
 }
 
 CameraController::~CameraController() {
-    queue_.sync([this] { manager_.reset(); });
+    queue_.sync([this] {
+        failureWatch_ = nullptr;
+        manager_.reset();
+    });
 }
 
 QCoro::Task<void> CameraController::startPreview() {
@@ -29,6 +35,11 @@ void CameraController::Webcam::startWriting(const std::filesystem::path& file,
 
 void CameraController::Webcam::stopWriting() {
     owner_.queue_.sync([this] { owner_.manager_->stopWriting(); });
+}
+
+bool CameraController::Webcam::writerFailed() const {
+    const CameraManager* manager = owner_.failureWatch_;
+    return manager != nullptr && manager->writerFailed();
 }
 
 void CameraController::Webcam::stop() {

@@ -2,6 +2,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -43,6 +44,7 @@ class CameraController {
         explicit Webcam(CameraController& owner) : owner_(owner) {}
         void startWriting(const std::filesystem::path& file, HostTime sessionStart) override;
         void stopWriting() override;
+        bool writerFailed() const override;
         void stop() override;
 
       private:
@@ -50,6 +52,8 @@ class CameraController {
     };
 
     std::unique_ptr<CameraManager> manager_;  // touched on queue_ only
+    // The same manager for writerFailed(), which it answers on any thread.
+    std::atomic<const CameraManager*> failureWatch_{nullptr};
     Webcam webcam_{*this};
     SerialQueue queue_;
 };

@@ -2,7 +2,9 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace zarvex {
 namespace {
@@ -26,6 +28,15 @@ bool LinuxPermissionAuthority::screenCaptureGranted() {
 
 bool LinuxPermissionAuthority::requestScreenCapture() {
     return screenCaptureGranted();
+}
+
+std::string LinuxPermissionAuthority::screenCaptureRefusal() {
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    if (session != nullptr && std::string_view(session) == "wayland") {
+        return "Zarvex cannot record a Wayland session yet. Log in to an X11 session to record.";
+    }
+    return "Zarvex needs an X11 display to record: DISPLAY is not set or the display cannot be "
+           "opened.";
 }
 
 AuthorizationStatus LinuxPermissionAuthority::status(CaptureDeviceKind) {

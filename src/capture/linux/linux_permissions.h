@@ -9,7 +9,8 @@ namespace zarvex {
 
 // PermissionAuthority for X11, which has no capture permissions of its own.
 // Screen capture is granted when the X display can be opened: a missing or
-// dead display is the one thing that keeps us from recording it. The
+// dead display is the one thing that keeps us from recording it, and the
+// refusal says so (there is no settings pane to send the user to). The
 // microphone and the camera are always authorised: an audio server that
 // cannot be reached means a silent track, never a refused recording, and a
 // missing camera is reported when it is started. Nothing here ever prompts.
@@ -22,6 +23,9 @@ class LinuxPermissionAuthority final : public PermissionAuthority {
     bool requestScreenCapture() override;
     AuthorizationStatus status(CaptureDeviceKind kind) override;
     bool requestAccess(CaptureDeviceKind kind) override;
+    // The X11 text, or in a Wayland session (XDG_SESSION_TYPE=wayland) the
+    // text saying that such sessions cannot be recorded yet.
+    std::string screenCaptureRefusal() override;
 
   private:
     std::optional<std::string> displayName_;

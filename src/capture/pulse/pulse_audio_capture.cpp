@@ -66,10 +66,20 @@ class PulseAudioCapture final : public AudioCapture {
         {
             std::lock_guard lock(mutex_);
             stopRequested_ = false;
+            delivered_ = false;
+            firstAttemptFailed_ = false;
         }
         handler_ = std::move(handler);
         timeline_ = AudioTimeline();
+        deliveredOnThisThread_ = false;
         thread_ = startNamedThread(std::string(audioThreadName(source_)), [this] { run(); });
+    }
+
+    bool waitUntilDelivering(std::chrono::milliseconds timeout) override {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, timeout,
+                       [this] { return delivered_ || firstAttemptFailed_ || stopRequested_; });
+        return delivered_;
     }
 
     void stop() override {
@@ -98,6 +108,12 @@ class PulseAudioCapture final : public AudioCapture {
         while (!stopRequested()) {
             runSession();
             std::unique_lock lock(mutex_);
+            if (!delivered_) {
+                // No server, no device, or the stream ended before its first
+                // chunk: nothing to wait for now.
+                firstAttemptFailed_ = true;
+                wake_.notify_all();
+            }
             wake_.wait_for(lock, retryInterval_, [this] { return stopRequested_; });
         }
     }
@@ -313,6 +329,12 @@ class PulseAudioCapture final : public AudioCapture {
         // memory blocks look like.
         buffer_.resize(frames * kCaptureChannelCount);
         std::memcpy(buffer_.data(), data, buffer_.size() * sizeof(float));
+        if (!deliveredOnThisThread_) {
+            deliveredOnThisThread_ = true;
+            std::lock_guard lock(mutex_);
+            delivered_ = true;
+            wake_.notify_all();
+        }
         const auto placement = timeline_.place(measured, frames);
         if (placement.skipFrames >= frames) {
             return;
@@ -330,14 +352,17 @@ class PulseAudioCapture final : public AudioCapture {
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool stopRequested_ = false;   // guarded by mutex_
-    pa_mainloop* loop_ = nullptr;  // guarded by mutex_; the running session's loop
+    bool stopRequested_ = false;       // guarded by mutex_
+    bool delivered_ = false;           // guarded by mutex_: a chunk reached the handler
+    bool firstAttemptFailed_ = false;  // guarded by mutex_
+    pa_mainloop* loop_ = nullptr;      // guarded by mutex_; the running session's loop
 
     std::thread thread_;
     // Owned by the capture thread while it runs.
     ChunkHandler handler_;
     AudioTimeline timeline_;
     bool readFailed_ = false;
+    bool deliveredOnThisThread_ = false;
     std::optional<HostTime> waitingForTimingSince_;
     std::vector<float> buffer_;
 };

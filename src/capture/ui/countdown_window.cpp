@@ -3,17 +3,13 @@
 #include <QPainter>
 
 #include "capture/ui/screen_geometry.h"
+#include "ui/look.h"
 
 namespace zarvex {
 namespace {
 
-// The rounded face of countdown digits; Qt falls back to the default sans
-// when it is not installed.
 QFont digitFont() {
-    QFont font(QStringLiteral("Quicksand"));
-    font.setPixelSize(static_cast<int>(kCountdownDigitSize));
-    font.setWeight(QFont::Bold);
-    return font;
+    return themeFont(FontDesign::rounded, kCountdownDigitSize, QFont::Bold);
 }
 
 }  // namespace

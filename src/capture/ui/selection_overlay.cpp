@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include "capture/ui/screen_geometry.h"
+#include "ui/look.h"
 
 namespace zarvex {
 
@@ -135,9 +136,7 @@ void SelectionOverlay::paintEvent(QPaintEvent*) {
 }
 
 void SelectionOverlay::drawSizeLabel(QPainter& painter, const QRectF& rect) {
-    QFont font = this->font();
-    font.setPixelSize(static_cast<int>(kSizeLabelFontSize));
-    font.setWeight(QFont::Medium);
+    const QFont font = themeFont(FontDesign::defaultDesign, kSizeLabelFontSize, QFont::Medium);
     painter.setFont(font);
     const QString text =
         QString::fromStdString(sizeLabelText({rect.width(), rect.height()}, devicePixelRatioF()));

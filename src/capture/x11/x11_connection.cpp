@@ -1,13 +1,18 @@
 #include "capture/x11/x11_connection.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 #include <vector>
+
+#include "capture/named_thread.h"
 
 namespace zarvex::x11 {
 
@@ -51,6 +56,46 @@ void X11Connection::requireAlive() const {
     if (failed()) {
         throw ScreenCaptureError("The connection to the X display was lost.");
     }
+}
+
+void X11Connection::cutOff() const {
+    ::shutdown(xcb_get_file_descriptor(connection_), SHUT_RDWR);
+}
+
+ConnectionThread::~ConnectionThread() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void ConnectionThread::start(const std::string& name, std::function<void()> body) {
+    done_ = false;
+    thread_ = startNamedThread(name, [this, body = std::move(body)] {
+        sigset_t pipe;
+        ::sigemptyset(&pipe);
+        ::sigaddset(&pipe, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        body();
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        ended_.notify_all();
+    });
+}
+
+bool ConnectionThread::join(const X11Connection& connection, std::chrono::milliseconds grace) {
+    if (!thread_.joinable()) {
+        return false;
+    }
+    bool cut = false;
+    {
+        std::unique_lock lock(mutex_);
+        if (!ended_.wait_for(lock, grace, [this] { return done_; })) {
+            connection.cutOff();
+            cut = true;
+        }
+    }
+    thread_.join();
+    return cut;
 }
 
 xcb_atom_t X11Connection::atom(std::string_view name) {

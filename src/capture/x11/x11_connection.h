@@ -5,11 +5,16 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "capture/shareable_content.h"
@@ -56,6 +61,10 @@ class X11Connection {
     bool failed() const { return xcb_connection_has_error(connection_) != 0; }
     // Throws ScreenCaptureError once the connection has broken.
     void requireAlive() const;
+    // Shuts the socket down, from any thread: every wait on the connection,
+    // also one for a reply from a server that stopped answering (XCB's waits
+    // have no time-out), ends at once and the connection counts as broken.
+    void cutOff() const;
 
     // Interned on first use and cached; XCB_ATOM_NONE when the server refuses.
     xcb_atom_t atom(std::string_view name);
@@ -72,6 +81,31 @@ class X11Connection {
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     std::unordered_map<std::string, xcb_atom_t> atoms_;
+};
+
+// A backend thread that talks to one connection and can be stopped even when
+// the server no longer answers. Its body runs with SIGPIPE blocked, so
+// writing to a connection that was cut off fails instead of killing the
+// process.
+class ConnectionThread {
+  public:
+    ConnectionThread() = default;
+    ~ConnectionThread();  // joins; the body must have been asked to end
+    ConnectionThread(const ConnectionThread&) = delete;
+    ConnectionThread& operator=(const ConnectionThread&) = delete;
+
+    void start(const std::string& name, std::function<void()> body);
+    bool joinable() const { return thread_.joinable(); }
+    // After the body has been asked to end: waits up to `grace` for it; when
+    // it is still busy (waiting on a silent server), cuts `connection` off so
+    // it ends, then joins. True when the connection had to be cut off.
+    bool join(const X11Connection& connection, std::chrono::milliseconds grace);
+
+  private:
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
 };
 
 // Lets another thread wake one blocked in waitForEvents (an eventfd).

@@ -20,6 +20,9 @@ using namespace x11;
 constexpr std::uint32_t kLeftButton = 1;
 constexpr std::uint32_t kRightButton = 3;
 
+// How long stopping waits for the monitor thread before it cuts the connection.
+constexpr std::chrono::milliseconds kStopGrace{500};
+
 // Reads a server timestamp by touching a property of a window of our own and
 // notes the host time around it.
 ServerTime calibrateServerTime(X11Connection& connection, const Clock& clock) {
@@ -81,13 +84,14 @@ class X11MonitorToken final : public InputMonitorToken {
                 c, xcb_input_xi_select_events_checked(c, connection_.root(), 1, &selection.head))) {
             throw ScreenCaptureError("Cannot watch mouse clicks on the X display.");
         }
-        thread_ = startNamedThread("mouse-monitor", [this] { run(); });
+        thread_.start("mouse-monitor", [this] { run(); });
     }
 
     ~X11MonitorToken() override {
         stopping_ = true;
         wakeup_.signal();
-        thread_.join();
+        // A server that stopped answering mid-click is cut off: the clicks end there.
+        thread_.join(connection_, kStopGrace);
     }
 
   private:
@@ -159,7 +163,7 @@ class X11MonitorToken final : public InputMonitorToken {
     ServerTime serverTime_;
     Wakeup wakeup_;
     std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    ConnectionThread thread_;
 };
 
 class X11InputMonitor final : public InputMonitor {

@@ -47,6 +47,10 @@ using namespace x11;
 // cursor is drawn its position is also checked this often.
 constexpr HostTime kPointerCheckInterval = std::chrono::milliseconds(100);
 
+// How long a stop waits for the capture thread before it takes the server
+// for hung and cuts the connection.
+constexpr std::chrono::milliseconds kStopGrace{1000};
+
 // More damaged rectangles than this are read as their bounding box: one
 // larger read is cheaper than many round trips.
 constexpr std::size_t kMaxDamageRects = 16;
@@ -87,19 +91,23 @@ class X11ScreenStream final : public ScreenStream {
         grabber_ = std::make_unique<ImageGrabber>(connection_);
         xcb_flush(connection_.get());
         connection_.requireAlive();
-        thread_ = startNamedThread("screen-capture", [this] { run(); });
+        thread_.start("screen-capture", [this] { run(); });
     }
 
     ~X11ScreenStream() override { stopCapture(); }
 
     void stopCapture() override {
         std::lock_guard lock(stopMutex_);
-        if (!thread_.joinable()) {
+        if (!thread_.joinable() || stopped_) {
             return;
         }
+        stopped_ = true;
         stopping_ = true;
         wakeup_.signal();
-        thread_.join();
+        if (thread_.join(connection_, kStopGrace)) {
+            output_.didStopWithError(std::make_exception_ptr(
+                ScreenCaptureError("The X display stopped responding.")));
+        }
     }
 
   private:
@@ -855,7 +863,8 @@ class X11ScreenStream final : public ScreenStream {
     Wakeup wakeup_;
     std::atomic<bool> stopping_{false};
     std::mutex stopMutex_;
-    std::thread thread_;
+    bool stopped_ = false;
+    ConnectionThread thread_;
 };
 
 class X11ScreenCapture final : public ScreenCaptureService {

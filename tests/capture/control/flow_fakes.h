@@ -118,6 +118,7 @@ class NoWebcam : public WebcamWriting {
   public:
     void startWriting(const std::filesystem::path&, HostTime) override {}
     void stopWriting() override {}
+    bool writerFailed() const override { return false; }
     void stop() override {}
 };
 

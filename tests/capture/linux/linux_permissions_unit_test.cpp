@@ -10,15 +10,26 @@ namespace {
 
 using testing::ScopedEnv;
 
-TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefused) {
+TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefusedInLinuxWords) {
     ScopedEnv display("DISPLAY", std::nullopt);
+    ScopedEnv session("XDG_SESSION_TYPE", "x11");
     LinuxPermissionAuthority authority;
     EXPECT_FALSE(authority.screenCaptureGranted());
     EXPECT_FALSE(authority.requestScreenCapture());
-    EXPECT_EQ(testing::thrown<PermissionError>([&] { ensureScreenAndMicrophone(authority); })
-                  .value()
-                  .kind(),
-              PermissionError::Kind::screenRecordingDenied);
+    const auto refused = [&] {
+        return testing::thrown<PermissionError>([&] { ensureScreenAndMicrophone(authority); })
+            .value();
+    };
+    EXPECT_EQ(refused().kind(), PermissionError::Kind::screenRecordingDenied);
+    EXPECT_STREQ(refused().what(),
+                 "Zarvex needs an X11 display to record: DISPLAY is not set or the display "
+                 "cannot be opened.");
+    {
+        ScopedEnv wayland("XDG_SESSION_TYPE", "wayland");
+        EXPECT_STREQ(refused().what(),
+                     "Zarvex cannot record a Wayland session yet. Log in to "
+                     "an X11 session to record.");
+    }
     EXPECT_FALSE(LinuxPermissionAuthority("no display here").screenCaptureGranted());
     EXPECT_FALSE(LinuxPermissionAuthority("").screenCaptureGranted());
 }

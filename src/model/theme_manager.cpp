@@ -1,4 +1,4 @@
-#include "app/theme_manager.h"
+#include "model/theme_manager.h"
 
 #include "model/settings_store.h"
 

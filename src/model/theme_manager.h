@@ -2,8 +2,8 @@
 
 #include <QObject>
 
-#include "app/theme.h"
 #include "model/preferences.h"
+#include "model/theme.h"
 
 namespace zarvex {
 

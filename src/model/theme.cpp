@@ -1,4 +1,4 @@
-#include "app/theme.h"
+#include "model/theme.h"
 
 namespace zarvex {
 namespace {

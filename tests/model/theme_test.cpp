@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/theme.h"
-#include "app/theme_manager.h"
+#include "model/theme.h"
+#include "model/theme_manager.h"
 
 namespace zarvex {
 namespace {

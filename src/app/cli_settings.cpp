@@ -1,0 +1,23 @@
+#include <ostream>
+
+#include "app/cli.h"
+#include "app/settings_window.h"
+#include "ui/gui_application.h"
+
+namespace zarvex {
+
+int runSettings(const std::vector<std::string>& args, CommandLineIO io) {
+    if (!args.empty()) {
+        io.err << "zarvex settings: takes no arguments\n";
+        return kExitUsage;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        io.err << "zarvex settings: no display to show the window on (DISPLAY is not set)\n";
+        return kExitFailure;
+    }
+    GuiApplication gui({"zarvex"});
+    SettingsWindow::showShared();
+    return gui.exec();
+}
+
+}  // namespace zarvex

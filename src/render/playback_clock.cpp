@@ -1,0 +1,60 @@
+#include "render/playback_clock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zarvex {
+
+void PlaybackClock::stop(double time) {
+    running_ = false;
+    anchor_ = time;
+    last_ = time;
+}
+
+void PlaybackClock::start(double time, bool withAudio, Clock::time_point now) {
+    running_ = true;
+    withAudio_ = withAudio;
+    heardOnce_ = false;
+    anchor_ = time;
+    anchorAt_ = now;
+    last_ = time;
+    lastAt_ = now;
+}
+
+void PlaybackClock::runSteadyFrom(double time, Clock::time_point now) {
+    withAudio_ = false;
+    anchor_ = time;
+    anchorAt_ = now;
+}
+
+double PlaybackClock::now(Clock::time_point now, std::optional<double> heard, bool audioFailed) {
+    if (!running_) {
+        return last_;
+    }
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    if (withAudio_ &&
+        (audioFailed || (!heardOnce_ && !heard && now - anchorAt_ >= kAudioStartTimeout))) {
+        runSteadyFrom(last_, now);
+    }
+    double time = last_;
+    if (!withAudio_) {
+        time = anchor_ + seconds(now - anchorAt_);
+    } else if (heard) {
+        const double predicted = last_ + seconds(now - lastAt_);
+        const double error = *heard - predicted;
+        if (!heardOnce_ || std::abs(error) > kJumpSeconds) {
+            time = *heard;
+        } else {
+            time = predicted + error * std::min(1.0, seconds(now - lastAt_) / kSlewSeconds);
+        }
+        heardOnce_ = true;
+    } else if (heardOnce_) {
+        // Between two reports, or the sound paused (an underrun): hold.
+        time = last_;
+    }
+    last_ = std::max(last_, time);
+    lastAt_ = now;
+    return last_;
+}
+
+}  // namespace zarvex

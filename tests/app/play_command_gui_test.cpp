@@ -1,0 +1,159 @@
+// `zarvex play` as a user runs it, on a private X server with a window
+// manager: the window shows the styled picture that the export writes for the
+// same time, and the keys move through the recording.
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+#include <cstdlib>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "document_fixtures.h"
+#include "gui_application.h"
+#include "media_fixtures.h"
+#include "process.h"
+#include "temp_dir.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The client area of the window titled `title`: x, y, width, height.
+std::optional<QRect> windowArea(const std::string& title) {
+    const testing::ProcessResult info = testing::runProcess({"xwininfo", "-name", title});
+    if (info.exitCode != 0) {
+        return std::nullopt;
+    }
+    const auto value = [&](const char* label) {
+        std::smatch match;
+        const std::regex pattern(std::string(label) + R"(:\s+(-?\d+))");
+        return std::regex_search(info.out, match, pattern) ? std::stoi(match[1]) : -1;
+    };
+    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
+                 value("Height"));
+}
+
+// The window's client area as on screen now (the window manager may still
+// be placing it).
+QImage screenshot(const std::string& title) {
+    const std::optional<QRect> area = windowArea(title);
+    if (!area) {
+        return {};
+    }
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area->x(), area->y(), area->width(), area->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The exported movie's frame at `seconds`, as ffmpeg decodes it.
+QImage exportedFrame(const std::filesystem::path& movie, double seconds, QSize size) {
+    const testing::ProcessResult frame = testing::runProcess(
+        {"sh", "-c",
+         "ffmpeg -v error -ss " + std::to_string(seconds) + " -i '" + movie.string() +
+             "' -frames:v 1 -f rawvideo -pix_fmt bgra - | base64 -w0"});
+    const QByteArray bytes = QByteArray::fromBase64(QByteArray::fromStdString(frame.out));
+    EXPECT_EQ(bytes.size(), size.width() * size.height() * 4) << frame.err;
+    return QImage(reinterpret_cast<const uchar*>(bytes.constData()), size.width(), size.height(),
+                  QImage::Format_RGB32)
+        .copy();
+}
+
+// The mean difference of all channels, 0…255.
+double meanDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) {
+        return 255;
+    }
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = a.constScanLine(y);
+        const auto* q = b.constScanLine(y);
+        for (int x = 0; x < 4 * a.width(); ++x) {
+            if (x % 4 != 3) {
+                sum += std::abs(int(p[x]) - int(q[x]));
+            }
+        }
+    }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
+    testing::GuiApplication::instance();
+    const testing::Xvfb& server = testing::GuiApplication::server();
+    testing::WindowManager windowManager(server);
+    testing::TempDir dir;
+    const std::filesystem::path folder = dir / "Play Me";
+    testing::RecordingFolderOptions recording;
+    recording.screen.frameCount = 240;  // 4 s at 60 fps, 320 × 240
+    recording.clicks = {{1.05, 0.4, 0.6}};
+    testing::writeRecordingFolder(folder, recording);
+    const std::map<std::string, std::string> environment{
+        {"DISPLAY", server.display()},
+        {"QT_QPA_PLATFORM", "xcb"},
+        {"XDG_DATA_HOME", (dir / "data").string()},
+        {"PULSE_SERVER", "unix:" + (dir / "no-sound-server").string()}};
+
+    const std::filesystem::path movie = dir / "export.mp4";
+    std::string exportCommand;
+    for (const auto& [name, value] : environment) {
+        exportCommand += name + "='" + value + "' ";
+    }
+    ASSERT_EQ(testing::runProcess({"sh", "-c",
+                                   exportCommand + "'" ZARVEX_BINARY "' export '" +
+                                       folder.string() + "' -o '" + movie.string() + "'"})
+                  .exitCode,
+              0);
+
+    testing::ChildProcess play(
+        {ZARVEX_BINARY, "play", folder.string(), "--at", "1.1", "--paused", "--size", "320x240"},
+        {.environment = environment, .quiet = true});
+    ASSERT_TRUE(testing::processEventsUntil([&] {
+        const std::optional<QRect> area = windowArea("Play Me");
+        return area && area->width() == 320 && area->height() == 240;
+    }));
+    // The picture at 1.1 s, a ripple in it, as the export has it.
+    const QImage expected = exportedFrame(movie, 1.1, {320, 240});
+    double difference = 255;
+    testing::processEventsUntil(
+        [&] {
+            difference = meanDifference(screenshot("Play Me"), expected);
+            return difference < 2;
+        },
+        30s);
+    EXPECT_LT(difference, 2);
+    screenshot("Play Me").save(QString::fromStdString((dir / "shown.png").string()));
+
+    // End, then back 5 s (clamped at the start), then 5 s on (clamped at the end).
+    const auto press = [&](const char* key, double seconds) {
+        testing::runXClient(server, {"xdotool", "search", "--name", "Play Me", "windowactivate",
+                                     "--sync", "key", key});
+        const QImage at = exportedFrame(movie, seconds, {320, 240});
+        double shown = 255;
+        testing::processEventsUntil(
+            [&] {
+                shown = meanDifference(screenshot("Play Me"), at);
+                return shown < 2;
+            },
+            30s);
+        EXPECT_LT(shown, 2) << key;
+    };
+    press("End", 4.0 - 1.0 / 60);
+    press("Left", 0);
+    press("Right", 4.0 - 1.0 / 60);
+
+    // Escape closes the window and ends the program (the key's release then
+    // finds no window, which xdotool reports as an error).
+    testing::runProcess({"env", "DISPLAY=" + server.display(), "xdotool", "search", "--name",
+                         "Play Me", "windowactivate", "--sync", "key", "Escape"});
+    EXPECT_TRUE(testing::processEventsUntil([&] { return !windowArea("Play Me"); }));
+    EXPECT_EQ(play.stop(), 0);
+}
+
+}  // namespace
+}  // namespace zarvex

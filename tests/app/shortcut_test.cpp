@@ -1,0 +1,95 @@
+#include "app/shortcut.h"
+
+#include <gtest/gtest.h>
+
+#include <Qt>
+
+#include "app/settings_window.h"
+
+namespace zarvex {
+namespace {
+
+TEST(Shortcut, TextTheLinuxWayInCtrlAltShiftSuperOrder) {
+    EXPECT_EQ(shortcutText(Hotkey{}), "Ctrl+Shift+G");
+    EXPECT_EQ(shortcutText(Hotkey{40, 6912}), "Ctrl+Alt+Shift+Super+K");
+    EXPECT_EQ(shortcutText(Hotkey{40, 7936}), "Ctrl+Alt+Shift+Super+K");  // 1024 means nothing
+    EXPECT_EQ(shortcutText(Hotkey{122, 4096 + 2048}), "Alt+Super+F1");
+    EXPECT_EQ(shortcutText(Hotkey{49, 256}), "Ctrl+Space");
+    EXPECT_EQ(shortcutText(Hotkey{200, 256}), "Ctrl+Key 200");
+}
+
+TEST(Shortcut, TheShortcutInForceIsOneThatCanBeRegistered) {
+    MemoryKeyValueStore store;
+    Preferences preferences(store);
+    EXPECT_EQ(effectiveHotkey(preferences), Hotkey{});
+    preferences.setHotkey({40, 2048 + 256}, "⌥⌘K");  // a stored glyph text is not shown
+    EXPECT_EQ(shortcutText(effectiveHotkey(preferences)), "Ctrl+Alt+K");
+    preferences.setHotkey({200, 256}, "?");  // no such key: the default is in force
+    EXPECT_EQ(effectiveHotkey(preferences), Hotkey{});
+    store.setValue(prefs::hotkeyKeyCode, std::int64_t{40});
+    store.setValue(prefs::hotkeyModifiers, std::int64_t{1} << 33);  // out of range
+    EXPECT_EQ(effectiveHotkey(preferences), Hotkey{});
+}
+
+TEST(Shortcut, KeyTableRoundTripsAndKnowsShiftedSymbols) {
+    for (std::uint32_t code = 0; code < 128; ++code) {
+        if (const ShortcutKey* key = shortcutKeyByCode(code)) {
+            EXPECT_EQ(key->keyCode, code);
+            if (key->qtKey != Qt::Key_unknown) {
+                EXPECT_EQ(shortcutKeyByQtKey(key->qtKey), key) << code;
+            }
+        }
+    }
+    EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_Exclam)->keyCode, 18u);  // Shift+1
+    EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_Question)->keyCode, 44u);
+    EXPECT_EQ(shortcutKeyByCode(5)->keysym, 0x67u);  // g
+    EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_VolumeUp), nullptr);
+}
+
+TEST(Shortcut, KeyPressesWhileRecording) {
+    struct Case {
+        int key;
+        int modifiers;
+        KeyPressOutcome outcome;
+        Hotkey hotkey;
+        const char* text;
+    };
+    const int ctrl = Qt::ControlModifier, alt = Qt::AltModifier, shift = Qt::ShiftModifier,
+              meta = Qt::MetaModifier;
+    for (const Case& c : std::vector<Case>{
+             {Qt::Key_A, shift, KeyPressOutcome::cancel, {}, ""},
+             {Qt::Key_Escape, 0, KeyPressOutcome::cancel, {}, ""},
+             {Qt::Key_Control, ctrl, KeyPressOutcome::keepListening, {}, ""},
+             {Qt::Key_Shift, ctrl | shift, KeyPressOutcome::keepListening, {}, ""},
+             {Qt::Key_VolumeUp, ctrl, KeyPressOutcome::cancel, {}, ""},
+             // control 4096 + option 2048 + shift 512 + command 256
+             {Qt::Key_K,
+              ctrl | alt | shift | meta,
+              KeyPressOutcome::record,
+              {40, 6912},
+              "Ctrl+Alt+Shift+Super+K"},
+             {Qt::Key_G, ctrl | shift, KeyPressOutcome::record, {5, 768}, "Ctrl+Shift+G"},
+             {Qt::Key_At, meta | shift, KeyPressOutcome::record, {19, 4096 + 512}, "Shift+Super+2"},
+         }) {
+        const KeyPressResult result = shortcutFromKeyPress(c.key, c.modifiers);
+        EXPECT_EQ(result.outcome, c.outcome) << c.key;
+        if (c.outcome == KeyPressOutcome::record) {
+            ASSERT_TRUE(result.shortcut);
+            EXPECT_EQ(result.shortcut->hotkey, c.hotkey);
+            EXPECT_EQ(result.shortcut->text, c.text);
+        } else {
+            EXPECT_FALSE(result.shortcut);
+        }
+    }
+}
+
+TEST(SettingsRules, RecordingsFolderDisplayPath) {
+    EXPECT_EQ(recordingsFolderDisplayPath("/home/ann/Movies/Zarvex", "/home/ann"),
+              "~/Movies/Zarvex");
+    EXPECT_EQ(recordingsFolderDisplayPath("/media/disk/Zarvex", "/home/ann"), "/media/disk/Zarvex");
+    EXPECT_EQ(recordingsFolderDisplayPath("/home/anna/Zarvex", "/home/ann"), "/home/anna/Zarvex");
+    EXPECT_EQ(recordingsFolderDisplayPath("/home/ann", "/home/ann"), "/home/ann");
+}
+
+}  // namespace
+}  // namespace zarvex
