@@ -45,6 +45,16 @@ class WindowManager {
     ChildProcess process_;
 };
 
+// trayer, a system tray (XEmbed) at the top right of the screen, until
+// destroyed. Construction returns once it owns the tray selection.
+class TrayHost {
+  public:
+    explicit TrayHost(const Xvfb& server);
+
+  private:
+    ChildProcess process_;
+};
+
 // A plain coloured window shown by a helper program (tests/capture/x11's
 // zarvex_test_window), as another application would. It stays until the
 // object is destroyed.

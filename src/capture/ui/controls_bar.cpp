@@ -1,8 +1,8 @@
 #include "capture/ui/controls_bar.h"
 
 #include <QEvent>
-#include <QFrame>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QToolButton>
@@ -46,6 +46,19 @@ const std::array<Toggle, 4> kToggles{{
     {"cursorarrow", "cursorarrow.slash", "Cursor visible in recording",
      "Cursor hidden in recording", &Selection::cursorEnabled, &SelectionModel::setCursorEnabled},
 }};
+
+// The thin vertical rule between the switches and the buttons, in the theme's
+// hairline colour.
+class Divider : public QWidget {
+  public:
+    explicit Divider(QWidget* parent) : QWidget(parent) { setFixedSize(1, kDividerHeight); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), toQColor(ApplicationTheme::current().hairline));
+    }
+};
 
 QStringList modeLabels() {
     QStringList labels;
@@ -118,10 +131,7 @@ ControlsBar::ControlsBar(SelectionModel& model, std::function<void()> onStart,
         toggles_[i] = button;
     }
 
-    auto* divider = new QFrame(bar_);
-    divider->setFrameShape(QFrame::VLine);
-    divider->setFixedHeight(kDividerHeight);
-    row->addWidget(divider, 0, Qt::AlignVCenter);
+    row->addWidget(new Divider(bar_), 0, Qt::AlignVCenter);
 
     cancel_ = new QPushButton(QStringLiteral("Cancel"), bar_);
     cancel_->setFocusPolicy(Qt::NoFocus);
@@ -179,34 +189,35 @@ class ControlsPanel : public QWidget {
     ControlsPanel(SelectionModel& model, std::function<void()> onStart,
                   std::function<void()> onCancel, bool translucent)
         : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus),
-          translucent_(translucent) {
+                               Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus) {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_ShowWithoutActivating);
         setWindowTitle(QStringLiteral("Zarvex controls"));
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
-        bar_ = new ControlsBar(model, std::move(onStart), std::move(onCancel), this);
-        layout->addWidget(bar_);
-    }
-
-  protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QWidget::resizeEvent(event);
-        if (!translucent_) {
-            // Nothing shows through without a compositing manager: the window
-            // is the bar's shape, without the shadow around it.
-            auto* bar = bar_->findChild<ThemedBar*>();
-            QPainterPath shape;
-            shape.addRoundedRect(bar->barRect().translated(bar->mapTo(this, QPoint())), kBarRadius,
-                                 kBarRadius);
-            setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        auto* controls = new ControlsBar(model, std::move(onStart), std::move(onCancel), this);
+        layout->addWidget(controls);
+        if (!translucent) {
+            bar_ = controls->findChild<ThemedBar*>();
+            bar_->installEventFilter(this);
         }
     }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Nothing shows through without a compositing manager: the window is
+        // the bar's shape, without the shadow around it.
+        if (watched == bar_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+            QPainterPath shape;
+            shape.addRoundedRect(bar_->barRect().translated(bar_->mapTo(this, QPoint())),
+                                 kBarRadius, kBarRadius);
+            setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
   private:
-    bool translucent_;
-    ControlsBar* bar_ = nullptr;
+    ThemedBar* bar_ = nullptr;
 };
 
 }  // namespace

@@ -16,8 +16,8 @@ SelectionWidget::~SelectionWidget() {
 }
 
 void SelectionWidget::makeKey() {
+    // Focus only: raising it would cover the controls panel.
     if (widget_) {
-        widget_->raise();
         widget_->activateWindow();
         widget_->setFocus(Qt::ActiveWindowFocusReason);
     }
