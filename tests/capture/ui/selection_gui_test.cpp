@@ -28,6 +28,7 @@
 #include "capture/x11/x11_backend.h"
 #include "event_loop.h"
 #include "gui/gui_environment.h"
+#include "gui/windows.h"
 #include "recording_fakes.h"
 #include "ui/segmented_control.h"
 #include "ui/themed_bar.h"
@@ -41,13 +42,7 @@ using testing::processEventsUntil;
 
 template <typename Window>
 std::vector<Window*> shown() {
-    std::vector<Window*> windows;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible()) {
-            windows.push_back(window);
-        }
-    }
-    return windows;
+    return testing::visibleWindows<Window>();
 }
 
 class SelectionGuiTest : public testing::GuiTest {
