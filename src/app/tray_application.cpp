@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QPainter>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -45,7 +44,6 @@
 #include "model/project.h"
 #include "model/settings_store.h"
 #include "ui/gui_application.h"
-#include "ui/symbols.h"
 #include "ui/x11/compositing.h"
 
 namespace zarvex {
@@ -76,31 +74,6 @@ class ScreenScales {
     mutable std::mutex mutex_;
     std::map<std::string, double> scales_;
 };
-
-// The tray image: the symbol in near-white over a soft dark edge, so it reads
-// on dark and light panels alike (the tray cannot tell which it sits on);
-// red while recording.
-QIcon trayImage(bool recording) {
-    const QString name =
-        recording ? QStringLiteral("MenuBarIconRecording") : QStringLiteral("MenuBarIcon");
-    const QColor ink = recording ? QColor(255, 69, 58) : QColor(245, 245, 245);
-    QIcon icon;
-    for (const int side : {16, 22, 24, 32, 48}) {
-        const QSize size(side, side);
-        const QImage edge = symbolImage(name, size, QColor(0, 0, 0, 110));
-        const QImage face = symbolImage(name, size, ink);
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        for (const QPoint offset : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
-            painter.drawImage(offset, edge);
-        }
-        painter.drawImage(0, 0, face);
-        painter.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
-}
 
 }  // namespace
 
@@ -275,7 +248,7 @@ void TrayApplication::updateMenu() {
 
 void TrayApplication::updateIcon() {
     const bool recording = parts_->state.phase() == AppState::Phase::recording;
-    parts_->tray.setIcon(trayImage(recording));
+    parts_->tray.setIcon(trayIcon(recording));
     parts_->tray.setToolTip(recording ? QStringLiteral("Zarvex — recording")
                                       : QStringLiteral("Zarvex"));
 }

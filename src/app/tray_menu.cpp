@@ -1,5 +1,9 @@
 #include "app/tray_menu.h"
 
+#include <QPainter>
+
+#include "ui/symbols.h"
+
 namespace zarvex {
 namespace {
 
@@ -11,6 +15,28 @@ bool sameItems(const std::vector<MenuEntry>& a, const std::vector<MenuEntry>& b)
 }
 
 }  // namespace
+
+QIcon trayIcon(bool recording) {
+    const QString name = recording ? QStringLiteral("MenuBarIconRecording")
+                                   : QStringLiteral("MenuBarIcon");
+    const QColor ink = recording ? QColor(255, 69, 58) : QColor(245, 245, 245);
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 48}) {
+        const QSize size(side, side);
+        const QImage edge = symbolImage(name, size, QColor(0, 0, 0, 110));
+        const QImage face = symbolImage(name, size, ink);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        for (const QPoint offset : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+            painter.drawImage(offset, edge);
+        }
+        painter.drawImage(0, 0, face);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
 
 TrayMenu::TrayMenu(QObject* parent) : QObject(parent) {
     recent_.setTitle(QStringLiteral("Open Recent"));

@@ -12,6 +12,11 @@
 
 namespace zarvex {
 
+// The tray image: the "MenuBarIcon" symbol in near-white over a soft dark
+// edge, so it reads on dark and light panels alike (a tray cannot tell which
+// it sits on), and "MenuBarIconRecording" in red while recording.
+QIcon trayIcon(bool recording);
+
 // The tray icon and its menu. It shows what it is given (menuEntries(),
 // recentEntries()) and reports what the user picks; entries are relabelled
 // in place as the state changes (some tray hosts never announce that the
