@@ -92,6 +92,16 @@ bool SingleInstance::claim() {
     return server_.listen(name);
 }
 
+bool SingleInstance::handOver(const std::vector<std::string>& arguments) {
+    QLockFile probe(QString::fromStdString(lockPath_.string()));
+    probe.setStaleLockTime(0);
+    if (probe.tryLock(0)) {
+        probe.unlock();
+        return false;
+    }
+    return send(arguments);
+}
+
 bool SingleInstance::send(const std::vector<std::string>& arguments,
                           std::chrono::milliseconds timeout) {
     const QDeadlineTimer deadline(timeout.count());

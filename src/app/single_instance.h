@@ -40,6 +40,10 @@ class SingleInstance : public QObject {
     bool send(const std::vector<std::string>& arguments,
               std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+    // send() when an instance runs, without becoming one otherwise: false at
+    // once when none runs (a command can then do its work itself).
+    bool handOver(const std::vector<std::string>& arguments);
+
   signals:
     // A later process's request, on the running instance.
     void requested(const std::vector<std::string>& arguments);

@@ -371,7 +371,15 @@ int runTrayApplication(const std::vector<std::string>& request) {
         return 1;
     }
 
-    TrayApplication tray;
+    std::unique_ptr<TrayApplication> made;
+    try {
+        made = std::make_unique<TrayApplication>();
+    } catch (const std::exception& error) {
+        // The desktop's services cannot be reached (no X11 display).
+        std::fprintf(stderr, "zarvex: %s\n", error.what());
+        return 1;
+    }
+    TrayApplication& tray = *made;
     QObject::connect(&instance, &SingleInstance::requested, &tray, &TrayApplication::handleRequest);
     if (!request.empty()) {
         QTimer::singleShot(0, &tray, [&tray, request] { tray.handleRequest(request); });

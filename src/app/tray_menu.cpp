@@ -17,8 +17,8 @@ bool sameItems(const std::vector<MenuEntry>& a, const std::vector<MenuEntry>& b)
 }  // namespace
 
 QIcon trayIcon(bool recording) {
-    const QString name = recording ? QStringLiteral("MenuBarIconRecording")
-                                   : QStringLiteral("MenuBarIcon");
+    const QString name =
+        recording ? QStringLiteral("MenuBarIconRecording") : QStringLiteral("MenuBarIcon");
     const QColor ink = recording ? QColor(255, 69, 58) : QColor(245, 245, 245);
     QIcon icon;
     for (const int side : {16, 22, 24, 32, 48}) {

@@ -100,7 +100,7 @@ TEST(SingleInstance, TheFirstClaimsLaterOnesHandTheirRequestOver) {
 
     bool delivered = false;
     QThread* sender = QThread::create([&] {
-        delivered = later.send({"open", "/videos/Zarvex 1/ «x»"});
+        delivered = later.handOver({"open", "/videos/Zarvex 1/ «x»"});
     });
     sender->start();
     ASSERT_TRUE(processEventsUntil([&] { return sender->isFinished(); }));
@@ -122,6 +122,10 @@ TEST(SingleInstance, AnInstanceThatDiedLeavesNothingInTheWay) {
     EXPECT_TRUE(next.claim());
     SingleInstance nobody(folder.path(), "other");
     EXPECT_FALSE(nobody.send({"open"}, std::chrono::milliseconds(200)));
+    // A command that only hands over finds out at once that nobody runs.
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(nobody.handOver({"settings"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(100));
 }
 
 TEST(RecentRecordings, FollowTheFolder) {

@@ -276,6 +276,7 @@ TEST(TrayProcess, ASecondZarvexHandsItsRequestToTheRunningOne) {
     testing::TempDir folder;
     testing::writeText(folder / "project.json", "{}");
     EXPECT_EQ(zarvex({"open", folder.path()}).exitCode, 0);
+    EXPECT_EQ(zarvex({"settings"}).exitCode, 0);  // shown by the running one
     const auto refused = zarvex({"open", runtime.path()});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err, "Could not open recording: That folder isn't a Zarvex recording.\n");

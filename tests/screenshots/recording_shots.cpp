@@ -91,8 +91,8 @@ std::unique_ptr<DesktopScene> showDesktop() {
 
 ShareableDisplay mainDisplay() {
     QScreen* screen = QGuiApplication::primaryScreen();
-    return {1, screen->name().toStdString(), toRect(screen->geometry()),
-            screen->devicePixelRatio(), true};
+    return {1, screen->name().toStdString(), toRect(screen->geometry()), screen->devicePixelRatio(),
+            true};
 }
 
 // The overlays and the controls bar over the scene for one state.
@@ -155,9 +155,9 @@ ZARVEX_SHOT(tray_menu) {
         tray.menu().popup(QPoint(screen.right() - 4, 26));
         shots::ShotContext::settle(400);
         const QRect menu = tray.menu().geometry();
-        shot.captureArea(QRect(menu.left() - 16, 0, screen.right() - menu.left() + 17,
-                               menu.bottom() + 16),
-                         QString::fromUtf8(face.name));
+        shot.captureArea(
+            QRect(menu.left() - 16, 0, screen.right() - menu.left() + 17, menu.bottom() + 16),
+            QString::fromUtf8(face.name));
         tray.menu().hide();
     }
     tray.setEntries(menuEntries(menuState(Phase::idle)));
@@ -167,10 +167,10 @@ ZARVEX_SHOT(tray_menu) {
     tray.menu().setActiveAction(tray.recentMenu().menuAction());
     QTest::keyClick(&tray.menu(), Qt::Key_Right);
     shots::ShotContext::settle(400);
-    shot.captureArea(QRect(tray.recentMenu().x() - 16, 0,
-                           screen.right() - tray.recentMenu().x() + 17,
-                           tray.menu().geometry().bottom() + 16),
-                     "tray-menu-recent");
+    shot.captureArea(
+        QRect(tray.recentMenu().x() - 16, 0, screen.right() - tray.recentMenu().x() + 17,
+              tray.menu().geometry().bottom() + 16),
+        "tray-menu-recent");
     tray.recentMenu().hide();
     tray.menu().hide();
 }
@@ -210,7 +210,8 @@ ZARVEX_SHOT(countdown) {
 
 ZARVEX_SHOT(recording_frame) {
     const auto scene = showDesktop();
-    RecordingFrameWindow frame(toQRectF(grownBy(toRect(QRectF(kEditorWindow)), kFrameOutset)), false);
+    RecordingFrameWindow frame(toQRectF(grownBy(toRect(QRectF(kEditorWindow)), kFrameOutset)),
+                               false);
     frame.show();
     shots::ShotContext::settle(400);
     shot.captureArea(kEditorWindow.adjusted(-60, -60, 60, 60), "recording-frame");
