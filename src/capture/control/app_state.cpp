@@ -57,9 +57,16 @@ void AppState::setLastErrorMessage(std::optional<std::string> message) {
 }
 
 void AppState::toggleRecording() {
+    if (phase_ == Phase::idle) {
+        startRecording();
+    } else {
+        endPhase();
+    }
+}
+
+void AppState::endPhase() {
     switch (phase_) {
         case Phase::idle:
-            startRecording();
             break;
         case Phase::selecting:
             services_.selector->finish(std::nullopt);
@@ -209,19 +216,7 @@ void AppState::tick() {
 QCoro::Task<void> AppState::finishAll() {
     quitting_ = true;
     for (;;) {
-        switch (phase_) {
-            case Phase::idle:
-                break;
-            case Phase::selecting:
-                services_.selector->finish(std::nullopt);
-                break;
-            case Phase::countingDown:
-                services_.countdown->cancel();
-                break;
-            case Phase::recording:
-                stopRecording();
-                break;
-        }
+        endPhase();
         if (phase_ == Phase::idle && !isBusy()) {
             co_return;
         }

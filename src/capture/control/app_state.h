@@ -83,6 +83,8 @@ class AppState : public QObject {
     QCoro::Task<void> runStart();
     QCoro::Task<void> runStop(std::unique_ptr<SessionRunner> session);
     void setPhase(Phase phase);
+    // Cancels the selection or countdown, or stops the recording.
+    void endPhase();
     void startElapsedTimer();
     void stopElapsedTimer();
     void tick();

@@ -35,13 +35,7 @@ void CountdownWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = rect();
-    if (behind_.isNull()) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(bounds, Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    } else {
-        painter.drawImage(bounds, behind_);
-    }
+    paintStillOrClear(painter, bounds, behind_);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, qRound(255 * kCountdownBadgeAlpha)));
     painter.drawRoundedRect(bounds, kCountdownBadgeRadius, kCountdownBadgeRadius);

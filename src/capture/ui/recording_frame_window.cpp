@@ -55,9 +55,7 @@ void RecordingFrameWindow::resizeEvent(QResizeEvent* event) {
 
 void RecordingFrameWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    paintStillOrClear(painter, rect());
     painter.setRenderHint(QPainter::Antialiasing);
     QColor red = selectionAccent();
     red.setAlphaF(static_cast<float>(kFrameAlpha));

@@ -1,6 +1,7 @@
 #include "capture/ui/screen_geometry.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 
@@ -24,6 +25,17 @@ QScreen* screenForDisplay(const ShareableDisplay& display) {
 QScreen* screenAt(const Point& globalPoint) {
     QScreen* screen = QGuiApplication::screenAt(toQPointF(globalPoint).toPoint());
     return screen != nullptr ? screen : QGuiApplication::primaryScreen();
+}
+
+void paintStillOrClear(QPainter& painter, const QRectF& area, const QImage& still) {
+    if (still.isNull()) {
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(area, Qt::transparent);
+        painter.restore();
+    } else {
+        painter.drawImage(area, still);
+    }
 }
 
 QImage grabScreen(QScreen* screen, const QRectF& area) {

@@ -9,6 +9,7 @@
 #include "capture/shareable_content.h"
 #include "model/geometry.h"
 
+class QPainter;
 class QScreen;
 
 namespace zarvex {
@@ -32,6 +33,11 @@ QScreen* screenForDisplay(const ShareableDisplay& display);
 
 // The screen under `globalPoint`, else the primary one.
 QScreen* screenAt(const Point& globalPoint);
+
+// Starts a window's painting: `still` (what was on screen under it) stretched
+// over `area`, or, without one, the area cleared to transparent for a
+// compositing manager to show what lies behind.
+void paintStillOrClear(QPainter& painter, const QRectF& area, const QImage& still = {});
 
 // What `screen` shows now in `area` (global points; the whole screen when
 // empty), at the screen's pixel density. Null when it cannot be read.

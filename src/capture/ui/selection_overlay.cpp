@@ -98,13 +98,7 @@ void SelectionOverlay::keyReleaseEvent(QKeyEvent* event) {
 void SelectionOverlay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF bounds = rect();
-    if (still_.isNull()) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(bounds, Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    } else {
-        painter.drawImage(bounds, still_);
-    }
+    paintStillOrClear(painter, bounds, still_);
     if (!model_) {
         return;
     }

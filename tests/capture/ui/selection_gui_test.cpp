@@ -26,6 +26,7 @@
 #include "capture/ui/selection_overlay.h"
 #include "capture/ui/selection_windows.h"
 #include "capture/x11/x11_backend.h"
+#include "control/flow_fakes.h"
 #include "event_loop.h"
 #include "gui/gui_environment.h"
 #include "gui/windows.h"
@@ -293,14 +294,6 @@ TEST(MarksGui, CountdownBadgeIsCentredOnTheTargetsScreen) {
     EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowTransparentForInput));
 }
 
-class NoWebcam : public WebcamWriting {
-  public:
-    void startWriting(const std::filesystem::path&, HostTime) override {}
-    void stopWriting() override {}
-    bool writerFailed() const override { return false; }
-    void stop() override {}
-};
-
 // A recording of the whole display while the frame and the camera preview are
 // on it: neither is in the movie.
 TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
@@ -362,7 +355,7 @@ TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
     MemoryKeyValueStore store;
     Preferences preferences(store);
     preferences.setRecordingsFolder(folder.path().string());
-    NoWebcam webcam;
+    testing::NoWebcam webcam;
     RecordingSession session(services, webcam,
                              {DisplayTarget{display.id}, false, false, false, false}, preferences);
     session.start();
