@@ -147,16 +147,23 @@ TEST_F(TrayGuiTest, HotkeyReturnCountdownRecordingHotkeyOpensTheNewFolder) {
     EXPECT_EQ(region.rect, (Rect{300, 200, 320, 240}));
     xdotool({"key", "Return"});
 
+    // The badge: 180 × 180 in the middle of the screen, click-through.
     std::vector<int> counts;
+    QRect badgeFrame;
+    bool clickThrough = false;
     ASSERT_TRUE(processEventsUntil([&] {
         for (CountdownWindow* badge : visibleWindows<CountdownWindow>()) {
             if (counts.empty() || counts.back() != badge->count()) {
                 counts.push_back(badge->count());
             }
+            badgeFrame = badge->geometry();
+            clickThrough = badge->windowFlags().testFlag(Qt::WindowTransparentForInput);
         }
         return state().phase() == Phase::recording;
     }));
     EXPECT_EQ(counts, (std::vector<int>{2, 1}));
+    EXPECT_EQ(badgeFrame, QRect(710, 410, 180, 180));  // on a 1600 × 1000 screen
+    EXPECT_TRUE(clickThrough);
     EXPECT_EQ(primaryTitle(), "Stop Recording  Ctrl+Shift+G");
     ASSERT_NE(tray().action(MenuItem::recordingTime), nullptr);
     EXPECT_EQ(tray().action(MenuItem::recordingTime)->text(), "Recording… 0:00");

@@ -14,13 +14,11 @@
 
 #include <cstring>
 
-#include "capture/control/countdown_controller.h"
 #include "capture/control/recording_indicator.h"
 #include "capture/control/selection_controller.h"
 #include "capture/recording_session.h"
 #include "capture/ui/camera_preview_window.h"
 #include "capture/ui/controls_bar.h"
-#include "capture/ui/countdown_window.h"
 #include "capture/ui/recording_frame_window.h"
 #include "capture/ui/screen_geometry.h"
 #include "capture/ui/selection_overlay.h"
@@ -261,37 +259,6 @@ TEST_F(SelectionGuiTest, ControlsBarSwitchesCarryTheirState) {
     xdotool({"click", "1"});
     ASSERT_TRUE(ended());
     EXPECT_EQ(*outcome, std::nullopt);
-}
-
-TEST(MarksGui, CountdownBadgeIsCentredOnTheTargetsScreen) {
-    testing::GuiEnvironment::get();
-    QScreen* screen = QGuiApplication::primaryScreen();
-    const ShareableDisplay display{7, screen->name().toStdString(), toRect(screen->geometry()),
-                                   screen->devicePixelRatio(), true};
-    CountdownController countdown([&] { return std::vector{display}; }, countdownWindows(false),
-                                  300ms);
-    std::optional<bool> ranOut;
-    std::vector<int> seen;
-    [](CountdownController& countdown, std::optional<bool>& ranOut,
-       const ShareableDisplay& display) -> QCoro::Task<void> {
-        ranOut = co_await countdown.run(3, DisplayTarget{display.id});
-    }(countdown, ranOut, display);
-    ASSERT_TRUE(processEventsUntil([&] {
-        const auto badges = shown<CountdownWindow>();
-        if (!badges.empty() && (seen.empty() || seen.back() != badges.front()->count())) {
-            seen.push_back(badges.front()->count());
-        }
-        return ranOut.has_value();
-    }));
-    EXPECT_TRUE(*ranOut);
-    EXPECT_EQ(seen, (std::vector<int>{3, 2, 1}));
-    EXPECT_TRUE(shown<CountdownWindow>().empty());
-
-    auto badge = countdownWindows(false)(2, centredIn(display.frame, {180, 180}));
-    auto* window = dynamic_cast<CountdownWindow*>(badge.get());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(QRectF(window->geometry()), toQRectF(centredIn(display.frame, {180, 180})));
-    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowTransparentForInput));
 }
 
 // A recording of the whole display while the frame and the camera preview are
