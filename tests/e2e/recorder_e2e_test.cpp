@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "av_sync.h"
 #include "capture/errors.h"
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recording_session.h"
@@ -162,58 +163,6 @@ TEST_F(RecorderE2E, MovieEndsOnTheLastPictureWhileTheEncoderIsBehind) {
     EXPECT_LE(int(*last & 0xff), 16);
 }
 
-// Movie times (seconds) at which the picture's centre turns from dark to light.
-std::vector<double> flashTimes(const std::filesystem::path& movie) {
-    VideoDecoder decoder(movie, readMovieInfo(movie).tracksOf(TrackKind::video).at(0).index,
-                         VideoDecoder::Output::bgra);
-    std::vector<double> times;
-    bool light = false;
-    while (const auto frame = decoder.nextFrame()) {
-        const VideoFrame& image = frame->image;
-        const int green = image.row(0, image.height / 2)[4 * (image.width / 2) + 1];
-        if (!light && green > 192) {
-            times.push_back(frame->time.seconds());
-        }
-        light = green > 128;
-    }
-    return times;
-}
-
-// Movie times (seconds) at which a sound starts after at least 200 ms of quiet.
-std::vector<double> soundOnsets(const std::filesystem::path& movie, int trackIndex) {
-    AudioDecoder decoder(movie, trackIndex);
-    const double seconds = readMovieInfo(movie).duration.seconds();
-    std::vector<float> samples(std::size_t(seconds * kAudioSampleRate) * 2);
-    decoder.read(samples.data(), int(samples.size() / 2));
-    std::vector<double> onsets;
-    std::int64_t quietSince = 0;
-    for (std::size_t frame = 0; frame < samples.size() / 2; ++frame) {
-        if (std::abs(samples[frame * 2]) < 0.2f) {
-            continue;
-        }
-        if (std::int64_t(frame) - quietSince > kAudioSampleRate / 5) {
-            onsets.push_back(double(frame) / kAudioSampleRate);
-        }
-        quietSince = std::int64_t(frame);
-    }
-    return onsets;
-}
-
-// Seconds from each of `flashes` to the sound onset nearest to it.
-std::vector<double> offsets(const std::vector<double>& flashes, const std::vector<double>& onsets) {
-    std::vector<double> result;
-    for (const double flash : flashes) {
-        double best = 1e9;
-        for (const double onset : onsets) {
-            if (std::abs(onset - flash) < std::abs(best)) {
-                best = onset - flash;
-            }
-        }
-        result.push_back(best);
-    }
-    return result;
-}
-
 // A player that shows a flash at the instant its beep is heard: the recording
 // keeps the two within one frame (1/60 s) of each other, on the system audio
 // and on the microphone, and so does its export.
@@ -247,16 +196,16 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
     const auto folder = session.stop();
     const auto movie = folder / "screen.mov";
     const MovieInfo info = readMovieInfo(movie);
-    const auto flashes = flashTimes(movie);
+    const auto flashes = testing::flashTimes(movie);
     ASSERT_EQ(flashes.size(), 2u * kBeeps);
     const std::vector<double> systemFlashes(flashes.begin(), flashes.begin() + kBeeps);
     const std::vector<double> microphoneFlashes(flashes.begin() + kBeeps, flashes.end());
     for (const double offset :
-         offsets(systemFlashes, soundOnsets(movie, info.tracks.at(2).index))) {
+         testing::offsets(systemFlashes, testing::soundOnsets(movie, info.tracks.at(2).index))) {
         EXPECT_LE(std::abs(offset), 1.0 / 60) << "system audio " << offset;
     }
-    for (const double offset :
-         offsets(microphoneFlashes, soundOnsets(movie, info.tracks.at(1).index))) {
+    for (const double offset : testing::offsets(
+             microphoneFlashes, testing::soundOnsets(movie, info.tracks.at(1).index))) {
         EXPECT_LE(std::abs(offset), 1.0 / 60) << "microphone " << offset;
     }
 
@@ -265,11 +214,11 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
                                              "export", folder.string(), "-o", exported.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const MovieInfo exportedInfo = readMovieInfo(exported);
-    const auto exportedFlashes = flashTimes(exported);
+    const auto exportedFlashes = testing::flashTimes(exported);
     ASSERT_EQ(exportedFlashes.size(), 2u * kBeeps);
-    for (const double offset :
-         offsets(exportedFlashes,
-                 soundOnsets(exported, exportedInfo.tracksOf(TrackKind::audio).at(0).index))) {
+    for (const double offset : testing::offsets(
+             exportedFlashes,
+             testing::soundOnsets(exported, exportedInfo.tracksOf(TrackKind::audio).at(0).index))) {
         // A picture shows from the export's next frame on, so the flash may
         // trail by a frame and the capture's own fraction of a millisecond.
         EXPECT_LE(std::abs(offset), 1.0 / 60 + 0.002) << "export " << offset;
