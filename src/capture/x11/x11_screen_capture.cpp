@@ -24,9 +24,11 @@
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -79,6 +81,7 @@ class X11ScreenStream final : public ScreenStream {
           interval_(frameInterval(configuration.minimumFrameInterval)),
           pool_(PixelFormat::bgra, configuration.width, configuration.height) {
         connection_.requireBgrxPixels();
+        serverTime_ = calibrateServerTime(connection_, clock_);
         queryExtensions();
         if (filter_.kind == ContentFilter::Kind::display) {
             setUpDisplay();
@@ -105,8 +108,8 @@ class X11ScreenStream final : public ScreenStream {
         stopping_ = true;
         wakeup_.signal();
         if (thread_.join(connection_, kStopGrace)) {
-            output_.didStopWithError(std::make_exception_ptr(
-                ScreenCaptureError("The X display stopped responding.")));
+            output_.didStopWithError(
+                std::make_exception_ptr(ScreenCaptureError("The X display stopped responding.")));
         }
     }
 
@@ -354,8 +357,10 @@ class X11ScreenStream final : public ScreenStream {
         const std::uint8_t type = event->response_type & 0x7f;
         if (hasDamage_ && type == damageEventBase_ + XCB_DAMAGE_NOTIFY) {
             damaged_ = true;
+            noteChange(reinterpret_cast<const xcb_damage_notify_event_t*>(event)->timestamp);
         } else if (hasXFixes_ && type == xfixesEventBase_ + XCB_XFIXES_CURSOR_NOTIFY) {
             cursorShapeChanged_ = true;
+            noteChange(reinterpret_cast<const xcb_xfixes_cursor_notify_event_t*>(event)->timestamp);
         } else if (hasRandrEvents_ && (type == randrEventBase_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                                        type == randrEventBase_ + XCB_RANDR_NOTIFY)) {
             monitorsChanged();
@@ -364,6 +369,7 @@ class X11ScreenStream final : public ScreenStream {
             if (hasXInput_ && generic->extension == xinputOpcode_ &&
                 generic->event_type == XCB_INPUT_RAW_MOTION) {
                 pointerMoved_ = true;
+                noteChange(reinterpret_cast<const xcb_input_raw_motion_event_t*>(event)->time);
             }
         } else if (filter_.kind == ContentFilter::Kind::window) {
             handleWindowEvent(type, event);
@@ -463,6 +469,29 @@ class X11ScreenStream final : public ScreenStream {
         }
     }
 
+    // The picture read next changed last at this server time. A frame is
+    // stamped with it rather than with when it was read: the picture was on
+    // screen from then on, and the capture thread may be late to read it.
+    void noteChange(xcb_timestamp_t serverMs) {
+        lastChangeMs_ = serverMs;
+        changeNoted_ = true;
+    }
+
+    HostTime frameTime(HostTime readAt) {
+        HostTime time = readAt;
+        if (changeNoted_ && !firstFrame_) {
+            time = std::min(readAt, serverTime_.toHost(lastChangeMs_, readAt));
+        }
+        changeNoted_ = false;
+        // Never before the previous frame, and never before the read when
+        // the reason for this frame was something without a time.
+        if (lastFrameTime_ && time <= *lastFrameTime_) {
+            time = std::min(readAt, *lastFrameTime_ + std::chrono::milliseconds(1));
+        }
+        lastFrameTime_ = time;
+        return time;
+    }
+
     // ---- one frame --------------------------------------------------------------
 
     int framesHeldByOutput() const {
@@ -488,7 +517,7 @@ class X11ScreenStream final : public ScreenStream {
         }
         const bool cursorChanged = configuration_.showsCursor && updateCursor();
         if (firstFrame_ || !rects.empty() || cursorChanged) {
-            deliverFrame(now, rects);
+            deliverFrame(frameTime(now), rects);
             firstFrame_ = false;
         }
     }
@@ -859,6 +888,10 @@ class X11ScreenStream final : public ScreenStream {
     bool cursorShapeChanged_ = false;
     bool pointerMoved_ = false;
     HostTime nextAllowed_{0};
+    ServerTime serverTime_;
+    xcb_timestamp_t lastChangeMs_ = 0;
+    bool changeNoted_ = false;
+    std::optional<HostTime> lastFrameTime_;
 
     Wakeup wakeup_;
     std::atomic<bool> stopping_{false};
