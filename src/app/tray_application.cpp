@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QProcess>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -288,7 +289,13 @@ void TrayApplication::openRecording(const std::filesystem::path& folder) {
         if (!isRecordingFolder(folder)) {
             throw std::runtime_error(std::string(kNotARecordingMessage));
         }
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
+        // Until the editor opens here: the styled recording plays in its own
+        // window, or the folder shows in the file manager.
+        const QString path = QString::fromStdString(folder.string());
+        if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                     {QStringLiteral("play"), path})) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        }
     } catch (const std::exception& error) {
         parts_->state.setLastErrorMessage(std::string("Could not open recording: ") + error.what());
     }

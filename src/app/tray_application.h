@@ -32,7 +32,8 @@ class TrayApplication : public QObject {
     struct Hooks {
         // Opens a recording folder in the editor; throws with the reason when
         // it cannot (the menu shows "Could not open recording: " and it).
-        // Empty: the folder is shown in the file manager.
+        // Empty: `zarvex play FOLDER` shows it (the file manager when that
+        // cannot start).
         std::function<void(const std::filesystem::path&)> openRecording;
         // Opens the settings window; empty: the shared settings window.
         std::function<void()> openSettings;
