@@ -5,13 +5,14 @@
 // flash a corner of the screen at the instant their beep is heard, one into
 // each sink, every `interval` seconds. Reports
 //  - for each beep the offset from its flash to its sound in the movie, and
-//    the drift: the offsets at the end against those at the start;
+//    the drift: the median offset of the last quarter against the first;
 //  - the recording process's resident memory over time.
 // Run by hand:
 //   build/<dir>/bench/capture/soak_bench [seconds, default 600] [interval, default 15]
 
 #include <sys/types.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -42,15 +43,27 @@ double residentMiB(pid_t pid) {
     return 0;
 }
 
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(values.size() / 2),
+                     values.end());
+    return values[values.size() / 2];
+}
+
+// Each beep's offset, and the drift: the median offset of the last quarter of
+// the beeps against that of the first (medians, since a rig running late on
+// a busy machine flashes late now and then).
 void report(const char* name, const std::vector<double>& offsets) {
     std::printf("%s: %zu beeps\n", name, offsets.size());
     for (std::size_t i = 0; i < offsets.size(); ++i) {
         std::printf("  beep %2zu  offset %+7.2f ms\n", i, offsets[i] * 1000);
     }
-    if (offsets.size() >= 4) {
-        const double start = (offsets[0] + offsets[1]) / 2;
-        const double end = (offsets[offsets.size() - 2] + offsets.back()) / 2;
-        std::printf("  drift (last two − first two): %+.2f ms\n", (end - start) * 1000);
+    const std::size_t quarter = offsets.size() / 4;
+    if (quarter > 0) {
+        const double start = median({offsets.begin(), offsets.begin() + std::ptrdiff_t(quarter)});
+        const double end = median({offsets.end() - std::ptrdiff_t(quarter), offsets.end()});
+        std::printf(
+            "  median offset first quarter %+.2f ms, last quarter %+.2f ms, drift %+.2f ms\n",
+            start * 1000, end * 1000, (end - start) * 1000);
     }
 }
 

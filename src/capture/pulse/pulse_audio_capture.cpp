@@ -160,6 +160,9 @@ class PulseAudioCapture final : public AudioCapture {
             return;
         }
         StreamPtr stream = connectStream(loop.get(), context.get(), *device);
+        // A new stream starts a new timeline: whatever came before it is
+        // over, and its own first chunks set the time.
+        timeline_ = AudioTimeline();
         if (!stream) {
             return;
         }
@@ -324,9 +327,10 @@ class PulseAudioCapture final : public AudioCapture {
                 } else {
                     deliver(data, bytes, now - audioFramesDuration(bytes / kBytesPerFrame));
                 }
+            } else {
+                // A hole: that much audio was lost, the next chunk follows it.
+                timeline_.skip(bytes / kBytesPerFrame);
             }
-            // A hole (data == nullptr) is simply skipped; the timeline turns
-            // the missing time into a gap.
             pa_stream_drop(stream);
         }
     }

@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -48,6 +49,9 @@ using namespace x11;
 // Warping the pointer moves it without raw motion events, so while the
 // cursor is drawn its position is also checked this often.
 constexpr HostTime kPointerCheckInterval = std::chrono::milliseconds(100);
+
+// How long starting waits for the first frame to be delivered.
+constexpr std::chrono::milliseconds kFirstFrameWait{1000};
 
 // How long a stop waits for the capture thread before it takes the server
 // for hung and cuts the connection.
@@ -95,6 +99,12 @@ class X11ScreenStream final : public ScreenStream {
         xcb_flush(connection_.get());
         connection_.requireAlive();
         thread_.start("screen-capture", [this] { run(); });
+        // The first frame (the content as it is) is delivered before the
+        // stream is handed out: a recording that reads its time origin
+        // right after starting the stream has its first picture from before
+        // then, and a still screen delivers nothing more.
+        std::unique_lock lock(firstMutex_);
+        firstDone_.wait_for(lock, kFirstFrameWait, [this] { return firstDelivered_; });
     }
 
     ~X11ScreenStream() override { stopCapture(); }
@@ -298,6 +308,15 @@ class X11ScreenStream final : public ScreenStream {
             if (!stopping_) {
                 output_.didStopWithError(std::current_exception());
             }
+        }
+        noteFirstDelivered();
+    }
+
+    void noteFirstDelivered() {
+        std::lock_guard lock(firstMutex_);
+        if (!firstDelivered_) {
+            firstDelivered_ = true;
+            firstDone_.notify_all();
         }
     }
 
@@ -812,10 +831,12 @@ class X11ScreenStream final : public ScreenStream {
             previous_ = frame;
         }
         output_.didOutputFrame(ScreenFrame{FrameStatus::complete, std::move(frame), time});
+        noteFirstDelivered();
     }
 
     void deliverStatus(FrameStatus status) {
         output_.didOutputFrame(ScreenFrame{status, VideoFrame{}, clock_.now()});
+        noteFirstDelivered();
     }
 
     X11Connection connection_;
@@ -897,6 +918,9 @@ class X11ScreenStream final : public ScreenStream {
     std::atomic<bool> stopping_{false};
     std::mutex stopMutex_;
     bool stopped_ = false;
+    std::mutex firstMutex_;
+    std::condition_variable firstDone_;
+    bool firstDelivered_ = false;  // or the thread ended without a frame
     ConnectionThread thread_;
 };
 
