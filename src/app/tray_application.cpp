@@ -354,7 +354,7 @@ QCoro::Task<void> TrayApplication::quit() {
 
 namespace {
 
-// SIGINT and SIGTERM (a logout, Ctrl-C in a terminal) quit like the menu
+// SIGINT, SIGTERM and SIGHUP (a logout, Ctrl-C or a closed terminal) quit like the menu
 // does, so a recording is finished instead of lost.
 int signalPipe[2] = {-1, -1};
 
@@ -402,6 +402,7 @@ int runTrayApplication(const std::vector<std::string>& request) {
         });
         std::signal(SIGINT, onQuitSignal);
         std::signal(SIGTERM, onQuitSignal);
+        std::signal(SIGHUP, onQuitSignal);
     }
     return QApplication::exec();
 }
