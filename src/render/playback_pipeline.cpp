@@ -14,9 +14,12 @@ namespace {
 // Styled frames drawn ahead of the clock: enough to ride out a busy moment
 // of a loaded machine, few enough that an edit shows up soon while playing.
 constexpr std::size_t kDrawnAhead = 4;
-// Decoded pictures kept ahead of and behind the compositor, per track. The
-// ones behind let a redraw or a step back by a frame skip the decoder.
+// Decoded pictures kept ahead of and behind the compositor, per track, while
+// playing. The ones behind let a redraw or a step back by a frame skip the
+// decoder. While stopped only the next picture is decoded, so that a seek's
+// decoding has the processor to itself.
 constexpr std::size_t kDecodedAhead = 6;
+constexpr std::size_t kDecodedAheadStopped = 1;
 constexpr std::size_t kDecodedBehind = 4;
 // Times handed out while playing are on this timescale.
 constexpr std::int32_t kClockTimescale = kAudioSampleRate;
@@ -255,8 +258,7 @@ void PlaybackPipeline::rebuildFeeds(const std::shared_ptr<const Composition>& as
         return;
     }
     for (const CompositionTrack& track : asset->tracksOf(TrackKind::video)) {
-        feeds_.emplace(track.trackID,
-                       std::make_unique<TrackFeed>(track, kDecodedAhead, kDecodedBehind));
+        feeds_.emplace(track.trackID, std::make_unique<TrackFeed>(track, kDecodedBehind));
     }
 }
 
@@ -280,14 +282,17 @@ std::shared_ptr<const VideoComposition> PlaybackPipeline::drawingFor(
     return drawing;
 }
 
-std::optional<SourceFrameSet> PlaybackPipeline::gather(MediaTime time, std::uint64_t epoch) {
+std::optional<SourceFrameSet> PlaybackPipeline::gather(MediaTime time, std::uint64_t epoch,
+                                                       bool playing) {
     SourceFrameSet set;
+    const std::size_t ahead = playing ? kDecodedAhead : kDecodedAheadStopped;
     set.compositionTime = time;
     const auto superseded = [&] { return epoch_.load() != epoch; };
     for (const TrackID id : CompositionFrameSource::requiredTracks(*drawing_, time)) {
         std::optional<MediaTime> shown;
         if (const auto feed = feeds_.find(id); feed != feeds_.end()) {
-            std::optional<TrackFeed::Picture> picture = feed->second->pictureAt(time, superseded);
+            std::optional<TrackFeed::Picture> picture =
+                feed->second->pictureAt(time, superseded, ahead);
             if (!picture) {
                 return std::nullopt;
             }
@@ -416,9 +421,10 @@ void PlaybackPipeline::drawAndQueue(std::unique_lock<std::mutex>& lock, MediaTim
                                 subtractTimes(duration, {1, MediaTime::kPreferredTimescale}));
         }
     }
+    const bool playing = playing_;
     lock.unlock();
     std::optional<Frame> frame;
-    if (std::optional<SourceFrameSet> sources = gather(drawTime, epoch)) {
+    if (std::optional<SourceFrameSet> sources = gather(drawTime, epoch, playing)) {
         frame.emplace();
         frame->time = time;
         frame->picture = draw(*sources, seekSerial == 0 && lastDrawn_ ? &*lastDrawn_ : nullptr);
@@ -514,11 +520,9 @@ void PlaybackPipeline::presentLoop() {
         if (audioFeed_ && clock_.followsAudio()) {
             if (const std::optional<double> heard =
                     audioFeed_->heardTime(PlaybackClock::Clock::now())) {
-                const double offset = frame.time.seconds() - *heard;
-                ++statistics_.offsetSamples;
-                statistics_.offsetSumSeconds += offset;
-                statistics_.offsetMaxSeconds =
-                    std::max(statistics_.offsetMaxSeconds, std::abs(offset));
+                if (statistics_.offsetSeconds.size() < PlaybackStatistics::kMaxOffsets) {
+                    statistics_.offsetSeconds.push_back(float(frame.time.seconds() - *heard));
+                }
             }
         }
         handOver(lock, std::move(frame));

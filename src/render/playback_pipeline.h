@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "render/audio_feed.h"
 #include "render/frame_source.h"
@@ -26,11 +27,11 @@ struct PlaybackStatistics {
     std::int64_t due = 0;        // frames whose time came while playing (repeats too)
     std::int64_t late = 0;       // of those, handled more than one 60 Hz refresh late
     std::int64_t dropped = 0;    // skipped because a later frame was already due
-    // Picture time minus the heard sound's time when a frame was handed over
-    // while the sound was the clock.
-    std::int64_t offsetSamples = 0;
-    double offsetSumSeconds = 0;
-    double offsetMaxSeconds = 0;  // largest magnitude
+    // Picture time minus the heard sound's time (as the output reports it)
+    // for each frame handed over while the sound was the clock; the first
+    // kMaxOffsets of them.
+    std::vector<float> offsetSeconds;
+    static constexpr std::size_t kMaxOffsets = 100'000;
 };
 
 // The threads of a player: one decoding thread per video track (TrackFeed),
@@ -106,7 +107,7 @@ class PlaybackPipeline {
     void rebuildFeeds(const std::shared_ptr<const Composition>& asset);
     std::shared_ptr<const VideoComposition> drawingFor(
         const std::shared_ptr<const VideoComposition>& composition, Size maximum);
-    std::optional<SourceFrameSet> gather(MediaTime time, std::uint64_t epoch);
+    std::optional<SourceFrameSet> gather(MediaTime time, std::uint64_t epoch, bool playing);
     // Draws the sources; reuses `previous`'s pixels when they would come out the same.
     VideoFrame draw(const SourceFrameSet& sources, const Frame* previous);
     void drawAndQueue(Lock& lock, MediaTime time, std::uint64_t seekSerial);

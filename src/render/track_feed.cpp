@@ -18,10 +18,9 @@ constexpr auto kCancelPoll = std::chrono::milliseconds(4);
 
 }  // namespace
 
-TrackFeed::TrackFeed(const CompositionTrack& track, std::size_t ahead, std::size_t behind)
+TrackFeed::TrackFeed(const CompositionTrack& track, std::size_t behind)
     : track_(track),
       span_(track.timeRange()),
-      ahead_(std::max<std::size_t>(ahead, 1)),
       behind_(behind),
       thread_(startNamedThread("player-decode", [this] { run(); })) {}
 
@@ -64,8 +63,10 @@ bool TrackFeed::holds(MediaTime time) const {
 }
 
 std::optional<TrackFeed::Picture> TrackFeed::pictureAt(MediaTime time,
-                                                       const std::function<bool()>& cancelled) {
+                                                       const std::function<bool()>& cancelled,
+                                                       std::size_t ahead) {
     std::unique_lock lock(mutex_);
+    ahead_ = std::max<std::size_t>(ahead, 1);
     while (true) {
         if (failure_) {
             std::rethrow_exception(failure_);
