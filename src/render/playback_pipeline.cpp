@@ -40,8 +40,8 @@ bool hasAudio(const Composition* asset) {
 
 PlaybackPipeline::PlaybackPipeline(Callbacks callbacks, AudioOutputFactory audioOutputFactory)
     : callbacks_(std::move(callbacks)), audioOutputFactory_(std::move(audioOutputFactory)) {
-    composer_ = startNamedThread("player-compose", [this] { composeLoop(); });
-    presenter_ = startNamedThread("player-present", [this] { presentLoop(); });
+    composeThread_ = startNamedThread("player-compose", [this] { composeLoop(); });
+    presentThread_ = startNamedThread("player-present", [this] { presentLoop(); });
 }
 
 PlaybackPipeline::~PlaybackPipeline() {
@@ -51,8 +51,8 @@ PlaybackPipeline::~PlaybackPipeline() {
         ++epoch_;
     }
     changed_.notify_all();
-    composer_.join();
-    presenter_.join();
+    composeThread_.join();
+    presentThread_.join();
     feeds_.clear();
     audioFeed_.reset();
     audioOutput_.reset();
@@ -306,17 +306,13 @@ std::optional<SourceFrameSet> PlaybackPipeline::gather(MediaTime time, std::uint
     return set;
 }
 
-VideoFrame PlaybackPipeline::draw(const SourceFrameSet& sources, const Frame* previous) {
-    if (previous != nullptr && !previous->picture.empty() &&
-        drawsSameFrame(*drawing_, previous->sources, sources)) {
-        return previous->picture;
-    }
+VideoFrame PlaybackPipeline::draw(const SourceFrameSet& sources) {
     const int width = static_cast<int>(drawing_->renderSize.width);
     const int height = static_cast<int>(drawing_->renderSize.height);
     if (!pool_ || pool_->width() != width || pool_->height() != height) {
         pool_ = std::make_unique<FramePool>(PixelFormat::bgra, width, height);
     }
-    const CompositionResult result = composeFrame(*drawing_, sources, *pool_);
+    const CompositionResult result = composer_.compose(*drawing_, sources, *pool_);
     if (!result.ok()) {
         throw DrawError{result.error().message};
     }
@@ -342,7 +338,6 @@ void PlaybackPipeline::composeLoop() {
                 const std::shared_ptr<const Composition> asset = asset_;
                 lock.unlock();
                 rebuildFeeds(asset);
-                lastDrawn_.reset();
                 lock.lock();
             } else if (drawingVersion_ != builtDrawingVersion_) {
                 builtDrawingVersion_ = drawingVersion_;
@@ -352,7 +347,6 @@ void PlaybackPipeline::composeLoop() {
                 std::shared_ptr<const VideoComposition> drawing = drawingFor(composition, maximum);
                 lock.lock();
                 drawing_ = std::move(drawing);
-                lastDrawn_.reset();
                 redrawQueued(lock);
                 if (shown_ && !playing_ && !pendingSeek_) {
                     redrawShown_ = true;
@@ -369,7 +363,7 @@ void PlaybackPipeline::composeLoop() {
                     Frame frame = *shown_;
                     frame.epoch = epoch_;
                     lock.unlock();
-                    frame.picture = draw(frame.sources, nullptr);
+                    frame.picture = draw(frame.sources);
                     lock.lock();
                     if (frame.epoch == epoch_) {
                         frame.immediate = true;
@@ -427,7 +421,7 @@ void PlaybackPipeline::drawAndQueue(std::unique_lock<std::mutex>& lock, MediaTim
     if (std::optional<SourceFrameSet> sources = gather(drawTime, epoch, playing)) {
         frame.emplace();
         frame->time = time;
-        frame->picture = draw(*sources, seekSerial == 0 && lastDrawn_ ? &*lastDrawn_ : nullptr);
+        frame->picture = draw(*sources);
         frame->sources = std::move(*sources);
         frame->epoch = epoch;
         frame->seekSerial = seekSerial;
@@ -438,7 +432,6 @@ void PlaybackPipeline::drawAndQueue(std::unique_lock<std::mutex>& lock, MediaTim
         return;  // a seek came in meanwhile; it is handled next
     }
     nextTime_ = frameAfter(time, drawing_->frameDuration);
-    lastDrawn_ = *frame;
     queue_.push_back(std::move(*frame));
     changed_.notify_all();
 }
@@ -449,10 +442,8 @@ void PlaybackPipeline::redrawQueued(std::unique_lock<std::mutex>& lock) {
     }
     std::vector<Frame> frames(queue_.begin(), queue_.end());
     lock.unlock();
-    const Frame* previous = nullptr;
     for (Frame& frame : frames) {
-        frame.picture = draw(frame.sources, previous);
-        previous = &frame;
+        frame.picture = draw(frame.sources);
     }
     lock.lock();
     for (Frame& queued : queue_) {
@@ -462,7 +453,6 @@ void PlaybackPipeline::redrawQueued(std::unique_lock<std::mutex>& lock) {
             }
         }
     }
-    lastDrawn_ = frames.back();
 }
 
 // ------------------------------------------------------------ the presenter thread
@@ -531,8 +521,10 @@ void PlaybackPipeline::presentLoop() {
 
 void PlaybackPipeline::handOver(std::unique_lock<std::mutex>& lock, Frame frame) {
     const std::shared_ptr<FrameSink> sink = sink_;
-    // A frame drawn like the one before it shares its pixels: nothing new to show.
-    const bool fresh = !frame.picture.empty() && frame.picture.data[0] != presentedPicture_;
+    // A frame drawn like the one before it shares its pixels: nothing new to
+    // show, unless a seek asks for it.
+    const bool fresh =
+        !frame.picture.empty() && (frame.immediate || frame.picture.data[0] != presentedPicture_);
     if (fresh) {
         presentedPicture_ = frame.picture.data[0];
         ++statistics_.presented;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "render/audio_feed.h"
+#include "render/frame_composer.h"
 #include "render/frame_source.h"
 #include "render/playback_clock.h"
 #include "render/player.h"
@@ -108,8 +109,7 @@ class PlaybackPipeline {
     std::shared_ptr<const VideoComposition> drawingFor(
         const std::shared_ptr<const VideoComposition>& composition, Size maximum);
     std::optional<SourceFrameSet> gather(MediaTime time, std::uint64_t epoch, bool playing);
-    // Draws the sources; reuses `previous`'s pixels when they would come out the same.
-    VideoFrame draw(const SourceFrameSet& sources, const Frame* previous);
+    VideoFrame draw(const SourceFrameSet& sources);
     void drawAndQueue(Lock& lock, MediaTime time, std::uint64_t seekSerial);
     void redrawQueued(Lock& lock);
     static void relock(Lock& lock);
@@ -159,11 +159,11 @@ class PlaybackPipeline {
     std::shared_ptr<const VideoComposition> drawing_;  // at the size drawn
     BackgroundCache backgrounds_;
     std::unique_ptr<FramePool> pool_;
+    FrameComposer composer_;
     MediaTime nextTime_ = MediaTime::zero();
-    std::optional<Frame> lastDrawn_;
 
-    std::thread composer_;
-    std::thread presenter_;
+    std::thread composeThread_;
+    std::thread presentThread_;
 };
 
 }  // namespace zarvex
