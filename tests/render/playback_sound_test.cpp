@@ -107,9 +107,15 @@ TEST_F(PlaybackSound, EveryAudioTrackIsHeardAndTheSoundKeepsTheTime) {
     // Frames were handed over by the heard position, at their time.
     const PlaybackStatistics stats = rig.player().statistics();
     ASSERT_GT(stats.offsetSeconds.size(), 60u);
-    std::vector<float> offsets = stats.offsetSeconds;
-    std::sort(offsets.begin(), offsets.end());
-    EXPECT_LT(std::abs(offsets[offsets.size() / 2]), 0.03f);
+    // The null sink starts slowly and its reports swing by tens of
+    // milliseconds; a clock that ignored them would be off by a second.
+    std::vector<float> sizes;
+    for (const float offset : stats.offsetSeconds) {
+        sizes.push_back(std::abs(offset));
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_LT(sizes[sizes.size() / 2], 0.05f);
+    EXPECT_LT(sizes[sizes.size() * 95 / 100], 0.25f);
     EXPECT_GT(stats.presented, 100);
 }
 
