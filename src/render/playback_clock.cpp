@@ -51,8 +51,7 @@ double PlaybackClock::now(Clock::time_point now, std::optional<double> heard, bo
             waiting_ = *heard < last_;
             time = *heard;
         } else {
-            const double limit = elapsed * kMaxSlewRate;
-            time = predicted + std::clamp(error * elapsed / kSlewSeconds, -limit, limit);
+            time = predicted + std::max(error * elapsed / kSlewSeconds, -elapsed * kMaxSlewRate);
         }
         heardOnce_ = true;
     } else if (heardOnce_) {

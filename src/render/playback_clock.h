@@ -15,16 +15,15 @@ namespace zarvex {
 // come in steps and jitter by tens of milliseconds (Qt's PulseAudio output
 // swings in a saw tooth of about 80 ms). So the clock runs at the steady
 // rate and leans towards the reports: a difference is closed over
-// kSlewSeconds, never faster than kMaxSlewRate of real time, so playback
-// stays smooth. When the sound is more than kJumpSeconds ahead the clock
-// jumps to it; more than that behind (the sound stalled), it waits for it
-// and then goes on with it.
-// It never runs backwards. Not thread-safe.
+// kSlewSeconds, and when the clock is ahead of the sound it slows by no more
+// than kMaxSlewRate of real time, so playback stays smooth. When the sound is more than
+// kJumpSeconds ahead the clock jumps to it; more than that behind (the sound stalled), it waits for
+// it and then goes on with it. It never runs backwards. Not thread-safe.
 class PlaybackClock {
   public:
     using Clock = std::chrono::steady_clock;
     static constexpr double kJumpSeconds = 0.2;
-    static constexpr double kSlewSeconds = 1.0;
+    static constexpr double kSlewSeconds = 0.5;
     static constexpr double kMaxSlewRate = 0.05;
     static constexpr auto kAudioStartTimeout = std::chrono::milliseconds(1500);
 

@@ -30,13 +30,12 @@ TEST_F(ClockTest, HoldsUntilSoundIsHeardThenFollowsItSmoothly) {
     clock.start(1.0, true, at(0));
     EXPECT_DOUBLE_EQ(clock.now(at(300), std::nullopt, false), 1.0);
     EXPECT_DOUBLE_EQ(clock.now(at(310), 1.01, false), 1.01);  // the first report is taken as is
-    // 100 ms later a report 30 ms ahead: a tenth of the way over 100 ms of
-    // kSlewSeconds would be 3 ms, but kMaxSlewRate allows 5 ms per 100 ms.
-    EXPECT_NEAR(clock.now(at(410), 1.14, false), 1.113, 1e-9);
-    // 80 ms ahead after another 100 ms: the rate limit, 5 ms.
-    EXPECT_NEAR(clock.now(at(510), 1.293, false), 1.218, 1e-9);
-    // 100 ms behind: the clock slows by the limit.
-    EXPECT_NEAR(clock.now(at(610), 1.218, false), 1.313, 1e-9);
+    // 100 ms later a report 30 ms ahead: a fifth of it (100 ms of kSlewSeconds).
+    EXPECT_NEAR(clock.now(at(410), 1.14, false), 1.116, 1e-9);
+    // 190 ms ahead after another 100 ms: a fifth of that, 38 ms.
+    EXPECT_NEAR(clock.now(at(510), 1.406, false), 1.254, 1e-9);
+    // 100 ms behind: the clock slows by at most kMaxSlewRate, 5 ms.
+    EXPECT_NEAR(clock.now(at(610), 1.254, false), 1.349, 1e-9);
     // More than kJumpSeconds ahead: taken at once.
     EXPECT_DOUBLE_EQ(clock.now(at(620), 1.6, false), 1.6);
     // More than kJumpSeconds behind (the sound stalled): waits, never

@@ -107,15 +107,12 @@ TEST_F(PlaybackSound, EveryAudioTrackIsHeardAndTheSoundKeepsTheTime) {
     // Frames were handed over by the heard position, at their time.
     const PlaybackStatistics stats = rig.player().statistics();
     ASSERT_GT(stats.offsetSeconds.size(), 60u);
-    // The null sink starts slowly and its reports swing by tens of
-    // milliseconds; a clock that ignored them would be off by a second.
-    std::vector<float> sizes;
-    for (const float offset : stats.offsetSeconds) {
-        sizes.push_back(std::abs(offset));
+    // The null sink starts slowly (the clock waits for it), then plays on
+    // steadily; a clock that ignored it would be off by a second.
+    const std::vector<float>& offsets = stats.offsetSeconds;
+    for (std::size_t i = offsets.size() * 3 / 4; i < offsets.size(); ++i) {
+        EXPECT_LT(std::abs(offsets[i]), 0.04) << "frame " << i;
     }
-    std::sort(sizes.begin(), sizes.end());
-    EXPECT_LT(sizes[sizes.size() / 2], 0.05f);
-    EXPECT_LT(sizes[sizes.size() * 95 / 100], 0.25f);
     EXPECT_GT(stats.presented, 100);
 }
 
