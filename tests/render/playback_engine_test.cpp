@@ -57,6 +57,9 @@ TEST(PlaybackEngine, SeeksShowTheComposedFrameAtExactlyThatTime) {
     ASSERT_TRUE(rig.seekAndWait(seconds(5)));
     EXPECT_EQ(rig.player().currentTime(), seconds(2));
     EXPECT_EQ(testing::maxDifference(rig.sink().last()->frame, lastPicture), 0);
+    // Before the start: the start.
+    ASSERT_TRUE(rig.seekAndWait(seconds(-1)));
+    expectShows(rig, video, MediaTime::zero());
 }
 
 TEST(PlaybackEngine, ALaterSeekSupersedesOnesStillOnTheirWay) {
