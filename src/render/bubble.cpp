@@ -54,18 +54,7 @@ void drawBubble(const BubbleLayers& bubble, const VideoFrame& webcam, Image& tar
 }
 
 PixelRect bubbleExtent(const BubbleLayers& bubble) {
-    const PixelRect& face = bubble.mask.extent;
-    const PixelRect& shadow = bubble.shadow.extent;
-    if (shadow.isEmpty()) {
-        return face;
-    }
-    if (face.isEmpty()) {
-        return shadow;
-    }
-    const int x0 = std::min(face.x, shadow.x);
-    const int y0 = std::min(face.y, shadow.y);
-    return {x0, y0, std::max(face.maxX(), shadow.maxX()) - x0,
-            std::max(face.maxY(), shadow.maxY()) - y0};
+    return bubble.mask.extent.united(bubble.shadow.extent);
 }
 
 Image renderBubble(const VideoFrame& webcamFrame, Size canvas, const StyleSettings& style) {

@@ -67,12 +67,6 @@ void include(std::optional<PixelBox>& box, int x0, int x1, int y0, int y1) {
     *box = {left, top, right - left + 1, bottom - top + 1};
 }
 
-PixelRect united(const PixelRect& a, const PixelRect& b) {
-    const int x0 = std::min(a.x, b.x);
-    const int y0 = std::min(a.y, b.y);
-    return {x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0};
-}
-
 // Merges overlapping rectangles, so no pixel is drawn twice.
 std::vector<PixelRect> merged(std::vector<PixelRect> areas) {
     for (bool changed = true; changed;) {
@@ -80,7 +74,7 @@ std::vector<PixelRect> merged(std::vector<PixelRect> areas) {
         for (std::size_t i = 0; i < areas.size() && !changed; ++i) {
             for (std::size_t j = i + 1; j < areas.size(); ++j) {
                 if (areas[i].intersects(areas[j])) {
-                    areas[i] = united(areas[i], areas[j]);
+                    areas[i] = areas[i].united(areas[j]);
                     areas.erase(areas.begin() + std::ptrdiff_t(j));
                     changed = true;
                     break;
