@@ -90,18 +90,32 @@ void PlaybackPipeline::setItem(std::shared_ptr<const Composition> asset,
         presentedPicture_ = nullptr;
         previousFeed = std::move(audioFeed_);
     }
-    // The old feed lets go of the output before a new one takes it.
+    // The old feed lets go of the output before a new one takes it; the
+    // output opens and the feed starts outside the lock.
     previousFeed.reset();
-    std::lock_guard lock(mutex_);
-    if (hasAudio(asset_.get())) {
+    std::shared_ptr<const Composition> current;
+    float gain = 1;
+    MediaTime end;
+    {
+        std::lock_guard lock(mutex_);
+        current = asset_;
+        gain = gain_;
+        end = endTime_;
+    }
+    std::unique_ptr<AudioFeed> feed;
+    if (hasAudio(current.get())) {
         if (!audioOutput_ && audioOutputFactory_) {
             audioOutput_ = audioOutputFactory_();
         }
         if (audioOutput_) {
-            audioFeed_ = std::make_unique<AudioFeed>(asset_, *audioOutput_);
-            audioFeed_->setGain(gain_);
-            audioFeed_->setEndTime(endTime_);
+            feed = std::make_unique<AudioFeed>(current, *audioOutput_);
+            feed->setGain(gain);
+            feed->setEndTime(end);
         }
+    }
+    std::lock_guard lock(mutex_);
+    if (asset_ == current) {
+        audioFeed_ = std::move(feed);
     }
     changed_.notify_all();
 }
@@ -235,6 +249,10 @@ double PlaybackPipeline::clockNow() {
 
 void PlaybackPipeline::fail(const std::string& message, std::uint64_t seekSerial) {
     // Under mutex_. Decoders start afresh on the next seek.
+    if (playing_) {
+        const double time = std::min(clockNow(), endTime_.seconds());
+        stoppedAt_ = std::max(MediaTime::zero(), MediaTime::fromSeconds(time, kClockTimescale));
+    }
     playing_ = false;
     clock_.stop(stoppedAt_.seconds());
     if (audioFeed_) {
@@ -288,7 +306,14 @@ std::optional<SourceFrameSet> PlaybackPipeline::gather(MediaTime time, std::uint
     const std::size_t ahead = playing ? kDecodedAhead : kDecodedAheadStopped;
     set.compositionTime = time;
     const auto superseded = [&] { return epoch_.load() != epoch; };
-    for (const TrackID id : CompositionFrameSource::requiredTracks(*drawing_, time)) {
+    const std::vector<TrackID> tracks = CompositionFrameSource::requiredTracks(*drawing_, time);
+    // Every track's decoder starts at once; then each is waited for.
+    for (const TrackID id : tracks) {
+        if (const auto feed = feeds_.find(id); feed != feeds_.end()) {
+            feed->second->prepare(time);
+        }
+    }
+    for (const TrackID id : tracks) {
         std::optional<MediaTime> shown;
         if (const auto feed = feeds_.find(id); feed != feeds_.end()) {
             std::optional<TrackFeed::Picture> picture =

@@ -120,7 +120,7 @@ class PlaybackPipeline {
 
     Callbacks callbacks_;
     AudioOutputFactory audioOutputFactory_;
-    std::unique_ptr<AudioOutput> audioOutput_;
+    std::unique_ptr<AudioOutput> audioOutput_;  // made by setItem, on the caller's thread
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -48,14 +48,17 @@ class TrackFeed {
     std::optional<Picture> pictureAt(MediaTime time, const std::function<bool()>& cancelled,
                                      std::size_t ahead);
 
-    // True when pictureAt(time) needs no new start: the window covers it.
-    bool holds(MediaTime time) const;
+    // Starts decoding from `time` now when the window holds nothing for it,
+    // so that several tracks decode for one time at once; pictureAt() then
+    // waits for it. Returns at once.
+    void prepare(MediaTime time);
 
     const CompositionTrack& track() const { return track_; }
 
   private:
     enum class Lookup { found, wait, restart };
     Lookup locate(MediaTime time, std::size_t& index) const;  // under mutex_
+    void restartUnlessHeld(MediaTime time);                   // under mutex_
     void run();
     void decodeFrom(MediaTime time, std::uint64_t generation);
     void decodeNext(std::uint64_t generation);
