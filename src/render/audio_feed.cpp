@@ -12,9 +12,9 @@ namespace {
 // Decoded ahead of what the output has pulled: enough to ride out a slow disk,
 // little enough that a seek throws away nothing much.
 constexpr std::int64_t kRingFrames = kAudioSampleRate / 2;
-// Decoded before the output starts, so it does not begin with an underrun:
-// more than the output takes at once (the sound server's buffer).
-constexpr std::int64_t kPrefillFrames = kAudioSampleRate / 4;
+// Decoded before the output starts, so it does not begin with an underrun;
+// the rest of the ring fills while the device opens.
+constexpr std::int64_t kPrefillFrames = kAudioSampleRate / 20;
 constexpr int kChunkFrames = 1024;
 // How far past the output's last report the heard position is extrapolated.
 constexpr double kMaxExtrapolationSeconds = 0.1;
