@@ -146,7 +146,11 @@ void AudioFeed::carryOut(const Command& command, AudioMixer& mixer, std::vector<
         return;
     }
     output_.stop();
-    mixer.seek(*command.playFrom);
+    try {
+        mixer.seek(*command.playFrom);
+    } catch (const MediaError&) {
+        mixer = AudioMixer();  // sound that cannot be read is left out, as at the start
+    }
     written_ = 0;
     read_ = 0;
     pullBase_ = from;
