@@ -111,11 +111,20 @@ void AudioFeed::run() {
             }
             command = command_;
         }
-        if (command.serial != applied_) {
-            carryOut(command, mixer, chunk);
-            continue;
+        try {
+            if (command.serial != applied_) {
+                carryOut(command, mixer, chunk);
+            } else {
+                fillFrom(mixer, chunk);
+            }
+        } catch (const std::exception&) {
+            // Out of memory: the sound stops, time goes on without it.
+            output_.stop();
+            std::lock_guard lock(mutex_);
+            applied_ = command.serial;
+            playing_ = false;
+            failed_ = true;
         }
-        fillFrom(mixer, chunk);
     }
     output_.stop();
 }
