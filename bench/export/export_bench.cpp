@@ -23,19 +23,11 @@
 // that size. The machine's load average is printed with the figures: other
 // work on the machine skews them, so rerun when it is quiet.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "model/project.h"
