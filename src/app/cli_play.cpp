@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -208,10 +209,21 @@ void printStatistics(const PlaybackStatistics& stats, const PaintRecord& paints,
     std::snprintf(line, sizeof line, "pictures painted %lld, on time %.2f%%\n",
                   static_cast<long long>(paints.painted), share(paints.late, paints.painted));
     out << line;
-    if (stats.offsetSamples > 0) {
-        std::snprintf(line, sizeof line, "A/V offset mean %.1f ms, largest %.1f ms (%lld frames)\n",
-                      1000 * stats.offsetSumSeconds / double(stats.offsetSamples),
-                      1000 * stats.offsetMaxSeconds, static_cast<long long>(stats.offsetSamples));
+    if (!stats.offsetSeconds.empty()) {
+        std::vector<float> sizes;
+        double sum = 0;
+        for (const float offset : stats.offsetSeconds) {
+            sizes.push_back(std::abs(offset));
+            sum += offset;
+        }
+        std::sort(sizes.begin(), sizes.end());
+        const auto at = [&](double share) {
+            return 1000 * sizes[std::min(sizes.size() - 1, std::size_t(share * sizes.size()))];
+        };
+        std::snprintf(line, sizeof line,
+                      "A/V offset mean %.1f ms; size median %.1f ms, 95th percentile %.1f ms, "
+                      "largest %.1f ms (%zu frames)\n",
+                      1000 * sum / double(sizes.size()), at(0.5), at(0.95), at(1.0), sizes.size());
     } else {
         std::snprintf(line, sizeof line, "A/V offset: no sound was heard\n");
     }

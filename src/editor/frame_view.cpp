@@ -75,8 +75,8 @@ FrameView::FrameView(QWidget* parent)
 }
 
 FrameView::~FrameView() {
+    sink_->detach();  // no more pictures posted to this view
     setPlayer(nullptr);
-    sink_->detach();
 }
 
 void FrameView::setPlayer(Player* player) {

@@ -74,7 +74,9 @@ VideoSettings VideoSettings::recordingH264(int width, int height) {
     settings.tune = "zerolatency";
     settings.profile = "high";
     settings.expectedFrameRate = 60;
-    settings.keyframeInterval = 120;
+    // A keyframe every second at 60 fps: an exact seek decodes at most 59
+    // frames from the keyframe before it.
+    settings.keyframeInterval = 60;
     return settings;
 }
 

@@ -40,5 +40,10 @@ void setWideKernelsAllowed(bool allowed);
 }  // namespace zarvex::pixel
 
 // Marks a loop kernel written for GCC's vectoriser; it is also built for AVX2
-// and the best version is picked when the program loads.
+// and the best version is picked when the program loads. Not under the thread
+// sanitizer, whose instrumented version pickers would run before it starts.
+#if defined(__SANITIZE_THREAD__)
+#define ZARVEX_WIDE_KERNEL
+#else
 #define ZARVEX_WIDE_KERNEL __attribute__((target_clones("avx2", "default")))
+#endif

@@ -292,20 +292,30 @@ void yuvRowToBgra(const std::uint8_t* y, const std::uint8_t* u, const std::uint8
 }  // namespace
 
 void convertToI420(const VideoFrame& bgra, VideoFrame& i420) {
-    const int width = std::min(bgra.width, i420.width);
-    const int height = std::min(bgra.height, i420.height);
+    convertRegionToI420(bgra, i420, 0, 0, std::min(bgra.width, i420.width),
+                        std::min(bgra.height, i420.height));
+}
+
+void convertRegionToI420(const VideoFrame& bgra, VideoFrame& i420, int x, int y0, int width,
+                         int height) {
+    const int frameWidth = std::min(bgra.width, i420.width);
+    const int frameHeight = std::min(bgra.height, i420.height);
+    width = std::min(width, frameWidth - x);
+    const int end = std::min(y0 + height, frameHeight);
     const int pairs = width / 2;
-    for (int y = 0; y < height; y += 2) {
-        const std::uint8_t* row0 = bgra.row(0, y);
-        const std::uint8_t* row1 = y + 1 < height ? bgra.row(0, y + 1) : row0;
-        const bool wide = pixel::hasAvx2();
-        for (int r = y; r < std::min(y + 2, height); ++r) {
+    const bool wide = pixel::hasAvx2();
+    for (int y = y0; y < end; y += 2) {
+        const std::uint8_t* row0 = bgra.row(0, y) + 4 * std::ptrdiff_t(x);
+        const std::uint8_t* row1 =
+            y + 1 < frameHeight ? bgra.row(0, y + 1) + 4 * std::ptrdiff_t(x) : row0;
+        for (int r = y; r < std::min(y + 2, frameHeight); ++r) {
             const std::uint8_t* row = r == y ? row0 : row1;
-            const int done = wide ? lumaRowWide(row, i420.row(0, r), width) : 0;
-            lumaRow(row + 4 * done, i420.row(0, r) + done, width - done);
+            std::uint8_t* luma = i420.row(0, r) + x;
+            const int done = wide ? lumaRowWide(row, luma, width) : 0;
+            lumaRow(row + 4 * done, luma + done, width - done);
         }
-        std::uint8_t* u = i420.row(1, y / 2);
-        std::uint8_t* v = i420.row(2, y / 2);
+        std::uint8_t* u = i420.row(1, y / 2) + x / 2;
+        std::uint8_t* v = i420.row(2, y / 2) + x / 2;
         const int done = wide ? chromaRowWide(row0, row1, u, v, pairs) : 0;
         chromaRow(row0 + 8 * done, row1 + 8 * done, u + done, v + done, pairs - done);
         if (width % 2 != 0) {

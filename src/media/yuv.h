@@ -13,6 +13,10 @@ namespace zarvex {
 // coefficients (what the encoder is told), treating the pixels as composed over
 // black. Sizes must match; odd trailing columns and rows share chroma.
 void convertToI420(const VideoFrame& bgra, VideoFrame& i420);
+// The same for a region only: `x` and `y` (from the top-left) even, the
+// region inside both frames; its pixels come out as convertToI420 makes them.
+void convertRegionToI420(const VideoFrame& bgra, VideoFrame& i420, int x, int y, int width,
+                         int height);
 
 // Converts `region` (x, y from the top-left, width, height) of an I420 or BGRA
 // frame into opaque BGRA rows at `dst`, honouring the frame's colour tags

@@ -69,6 +69,19 @@ struct PixelRect {
         return {left, bottom, right - left, top - bottom};
     }
     bool intersects(const PixelRect& other) const { return !intersection(other).isEmpty(); }
+    // The smallest rectangle holding both (an empty one adds nothing).
+    PixelRect united(const PixelRect& other) const {
+        if (isEmpty()) {
+            return other;
+        }
+        if (other.isEmpty()) {
+            return *this;
+        }
+        const int left = std::min(x, other.x);
+        const int bottom = std::min(y, other.y);
+        return {left, bottom, std::max(maxX(), other.maxX()) - left,
+                std::max(maxY(), other.maxY()) - bottom};
+    }
     PixelRect offsetBy(int dx, int dy) const { return {x + dx, y + dy, width, height}; }
     PixelRect grownBy(int d) const { return {x - d, y - d, width + 2 * d, height + 2 * d}; }
     Rect toRect() const { return {double(x), double(y), double(width), double(height)}; }

@@ -12,9 +12,9 @@ namespace {
 // Decoded ahead of what the output has pulled: enough to ride out a slow disk,
 // little enough that a seek throws away nothing much.
 constexpr std::int64_t kRingFrames = kAudioSampleRate / 2;
-// Decoded before the output starts, so it does not begin with an underrun:
-// more than the output takes at once (the sound server's buffer).
-constexpr std::int64_t kPrefillFrames = kAudioSampleRate / 4;
+// Decoded before the output starts, so it does not begin with an underrun;
+// the rest of the ring fills while the device opens.
+constexpr std::int64_t kPrefillFrames = kAudioSampleRate / 20;
 constexpr int kChunkFrames = 1024;
 // How far past the output's last report the heard position is extrapolated.
 constexpr double kMaxExtrapolationSeconds = 0.1;
@@ -111,11 +111,20 @@ void AudioFeed::run() {
             }
             command = command_;
         }
-        if (command.serial != applied_) {
-            carryOut(command, mixer, chunk);
-            continue;
+        try {
+            if (command.serial != applied_) {
+                carryOut(command, mixer, chunk);
+            } else {
+                fillFrom(mixer, chunk);
+            }
+        } catch (const std::exception&) {
+            // Out of memory: the sound stops, time goes on without it.
+            output_.stop();
+            std::lock_guard lock(mutex_);
+            applied_ = command.serial;
+            playing_ = false;
+            failed_ = true;
         }
-        fillFrom(mixer, chunk);
     }
     output_.stop();
 }
@@ -146,7 +155,11 @@ void AudioFeed::carryOut(const Command& command, AudioMixer& mixer, std::vector<
         return;
     }
     output_.stop();
-    mixer.seek(*command.playFrom);
+    try {
+        mixer.seek(*command.playFrom);
+    } catch (const MediaError&) {
+        mixer = AudioMixer();  // sound that cannot be read is left out, as at the start
+    }
     written_ = 0;
     read_ = 0;
     pullBase_ = from;

@@ -38,16 +38,23 @@ PixelBox centerSquare(int width, int height) {
 }
 
 void drawBubble(const BubbleLayers& bubble, const VideoFrame& webcam, Image& target,
-                ScratchBuffers& scratch) {
+                ScratchBuffers& scratch, const PixelRect& clip) {
     if (webcam.empty()) {
         return;
     }
-    drawShadow(bubble.shadow, target);
-    const PixelRect& visible = bubble.mask.extent;
+    drawShadow(bubble.shadow, target, clip);
+    const PixelRect visible = bubble.mask.extent.intersection(clip);
+    if (visible.isEmpty()) {
+        return;
+    }
     Image face = scratchImage(scratch.placed, visible);
     placeSource(webcam, centerSquare(webcam.width, webcam.height), bubble.placed, visible, face,
                 scratch);
-    drawMasked(face, bubble.mask, target, target, webcam.format == PixelFormat::i420);
+    drawMasked(face, bubble.mask, target, target, webcam.format == PixelFormat::i420, visible);
+}
+
+PixelRect bubbleExtent(const BubbleLayers& bubble) {
+    return bubble.mask.extent.united(bubble.shadow.extent);
 }
 
 Image renderBubble(const VideoFrame& webcamFrame, Size canvas, const StyleSettings& style) {
@@ -55,18 +62,10 @@ Image renderBubble(const VideoFrame& webcamFrame, Size canvas, const StyleSettin
     if (!bubble || webcamFrame.empty()) {
         return Image();
     }
-    const PixelRect& face = bubble->mask.extent;
-    const PixelRect& shadow = bubble->shadow.extent;
-    PixelRect extent = face;
-    if (!shadow.isEmpty()) {
-        const int x0 = std::min(face.x, shadow.x);
-        const int y0 = std::min(face.y, shadow.y);
-        extent = {x0, y0, std::max(face.maxX(), shadow.maxX()) - x0,
-                  std::max(face.maxY(), shadow.maxY()) - y0};
-    }
+    const PixelRect extent = bubbleExtent(*bubble);
     Image image(extent);
     ScratchBuffers scratch;
-    drawBubble(*bubble, webcamFrame, image, scratch);
+    drawBubble(*bubble, webcamFrame, image, scratch, extent);
     return image;
 }
 

@@ -24,9 +24,13 @@ std::optional<BubbleLayers> prepareBubble(const WebcamSpec& webcam, Size canvas)
 PixelBox centerSquare(int width, int height);
 
 // target = face over shadow over target: the webcam's centre square scaled
-// onto the bubble, cut to its shape, not mirrored, no border.
+// onto the bubble, cut to its shape, not mirrored, no border. Only pixels
+// inside `clip` are drawn.
 void drawBubble(const BubbleLayers& bubble, const VideoFrame& webcam, Image& target,
-                ScratchBuffers& scratch);
+                ScratchBuffers& scratch, const PixelRect& clip);
+
+// The pixels the bubble draws on: its face and its shadow.
+PixelRect bubbleExtent(const BubbleLayers& bubble);
 
 // The bubble alone (shadow and face over transparency) for `style.webcam`
 // on a canvas; the extent is the part of the canvas they touch.

@@ -10,6 +10,7 @@
 
 #include "media/audio_decoder.h"
 #include "media/heap_tuning.h"
+#include "render/frame_composer.h"
 #include "render/frame_source.h"
 
 namespace zarvex {
@@ -322,8 +323,9 @@ void ExportSession::run() {
             }
         };
 
+        // Draws again only what changed from one frame to the next.
+        FrameComposer composer;
         VideoFrame previous;
-        std::optional<SourceFrameSet> previousSet;
         std::int64_t index = 0;
         while (std::optional<Decoded> item = decoded.pop()) {
             if (item->failure) {
@@ -332,19 +334,11 @@ void ExportSession::run() {
             if (cancelled_) {
                 throw Cancelled();
             }
-            const SourceFrameSet& set = item->set;
-            // A frame drawn like the last one is that frame again: the encoder
-            // gets the same pixels.
-            const bool repeat =
-                previousSet && !previous.empty() && drawsSameFrame(video, *previousSet, set);
-            if (!repeat) {
-                CompositionResult result = composeFrame(video, set, pool);
-                if (!result.ok()) {
-                    throw MediaError(result.error().message, result.error().code);
-                }
-                previous = result.frame();
+            CompositionResult result = composer.compose(video, item->set, pool);
+            if (!result.ok()) {
+                throw MediaError(result.error().message, result.error().code);
             }
-            previousSet = std::move(item->set);
+            previous = result.frame();
             writeAudioUpTo((index + 1) * kAudioSampleRate * frameDuration.value /
                            frameDuration.timescale);
             if (!videoInput.append(previous, frameTime(index))) {
@@ -360,7 +354,6 @@ void ExportSession::run() {
         decoded.close();
         decoder.join();
         previous = VideoFrame();
-        previousSet.reset();
         writer->finishWriting();
         if (cancelled_) {
             throw Cancelled();

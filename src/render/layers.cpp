@@ -73,39 +73,51 @@ ShadowLayer makeShadow(const Rect& rect, double radius, double opacity, double s
     return shadow;
 }
 
-void drawShadow(const ShadowLayer& shadow, Image& target) {
+void drawShadow(const ShadowLayer& shadow, Image& target, const PixelRect& clip) {
     const PixelRect& e = shadow.extent;
-    for (int r = 0; r < e.height; ++r) {
-        pixel::darken(shadow.row(r), target.mutablePixel(e.x, e.maxY() - 1 - r), e.width);
+    const PixelRect area = e.intersection(clip);
+    for (int y = area.y; y < area.maxY(); ++y) {
+        pixel::darken(shadow.row(e.maxY() - 1 - y) + (area.x - e.x), target.mutablePixel(area.x, y),
+                      area.width);
     }
 }
 
 void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under, Image& target,
-                bool pictureOpaque) {
+                bool pictureOpaque, const PixelRect& clip) {
     const PixelRect& e = mask.extent;
-    for (int r = 0; r < e.height; ++r) {
-        const int y = e.maxY() - 1 - r;
-        const std::uint8_t* src = picture.pixel(e.x, y);
-        const std::uint8_t* base = under.pixel(e.x, y);
-        std::uint8_t* dst = target.mutablePixel(e.x, y);
-        const MaskLayer::Row& row = mask.rows[std::size_t(r)];
+    const PixelRect area = e.intersection(clip);
+    // Columns of the mask's rows, counted from its left edge.
+    const int c0 = area.x - e.x;
+    const int c1 = area.maxX() - e.x;
+    for (int y = area.y; y < area.maxY(); ++y) {
+        // Pointers to column `a` of this row; only columns inside `area` are
+        // touched, so `picture` need only cover that.
+        const auto src = [&](int a) { return picture.pixel(e.x + a, y); };
+        const auto base = [&](int a) { return under.pixel(e.x + a, y); };
+        const auto dst = [&](int a) { return target.mutablePixel(e.x + a, y); };
+        const MaskLayer::Row& row = mask.rows[std::size_t(e.maxY() - 1 - y)];
         const int first = row.first;
         const int last = row.last;
         const std::uint8_t* partial = mask.partial.data() + row.offset;
-        pixel::maskedOver(src, partial, base, dst, first);
+        // Partly covered on the left: [0, first).
+        if (const int a = c0, b = std::min(first, c1); a < b) {
+            pixel::maskedOver(src(a), partial + a, base(a), dst(a), b - a);
+        }
         // Fully covered: the picture itself, over what is under it only where
         // it is not opaque.
-        const int run = last - first;
-        const std::size_t at = 4 * std::size_t(first);
-        if (pictureOpaque || pixel::allOpaque(src + at, run)) {
-            if (src != dst) {
-                std::memcpy(dst + at, src + at, 4 * std::size_t(run));
+        if (const int a = std::max(first, c0), b = std::min(last, c1); a < b) {
+            if (pictureOpaque || pixel::allOpaque(src(a), b - a)) {
+                if (src(a) != dst(a)) {
+                    std::memcpy(dst(a), src(a), 4 * std::size_t(b - a));
+                }
+            } else {
+                pixel::overInto(src(a), base(a), dst(a), b - a);
             }
-        } else {
-            pixel::overInto(src + at, base + at, dst + at, run);
         }
-        const std::size_t tail = 4 * std::size_t(last);
-        pixel::maskedOver(src + tail, partial + first, base + tail, dst + tail, e.width - last);
+        // Partly covered on the right: [last, width).
+        if (const int a = std::max(last, c0), b = c1; a < b) {
+            pixel::maskedOver(src(a), partial + first + (a - last), base(a), dst(a), b - a);
+        }
     }
 }
 

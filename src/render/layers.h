@@ -45,14 +45,15 @@ struct ShadowLayer {
 ShadowLayer makeShadow(const Rect& rect, double radius, double opacity, double sigma,
                        const PixelRect& clip);
 
-// target = shadow over target.
-void drawShadow(const ShadowLayer& shadow, Image& target);
+// target = shadow over target, inside `clip` only.
+void drawShadow(const ShadowLayer& shadow, Image& target, const PixelRect& clip);
 
 // target = (picture × mask) over under, inside the mask's extent (which must
 // lie inside all three images). `picture` and `under` may be `target` itself.
 // `pictureOpaque` promises every picture pixel has alpha 255 (decoded I420),
-// which spares looking.
+// which spares looking. Only pixels inside `clip` are drawn; each comes out
+// the same as when drawing everything.
 void drawMasked(const Image& picture, const MaskLayer& mask, const Image& under, Image& target,
-                bool pictureOpaque);
+                bool pictureOpaque, const PixelRect& clip);
 
 }  // namespace zarvex

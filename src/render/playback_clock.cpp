@@ -15,6 +15,7 @@ void PlaybackClock::start(double time, bool withAudio, Clock::time_point now) {
     running_ = true;
     withAudio_ = withAudio;
     heardOnce_ = false;
+    waiting_ = false;
     anchor_ = time;
     anchorAt_ = now;
     last_ = time;
@@ -40,16 +41,20 @@ double PlaybackClock::now(Clock::time_point now, std::optional<double> heard, bo
     if (!withAudio_) {
         time = anchor_ + seconds(now - anchorAt_);
     } else if (heard) {
-        const double predicted = last_ + seconds(now - lastAt_);
+        const double elapsed = seconds(now - lastAt_);
+        const double predicted = last_ + elapsed;
         const double error = *heard - predicted;
-        if (!heardOnce_ || std::abs(error) > kJumpSeconds) {
+        if (!heardOnce_ || error > kJumpSeconds) {
+            time = *heard;
+        } else if (waiting_ || error < -kJumpSeconds) {
+            // The sound stalled: wait for it, and go on with it exactly.
+            waiting_ = *heard < last_;
             time = *heard;
         } else {
-            time = predicted + error * std::min(1.0, seconds(now - lastAt_) / kSlewSeconds);
+            time = predicted + std::max(error * elapsed / kSlewSeconds, -elapsed * kMaxSlewRate);
         }
         heardOnce_ = true;
     } else if (heardOnce_) {
-        // Between two reports, or the sound paused (an underrun): hold.
         time = last_;
     }
     last_ = std::max(last_, time);

@@ -11,14 +11,20 @@ namespace zarvex {
 // no sound comes for kAudioStartTimeout, or the sound breaks down, it runs on
 // the steady clock from where it stands.
 //
-// Reports of the heard position come in steps and with jitter, so the time
-// given out is smoothed: small differences are closed gradually, large ones
-// (over kJumpSeconds) at once, and it never runs backwards. Not thread-safe.
+// Sound devices play at a steady rate, but the reports of the heard position
+// come in steps and jitter by tens of milliseconds (Qt's PulseAudio output
+// swings in a saw tooth of about 80 ms). So the clock runs at the steady
+// rate and leans towards the reports: a difference is closed over
+// kSlewSeconds, and when the clock is ahead of the sound it slows by no more
+// than kMaxSlewRate of real time, so playback stays smooth. When the sound is more than
+// kJumpSeconds ahead the clock jumps to it; more than that behind (the sound stalled), it waits for
+// it and then goes on with it. It never runs backwards. Not thread-safe.
 class PlaybackClock {
   public:
     using Clock = std::chrono::steady_clock;
-    static constexpr double kJumpSeconds = 0.05;
-    static constexpr double kSlewSeconds = 0.2;  // time to close a small difference
+    static constexpr double kJumpSeconds = 0.2;
+    static constexpr double kSlewSeconds = 0.5;
+    static constexpr double kMaxSlewRate = 0.05;
     static constexpr auto kAudioStartTimeout = std::chrono::milliseconds(1500);
 
     // Stopped at `time`.
@@ -39,7 +45,8 @@ class PlaybackClock {
     bool running_ = false;
     bool withAudio_ = false;
     bool heardOnce_ = false;
-    double anchor_ = 0;  // the time at anchorAt_
+    bool waiting_ = false;  // for the sound to catch up after it stalled
+    double anchor_ = 0;     // the time at anchorAt_
     Clock::time_point anchorAt_{};
     double last_ = 0;  // the last time given out
     Clock::time_point lastAt_{};

@@ -2,32 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "capture/named_thread.h"
 #include "media/audio_format.h"
-#include "media/media_error.h"
 
 namespace zarvex {
 namespace {
 
-// Styled frames drawn ahead of the clock: enough to ride out a busy moment
-// of a loaded machine, few enough that an edit shows up soon while playing.
-constexpr std::size_t kDrawnAhead = 4;
-// Decoded pictures kept ahead of and behind the compositor, per track. The
-// ones behind let a redraw or a step back by a frame skip the decoder.
-constexpr std::size_t kDecodedAhead = 6;
-constexpr std::size_t kDecodedBehind = 4;
 // Times handed out while playing are on this timescale.
 constexpr std::int32_t kClockTimescale = kAudioSampleRate;
 constexpr double kRefreshSeconds = 1.0 / 60;
 // The presenter looks at the clock at least this often while playing.
 constexpr double kPresenterPollSeconds = 0.01;
-
-// A compositor request that failed; its message is shown as it stands.
-struct DrawError {
-    std::string message;
-};
 
 bool hasAudio(const Composition* asset) {
     return asset != nullptr && !asset->tracksOf(TrackKind::audio).empty();
@@ -37,8 +23,8 @@ bool hasAudio(const Composition* asset) {
 
 PlaybackPipeline::PlaybackPipeline(Callbacks callbacks, AudioOutputFactory audioOutputFactory)
     : callbacks_(std::move(callbacks)), audioOutputFactory_(std::move(audioOutputFactory)) {
-    composer_ = startNamedThread("player-compose", [this] { composeLoop(); });
-    presenter_ = startNamedThread("player-present", [this] { presentLoop(); });
+    composeThread_ = startNamedThread("player-compose", [this] { composeLoop(); });
+    presentThread_ = startNamedThread("player-present", [this] { presentLoop(); });
 }
 
 PlaybackPipeline::~PlaybackPipeline() {
@@ -48,8 +34,8 @@ PlaybackPipeline::~PlaybackPipeline() {
         ++epoch_;
     }
     changed_.notify_all();
-    composer_.join();
-    presenter_.join();
+    composeThread_.join();
+    presentThread_.join();
     feeds_.clear();
     audioFeed_.reset();
     audioOutput_.reset();
@@ -87,18 +73,32 @@ void PlaybackPipeline::setItem(std::shared_ptr<const Composition> asset,
         presentedPicture_ = nullptr;
         previousFeed = std::move(audioFeed_);
     }
-    // The old feed lets go of the output before a new one takes it.
+    // The old feed lets go of the output before a new one takes it; the
+    // output opens and the feed starts outside the lock.
     previousFeed.reset();
-    std::lock_guard lock(mutex_);
-    if (hasAudio(asset_.get())) {
+    std::shared_ptr<const Composition> current;
+    float gain = 1;
+    MediaTime end;
+    {
+        std::lock_guard lock(mutex_);
+        current = asset_;
+        gain = gain_;
+        end = endTime_;
+    }
+    std::unique_ptr<AudioFeed> feed;
+    if (hasAudio(current.get())) {
         if (!audioOutput_ && audioOutputFactory_) {
             audioOutput_ = audioOutputFactory_();
         }
         if (audioOutput_) {
-            audioFeed_ = std::make_unique<AudioFeed>(asset_, *audioOutput_);
-            audioFeed_->setGain(gain_);
-            audioFeed_->setEndTime(endTime_);
+            feed = std::make_unique<AudioFeed>(current, *audioOutput_);
+            feed->setGain(gain);
+            feed->setEndTime(end);
         }
+    }
+    std::lock_guard lock(mutex_);
+    if (asset_ == current) {
+        audioFeed_ = std::move(feed);
     }
     changed_.notify_all();
 }
@@ -232,6 +232,10 @@ double PlaybackPipeline::clockNow() {
 
 void PlaybackPipeline::fail(const std::string& message, std::uint64_t seekSerial) {
     // Under mutex_. Decoders start afresh on the next seek.
+    if (playing_) {
+        const double time = std::min(clockNow(), endTime_.seconds());
+        stoppedAt_ = std::max(MediaTime::zero(), MediaTime::fromSeconds(time, kClockTimescale));
+    }
     playing_ = false;
     clock_.stop(stoppedAt_.seconds());
     if (audioFeed_) {
@@ -245,218 +249,6 @@ void PlaybackPipeline::fail(const std::string& message, std::uint64_t seekSerial
     if (callbacks_.failed) {
         callbacks_.failed(message);
     }
-}
-
-// ------------------------------------------------------------ the compositor thread
-
-void PlaybackPipeline::rebuildFeeds(const std::shared_ptr<const Composition>& asset) {
-    feeds_.clear();
-    if (!asset) {
-        return;
-    }
-    for (const CompositionTrack& track : asset->tracksOf(TrackKind::video)) {
-        feeds_.emplace(track.trackID,
-                       std::make_unique<TrackFeed>(track, kDecodedAhead, kDecodedBehind));
-    }
-}
-
-std::shared_ptr<const VideoComposition> PlaybackPipeline::drawingFor(
-    const std::shared_ptr<const VideoComposition>& composition, Size maximum) {
-    if (!composition) {
-        return nullptr;
-    }
-    const Size full = composition->renderSize;
-    double scale = 1.0;
-    if (maximum.width > 0 && maximum.height > 0 && full.width > 0 && full.height > 0) {
-        scale = std::min({1.0, maximum.width / full.width, maximum.height / full.height});
-    }
-    auto drawing = std::make_shared<const VideoComposition>(
-        scaledVideoComposition(*composition, scale, backgrounds_));
-    for (const auto& instruction : drawing->instructions) {
-        if (const auto* style = dynamic_cast<const StyleInstruction*>(instruction.get())) {
-            style->prepare();
-        }
-    }
-    return drawing;
-}
-
-std::optional<SourceFrameSet> PlaybackPipeline::gather(MediaTime time, std::uint64_t epoch) {
-    SourceFrameSet set;
-    set.compositionTime = time;
-    const auto superseded = [&] { return epoch_.load() != epoch; };
-    for (const TrackID id : CompositionFrameSource::requiredTracks(*drawing_, time)) {
-        std::optional<MediaTime> shown;
-        if (const auto feed = feeds_.find(id); feed != feeds_.end()) {
-            std::optional<TrackFeed::Picture> picture = feed->second->pictureAt(time, superseded);
-            if (!picture) {
-                return std::nullopt;
-            }
-            if (!picture->image.empty()) {
-                shown = picture->sourceTime;
-                set.frames.push_back({id, std::move(picture->image)});
-            }
-        }
-        set.signature.push_back(shown);
-    }
-    return set;
-}
-
-VideoFrame PlaybackPipeline::draw(const SourceFrameSet& sources, const Frame* previous) {
-    if (previous != nullptr && !previous->picture.empty() &&
-        drawsSameFrame(*drawing_, previous->sources, sources)) {
-        return previous->picture;
-    }
-    const int width = static_cast<int>(drawing_->renderSize.width);
-    const int height = static_cast<int>(drawing_->renderSize.height);
-    if (!pool_ || pool_->width() != width || pool_->height() != height) {
-        pool_ = std::make_unique<FramePool>(PixelFormat::bgra, width, height);
-    }
-    const CompositionResult result = composeFrame(*drawing_, sources, *pool_);
-    if (!result.ok()) {
-        throw DrawError{result.error().message};
-    }
-    return result.frame();
-}
-
-void PlaybackPipeline::composeLoop() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-        changed_.wait(lock, [&] {
-            return stopping_ || assetVersion_ != builtAssetVersion_ || resetFeeds_ ||
-                   drawingVersion_ != builtDrawingVersion_ || pendingSeek_ || redrawShown_ ||
-                   (playing_ && drawing_ && queue_.size() < kDrawnAhead && nextTime_ < endTime_);
-        });
-        if (stopping_) {
-            return;
-        }
-        std::uint64_t seekSerial = 0;
-        try {
-            if (assetVersion_ != builtAssetVersion_ || resetFeeds_) {
-                builtAssetVersion_ = assetVersion_;
-                resetFeeds_ = false;
-                const std::shared_ptr<const Composition> asset = asset_;
-                lock.unlock();
-                rebuildFeeds(asset);
-                lastDrawn_.reset();
-                lock.lock();
-            } else if (drawingVersion_ != builtDrawingVersion_) {
-                builtDrawingVersion_ = drawingVersion_;
-                const std::shared_ptr<const VideoComposition> composition = videoComposition_;
-                const Size maximum = maximumSize_;
-                lock.unlock();
-                std::shared_ptr<const VideoComposition> drawing = drawingFor(composition, maximum);
-                lock.lock();
-                drawing_ = std::move(drawing);
-                lastDrawn_.reset();
-                redrawQueued(lock);
-                if (shown_ && !playing_ && !pendingSeek_) {
-                    redrawShown_ = true;
-                }
-            } else if (pendingSeek_) {
-                const auto [time, serial] = *pendingSeek_;
-                pendingSeek_.reset();
-                redrawShown_ = false;
-                seekSerial = serial;
-                drawAndQueue(lock, time, serial);
-            } else if (redrawShown_) {
-                redrawShown_ = false;
-                if (shown_ && drawing_) {
-                    Frame frame = *shown_;
-                    frame.epoch = epoch_;
-                    lock.unlock();
-                    frame.picture = draw(frame.sources, nullptr);
-                    lock.lock();
-                    if (frame.epoch == epoch_) {
-                        frame.immediate = true;
-                        frame.seekSerial = 0;
-                        queue_.push_front(std::move(frame));
-                        changed_.notify_all();
-                    }
-                }
-            } else if (playing_ && drawing_ && queue_.size() < kDrawnAhead &&
-                       nextTime_ < endTime_) {
-                drawAndQueue(lock, nextTime_, 0);
-            }
-        } catch (const DrawError& error) {
-            relock(lock);
-            fail(error.message, seekSerial);
-        } catch (const MediaError& error) {
-            relock(lock);
-            fail(error.what(), seekSerial);
-        } catch (const std::bad_alloc&) {
-            relock(lock);
-            fail("Not enough memory to draw the frame.", seekSerial);
-        }
-    }
-}
-
-void PlaybackPipeline::relock(std::unique_lock<std::mutex>& lock) {
-    if (!lock.owns_lock()) {
-        lock.lock();
-    }
-}
-
-void PlaybackPipeline::drawAndQueue(std::unique_lock<std::mutex>& lock, MediaTime time,
-                                    std::uint64_t seekSerial) {
-    const std::uint64_t epoch = epoch_;
-    if (!drawing_) {
-        // Nothing to draw with: the seek is done as far as pictures go.
-        if (seekSerial != 0 && callbacks_.seekDone) {
-            callbacks_.seekDone(seekSerial, true);
-        }
-        return;
-    }
-    // The end of the timeline lies just past the last picture: a seek there
-    // shows that picture, as the end of playback leaves it on screen.
-    MediaTime drawTime = time;
-    if (seekSerial != 0 && asset_) {
-        const MediaTime duration = asset_->duration();
-        if (duration > MediaTime::zero() && time >= duration) {
-            drawTime = std::max(MediaTime::zero(),
-                                subtractTimes(duration, {1, MediaTime::kPreferredTimescale}));
-        }
-    }
-    lock.unlock();
-    std::optional<Frame> frame;
-    if (std::optional<SourceFrameSet> sources = gather(drawTime, epoch)) {
-        frame.emplace();
-        frame->time = time;
-        frame->picture = draw(*sources, seekSerial == 0 && lastDrawn_ ? &*lastDrawn_ : nullptr);
-        frame->sources = std::move(*sources);
-        frame->epoch = epoch;
-        frame->seekSerial = seekSerial;
-        frame->immediate = seekSerial != 0;
-    }
-    lock.lock();
-    if (!frame || frame->epoch != epoch_) {
-        return;  // a seek came in meanwhile; it is handled next
-    }
-    nextTime_ = frameAfter(time, drawing_->frameDuration);
-    lastDrawn_ = *frame;
-    queue_.push_back(std::move(*frame));
-    changed_.notify_all();
-}
-
-void PlaybackPipeline::redrawQueued(std::unique_lock<std::mutex>& lock) {
-    if (queue_.empty() || !drawing_) {
-        return;
-    }
-    std::vector<Frame> frames(queue_.begin(), queue_.end());
-    lock.unlock();
-    const Frame* previous = nullptr;
-    for (Frame& frame : frames) {
-        frame.picture = draw(frame.sources, previous);
-        previous = &frame;
-    }
-    lock.lock();
-    for (Frame& queued : queue_) {
-        for (const Frame& frame : frames) {
-            if (frame.epoch == queued.epoch && frame.time == queued.time) {
-                queued.picture = frame.picture;
-            }
-        }
-    }
-    lastDrawn_ = frames.back();
 }
 
 // ------------------------------------------------------------ the presenter thread
@@ -514,11 +306,9 @@ void PlaybackPipeline::presentLoop() {
         if (audioFeed_ && clock_.followsAudio()) {
             if (const std::optional<double> heard =
                     audioFeed_->heardTime(PlaybackClock::Clock::now())) {
-                const double offset = frame.time.seconds() - *heard;
-                ++statistics_.offsetSamples;
-                statistics_.offsetSumSeconds += offset;
-                statistics_.offsetMaxSeconds =
-                    std::max(statistics_.offsetMaxSeconds, std::abs(offset));
+                if (statistics_.offsetSeconds.size() < PlaybackStatistics::kMaxOffsets) {
+                    statistics_.offsetSeconds.push_back(float(frame.time.seconds() - *heard));
+                }
             }
         }
         handOver(lock, std::move(frame));
@@ -527,8 +317,10 @@ void PlaybackPipeline::presentLoop() {
 
 void PlaybackPipeline::handOver(std::unique_lock<std::mutex>& lock, Frame frame) {
     const std::shared_ptr<FrameSink> sink = sink_;
-    // A frame drawn like the one before it shares its pixels: nothing new to show.
-    const bool fresh = !frame.picture.empty() && frame.picture.data[0] != presentedPicture_;
+    // A frame drawn like the one before it shares its pixels: nothing new to
+    // show, unless a seek asks for it.
+    const bool fresh =
+        !frame.picture.empty() && (frame.immediate || frame.picture.data[0] != presentedPicture_);
     if (fresh) {
         presentedPicture_ = frame.picture.data[0];
         ++statistics_.presented;

@@ -11,8 +11,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "render/audio_feed.h"
+#include "render/frame_composer.h"
 #include "render/frame_source.h"
 #include "render/playback_clock.h"
 #include "render/player.h"
@@ -26,11 +28,11 @@ struct PlaybackStatistics {
     std::int64_t due = 0;        // frames whose time came while playing (repeats too)
     std::int64_t late = 0;       // of those, handled more than one 60 Hz refresh late
     std::int64_t dropped = 0;    // skipped because a later frame was already due
-    // Picture time minus the heard sound's time when a frame was handed over
-    // while the sound was the clock.
-    std::int64_t offsetSamples = 0;
-    double offsetSumSeconds = 0;
-    double offsetMaxSeconds = 0;  // largest magnitude
+    // Picture time minus the heard sound's time (as the output reports it)
+    // for each frame handed over while the sound was the clock; the first
+    // kMaxOffsets of them.
+    std::vector<float> offsetSeconds;
+    static constexpr std::size_t kMaxOffsets = 100'000;
 };
 
 // The threads of a player: one decoding thread per video track (TrackFeed),
@@ -106,9 +108,8 @@ class PlaybackPipeline {
     void rebuildFeeds(const std::shared_ptr<const Composition>& asset);
     std::shared_ptr<const VideoComposition> drawingFor(
         const std::shared_ptr<const VideoComposition>& composition, Size maximum);
-    std::optional<SourceFrameSet> gather(MediaTime time, std::uint64_t epoch);
-    // Draws the sources; reuses `previous`'s pixels when they would come out the same.
-    VideoFrame draw(const SourceFrameSet& sources, const Frame* previous);
+    std::optional<SourceFrameSet> gather(MediaTime time, std::uint64_t epoch, bool playing);
+    VideoFrame draw(const SourceFrameSet& sources);
     void drawAndQueue(Lock& lock, MediaTime time, std::uint64_t seekSerial);
     void redrawQueued(Lock& lock);
     static void relock(Lock& lock);
@@ -119,7 +120,7 @@ class PlaybackPipeline {
 
     Callbacks callbacks_;
     AudioOutputFactory audioOutputFactory_;
-    std::unique_ptr<AudioOutput> audioOutput_;
+    std::unique_ptr<AudioOutput> audioOutput_;  // made by setItem, on the caller's thread
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -158,11 +159,11 @@ class PlaybackPipeline {
     std::shared_ptr<const VideoComposition> drawing_;  // at the size drawn
     BackgroundCache backgrounds_;
     std::unique_ptr<FramePool> pool_;
+    FrameComposer composer_;
     MediaTime nextTime_ = MediaTime::zero();
-    std::optional<Frame> lastDrawn_;
 
-    std::thread composer_;
-    std::thread presenter_;
+    std::thread composeThread_;
+    std::thread presentThread_;
 };
 
 }  // namespace zarvex

@@ -44,29 +44,32 @@ void copyRows(const Image& from, Image& to, int x, int width, int y0, int y1) {
     }
 }
 
-// target = base everywhere outside `hole`.
-void copyAround(const Image& base, const PixelRect& hole, Image& target) {
-    const PixelRect& all = target.extent();
-    if (hole.isEmpty()) {
+// target = base inside `clip`, except inside `hole`.
+void copyAround(const Image& base, const PixelRect& hole, const PixelRect& clip, Image& target) {
+    const PixelRect all = target.extent().intersection(clip);
+    const PixelRect inner = hole.intersection(all);
+    if (inner.isEmpty()) {
         copyRows(base, target, all.x, all.width, all.y, all.maxY());
         return;
     }
-    copyRows(base, target, all.x, all.width, all.y, hole.y);
-    copyRows(base, target, all.x, all.width, hole.maxY(), all.maxY());
-    copyRows(base, target, all.x, hole.x - all.x, hole.y, hole.maxY());
-    copyRows(base, target, hole.maxX(), all.maxX() - hole.maxX(), hole.y, hole.maxY());
+    copyRows(base, target, all.x, all.width, all.y, inner.y);
+    copyRows(base, target, all.x, all.width, inner.maxY(), all.maxY());
+    copyRows(base, target, all.x, inner.x - all.x, inner.y, inner.maxY());
+    copyRows(base, target, inner.maxX(), all.maxX() - inner.maxX(), inner.y, inner.maxY());
 }
 
 // A white disc at the ring's opacity with its inner disc cut out, over target.
-void drawRing(const RippleRing& ring, Image& target) {
+void drawRing(const RippleRing& ring, Image& target, const PixelRect& clip) {
     const auto disc = [&](double radius) {
         return RoundedRect({ring.center.x - radius, ring.center.y - radius, 2 * radius, 2 * radius},
                            radius);
     };
     const RoundedRect outer = disc(ring.outerRadius);
     const RoundedRect inner = disc(ring.innerRadius);
-    const PixelRect box =
-        PixelRect::covering(outer.rect()).grownBy(1).intersection(target.extent());
+    const PixelRect box = PixelRect::covering(outer.rect())
+                              .grownBy(1)
+                              .intersection(target.extent())
+                              .intersection(clip);
     constexpr int kChunk = 256;
     std::array<std::uint8_t, kChunk> alpha;
     for (int y = box.y; y < box.maxY(); ++y) {
@@ -84,23 +87,23 @@ void drawRing(const RippleRing& ring, Image& target) {
 }
 
 void drawRipples(const StyleInstruction& instruction, double now, const Rect& screenRect,
-                 Image& target) {
+                 Image& target, const PixelRect& clip) {
     if (!instruction.style().ripplesEnabled()) {
         return;
     }
     // In list order, so later clicks end up on top.
     for (const RecordedClick& click : instruction.clicks()) {
         if (const std::optional<RippleRing> ring = rippleAt(click, now, screenRect)) {
-            drawRing(*ring, target);
+            drawRing(*ring, target, clip);
         }
     }
 }
 
 void composeFrame(const StyleInstruction& instruction, const CompositionRequest& request,
-                  Image& target, ScratchBuffers& scratch) {
+                  Image& target, ScratchBuffers& scratch, const PixelRect& clip) {
     const VideoFrame* screen = request.sourceFrameByTrackID(instruction.screenTrackID());
     if (screen == nullptr) {
-        drawImage(instruction.background(), target, /*replace=*/true);
+        copyAround(instruction.background(), {}, clip, target);
         return;
     }
     const Size screenSize{double(screen->width), double(screen->height)};
@@ -113,19 +116,19 @@ void composeFrame(const StyleInstruction& instruction, const CompositionRequest&
     }
     if (*layers) {
         const ScreenLayers& s = **layers;
-        const PixelRect& visible = s.mask.extent;
-        copyAround(s.base, visible, target);
-        placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed, visible, target,
-                    scratch);
-        drawMasked(target, s.mask, s.base, target, screen->format == PixelFormat::i420);
-        drawRipples(instruction, request.compositionTime.seconds(), s.layout.screenRect, target);
+        copyAround(s.base, s.mask.extent, clip, target);
+        placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed,
+                    s.mask.extent.intersection(clip), target, scratch);
+        drawMasked(target, s.mask, s.base, target, screen->format == PixelFormat::i420, clip);
+        drawRipples(instruction, request.compositionTime.seconds(), s.layout.screenRect, target,
+                    clip);
     } else {
-        drawImage(instruction.background(), target, /*replace=*/true);
+        copyAround(instruction.background(), {}, clip, target);
     }
     const std::optional<BubbleLayers>& bubble = instruction.bubbleLayers();
     if (bubble && instruction.webcamTrackID()) {
         if (const VideoFrame* webcam = request.sourceFrameByTrackID(*instruction.webcamTrackID())) {
-            drawBubble(*bubble, *webcam, target, scratch);
+            drawBubble(*bubble, *webcam, target, scratch, clip);
         }
     }
 }
@@ -164,13 +167,26 @@ CompositionResult StyleCompositor::startVideoCompositionRequest(
     ScratchBuffers& scratch = threadScratch();
     if (output->format == PixelFormat::bgra) {
         Image target(*output, 0, 0);
-        composeFrame(*instruction, request, target, scratch);
+        composeFrame(*instruction, request, target, scratch, area);
     } else {
         Image target = scratchImage(scratch.canvas, area);
-        composeFrame(*instruction, request, target, scratch);
+        composeFrame(*instruction, request, target, scratch, area);
         convertToI420(target.frame(), *output);
     }
     return std::move(*output);
+}
+
+std::optional<CompositionError> StyleCompositor::drawRegion(const CompositionRequest& request,
+                                                            Image& target,
+                                                            const PixelRect& clip) const {
+    const auto* instruction =
+        dynamic_cast<const StyleInstruction*>(request.videoCompositionInstruction);
+    if (instruction == nullptr) {
+        return CompositionError::unexpectedInstruction();
+    }
+    composeFrame(*instruction, request, target, threadScratch(),
+                 clip.intersection(canvasPixels(instruction->canvas())));
+    return std::nullopt;
 }
 
 }  // namespace zarvex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 
 #include "media/media_time.h"
 #include "media/video_frame.h"
+#include "render/image.h"
 #include "render/style_instruction.h"
 
 namespace zarvex {
@@ -87,6 +89,14 @@ class StyleCompositor {
     // cannot supply an output frame of the canvas size. A missing screen frame
     // gives the bare background; a missing webcam frame, no bubble.
     CompositionResult startVideoCompositionRequest(const CompositionRequest& request) const;
+
+    // Draws the part `clip` of the request's frame into `target`, a BGRA image
+    // covering the canvas, exactly as startVideoCompositionRequest draws those
+    // pixels; what lies outside `clip` is left as it was. For callers that
+    // keep the last frame and draw again only what changed. Fails like
+    // startVideoCompositionRequest for an instruction it does not know.
+    std::optional<CompositionError> drawRegion(const CompositionRequest& request, Image& target,
+                                               const PixelRect& clip) const;
 
     // The compositor keeps nothing that depends on the render context.
     void renderContextChanged(const FramePool* /*newContext*/) const {}

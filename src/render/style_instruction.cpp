@@ -39,7 +39,7 @@ std::optional<ScreenLayers> prepareScreen(const StyleSettings& style, Size canva
     if (shadowed) {
         drawShadow(makeShadow(layout->screenRect.offsetBy(0, -shadow.offsetY), layout->cornerRadius,
                               std::min(shadow.opacity, 1.0), shadow.blur * 0.5, area),
-                   screen.base);
+                   screen.base, area);
     }
     return screen;
 }

@@ -18,10 +18,9 @@ constexpr auto kCancelPoll = std::chrono::milliseconds(4);
 
 }  // namespace
 
-TrackFeed::TrackFeed(const CompositionTrack& track, std::size_t ahead, std::size_t behind)
+TrackFeed::TrackFeed(const CompositionTrack& track, std::size_t behind)
     : track_(track),
       span_(track.timeRange()),
-      ahead_(std::max<std::size_t>(ahead, 1)),
       behind_(behind),
       thread_(startNamedThread("player-decode", [this] { run(); })) {}
 
@@ -57,28 +56,37 @@ TrackFeed::Lookup TrackFeed::locate(MediaTime time, std::size_t& index) const {
     return beyond > kWalkAheadSeconds ? Lookup::restart : Lookup::wait;
 }
 
-bool TrackFeed::holds(MediaTime time) const {
-    std::lock_guard lock(mutex_);
+void TrackFeed::restartUnlessHeld(MediaTime time) {
     std::size_t index = 0;
-    return locate(time, index) == Lookup::found;
+    if (locate(time, index) == Lookup::restart) {
+        restartAt_ = time;
+        window_.clear();
+        cursor_ = 0;
+        ended_ = false;
+        changed_.notify_all();
+    }
+}
+
+void TrackFeed::prepare(MediaTime time) {
+    std::lock_guard lock(mutex_);
+    if (!failure_) {
+        restartUnlessHeld(time);
+    }
 }
 
 std::optional<TrackFeed::Picture> TrackFeed::pictureAt(MediaTime time,
-                                                       const std::function<bool()>& cancelled) {
+                                                       const std::function<bool()>& cancelled,
+                                                       std::size_t ahead) {
     std::unique_lock lock(mutex_);
+    ahead_ = std::max<std::size_t>(ahead, 1);
     while (true) {
         if (failure_) {
             std::rethrow_exception(failure_);
         }
+        restartUnlessHeld(time);
         std::size_t index = 0;
         const Lookup lookup = locate(time, index);
-        if (lookup == Lookup::restart) {
-            restartAt_ = time;
-            window_.clear();
-            cursor_ = 0;
-            ended_ = false;
-            changed_.notify_all();
-        } else if (!restartAt_) {
+        if (!restartAt_) {
             // Move the read position up, making room ahead for the decoder.
             cursor_ = index;
             const std::size_t drop = cursor_ > behind_ ? cursor_ - behind_ : 0;

@@ -32,9 +32,8 @@ class TrackFeed {
         std::optional<MediaTime> sourceTime;  // identifies the image; equal times, equal images
     };
 
-    // `ahead`: pictures decoded beyond the read position at most; `behind`:
-    // pictures kept before it.
-    TrackFeed(const CompositionTrack& track, std::size_t ahead, std::size_t behind);
+    // `behind`: pictures kept before the read position.
+    TrackFeed(const CompositionTrack& track, std::size_t behind);
     ~TrackFeed();
     TrackFeed(const TrackFeed&) = delete;
     TrackFeed& operator=(const TrackFeed&) = delete;
@@ -43,17 +42,23 @@ class TrackFeed {
     // the decoder when it has not got that far; when the window holds nothing
     // for `time` (a jump back, or far ahead) decoding starts again from there.
     // Nothing when `cancelled` turns true while waiting (it is polled every
-    // few milliseconds). Throws MediaError when the movie cannot be decoded.
-    std::optional<Picture> pictureAt(MediaTime time, const std::function<bool()>& cancelled);
+    // few milliseconds). From then on the feed decodes up to `ahead` pictures
+    // beyond the read position (at least one). Throws MediaError when the
+    // movie cannot be decoded.
+    std::optional<Picture> pictureAt(MediaTime time, const std::function<bool()>& cancelled,
+                                     std::size_t ahead);
 
-    // True when pictureAt(time) needs no new start: the window covers it.
-    bool holds(MediaTime time) const;
+    // Starts decoding from `time` now when the window holds nothing for it,
+    // so that several tracks decode for one time at once; pictureAt() then
+    // waits for it. Returns at once.
+    void prepare(MediaTime time);
 
     const CompositionTrack& track() const { return track_; }
 
   private:
     enum class Lookup { found, wait, restart };
     Lookup locate(MediaTime time, std::size_t& index) const;  // under mutex_
+    void restartUnlessHeld(MediaTime time);                   // under mutex_
     void run();
     void decodeFrom(MediaTime time, std::uint64_t generation);
     void decodeNext(std::uint64_t generation);
@@ -62,7 +67,6 @@ class TrackFeed {
 
     const CompositionTrack track_;
     const TimeRange span_;  // on the composition's timeline
-    const std::size_t ahead_;
     const std::size_t behind_;
     std::unique_ptr<VideoDecoder> decoder_;  // the feed thread's only
 
@@ -70,6 +74,7 @@ class TrackFeed {
     std::condition_variable changed_;
     std::deque<Picture> window_;  // in time order
     std::size_t cursor_ = 0;      // index of the picture at the read position
+    std::size_t ahead_ = 1;       // pictures to decode beyond it
     bool ended_ = false;          // the window's last picture lasts to the end
     std::optional<MediaTime> restartAt_;
     std::uint64_t generation_ = 0;  // counts restarts

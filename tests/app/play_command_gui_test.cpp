@@ -117,35 +117,28 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
         const std::optional<QRect> area = windowArea("Play Me");
         return area && area->width() == 320 && area->height() == 240;
     }));
-    // The picture at 1.1 s, a ripple in it, as the export has it.
-    const QImage expected = exportedFrame(movie, 1.1, {320, 240});
-    double difference = 255;
-    testing::processEventsUntil(
-        [&] {
-            difference = meanDifference(screenshot("Play Me"), expected);
-            return difference < 2;
-        },
-        30s);
-    EXPECT_LT(difference, 2);
-    screenshot("Play Me").save(QString::fromStdString((dir / "shown.png").string()));
-
-    // End, then back 5 s (clamped at the start), then 5 s on (clamped at the end).
-    const auto press = [&](const char* key, double seconds) {
-        testing::runXClient(server, {"xdotool", "search", "--name", "Play Me", "windowactivate",
-                                     "--sync", "key", key});
-        const QImage at = exportedFrame(movie, seconds, {320, 240});
-        double shown = 255;
+    // The window comes to show the exported picture at `seconds`.
+    const auto expectShown = [&](double seconds, const char* after) {
+        const QImage expected = exportedFrame(movie, seconds, {320, 240});
+        double difference = 255;
         testing::processEventsUntil(
             [&] {
-                shown = meanDifference(screenshot("Play Me"), at);
-                return shown < 2;
+                difference = meanDifference(screenshot("Play Me"), expected);
+                return difference < 2;
             },
             30s);
-        EXPECT_LT(shown, 2) << key;
+        EXPECT_LT(difference, 2) << "after " << after;
     };
-    press("End", 4.0 - 1.0 / 60);
-    press("Left", 0);
-    press("Right", 4.0 - 1.0 / 60);
+    // The picture at 1.1 s, a ripple in it, as the export has it.
+    expectShown(1.1, "the start");
+
+    // End, then back 5 s (clamped at the start), then 5 s on (clamped at the end).
+    for (const auto& [key, seconds] : {std::pair{"End", 4.0 - 1.0 / 60}, std::pair{"Left", 0.0},
+                                       std::pair{"Right", 4.0 - 1.0 / 60}}) {
+        testing::runXClient(server, {"xdotool", "search", "--name", "Play Me", "windowactivate",
+                                     "--sync", "key", key});
+        expectShown(seconds, key);
+    }
 
     // Escape closes the window and ends the program (the key's release then
     // finds no window, which xdotool reports as an error).

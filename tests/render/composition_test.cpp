@@ -8,7 +8,6 @@
 #include "media/media_error.h"
 #include "media_fixtures.h"
 #include "render/frame_source.h"
-#include "render/still_frame_player.h"
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -151,43 +150,6 @@ TEST(ProjectTimeline, AWebcamEndingEarlyCoversOnlyItsOwnSpan) {
 
     std::filesystem::remove(dir / "rec" / "webcam.mov");
     EXPECT_THROW(timelineOf(dir / "rec"), MediaError);
-}
-
-TEST(StillFramePlayer, DrawsTheFrameAtEverySeekAndTheLastPictureAtTheEnd) {
-    TempDir dir;
-    const ProjectTimeline timeline = recordedTimeline(dir);
-    VideoCompositionSource source;
-    source.style.paddingFraction = 0;  // the screen fills the canvas
-    source.style.cornerRadius = 0;
-    source.style.shadow.opacity = 0;
-    source.screenSize = timeline.screenSize;
-    source.screenTrackID = timeline.screenTrackID;
-    source.duration = timeline.duration;
-    BackgroundCache cache;
-    auto item = std::make_shared<PlayerItem>();
-    item->asset = std::make_shared<const Composition>(timeline.composition);
-    item->videoComposition =
-        std::make_shared<const VideoComposition>(makeStyledVideoComposition(source, 1.0, cache));
-
-    StillFramePlayer player;
-    std::vector<MediaTime> observed;
-    player.addPeriodicTimeObserver({1, 30}, [&](MediaTime time) { observed.push_back(time); });
-    player.replaceCurrentItem(item);
-    bool finished = false;
-    player.seek(MediaTime::fromSeconds(0.5), [&](bool done) { finished = done; });
-    EXPECT_TRUE(finished);
-    EXPECT_EQ(readCounter(player.currentFrame()), 30);
-
-    player.seek({10, 1});
-    EXPECT_EQ(player.currentTime(), timeline.duration);
-    EXPECT_EQ(readCounter(player.currentFrame()), 119);
-    player.seek(MediaTime::fromSeconds(-1));
-    EXPECT_EQ(readCounter(player.currentFrame()), 0);
-    EXPECT_EQ(observed,
-              (std::vector<MediaTime>{MediaTime::fromSeconds(0.5), timeline.duration, {0, 1}}));
-    player.setRate(1);
-    EXPECT_EQ(player.rate(), 0);  // it never plays
-    EXPECT_FALSE(player.lastError());
 }
 
 }  // namespace

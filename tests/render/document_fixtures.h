@@ -7,7 +7,7 @@
 
 #include "manual_scheduler.h"
 #include "render/project_document.h"
-#include "render/still_frame_player.h"
+#include "still_frame_player.h"
 
 // Opening project documents in tests: a QtCore application, a manual clock,
 // a still-frame player, and waiting on the event loop without timing claims.

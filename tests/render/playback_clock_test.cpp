@@ -26,17 +26,23 @@ TEST_F(ClockTest, SteadyWithoutSoundAndStillWhenStopped) {
     EXPECT_DOUBLE_EQ(clock.now(at(900), 5.0, false), 2.3);
 }
 
-TEST_F(ClockTest, HoldsUntilSoundIsHeardThenFollowsIt) {
+TEST_F(ClockTest, HoldsUntilSoundIsHeardThenFollowsItSmoothly) {
     clock.start(1.0, true, at(0));
     EXPECT_DOUBLE_EQ(clock.now(at(300), std::nullopt, false), 1.0);
     EXPECT_DOUBLE_EQ(clock.now(at(310), 1.01, false), 1.01);  // the first report is taken as is
-    // A report 10 ms ahead of the running clock is closed over kSlewSeconds:
-    // after 20 ms, a tenth of it.
-    EXPECT_NEAR(clock.now(at(330), 1.04, false), 1.031, 1e-9);
-    // More than kJumpSeconds off: taken at once.
-    EXPECT_DOUBLE_EQ(clock.now(at(340), 1.2, false), 1.2);
-    // Never backwards, even when a report says so.
-    EXPECT_DOUBLE_EQ(clock.now(at(341), 1.0, false), 1.2);
+    // 100 ms later a report 30 ms ahead: a fifth of it (100 ms of kSlewSeconds).
+    EXPECT_NEAR(clock.now(at(410), 1.14, false), 1.116, 1e-9);
+    // 190 ms ahead after another 100 ms: a fifth of that, 38 ms.
+    EXPECT_NEAR(clock.now(at(510), 1.406, false), 1.254, 1e-9);
+    // 100 ms behind: the clock slows by at most kMaxSlewRate, 5 ms.
+    EXPECT_NEAR(clock.now(at(610), 1.254, false), 1.349, 1e-9);
+    // More than kJumpSeconds ahead: taken at once.
+    EXPECT_DOUBLE_EQ(clock.now(at(620), 1.6, false), 1.6);
+    // More than kJumpSeconds behind (the sound stalled): waits, never
+    // backwards, and goes on with the sound once it has caught up.
+    EXPECT_DOUBLE_EQ(clock.now(at(700), 1.3, false), 1.6);
+    EXPECT_DOUBLE_EQ(clock.now(at(800), 1.59, false), 1.6);
+    EXPECT_DOUBLE_EQ(clock.now(at(810), 1.61, false), 1.61);
     EXPECT_TRUE(clock.followsAudio());
 }
 

@@ -6,7 +6,9 @@
 
 #include "document_fixtures.h"
 #include "player_rig.h"
+#include "render/project_document.h"
 #include "render/qt_audio_output.h"
+#include "render_fixtures.h"
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -29,6 +31,46 @@ TEST(PlaybackWithoutSoundServer, PlaysSilentlyOnASteadyClock) {
     EXPECT_NEAR(rig.player().currentTime().seconds(), elapsed, 0.1);
     EXPECT_GT(rig.sink().count(), 10u);
     EXPECT_FALSE(rig.player().error());
+}
+
+// The document with what it gets when given nothing: the real player, silent
+// here. It shows the first picture when loaded, redraws the paused picture
+// on a style edit, and its trim end stops playback.
+TEST(PlaybackWithoutSoundServer, TheDocumentDrivesTheRealPlayer) {
+    testing::TempDir dir;
+    testing::ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "native").string());
+    testing::ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+    testing::ensureCoreApplication();
+    testing::writeRecordingFolder(dir / "Recording");
+    ProjectDocument::Services services;
+    services.styleForNewRecording = testing::fallbackStyle;
+    ProjectDocument document(dir / "Recording", std::move(services));
+    auto sink = std::make_shared<testing::RecordingSink>();
+    document.player().setFrameSink(sink);
+    bool loaded = false;
+    document.load([&] { loaded = true; });
+    ASSERT_TRUE(testing::processEventsUntil([&] { return loaded && sink->count() == 1; }));
+    const auto reference = [&](double seconds) {
+        CompositionFrameSource source(document.composition());
+        const auto composition = document.makeVideoComposition(1.0);
+        FramePool pool(PixelFormat::bgra, 320, 240);
+        return source.styledFrameAt(*composition, MediaTime::fromSeconds(seconds), pool).frame();
+    };
+    EXPECT_EQ(testing::maxDifference(sink->last()->frame, reference(0)), 0);
+
+    StyleSettings style = document.style();
+    style.paddingFraction = 0.2;
+    document.setStyle(style);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return sink->count() >= 2; }));
+    testing::runEventLoopFor(std::chrono::milliseconds(200));  // the document's seek too
+    EXPECT_EQ(testing::maxDifference(sink->last()->frame, reference(0)), 0);
+
+    document.setTrimEnd(0.3);
+    EXPECT_EQ(document.player().currentItem()->forwardPlaybackEndTime, MediaTime::fromSeconds(0.3));
+    document.player().setRate(1);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return document.player().rate() == 0; }));
+    EXPECT_EQ(document.player().currentTime(), MediaTime::fromSeconds(0.3));
+    EXPECT_LT(sink->last()->time, MediaTime::fromSeconds(0.3));
 }
 
 }  // namespace

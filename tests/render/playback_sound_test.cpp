@@ -106,8 +106,13 @@ TEST_F(PlaybackSound, EveryAudioTrackIsHeardAndTheSoundKeepsTheTime) {
 
     // Frames were handed over by the heard position, at their time.
     const PlaybackStatistics stats = rig.player().statistics();
-    EXPECT_GT(stats.offsetSamples, 60);
-    EXPECT_LT(std::abs(stats.offsetSumSeconds / double(stats.offsetSamples)), 0.02);
+    ASSERT_GT(stats.offsetSeconds.size(), 60u);
+    // The null sink starts slowly (the clock waits for it), then plays on
+    // steadily; a clock that ignored it would be off by a second.
+    const std::vector<float>& offsets = stats.offsetSeconds;
+    for (std::size_t i = offsets.size() * 3 / 4; i < offsets.size(); ++i) {
+        EXPECT_LT(std::abs(offsets[i]), 0.04) << "frame " << i;
+    }
     EXPECT_GT(stats.presented, 100);
 }
 

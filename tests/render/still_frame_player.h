@@ -8,11 +8,12 @@
 #include "render/frame_source.h"
 #include "render/null_player.h"
 
-namespace zarvex {
+namespace zarvex::testing {
 
-// A player that never plays: every seek draws the styled frame at the new time,
-// synchronously on the calling thread, and completes before it returns. Enough
-// for a preview that follows the playhead and style edits; the rate stays 0.
+// A player for the document tests that never plays: every seek draws the
+// styled frame at the new time, synchronously on the calling thread, and
+// completes before it returns, so a test sees the frame at once; the rate
+// stays 0.
 class StillFramePlayer : public NullPlayer {
   public:
     StillFramePlayer();
@@ -47,4 +48,4 @@ class StillFramePlayer : public NullPlayer {
     ObserverID nextObserverID_ = 1;
 };
 
-}  // namespace zarvex
+}  // namespace zarvex::testing

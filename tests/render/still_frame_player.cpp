@@ -1,10 +1,10 @@
-#include "render/still_frame_player.h"
+#include "still_frame_player.h"
 
 #include <algorithm>
 
 #include "media/media_error.h"
 
-namespace zarvex {
+namespace zarvex::testing {
 
 StillFramePlayer::StillFramePlayer() = default;
 StillFramePlayer::~StillFramePlayer() = default;
@@ -87,4 +87,4 @@ void StillFramePlayer::render() {
     }
 }
 
-}  // namespace zarvex
+}  // namespace zarvex::testing
