@@ -145,6 +145,7 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
     testing::runProcess({"env", "DISPLAY=" + server.display(), "xdotool", "search", "--name",
                          "Play Me", "windowactivate", "--sync", "key", "Escape"});
     EXPECT_TRUE(testing::processEventsUntil([&] { return !windowArea("Play Me"); }));
+    EXPECT_TRUE(testing::processEventsUntil([&] { return play.exited(); }, 30s));
     EXPECT_EQ(play.stop(), 0);
 }
 
