@@ -1,9 +1,6 @@
 #include "render/project_document.h"
 
-#include <QFutureWatcher>
 #include <QPointer>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <cmath>
 #include <mutex>
@@ -18,6 +15,7 @@
 #include "model/settings_store.h"
 #include "render/export_naming.h"
 #include "render/geometry.h"
+#include "render/off_main_thread.h"
 #include "render/qt_playback.h"
 #include "render/qt_task_scheduler.h"
 
@@ -37,27 +35,6 @@ std::filesystem::path folderPath(std::filesystem::path path) {
 
 bool isBlank(UChar32 c) {
     return u_isUWhiteSpace(c);
-}
-
-// Runs `work` on `pool` and hands its result to `done` on the main thread,
-// unless `owner` is gone by then.
-template <typename Result, typename Work, typename Done>
-void runOffMainThread(QObject* owner, QThreadPool& pool, Work work, Done done) {
-    auto promise = std::make_shared<QPromise<Result>>();
-    auto* watcher = new QFutureWatcher<Result>(owner);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, owner,
-                     [watcher, done = std::move(done)]() mutable {
-                         watcher->deleteLater();
-                         if (watcher->future().resultCount() > 0) {
-                             done(watcher->future().result());
-                         }
-                     });
-    watcher->setFuture(promise->future());
-    pool.start([promise, work = std::make_shared<Work>(std::move(work))] {
-        promise->start();
-        promise->addResult((*work)());
-        promise->finish();
-    });
 }
 
 // The background the player draws for a style, as a one-entry cache; empty
@@ -253,7 +230,7 @@ std::vector<double> ProjectDocument::clickTimes() const {
 void ProjectDocument::load(std::function<void()> completion) {
     const int generation = ++loadGeneration_;
     runOffMainThread<LoadOutcome>(
-        this, *QThreadPool::globalInstance(),
+        this,
         [folder = bundleURL_, meta = meta_, style = style_] {
             LoadOutcome outcome;
             try {
@@ -366,7 +343,7 @@ void ProjectDocument::drawBackgroundForPlayer() {
     }
     backgroundDrawing_ = true;
     runOffMainThread<BackgroundCache>(
-        this, *QThreadPool::globalInstance(),
+        this,
         [style = style_, screenSize = screenSize_] { return drawnBackground(style, screenSize); },
         [this](const BackgroundCache& drawn) {
             backgroundDrawing_ = false;
@@ -576,7 +553,7 @@ void ProjectDocument::exportTo(const std::filesystem::path& url, const ExportOpt
     exportPreparing_ = true;
     exportCancelRequested_ = false;
     runOffMainThread<ExportSetup>(
-        this, *QThreadPool::globalInstance(),
+        this,
         [source = std::move(source), scale, cache = backgroundCache_]() mutable {
             ExportSetup setup;
             try {
