@@ -14,6 +14,8 @@ const std::vector<Subcommand>& subcommands() {
          "Record the screen into a new recording folder.", runRecord},
         {"export", "export FOLDER [-o FILE] [--codec h264|hevc] [--resolution native|1080p|720p]",
          "Export a recording, styled and trimmed, as an MP4 movie.", runExport},
+        {"open", "open FOLDER",
+         "Open a recording in the editor: style, trim, rename and export it.", runOpen},
         {"play", "play FOLDER [--at SECONDS] [--paused] [--size WxH]",
          "Play a recording, styled and trimmed, with sound.", runPlay},
         {"info", "info FOLDER",

@@ -41,5 +41,6 @@ int runRecord(const std::vector<std::string>& args, CommandLineIO io);
 int runExport(const std::vector<std::string>& args, CommandLineIO io);
 int runSettings(const std::vector<std::string>& args, CommandLineIO io);
 int runPlay(const std::vector<std::string>& args, CommandLineIO io);
+int runOpen(const std::vector<std::string>& args, CommandLineIO io);
 
 }  // namespace zarvex

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QColor>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QWidget>
+
+#include "model/theme.h"
+
+class QLabel;
+class QPainter;
+class QStackedWidget;
+class QToolButton;
+
+// Small drawing pieces shared by the editor's custom widgets, so tracks,
+// handles and dividers look like the themed sliders and panels around them.
+namespace zarvex {
+
+// A tool button showing a symbol (tinted by the palette), with its help text.
+QToolButton* symbolButton(const QString& symbol, const QString& help, QWidget* parent = nullptr);
+
+// A label in a text role of the style sheet ("caption", "secondary", "title").
+QLabel* roleLabel(const QString& text, const QString& role, QWidget* parent = nullptr);
+
+// The colours of a slider track in a theme: the groove, and the part before
+// the handle in the accent.
+QColor trackGrooveColor(const Theme& theme);
+QColor trackFillColor(const Theme& theme);
+// A round slider handle of `diameter` centred on `center`: light on the dark
+// stage, the panel colour with an ink outline in a retro theme.
+void paintSliderHandle(QPainter& painter, QPointF center, double diameter, const Theme& theme);
+// The divider colour inside panels: the hairline, softened when it is ink.
+QColor dividerColor(const Theme& theme);
+
+// Shows page `index` of `stack`, which then takes that page's height rather
+// than its tallest page's.
+void showStackPage(QStackedWidget& stack, int index);
+
+// `text` with a break opportunity after every "/", so a long path wraps.
+QString breakablePath(const QString& text);
+
+// A one-point divider line in the theme's divider colour.
+class Divider : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Divider(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace zarvex
