@@ -63,6 +63,17 @@ QColor dividerColor(const Theme& theme) {
     return line;
 }
 
+void paintPopupPanel(QPainter& painter, const QWidget& window) {
+    const Theme& theme = ApplicationTheme::current();
+    const QRectF area = window.rect();
+    painter.fillRect(area, theme.panelColor ? toQColor(*theme.panelColor)
+                                            : window.palette().color(QPalette::AlternateBase));
+    const double w = theme.panelColor ? theme.outlineWidth : 1;
+    painter.setPen(QPen(theme.panelColor ? themeOutline(theme) : QColor(255, 255, 255, 40), w));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(w / 2, w / 2, -w / 2, -w / 2));
+}
+
 void showStackPage(QStackedWidget& stack, int index) {
     for (int i = 0; i < stack.count(); ++i) {
         const QSizePolicy::Policy vertical =

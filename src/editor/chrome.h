@@ -40,6 +40,11 @@ void showStackPage(QStackedWidget& stack, int index);
 // `text` with a break opportunity after every "/", so a long path wraps.
 QString breakablePath(const QString& text);
 
+// Fills a window of its own (a popover, a sheet) as a themed panel: the
+// panel colour with the theme's edge, without the shadow a framed window gets
+// from the window manager.
+void paintPopupPanel(QPainter& painter, const QWidget& window);
+
 // A one-point divider line in the theme's divider colour.
 class Divider : public QWidget {
     Q_OBJECT

@@ -25,7 +25,7 @@ constexpr int kNameFieldWidth = 260;
 EditorHeader::EditorHeader(ProjectDocument& document, Reveal reveal, QWidget* parent)
     : QWidget(parent), document_(document), reveal_(std::move(reveal)) {
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(20, 12, 16, 6);
+    row->setContentsMargins(18, 12, 16, 0);
     row->setSpacing(8);
 
     nameLabel_ = roleLabel(QString(), QStringLiteral("title"));

@@ -1,10 +1,11 @@
 #include "editor/editor_view.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -16,11 +17,13 @@
 #include "ui/application_theme.h"
 #include "ui/look.h"
 #include "ui/symbols.h"
+#include "ui/themed_bar.h"
 
 namespace zarvex {
 namespace {
 
-constexpr int kMargin = 16;
+constexpr int kMargin = 16;  // from the window's edges to the bars'
+constexpr int kGap = 12;     // between the bars and the preview
 const QColor kWarning(232, 72, 56);
 
 }  // namespace
@@ -85,30 +88,39 @@ EditorView::EditorView(ProjectDocument& document, PresetStore& presets, EditorHe
     bannerRow->addWidget(banner_);
     column->addLayout(bannerRow);
 
-    auto* body = new QHBoxLayout;
-    // The bars keep room for their shadows around them; the margins make up the rest.
-    body->setContentsMargins(kMargin - 10, 0, kMargin - 10, kMargin - 4);
-    body->setSpacing(6);
-    auto* stage = new QVBoxLayout;
-    stage->setSpacing(4);
+    body_ = new QHBoxLayout;
+    stage_ = new QVBoxLayout;
     player_ = new PlayerView(document);
     transport_ = new TransportBar(document, player_->time());
-    stage->addWidget(player_, 1);
-    stage->addWidget(transport_);
-    body->addLayout(stage, 1);
+    stage_->addWidget(player_, 1);
+    stage_->addWidget(transport_);
+    body_->addLayout(stage_, 1);
     inspector_ = new InspectorView(document, presets);
-    body->addWidget(inspector_);
-    column->addLayout(body, 1);
-    setFocusPolicy(Qt::StrongFocus);
+    body_->addWidget(inspector_);
+    column->addLayout(body_, 1);
+    // Space plays and pauses, as in any player; text fields keep it for typing.
+    auto* space = new QShortcut(Qt::Key_Space, this);
+    connect(space, &QShortcut::activated, transport_, &TransportBar::togglePlay);
+    applyThemeSpacing();
 }
 
-void EditorView::keyPressEvent(QKeyEvent* event) {
-    // Space plays and pauses, as in any player, unless a field takes the key.
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        transport_->togglePlay();
-        return;
+// The bars and the preview keep room for their shadows around them, which
+// differ by theme; the margins and gaps make up the rest, so the visible edges
+// sit kMargin from the window's and kGap apart in every theme.
+void EditorView::applyThemeSpacing() {
+    const QMargins shadow = themedBarShadowMargins(ApplicationTheme::current());
+    body_->setContentsMargins(
+        std::max(0, kMargin - shadow.left()), std::max(0, kGap - shadow.top()),
+        std::max(0, kMargin - shadow.right()), std::max(0, kMargin - shadow.bottom()));
+    body_->setSpacing(std::max(0, kGap - shadow.left() - shadow.right()));
+    stage_->setSpacing(std::max(0, kGap - shadow.top() - shadow.bottom()));
+}
+
+void EditorView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        applyThemeSpacing();
     }
-    QWidget::keyPressEvent(event);
+    QWidget::changeEvent(event);
 }
 
 }  // namespace zarvex

@@ -4,7 +4,9 @@
 
 #include "editor/editor_header.h"
 
+class QHBoxLayout;
 class QLabel;
+class QVBoxLayout;
 class QToolButton;
 
 namespace zarvex {
@@ -52,9 +54,13 @@ class EditorView : public QWidget {
     InspectorView* inspector() const { return inspector_; }
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    void applyThemeSpacing();
+
+    QHBoxLayout* body_;
+    QVBoxLayout* stage_;
     EditorHeader* header_;
     ErrorBanner* banner_;
     PlayerView* player_;

@@ -22,8 +22,14 @@ EditorWindows::~EditorWindows() {
 }
 
 EditorWindows& EditorWindows::shared() {
-    static auto* windows =
-        new EditorWindows({PresetStore::shared(), &revealInFileManager}, QApplication::instance());
+    static QPointer<EditorWindows> windows;
+    if (!windows) {
+        windows = new EditorWindows({PresetStore::shared(), &revealInFileManager});
+        // Windows and documents go while the application still runs: each
+        // document writes what is not yet saved as it goes.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, windows.data(),
+                         [] { delete windows.data(); });
+    }
     return *windows;
 }
 

@@ -23,6 +23,7 @@ namespace {
 
 constexpr int kProgressWidth = 260;
 constexpr int kProgressSteps = 1000;
+constexpr int kSheetTop = 48;  // under the editor's header
 
 template <typename E>
 QStringList labelsOf() {
@@ -62,7 +63,7 @@ QString progressStyle(const Theme& theme) {
 }  // namespace
 
 ExportSheet::ExportSheet(ProjectDocument& document, QWidget* parent)
-    : QDialog(parent), document_(document) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), document_(document) {
     setWindowTitle(QStringLiteral("Export Video"));
     setWindowModality(Qt::WindowModal);
     auto* column = new QVBoxLayout(this);
@@ -185,6 +186,21 @@ void ExportSheet::exportTo(const std::filesystem::path& file) {
             self->accept();
         }
     });
+}
+
+void ExportSheet::showEvent(QShowEvent* event) {
+    // Like a sheet: centred over the window, just under its top edge.
+    if (QWidget* over = parentWidget()) {
+        adjustSize();
+        const QRect frame = over->window()->geometry();
+        move(frame.center().x() - width() / 2, frame.top() + kSheetTop);
+    }
+    QDialog::showEvent(event);
+}
+
+void ExportSheet::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paintPopupPanel(painter, *this);
 }
 
 void ExportSheet::reject() {

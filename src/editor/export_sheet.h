@@ -52,6 +52,10 @@ class ExportSheet : public QDialog {
     // Escape and closing the window: while exporting they cancel the export.
     void reject() override;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
   private:
     void showProgress();
 

@@ -16,10 +16,6 @@
 namespace zarvex {
 namespace {
 
-// Room around the canvas for its frame and shadow, as much as the bars below
-// keep for theirs, so their edges line up.
-constexpr int kMargin = 10;
-
 Rect toRect(const QRectF& r) {
     return {r.x(), r.y(), r.width(), r.height()};
 }
@@ -126,7 +122,10 @@ QSize PlayerView::minimumSizeHint() const {
 
 QRectF PlayerView::videoRect() const {
     const Size canvas = canvasSize(document_.style().aspect, document_.screenSize());
-    const QRectF area = QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    // Room around the canvas for its frame's shadow, as the bars keep for
+    // theirs, so the edges line up.
+    const QMarginsF room(themedBarShadowMargins(ApplicationTheme::current()));
+    const QRectF area = QRectF(rect()).marginsRemoved(room);
     return toQRectF(fittedRect(canvas, toRect(area)));
 }
 
@@ -172,6 +171,14 @@ void PlayerView::updateBubble(const QRectF& bubble) {
     if (!bubble.isEmpty()) {
         overlay_->update(bubble.adjusted(-2, -2, 2, 2).toAlignedRect());
     }
+}
+
+void PlayerView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        shownVideo_ = {};  // the frame's room differs by theme
+        relayout();
+    }
+    QWidget::changeEvent(event);
 }
 
 bool PlayerView::eventFilter(QObject* watched, QEvent* event) {

@@ -73,15 +73,8 @@ void SavePresetPopover::save() {
 }
 
 void SavePresetPopover::paintEvent(QPaintEvent*) {
-    // A popup is a window of its own: an opaque panel with the theme's edge.
-    const Theme& theme = ApplicationTheme::current();
     QPainter painter(this);
-    const QColor fill =
-        theme.panelColor ? toQColor(*theme.panelColor) : palette().color(QPalette::AlternateBase);
-    painter.fillRect(rect(), fill);
-    const double w = theme.panelColor ? theme.outlineWidth : 1;
-    painter.setPen(QPen(theme.panelColor ? themeOutline(theme) : QColor(255, 255, 255, 40), w));
-    painter.drawRect(QRectF(rect()).adjusted(w / 2, w / 2, -w / 2, -w / 2));
+    paintPopupPanel(painter, *this);
 }
 
 PresetsMenuButton::PresetsMenuButton(ProjectDocument& document, PresetStore& presets,

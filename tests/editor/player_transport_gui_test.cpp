@@ -3,11 +3,13 @@
 // handles, and dragging the webcam bubble.
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
 
+#include "editor/editor_header.h"
 #include "editor/editor_view.h"
 #include "editor/inspector_view.h"
 #include "editor/player_time_model.h"
@@ -54,6 +56,19 @@ TEST_F(PlayerTransportTest, PlayingStaysInsideTheTrimRange) {
     ASSERT_TRUE(waitUntil([&] { return !time().isPlaying(); }));  // stopped at the trim end
     EXPECT_NEAR(time().current(), 1.2, 0.05);
     EXPECT_EQ(transport->currentLabel()->text(), "0:01");
+
+    // Space plays too (the window's shortcut); a text field keeps it for typing.
+    ASSERT_TRUE(waitUntil([&] { return window->isActiveWindow(); }));
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_TRUE(time().isPlaying());
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_FALSE(time().isPlaying());
+    EditorHeader* header = view->header();
+    header->beginEditingName();
+    QTest::keyClicks(header->nameField(), "a b");
+    EXPECT_EQ(header->nameField()->text(), "a b");
+    EXPECT_FALSE(time().isPlaying());
+    header->cancelEditingName();
 
     time().seek(0.7);  // inside: on from the playhead, and a second click pauses
     QTest::mouseClick(transport->playButton(), Qt::LeftButton);
