@@ -191,7 +191,10 @@ std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
 void waitForTheEnd(const RecordRequest& request, const RecordingSession& session,
                    const InterruptSignals& interrupts, std::ostream& err) {
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const auto begin = std::chrono::steady_clock::now();
+    // The recording began at T0 (the host clock is the steady clock), so a
+    // movie asked to last N seconds lasts N seconds.
+    const auto begin = std::chrono::steady_clock::time_point(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(session.sessionStart()));
     const auto deadline =
         request.seconds ? begin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                       std::chrono::duration<double>(*request.seconds))

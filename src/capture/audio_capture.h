@@ -5,6 +5,7 @@
 #include <functional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "capture/clock.h"
 
@@ -69,19 +70,24 @@ class AudioCapture {
     virtual bool waitUntilDelivering(std::chrono::milliseconds timeout) = 0;
 };
 
-// Places chunks on the host timeline from the time each one was measured at
-// (now − the latency the server reports). Measurements jitter by a few
-// milliseconds, run early for all but the first packet of a burst (servers
-// with long latencies deliver seconds at once), and drift with the device's
-// clock. So chunks are laid end to end, which keeps sample times exact, and
-// the timeline follows the measurements only when they disagree beyond
-// `tolerance`: at once when they run ahead (frames were lost: a gap, flagged
-// as a discontinuity), and when even the latest of a whole correction window
-// lags behind (the device clock runs fast) by skipping that many frames, so
-// nothing ever overlaps what was already delivered.
+// Places chunks on the host timeline. Within one stream a server loses
+// nothing without saying so (a hole comes with its length: skip()), so chunks
+// are laid end to end and sample times stay exact. The time each chunk was
+// measured at (now − the stream's latency) says where the timeline should
+// be, but a single measurement can be far off on a busy machine (the capture
+// thread or the server running late, a first reading taken before the stream
+// settled). So the timeline follows the measurements only on evidence: when
+// the median of a whole correction window disagrees by more than
+// `tolerance`, forward by starting again there (a gap, flagged as a
+// discontinuity), backward by skipping that many frames, so nothing ever
+// overlaps what was already delivered. The first window is short, so a first
+// reading that was off is set right early on. A measurement more than
+// kJumpThreshold ahead is a gap at once (data lost without a word).
 class AudioTimeline {
   public:
     static constexpr HostTime kDefaultTolerance = std::chrono::milliseconds(30);
+    static constexpr HostTime kJumpThreshold = std::chrono::milliseconds(250);
+    static constexpr std::size_t kFirstWindowFrames = kCaptureSampleRate / 2;
     static constexpr std::size_t kCorrectionWindowFrames = 3 * kCaptureSampleRate;
 
     struct Placement {
@@ -93,17 +99,21 @@ class AudioTimeline {
     explicit AudioTimeline(HostTime tolerance = kDefaultTolerance) : tolerance_(tolerance) {}
 
     Placement place(HostTime measured, std::size_t frameCount);
+    // A hole of `frameCount` frames in the stream: the next chunk follows it.
+    void skip(std::size_t frameCount);
 
   private:
     HostTime end() const { return anchor_ + audioFramesDuration(framesSinceAnchor_); }
-    void restartWindow();
+    void restart(HostTime at);
 
     HostTime tolerance_;
     bool started_ = false;
     HostTime anchor_{};  // kept exact by counting frames from here
     std::size_t framesSinceAnchor_ = 0;
+    bool afterHole_ = false;
+    std::size_t windowSize_ = kFirstWindowFrames;
     std::size_t windowFrames_ = 0;
-    HostTime windowLatest_{};  // the largest measured − placed in this window
+    std::vector<HostTime> windowOffsets_;  // measured − placed, per chunk
     std::size_t pendingSkip_ = 0;
 };
 

@@ -8,8 +8,8 @@ namespace zarvex {
 
 // Host time: nanoseconds on CLOCK_MONOTONIC (std::chrono::steady_clock on
 // Linux). T0 of a recording is read from it once; every capture backend stamps
-// its samples on it (X frames at grab time, PulseAudio chunks at now − source
-// latency, V4L2 buffers by their monotonic kernel timestamps, X input events
+// its samples on it (X frames at grab time, PulseAudio chunks at now − the
+// stream's latency, V4L2 buffers by their monotonic kernel timestamps, X input events
 // unwrapped from server milliseconds).
 using HostTime = std::chrono::nanoseconds;
 

@@ -103,8 +103,9 @@ class ScreenStream {
     virtual void stopCapture() = 0;
 };
 
-// Port: screen capture streams. `startCapture` returns once the first frame
-// can be grabbed; the output must outlive the stream. It throws
+// Port: screen capture streams. `startCapture` returns once the stream's
+// first frame (its content as it is) has been delivered, or soon after when
+// it is slow to come; the output must outlive the stream. It throws
 // RecorderError::noDisplay() / windowGone() when the filter's display or
 // window is gone, ScreenCaptureError when capture cannot start.
 class ScreenCaptureService {

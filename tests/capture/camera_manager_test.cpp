@@ -2,7 +2,12 @@
 
 #include "capture/camera_manager.h"
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
 
 #include "capture/errors.h"
 #include "fake_camera.h"
@@ -159,6 +164,68 @@ TEST_F(CameraManagerTest, WriterThatCannotStartLeavesNothingBeingWritten) {
     EXPECT_NE(message.find("webcam.mov"), std::string::npos) << message;
     EXPECT_FALSE(manager.isWriting());
     EXPECT_NO_THROW(manager.stopWriting());
+}
+
+// The webcam file follows the screen movie's rules: written in fragments as
+// it goes (a copy taken mid-way, as a crash would leave it, plays), and
+// finished, not thrown away, when the manager goes while writing.
+TEST_F(CameraManagerTest, WebcamFileIsWrittenAsItGoesAndFinishedWhenTheManagerGoes) {
+    auto local = std::make_unique<CameraManager>(
+        [this]() -> std::unique_ptr<CameraCapture> {
+            auto made = std::make_unique<FakeCamera>(320, 240);
+            camera = made.get();
+            return made;
+        },
+        permissions);
+    local->startPreview();
+    local->startWriting(file, kT0);
+    const auto deliver = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            camera->deliverFrame(afterT0(i / 30.0), std::uint8_t(40 + i));
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));  // as a camera paces them
+        }
+    };
+    deliver(0, 45);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::filesystem::copy_file(file, dir / "crashed.mov");
+    EXPECT_GE(readMovieInfo(dir / "crashed.mov").tracks.at(0).contentRange.end.seconds(), 0.9);
+
+    deliver(45, 60);
+    local.reset();
+    EXPECT_NEAR(testing::frameTimes(file).back(), 59 / 30.0, 0.002);
+}
+
+// A webcam writer that fails (here: a file-size limit, as a full disk would)
+// shows at once, and stopping reports its error and keeps what was written.
+TEST_F(CameraManagerTest, WebcamWriterFailureIsNoticedAndKeepsWhatWasWritten) {
+    manager.startPreview();
+    manager.startWriting(file, kT0);
+    int frame = 0;
+    const auto deliverFor = [&](double seconds) {
+        for (const int end = frame + int(seconds * 30); frame < end; ++frame) {
+            camera->deliverFrame(afterT0(frame / 30.0), std::uint8_t(frame * 7));
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    };
+    deliverFor(1.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto ignoring = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = previous;
+    limited.rlim_cur = std::filesystem::file_size(file) + 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    while (!manager.writerFailed() && frame < 300) {
+        deliverFor(0.1);
+    }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, ignoring);
+
+    EXPECT_TRUE(manager.writerFailed());
+    EXPECT_EQ(testing::thrownText([&] { manager.stopWriting(); }),
+              "Recording failed: Could not write webcam.mov: File too large");
+    EXPECT_GE(readMovieInfo(file).tracks.at(0).contentRange.end.seconds(), 0.5);
 }
 
 }  // namespace

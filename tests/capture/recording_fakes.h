@@ -109,6 +109,16 @@ inline std::optional<std::uint32_t> colourAt(const std::filesystem::path& movie,
     return colour;
 }
 
+// Presentation times (seconds) of every frame of a movie's first video track.
+inline std::vector<double> frameTimes(const std::filesystem::path& movie) {
+    VideoDecoder decoder(movie, readMovieInfo(movie).tracksOf(TrackKind::video).at(0).index);
+    std::vector<double> times;
+    while (const auto frame = decoder.nextFrame()) {
+        times.push_back(frame->time.seconds());
+    }
+    return times;
+}
+
 // The track of a movie that must hold one H.264 track of `width` × `height`
 // and nothing else (checked); an empty track when it does not.
 inline TrackInfo onlyH264Track(const std::filesystem::path& movie, int width, int height) {

@@ -237,5 +237,23 @@ TEST_F(RecordingSessionTest, RecordingsStartedInTheSameSecondKeepTheirOwnFolders
     EXPECT_TRUE(isRecordingFolder(second->bundleURL()));
 }
 
+// A failing webcam file stops the recording like a failing screen movie, and a
+// session that goes away unstopped finishes its files as a stop would.
+TEST_F(RecordingSessionTest, WebcamFailureShowsAndAnUnstoppedSessionFinishesItsFiles) {
+    auto recording = session({DisplayTarget{kDisplay}, false, false, true, true});
+    recording->start();
+    capture.deliverFrame(kT0);
+    EXPECT_FALSE(recording->captureFailed());
+    webcam.failed = true;
+    EXPECT_TRUE(recording->captureFailed());
+
+    const auto folder = recording->bundleURL();
+    clock.time = afterT0(1);
+    recording.reset();
+    EXPECT_EQ(log, (std::vector<std::string>{"webcam file", "camera", "screen"}));
+    EXPECT_TRUE(std::filesystem::exists(folder / "events.json"));
+    EXPECT_NEAR(readMovieInfo(folder / "screen.mov").duration.seconds(), 1.0, 0.02);
+}
+
 }  // namespace
 }  // namespace zarvex

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "capture/errors.h"
 #include "recording_fakes.h"
 #include "temp_dir.h"
@@ -99,6 +102,8 @@ TEST_F(ScreenRecorderTest, AudioTracksFollowTheVideoMicrophoneFirstAndStartAtT0)
     }
 }
 
+// A source that delivers nothing still has its track, silent from T0 to the
+// end, so every recording has the same tracks.
 TEST_F(ScreenRecorderTest, TrackCountFollowsTheSwitchesEvenWithoutADevice) {
     audio.missing = {AudioSource::microphone};
     start(DisplayTarget{kDisplay}, true, false);
@@ -106,7 +111,37 @@ TEST_F(ScreenRecorderTest, TrackCountFollowsTheSwitchesEvenWithoutADevice) {
     EXPECT_FALSE(audio.made(AudioSource::systemAudio));
     capture.deliverFrame(afterT0(0.0));
     ASSERT_EQ(stopAt(0.5), "");
-    EXPECT_EQ(readMovieInfo(movie).tracks.size(), 2u);
+    const MovieInfo info = readMovieInfo(movie);
+    ASSERT_EQ(info.tracks.size(), 2u);
+    EXPECT_NEAR(info.tracks[1].contentRange.start.seconds(), 0, 0.03);
+    EXPECT_NEAR(info.tracks[1].contentRange.end.seconds(), 0.5, 0.03);
+    const auto samples = testing::trackSamples(movie, info.tracks[1].index, 0.1, 0.3);
+    EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), 0.0f);
+}
+
+// The latest picture always reaches the movie, also one that found the
+// encoder's queue full; while the screen stands still its picture is repeated
+// every quarter second (what a crash leaves reaches close to its moment); and a
+// recorder that goes away unstopped finishes its movie.
+TEST_F(ScreenRecorderTest, LatestPictureRepeatsAndAnUnstoppedRecorderFinishesItsMovie) {
+    auto local = std::make_unique<ScreenRecorder>(
+        CaptureServices{&content, &capture, nullptr, audio.factory(), &clock, kOwnProcess});
+    local->start(DisplayTarget{kDisplay}, movie, false, false, true, kT0);
+    for (int i = 0; i < 40; ++i) {  // faster than the encoder takes them
+        capture.deliverFrame(afterT0(i / 1000.0), i == 39 ? kBlue : kRed);
+    }
+    clock.time = afterT0(1.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // housekeeping runs
+    clock.time = afterT0(2.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    local.reset();
+
+    const auto times = testing::frameTimes(movie);
+    ASSERT_GE(times.size(), 3u);
+    EXPECT_NEAR(times[times.size() - 2], 1.0, 0.002);  // the repeat while still
+    EXPECT_NEAR(times.back(), 2.0, 0.002);
+    EXPECT_EQ(colourAt(movie, 2.0), 0x0000ffu);
+    EXPECT_EQ(colourAt(movie, 0.039), 0x0000ffu);
 }
 
 TEST_F(ScreenRecorderTest, TargetsThatAreNotOnScreenFailBeforeAnythingIsWritten) {

@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "av_sync.h"
 #include "capture/errors.h"
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recording_session.h"
@@ -16,6 +17,8 @@
 #include "counting_input_monitor.h"
 #include "fake_permissions.h"
 #include "ffprobe.h"
+#include "media/audio_decoder.h"
+#include "media/video_decoder.h"
 #include "pulse_daemon.h"
 #include "recording_fakes.h"
 #include "temp_dir.h"
@@ -125,6 +128,100 @@ TEST_F(RecorderE2E, AnimatingDisplayWithBothAudioSourcesPlayingFromBeforeT0) {
                       100 * testing::tonePower(samples, tones[1 - i]))
                 << i << " at " << from;
         }
+    }
+}
+
+// A 4K display animating faster than the encoder keeps up with, so pictures
+// find its queue full: the change made just before the stop is the movie's
+// last picture all the same.
+TEST_F(RecorderE2E, MovieEndsOnTheLastPictureWhileTheEncoderIsBehind) {
+    testing::Xvfb big{3840, 2160};
+    const X11Options bigOptions{big.display(), {}, &systemClock()};
+    const auto bigContent = makeX11ShareableContent(bigOptions);
+    const auto bigCapture = makeX11ScreenCapture(bigOptions);
+    const CaptureServices bigServices{bigContent.get(), bigCapture.get(),
+                                      nullptr,          {},
+                                      &systemClock(),   static_cast<std::uint32_t>(::getpid())};
+    TestWindow animated(ZARVEX_TEST_WINDOW, big,
+                        {.x = 0, .y = 0, .width = 3840, .height = 2160, .color = "400000"});
+    animated.command("animate 4");
+    const DisplayTarget target{bigContent->content().displays.at(0).id};
+
+    ScreenRecorder recorder(bigServices);
+    recorder.prepare(target, movie, false, false, false);
+    recorder.start(target, movie, false, false, false, systemClock().now());
+    std::this_thread::sleep_for(1500ms);
+    animated.command("animate 0");
+    animated.command("color 00ff00");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(recorder.stop(), movie);
+
+    const auto last = testing::pixelAt(movie, testing::lastFrameTime(movie));
+    ASSERT_TRUE(last);
+    EXPECT_LE(int(*last >> 16), 16);
+    EXPECT_GE(int(*last >> 8 & 0xff), 239);
+    EXPECT_LE(int(*last & 0xff), 16);
+}
+
+// A player that shows a flash at the instant its beep is heard: the recording
+// keeps the two within one frame (1/60 s) of each other, on the system audio
+// and on the microphone, and so does its export.
+TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
+    pulse.addMicrophone();
+    MemoryKeyValueStore store;
+    Preferences preferences(store);
+    preferences.setRecordingsFolder(dir.path().string());
+    testing::FakePermissionAuthority permissions;
+    CameraManager camera([] { return nullptr; }, permissions);
+    RecordingSession session(services, camera, {DisplayTarget{display()}, true, true, false, false},
+                             preferences);
+    session.start();
+    constexpr int kBeeps = 3;
+    // System audio from a player with a usual output latency, the microphone
+    // hearing a low-latency one.
+    for (const auto& [sink, latency] : {std::pair{testing::PulseDaemon::kSinkName, "200"},
+                                        std::pair{testing::PulseDaemon::kMicSinkName, "20"}}) {
+        testing::ChildProcess rig(
+            {ZARVEX_AV_SYNC_RIG, "--sink", sink, "--size", "640x360", "--beeps",
+             std::to_string(kBeeps), "--interval", "0.7"},
+            {.environment = {{"DISPLAY", server.display()}, {"PULSE_SERVER", pulse.server()}}});
+        EXPECT_EQ(rig.readLine(10s), "ready");
+        for (int i = 0; i < kBeeps; ++i) {
+            EXPECT_TRUE(rig.readLine(10s).has_value());
+        }
+        EXPECT_EQ(rig.readLine(10s), std::nullopt);  // done
+        EXPECT_EQ(rig.stop(), 0);
+    }
+    std::this_thread::sleep_for(300ms);
+    const auto folder = session.stop();
+    const auto movie = folder / "screen.mov";
+    const MovieInfo info = readMovieInfo(movie);
+    const auto flashes = testing::flashTimes(movie);
+    ASSERT_EQ(flashes.size(), 2u * kBeeps);
+    const std::vector<double> systemFlashes(flashes.begin(), flashes.begin() + kBeeps);
+    const std::vector<double> microphoneFlashes(flashes.begin() + kBeeps, flashes.end());
+    for (const double offset :
+         testing::offsets(systemFlashes, testing::soundOnsets(movie, info.tracks.at(2).index))) {
+        EXPECT_LE(std::abs(offset), 1.0 / 60) << "system audio " << offset;
+    }
+    for (const double offset : testing::offsets(
+             microphoneFlashes, testing::soundOnsets(movie, info.tracks.at(1).index))) {
+        EXPECT_LE(std::abs(offset), 1.0 / 60) << "microphone " << offset;
+    }
+
+    const auto exported = dir / "exported.mp4";
+    const auto result = testing::runProcess({"env", "HOME=" + dir.path().string(), ZARVEX_BINARY,
+                                             "export", folder.string(), "-o", exported.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const MovieInfo exportedInfo = readMovieInfo(exported);
+    const auto exportedFlashes = testing::flashTimes(exported);
+    ASSERT_EQ(exportedFlashes.size(), 2u * kBeeps);
+    for (const double offset : testing::offsets(
+             exportedFlashes,
+             testing::soundOnsets(exported, exportedInfo.tracksOf(TrackKind::audio).at(0).index))) {
+        // A picture shows from the export's next frame on, so the flash may
+        // trail by a frame and the capture's own fraction of a millisecond.
+        EXPECT_LE(std::abs(offset), 1.0 / 60 + 0.002) << "export " << offset;
     }
 }
 

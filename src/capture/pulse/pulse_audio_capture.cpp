@@ -48,7 +48,6 @@ using ProplistPtr = std::unique_ptr<pa_proplist, ProplistDeleter>;
 // Chunks of about this length keep the latency low without waking up often.
 constexpr pa_usec_t kFragmentUsec = 10'000;
 constexpr std::size_t kBytesPerFrame = sizeof(float) * kCaptureChannelCount;
-constexpr HostTime kTimingWait = std::chrono::milliseconds(500);
 
 class PulseAudioCapture final : public AudioCapture {
   public:
@@ -161,6 +160,9 @@ class PulseAudioCapture final : public AudioCapture {
             return;
         }
         StreamPtr stream = connectStream(loop.get(), context.get(), *device);
+        // A new stream starts a new timeline: whatever came before it is
+        // over, and its own first chunks set the time.
+        timeline_ = AudioTimeline();
         if (!stream) {
             return;
         }
@@ -256,7 +258,7 @@ class PulseAudioCapture final : public AudioCapture {
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
         readFailed_ = false;
-        waitingForTimingSince_.reset();
+        timingPending_ = false;
         if (pa_stream_connect_record(stream.get(), device.c_str(), &attr, flags) < 0) {
             return nullptr;
         }
@@ -270,29 +272,42 @@ class PulseAudioCapture final : public AudioCapture {
         return stream;
     }
 
+    // New data first asks the server for its timing as of now, and is read
+    // when the answer comes: chunk times are only as good as the latency
+    // they are computed from, and the automatic updates can be a second old.
     static void onReadable(pa_stream* stream, std::size_t, void* self) {
-        static_cast<PulseAudioCapture*>(self)->readAll(stream);
+        auto* capture = static_cast<PulseAudioCapture*>(self);
+        if (capture->timingPending_) {
+            return;  // the answer on its way reads this data too
+        }
+        if (pa_operation* update =
+                pa_stream_update_timing_info(stream, &PulseAudioCapture::onTiming, self)) {
+            capture->timingPending_ = true;
+            pa_operation_unref(update);
+            return;
+        }
+        capture->readAll(stream);
+    }
+
+    static void onTiming(pa_stream* stream, int, void* self) {
+        auto* capture = static_cast<PulseAudioCapture*>(self);
+        capture->timingPending_ = false;
+        capture->readAll(stream);
     }
 
     void readAll(pa_stream* stream) {
-        // Until the first timing update the source latency is unknown, and the
-        // first chunk sets the timeline: leave the data queued until then (the
-        // queue length is accounted for when it is read). A server that never
-        // sends timing is read without after kTimingWait.
-        const pa_timing_info* timing = pa_stream_get_timing_info(stream);
-        if (timing == nullptr) {
-            const HostTime now = systemClock().now();
-            if (!waitingForTimingSince_) {
-                waitingForTimingSince_ = now;
-            }
-            if (now - *waitingForTimingSince_ < kTimingWait) {
-                return;
-            }
-        }
-        const HostTime sourceLatency =
-            timing ? HostTime(std::int64_t(timing->source_usec + timing->transport_usec) * 1000)
-                   : HostTime(0);
         while (pa_stream_readable_size(stream) > 0) {
+            // How long before the server's answer the first sample not read
+            // yet was recorded: the source's latency plus everything buffered
+            // after it on the server and here, less the owning sink's latency
+            // for a monitor, whose samples arrive before they are played (so
+            // it can be negative). The answer's own age counts too: this
+            // thread may run a while after it came. Without timing (a server
+            // that sends none) the data counts as just recorded.
+            pa_usec_t latency = 0;
+            int negative = 0;
+            const bool known = pa_stream_get_latency(stream, &latency, &negative) == 0;
+            const pa_timing_info* timing = pa_stream_get_timing_info(stream);
             const void* data = nullptr;
             std::size_t bytes = 0;
             if (pa_stream_peek(stream, &data, &bytes) < 0) {
@@ -303,21 +318,32 @@ class PulseAudioCapture final : public AudioCapture {
                 return;
             }
             if (data != nullptr) {
-                // The chunk's last frame entered the server one source latency
-                // ago, minus whatever is queued behind it. (The stream's own
-                // latency figure is unreliable for monitors of timer-driven
-                // sinks, which report their whole render-ahead buffer.)
-                const std::size_t queued = pa_stream_readable_size(stream);
-                const std::size_t behind =
-                    queued != std::size_t(-1) && queued > bytes ? queued - bytes : 0;
-                const HostTime lastFrameEnd = systemClock().now() - sourceLatency -
-                                              audioFramesDuration(behind / kBytesPerFrame);
-                deliver(data, bytes, lastFrameEnd - audioFramesDuration(bytes / kBytesPerFrame));
+                const HostTime now = systemClock().now();
+                if (known && timing != nullptr) {
+                    const HostTime answered = now - timingAge(*timing);
+                    const HostTime sinceRecorded(std::int64_t(latency) * 1000);
+                    deliver(data, bytes,
+                            negative ? answered + sinceRecorded : answered - sinceRecorded);
+                } else {
+                    deliver(data, bytes, now - audioFramesDuration(bytes / kBytesPerFrame));
+                }
+            } else {
+                // A hole: that much audio was lost, the next chunk follows it.
+                timeline_.skip(bytes / kBytesPerFrame);
             }
-            // A hole (data == nullptr) is simply skipped; the timeline turns
-            // the missing time into a gap.
             pa_stream_drop(stream);
         }
+    }
+
+    // How long ago the server gave this timing (its time stamp is on the
+    // wall clock, which runs at the host clock's pace).
+    static HostTime timingAge(const pa_timing_info& timing) {
+        timeval now{};
+        pa_gettimeofday(&now);
+        if (pa_timeval_cmp(&now, &timing.timestamp) <= 0) {
+            return HostTime(0);
+        }
+        return HostTime(std::int64_t(pa_timeval_diff(&now, &timing.timestamp)) * 1000);
     }
 
     void deliver(const void* data, std::size_t bytes, HostTime measured) noexcept {
@@ -363,7 +389,7 @@ class PulseAudioCapture final : public AudioCapture {
     AudioTimeline timeline_;
     bool readFailed_ = false;
     bool deliveredOnThisThread_ = false;
-    std::optional<HostTime> waitingForTimingSince_;
+    bool timingPending_ = false;
     std::vector<float> buffer_;
 };
 

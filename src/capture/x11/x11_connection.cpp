@@ -98,6 +98,32 @@ bool ConnectionThread::join(const X11Connection& connection, std::chrono::millis
     return cut;
 }
 
+ServerTime calibrateServerTime(X11Connection& connection, const Clock& clock) {
+    xcb_connection_t* c = connection.get();
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c, 0, window, connection.root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    const xcb_atom_t atom = connection.atom("_ZARVEX_TIME");
+    const HostTime before = clock.now();
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, window, atom, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(c);
+    ServerTime result;
+    while (XcbPointer<xcb_generic_event_t> event{xcb_wait_for_event(c)}) {
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
+            if (notify->window == window) {
+                const HostTime after = clock.now();
+                result = ServerTime::calibrated(notify->time, before + (after - before) / 2);
+                break;
+            }
+        }
+    }
+    xcb_destroy_window(c, window);
+    connection.requireAlive();
+    return result;
+}
+
 xcb_atom_t X11Connection::atom(std::string_view name) {
     std::string key(name);
     if (const auto found = atoms_.find(key); found != atoms_.end()) {

@@ -17,7 +17,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "capture/clock.h"
 #include "capture/shareable_content.h"
+#include "capture/x11/server_time.h"
 
 namespace zarvex::x11 {
 
@@ -107,6 +109,11 @@ class ConnectionThread {
     std::condition_variable ended_;
     bool done_ = false;
 };
+
+// Reads a server timestamp by touching a property of a window of our own and
+// notes the host time around it. Events read meanwhile are dropped: call it
+// before selecting any.
+ServerTime calibrateServerTime(X11Connection& connection, const Clock& clock);
 
 // Lets another thread wake one blocked in waitForEvents (an eventfd).
 class Wakeup {

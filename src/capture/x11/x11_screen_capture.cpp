@@ -24,9 +24,12 @@
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -46,6 +49,9 @@ using namespace x11;
 // Warping the pointer moves it without raw motion events, so while the
 // cursor is drawn its position is also checked this often.
 constexpr HostTime kPointerCheckInterval = std::chrono::milliseconds(100);
+
+// How long starting waits for the first frame to be delivered.
+constexpr std::chrono::milliseconds kFirstFrameWait{1000};
 
 // How long a stop waits for the capture thread before it takes the server
 // for hung and cuts the connection.
@@ -79,6 +85,7 @@ class X11ScreenStream final : public ScreenStream {
           interval_(frameInterval(configuration.minimumFrameInterval)),
           pool_(PixelFormat::bgra, configuration.width, configuration.height) {
         connection_.requireBgrxPixels();
+        serverTime_ = calibrateServerTime(connection_, clock_);
         queryExtensions();
         if (filter_.kind == ContentFilter::Kind::display) {
             setUpDisplay();
@@ -92,6 +99,12 @@ class X11ScreenStream final : public ScreenStream {
         xcb_flush(connection_.get());
         connection_.requireAlive();
         thread_.start("screen-capture", [this] { run(); });
+        // The first frame (the content as it is) is delivered before the
+        // stream is handed out: a recording that reads its time origin
+        // right after starting the stream has its first picture from before
+        // then, and a still screen delivers nothing more.
+        std::unique_lock lock(firstMutex_);
+        firstDone_.wait_for(lock, kFirstFrameWait, [this] { return firstDelivered_; });
     }
 
     ~X11ScreenStream() override { stopCapture(); }
@@ -105,8 +118,8 @@ class X11ScreenStream final : public ScreenStream {
         stopping_ = true;
         wakeup_.signal();
         if (thread_.join(connection_, kStopGrace)) {
-            output_.didStopWithError(std::make_exception_ptr(
-                ScreenCaptureError("The X display stopped responding.")));
+            output_.didStopWithError(
+                std::make_exception_ptr(ScreenCaptureError("The X display stopped responding.")));
         }
     }
 
@@ -296,6 +309,15 @@ class X11ScreenStream final : public ScreenStream {
                 output_.didStopWithError(std::current_exception());
             }
         }
+        noteFirstDelivered();
+    }
+
+    void noteFirstDelivered() {
+        std::lock_guard lock(firstMutex_);
+        if (!firstDelivered_) {
+            firstDelivered_ = true;
+            firstDone_.notify_all();
+        }
     }
 
     void loop() {
@@ -354,8 +376,10 @@ class X11ScreenStream final : public ScreenStream {
         const std::uint8_t type = event->response_type & 0x7f;
         if (hasDamage_ && type == damageEventBase_ + XCB_DAMAGE_NOTIFY) {
             damaged_ = true;
+            noteChange(reinterpret_cast<const xcb_damage_notify_event_t*>(event)->timestamp);
         } else if (hasXFixes_ && type == xfixesEventBase_ + XCB_XFIXES_CURSOR_NOTIFY) {
             cursorShapeChanged_ = true;
+            noteChange(reinterpret_cast<const xcb_xfixes_cursor_notify_event_t*>(event)->timestamp);
         } else if (hasRandrEvents_ && (type == randrEventBase_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                                        type == randrEventBase_ + XCB_RANDR_NOTIFY)) {
             monitorsChanged();
@@ -364,6 +388,7 @@ class X11ScreenStream final : public ScreenStream {
             if (hasXInput_ && generic->extension == xinputOpcode_ &&
                 generic->event_type == XCB_INPUT_RAW_MOTION) {
                 pointerMoved_ = true;
+                noteChange(reinterpret_cast<const xcb_input_raw_motion_event_t*>(event)->time);
             }
         } else if (filter_.kind == ContentFilter::Kind::window) {
             handleWindowEvent(type, event);
@@ -463,6 +488,29 @@ class X11ScreenStream final : public ScreenStream {
         }
     }
 
+    // The picture read next changed last at this server time. A frame is
+    // stamped with it rather than with when it was read: the picture was on
+    // screen from then on, and the capture thread may be late to read it.
+    void noteChange(xcb_timestamp_t serverMs) {
+        lastChangeMs_ = serverMs;
+        changeNoted_ = true;
+    }
+
+    HostTime frameTime(HostTime readAt) {
+        HostTime time = readAt;
+        if (changeNoted_ && !firstFrame_) {
+            time = std::min(readAt, serverTime_.toHost(lastChangeMs_, readAt));
+        }
+        changeNoted_ = false;
+        // Never before the previous frame, and never before the read when
+        // the reason for this frame was something without a time.
+        if (lastFrameTime_ && time <= *lastFrameTime_) {
+            time = std::min(readAt, *lastFrameTime_ + std::chrono::milliseconds(1));
+        }
+        lastFrameTime_ = time;
+        return time;
+    }
+
     // ---- one frame --------------------------------------------------------------
 
     int framesHeldByOutput() const {
@@ -488,7 +536,7 @@ class X11ScreenStream final : public ScreenStream {
         }
         const bool cursorChanged = configuration_.showsCursor && updateCursor();
         if (firstFrame_ || !rects.empty() || cursorChanged) {
-            deliverFrame(now, rects);
+            deliverFrame(frameTime(now), rects);
             firstFrame_ = false;
         }
     }
@@ -783,10 +831,12 @@ class X11ScreenStream final : public ScreenStream {
             previous_ = frame;
         }
         output_.didOutputFrame(ScreenFrame{FrameStatus::complete, std::move(frame), time});
+        noteFirstDelivered();
     }
 
     void deliverStatus(FrameStatus status) {
         output_.didOutputFrame(ScreenFrame{status, VideoFrame{}, clock_.now()});
+        noteFirstDelivered();
     }
 
     X11Connection connection_;
@@ -859,11 +909,18 @@ class X11ScreenStream final : public ScreenStream {
     bool cursorShapeChanged_ = false;
     bool pointerMoved_ = false;
     HostTime nextAllowed_{0};
+    ServerTime serverTime_;
+    xcb_timestamp_t lastChangeMs_ = 0;
+    bool changeNoted_ = false;
+    std::optional<HostTime> lastFrameTime_;
 
     Wakeup wakeup_;
     std::atomic<bool> stopping_{false};
     std::mutex stopMutex_;
     bool stopped_ = false;
+    std::mutex firstMutex_;
+    std::condition_variable firstDone_;
+    bool firstDelivered_ = false;  // or the thread ended without a frame
     ConnectionThread thread_;
 };
 

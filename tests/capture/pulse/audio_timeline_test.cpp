@@ -27,6 +27,33 @@ TEST(AudioTimeline, ChunksLieEndToEndWithinToleranceAndRestartAfterAGap) {
     EXPECT_EQ(afterGap.time, milliseconds(1500));
     EXPECT_TRUE(afterGap.discontinuity);
     EXPECT_EQ(timeline.place(milliseconds(1510), kTenMs).time, milliseconds(1510));
+
+    // A hole the server reports: the next chunk follows it, whatever it measures.
+    timeline.skip(2 * kTenMs);
+    const auto afterHole = timeline.place(milliseconds(1520), kTenMs);
+    EXPECT_EQ(afterHole.time, milliseconds(1540));
+    EXPECT_TRUE(afterHole.discontinuity);
+}
+
+// Measurements taken at a busy moment come late; a first one can be off.
+// Neither moves the timeline by itself, but a whole window that agrees does:
+// the short first window sets a wrong start right after half a second.
+TEST(AudioTimeline, FollowsAWindowOfEvidenceNotSingleMeasurements) {
+    AudioTimeline timeline;
+    timeline.place(milliseconds(1000), kTenMs);
+    int jumps = 0;
+    for (int i = 1; i < 300; ++i) {
+        const bool late = i % 17 == 0;         // a late reading now and then
+        const int offsetMs = late ? 200 : 40;  // the first chunk was read 40 ms early
+        const auto placement = timeline.place(milliseconds(1000 + 10 * i + offsetMs), kTenMs);
+        EXPECT_EQ(placement.skipFrames, 0u);
+        if (placement.discontinuity) {
+            ++jumps;
+            EXPECT_EQ(placement.time, milliseconds(1000 + 10 * i + 40)) << i;
+            EXPECT_EQ(std::size_t(i) * kTenMs, AudioTimeline::kFirstWindowFrames) << i;
+        }
+    }
+    EXPECT_EQ(jumps, 1);
 }
 
 TEST(AudioTimeline, FrameCountingDoesNotAccumulateRounding) {
@@ -42,8 +69,9 @@ TEST(AudioTimeline, FrameCountingDoesNotAccumulateRounding) {
 }
 
 TEST(AudioTimeline, BurstsStayWholeAndEndToEnd) {
-    // A server with a 2 s latency delivers 2 s at once, in 168 ms packets that
-    // all arrive at the same moment and so all measure the burst's start.
+    // A server with a 2 s latency delivers 2 s at once, in 168 ms packets
+    // that all arrive at the same moment; each is measured by how much of the
+    // burst lies after it, a few milliseconds off either way.
     AudioTimeline timeline;
     constexpr std::size_t kPacket = 8000;  // 12 packets: 2 s
     HostTime first{};
@@ -51,7 +79,8 @@ TEST(AudioTimeline, BurstsStayWholeAndEndToEnd) {
     for (int burst = 0; burst < 5; ++burst) {
         const HostTime arrival = std::chrono::seconds(10 + 2 * burst);
         for (int packet = 0; packet < 12; ++packet) {
-            const HostTime measured = arrival - audioFramesDuration(12 * kPacket);
+            const HostTime measured = arrival - audioFramesDuration((12 - packet) * kPacket) +
+                                      milliseconds(packet % 3 == 0 ? 4 : -3);
             const auto placement = timeline.place(measured, kPacket);
             if (laid == 0) {
                 first = placement.time;
@@ -82,9 +111,8 @@ TEST(AudioTimeline, SustainedLagIsSkippedAfterAWindow) {
         previousEnd = placement.time + audioFramesDuration(kTenMs - placement.skipFrames);
     }
     EXPECT_EQ(skipped, 40u * 48) << "exactly the lag, once";
-    // Not before a whole window of evidence (the first one also saw the
-    // chunk that set the timeline).
-    EXPECT_GE(firstSkip * kTenMs, AudioTimeline::kCorrectionWindowFrames - kTenMs);
+    // After the first window of evidence, not before.
+    EXPECT_EQ(firstSkip * kTenMs, AudioTimeline::kFirstWindowFrames);
     // Realigned with the measurements.
     EXPECT_EQ(timeline.place(milliseconds(1000 + 10 * 1000 - 40), kTenMs).time,
               milliseconds(1000 + 10 * 1000 - 40));

@@ -93,7 +93,9 @@ TEST_F(ScreenStreamTest, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyP
     const auto records = frames.records();
     ASSERT_GE(records.size(), 10u);
     EXPECT_GE(colours.size(), 5u);
-    // At most one frame per 1/60 s (and the first one at start).
+    // At most one frame per 1/60 s (and the first one at start). A frame is
+    // stamped with when its picture last changed, which comes before it is
+    // read: the stamps only move forward.
     const double seconds = std::chrono::duration<double>(elapsed).count();
     EXPECT_LE(records.size(), static_cast<std::size_t>(seconds * 60) + 3);
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -101,7 +103,7 @@ TEST_F(ScreenStreamTest, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyP
         EXPECT_EQ(records[i].width, 1280);
         EXPECT_EQ(records[i].height, 720);
         if (i > 0) {
-            EXPECT_GE((records[i].time - records[i - 1].time).count(), 1'000'000'000 / 60);
+            EXPECT_GT(records[i].time, records[i - 1].time);
         }
     }
     EXPECT_LE(records.back().time, systemClock().now());
