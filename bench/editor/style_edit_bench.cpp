@@ -33,6 +33,7 @@
 #include "editor/inspector_view.h"
 #include "editor/player_view.h"
 #include "editor/slider_row.h"
+#include "gui/gui_environment.h"
 #include "media_fixtures.h"
 #include "model/preset_store.h"
 #include "render/project_document.h"
@@ -44,21 +45,6 @@ namespace zarvex {
 namespace {
 
 constexpr double kFrameMs = 1000.0 / 60;
-
-// Runs the event loop until `done` holds or `timeoutMs` passes.
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(0);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 void report(const char* name, std::vector<double> ms) {
     if (ms.empty()) {
@@ -100,11 +86,12 @@ int run(int edits) {
     window.resize(1600, 1000);
     ProjectDocument& document = window.document();
     FrameView& preview = *window.editorView()->playerView()->frameView();
-    if (!runUntil([&] { return document.isLoaded() && !preview.picture().empty(); }, 60000)) {
+    if (!testing::waitUntil([&] { return document.isLoaded() && !preview.picture().empty(); },
+                            60000)) {
         std::fprintf(stderr, "the recording did not load\n");
         return 1;
     }
-    runUntil([] { return false; }, 500);
+    testing::waitUntil([] { return false; }, 500);
 
     int painted = 0;
     QObject::connect(&preview, &FrameView::picturePainted, [&] { ++painted; });
@@ -115,10 +102,10 @@ int run(int edits) {
             QElapsedTimer timer;
             timer.start();
             edit(i);
-            if (runUntil([&] { return painted > before; }, 5000)) {
+            if (testing::waitUntil([&] { return painted > before; }, 5000)) {
                 ms.push_back(double(timer.nsecsElapsed()) / 1e6);
             }
-            runUntil([] { return false; }, 20);
+            testing::waitUntil([] { return false; }, 20);
         }
         return ms;
     };

@@ -299,7 +299,7 @@ void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void(
     });
 }
 
-std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(double scale) {
+VideoCompositionSource ProjectDocument::videoCompositionSource() const {
     VideoCompositionSource source;
     source.style = style_;
     source.screenSize = screenSize_;
@@ -307,8 +307,12 @@ std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(do
     source.webcamTrackID = webcamTrackID_;
     source.duration = duration_;
     source.clicks = clicks_;
+    return source;
+}
+
+std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(double scale) {
     return std::make_shared<const VideoComposition>(
-        makeStyledVideoComposition(source, scale, backgroundCache_));
+        makeStyledVideoComposition(videoCompositionSource(), scale, backgroundCache_));
 }
 
 bool ProjectDocument::isStyleApplied() const {
@@ -542,19 +546,12 @@ void ProjectDocument::exportTo(const std::filesystem::path& url, const ExportOpt
     }
     // The frames at the export's scale need their own background: drawn (or
     // decoded, for an image) on a worker.
-    VideoCompositionSource source;
-    source.style = style_;
-    source.screenSize = screenSize_;
-    source.screenTrackID = screenTrackID_;
-    source.webcamTrackID = webcamTrackID_;
-    source.duration = duration_;
-    source.clicks = clicks_;
     const double scale = exportScale(options.resolution, canvasSize(style_.aspect, screenSize_));
     exportPreparing_ = true;
     exportCancelRequested_ = false;
     runOffMainThread<ExportSetup>(
         this,
-        [source = std::move(source), scale, cache = backgroundCache_]() mutable {
+        [source = videoCompositionSource(), scale, cache = backgroundCache_]() mutable {
             ExportSetup setup;
             try {
                 setup.videoComposition = std::make_shared<const VideoComposition>(

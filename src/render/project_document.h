@@ -159,6 +159,7 @@ class ProjectDocument : public QObject {
                      const ExportSetup& setup, std::function<void()> completion);
     void finishLoad(const LoadOutcome& outcome, std::function<void()> completion);
     void setLoaded(bool loaded);
+    VideoCompositionSource videoCompositionSource() const;
     void setExportProgress(std::optional<double> progress);
     void applyStyleToPlayer();
     void changeTrim(std::optional<double>& field, std::optional<double> seconds);

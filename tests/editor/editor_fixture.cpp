@@ -31,36 +31,11 @@ std::filesystem::path writeEditorRecording(const std::filesystem::path& folder,
     return folder;
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    // The application's own event loop, not a loop of sleeps: the main thread
-    // answers events at once, as it does for a user.
-    if (condition()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    check.start(2);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
-
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
     QMouseEvent event(type, at, widget->mapToGlobal(at),
                       type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
                       Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
-}
-
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 EditorTest::EditorTest()

@@ -26,11 +26,6 @@ struct EditorRecording {
 std::filesystem::path writeEditorRecording(const std::filesystem::path& folder,
                                            const EditorRecording& recording = {});
 
-// Runs the event loop until `condition` holds; false after `timeoutMs`.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 60000);
-// Runs the event loop for `ms` milliseconds.
-void runEventLoop(int ms);
-
 // Sends a left-button mouse event straight to `widget` (press, move with
 // `buttons` held, release), so a drag beyond the window arrives as it does
 // with the button held down.
