@@ -90,6 +90,17 @@ QString breakablePath(const QString& text) {
     return broken;
 }
 
+SymbolView::SymbolView(const QString& symbol, int size, QColor color, QWidget* parent)
+    : QWidget(parent), symbol_(symbol), size_(size), color_(color) {
+    setFixedSize(size, size);
+}
+
+void SymbolView::paintEvent(QPaintEvent*) {
+    const QColor color = color_.isValid() ? color_ : palette().color(QPalette::WindowText);
+    QPainter(this).drawImage(QPointF(0, 0),
+                             symbolImage(symbol_, QSize(size_, size_), color, devicePixelRatioF()));
+}
+
 Divider::Divider(Qt::Orientation orientation, QWidget* parent) : QWidget(parent) {
     if (orientation == Qt::Horizontal) {
         setFixedHeight(1);

@@ -45,6 +45,23 @@ QString breakablePath(const QString& text);
 // from the window manager.
 void paintPopupPanel(QPainter& painter, const QWidget& window);
 
+// A symbol drawn at a fixed size, in the palette's text colour (so it
+// follows the theme) or in one fixed colour.
+class SymbolView : public QWidget {
+    Q_OBJECT
+  public:
+    SymbolView(const QString& symbol, int size, QColor color = {}, QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {size_, size_}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString symbol_;
+    int size_;
+    QColor color_;
+};
+
 // A one-point divider line in the theme's divider colour.
 class Divider : public QWidget {
     Q_OBJECT

@@ -16,7 +16,6 @@
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 #include "ui/look.h"
-#include "ui/symbols.h"
 #include "ui/themed_bar.h"
 
 namespace zarvex {
@@ -33,9 +32,7 @@ ErrorBanner::ErrorBanner(ProjectDocument& document, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(12, 8, 8, 8);
     row->setSpacing(10);
-    icon_ = new QLabel;
-    icon_->setPixmap(symbolIcon(QStringLiteral("exclamationmark.triangle.fill"), kWarning)
-                         .pixmap(QSize(18, 18), devicePixelRatioF()));
+    auto* icon = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 18, kWarning);
     message_ = new QLabel;
     message_->setWordWrap(true);
     message_->setTextFormat(Qt::PlainText);
@@ -44,7 +41,7 @@ ErrorBanner::ErrorBanner(ProjectDocument& document, QWidget* parent)
     dismiss_->setIconSize(QSize(14, 14));
     connect(dismiss_, &QToolButton::clicked, this,
             [this] { document_.setErrorMessage(std::nullopt); });
-    row->addWidget(icon_, 0, Qt::AlignTop);
+    row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(message_, 1);
     row->addWidget(dismiss_, 0, Qt::AlignTop);
     connect(&document_, &ProjectDocument::errorMessageChanged, this, &ErrorBanner::showMessage);

@@ -34,7 +34,6 @@ class ErrorBanner : public QWidget {
     void showMessage();
 
     ProjectDocument& document_;
-    QLabel* icon_;
     QLabel* message_;
     QToolButton* dismiss_;
 };

@@ -10,7 +10,6 @@
 #include "editor/editor_view.h"
 #include "editor/export_sheet.h"
 #include "render/project_document.h"
-#include "ui/symbols.h"
 
 namespace zarvex {
 namespace {
@@ -36,11 +35,8 @@ EditorWindow::EditorWindow(std::unique_ptr<ProjectDocument> document, Services s
     auto* failedColumn = new QVBoxLayout(failed_);
     failedColumn->setSpacing(8);
     failedColumn->addStretch(1);
-    auto* icon = new QLabel;
-    icon->setPixmap(symbolIcon(QStringLiteral("exclamationmark.triangle.fill"))
-                        .pixmap(QSize(36, 36), devicePixelRatioF()));
-    icon->setAlignment(Qt::AlignCenter);
-    failedColumn->addWidget(icon);
+    failedColumn->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 36), 0,
+                            Qt::AlignHCenter);
     errorTitle_ = roleLabel(QStringLiteral("Something went wrong"), QStringLiteral("title"));
     errorTitle_->setAlignment(Qt::AlignCenter);
     failedColumn->addWidget(errorTitle_);

@@ -1,6 +1,7 @@
 #include "editor/export_sheet.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -142,7 +143,6 @@ void ExportSheet::showProgress() {
     if (progress) {
         progress_->setValue(qRound(std::clamp(*progress, 0.0, 1.0) * kProgressSteps));
     }
-    progress_->setStyleSheet(progressStyle(ApplicationTheme::current()));
 }
 
 QString ExportSheet::moviesFolder() {
@@ -186,6 +186,13 @@ void ExportSheet::exportTo(const std::filesystem::path& file) {
             self->accept();
         }
     });
+}
+
+void ExportSheet::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        progress_->setStyleSheet(progressStyle(ApplicationTheme::current()));
+    }
+    QDialog::changeEvent(event);
 }
 
 void ExportSheet::showEvent(QShowEvent* event) {
