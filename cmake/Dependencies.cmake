@@ -5,6 +5,7 @@ find_package(Threads REQUIRED)
 find_package(nlohmann_json 3.11 REQUIRED)
 find_package(ICU 72 REQUIRED COMPONENTS uc i18n)
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Network DBus Multimedia)
+find_package(QCoro6 REQUIRED COMPONENTS Core)
 
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libavutil libswscale libswresample libavdevice)

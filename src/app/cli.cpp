@@ -14,10 +14,10 @@ const std::vector<Subcommand>& subcommands() {
          "Record the screen into a new recording folder.", runRecord},
         {"export", "export FOLDER [-o FILE] [--codec h264|hevc] [--resolution native|1080p|720p]",
          "Export a recording, styled and trimmed, as an MP4 movie.", runExport},
-        {"open", "open FOLDER",
-         "Open a recording in the editor: style, trim, rename and export it.", runOpen},
         {"play", "play FOLDER [--at SECONDS] [--paused] [--size WxH]",
          "Play a recording, styled and trimmed, with sound.", runPlay},
+        {"open", "open FOLDER",
+         "Open a recording in Zarvex (in the running one, when there is one).", runOpen},
         {"info", "info FOLDER",
          "Summarise a recording folder: files, sources, style, trim, clicks.", runInfo},
         {"displays", "displays", "List the displays that can be recorded.", runDisplays},
@@ -29,7 +29,8 @@ const std::vector<Subcommand>& subcommands() {
 
 void printUsage(std::ostream& out) {
     out << "Zarvex records the screen, styles the recording and exports it as a movie.\n\n"
-        << "Usage: zarvex [COMMAND] [ARGS...]\n\n"
+        << "Usage: zarvex [COMMAND] [ARGS...]\n"
+        << "Without a command Zarvex runs in the tray.\n\n"
         << "Commands:\n";
     for (const auto& command : subcommands()) {
         out << "  " << command.synopsis << "\n      " << command.summary << "\n";

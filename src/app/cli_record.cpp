@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <string_view>
@@ -17,6 +16,7 @@
 
 #include "app/cli.h"
 #include "capture/camera_manager.h"
+#include "capture/elapsed_text.h"
 #include "capture/errors.h"
 #include "capture/linux/linux_permissions.h"
 #include "capture/pulse/pulse_audio_capture.h"
@@ -175,15 +175,6 @@ class InterruptSignals {
     sigset_t set_{};
     sigset_t previous_{};
 };
-
-// "m:ss", as the menu shows the elapsed time.
-std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60));
-    return text;
-}
 
 // Waits until the time is up, an interrupt arrives or capture cannot go on
 // (checked every kFailureCheck, so a full disk ends the recording at once).

@@ -2,6 +2,7 @@
 
 #include "app/cli.h"
 #include "app/settings_window.h"
+#include "app/single_instance.h"
 #include "ui/gui_application.h"
 
 namespace zarvex {
@@ -16,6 +17,11 @@ int runSettings(const std::vector<std::string>& args, CommandLineIO io) {
         return kExitFailure;
     }
     GuiApplication gui({"zarvex"});
+    // The running Zarvex shows it, so a new shortcut reaches its hotkey.
+    SingleInstance instance(SingleInstance::defaultDirectory(), SingleInstance::defaultSession());
+    if (instance.handOver({"settings"})) {
+        return kExitOk;
+    }
     SettingsWindow::showShared();
     return gui.exec();
 }

@@ -27,6 +27,11 @@ struct ShareableDisplay {
     bool operator==(const ShareableDisplay&) const = default;
 };
 
+// The stacking layer of ordinary application windows. Windows kept below
+// them (the desktop) have a negative layer, windows kept above them (docks,
+// panels, always-on-top windows) a positive one.
+inline constexpr int kNormalWindowLayer = 0;
+
 // An on-screen application window.
 struct ShareableWindow {
     WindowID id = 0;
@@ -34,6 +39,8 @@ struct ShareableWindow {
     std::string title;            // empty when the window has none
     std::string applicationName;  // the application's class name; empty when unknown
     Rect frame;                   // global display coordinates, points
+    int layer = kNormalWindowLayer;
+    double alpha = 1;  // 0 (invisible) … 1 (opaque), as the window asks to be composited
     bool operator==(const ShareableWindow&) const = default;
 };
 

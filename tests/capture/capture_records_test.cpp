@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "capture/displays.h"
 #include "capture/errors.h"
 #include "capture/permissions.h"
@@ -150,6 +153,28 @@ TEST_F(RecordingsDirectoryTest, PreferenceIsUsedLiterallyAndCreationFailureIsIgn
     writeText(home / "file", "x");
     preferences.setRecordingsFolder((home / "file" / "sub").string());
     EXPECT_EQ(ensureRecordingsDirectory(preferences), home / "file" / "sub");
+}
+
+TEST_F(RecordingsDirectoryTest, RecentRecordingsAreTheTenNewestRecordingFolders) {
+    const auto directory = home / "Recordings";
+    std::vector<std::filesystem::path> made;
+    for (int i = 0; i < 11; ++i) {
+        // Names that sort the other way round from their age.
+        made.push_back(directory / ("Zarvex " + std::to_string(20 - i)));
+        std::filesystem::create_directories(made.back());
+        writeText(made.back() / "project.json", "{}");
+        // File times tick in milliseconds: keep each folder's time its own.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::filesystem::create_directories(directory / "Not a recording");
+    std::filesystem::create_directories(directory / ".hidden");
+    writeText(directory / ".hidden" / "project.json", "{}");
+    writeText(directory / "project.json", "{}");  // a file, not a folder
+
+    const std::vector<std::filesystem::path> expected(made.rbegin(), made.rbegin() + 10);
+    EXPECT_EQ(recentRecordings(directory, 10), expected);
+    EXPECT_EQ(recentRecordings(directory, 2), (std::vector(made.rbegin(), made.rbegin() + 2)));
+    EXPECT_TRUE(recentRecordings(home / "missing", 10).empty());
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <csignal>
+#include <thread>
+
 #include "child_process.h"
 #include "editor/background_section.h"
 #include "editor/editor_header.h"
@@ -200,44 +203,58 @@ TEST_F(EditorWindowTest, LoadingSavingImagesRenameAndExportNeverHoldTheMainThrea
     EXPECT_LT(watchdog.longestStall().count(), 50);
 }
 
-TEST(OpenCommand, OpensTheWindowAndEndsWhenItClosesOrSaysWhyItCannot) {
+TEST(OpenCommand, OpensTheEditorInTheRunningZarvexOneWindowPerFolder) {
     const testing::Xvfb server(1280, 800);
     const testing::WindowManager manager(server);
+    const testing::TrayHost tray(server);
     const testing::TempDir dir;
     const fs::path folder = testing::writeEditorRecording(dir / "Demo");
     const testing::TempDir home;
     const std::string runtime = (home / "runtime").string();
-    std::filesystem::create_directory(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    std::map<std::string, std::string> environment{{"DISPLAY", server.display()},
-                                                   {"HOME", home.path().string()},
-                                                   {"XDG_RUNTIME_DIR", runtime},
-                                                   {"QT_QPA_PLATFORM", "xcb"}};
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const std::vector<std::string> environment{"env", "DISPLAY=" + server.display(),
+                                               "HOME=" + home.path().string(),
+                                               "XDG_RUNTIME_DIR=" + runtime};
+    const auto run = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), environment.begin(), environment.end());
+        return testing::runProcess(arguments);
+    };
+    const auto windowsNamedDemo = [&] {
+        const std::string found =
+            run({"xdotool", "search", "--onlyvisible", "--name", "^Demo$"}).out;
+        return std::count(found.begin(), found.end(), '\n');
+    };
 
-    const testing::ProcessResult failed = testing::runProcess(
-        {"env", "DISPLAY=" + server.display(), "HOME=" + home.path().string(),
-         "XDG_RUNTIME_DIR=" + runtime, ZARVEX_BINARY, "open", (dir / "missing").string()});
-    EXPECT_EQ(failed.exitCode, 1);
-    // (after any warning of Qt's own)
-    EXPECT_NE(failed.err.find("Could not open recording: "), std::string::npos) << failed.err;
-    EXPECT_EQ(failed.err.find("Usage"), std::string::npos);
-
-    testing::ChildProcess open({ZARVEX_BINARY, "open", folder.string()}, {environment, true});
-    std::string window;
-    for (int i = 0; i < 200 && window.empty(); ++i) {
-        const testing::ProcessResult found = testing::runProcess(
-            {"env", "DISPLAY=" + server.display(), "xdotool", "search", "--name", "^Demo$"});
-        window = found.out.substr(0, found.out.find('\n'));
+    // The first becomes the running Zarvex and opens the window.
+    testing::ChildProcess first({ZARVEX_BINARY, "open", folder.string()},
+                                {.environment = {{"DISPLAY", server.display()},
+                                                 {"HOME", home.path().string()},
+                                                 {"XDG_RUNTIME_DIR", runtime}},
+                                 .quiet = true});
+    for (int i = 0; i < 300 && windowsNamedDemo() == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ASSERT_FALSE(window.empty());
-    testing::runXClient(server, {"xdotool", "windowactivate", "--sync", window, "key",
-                                 "--clearmodifiers", "ctrl+w"});
-    for (int i = 0; i < 200 && !open.exited(); ++i) {
+    ASSERT_EQ(windowsNamedDemo(), 1);
+    // A second one hands the folder over: the same window comes forward.
+    EXPECT_EQ(run({ZARVEX_BINARY, "open", folder.string()}).exitCode, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(windowsNamedDemo(), 1);
+
+    // Ctrl+W closes the window; Zarvex stays in the tray until told to quit.
+    const std::string window = run({"xdotool", "search", "--onlyvisible", "--name", "^Demo$"}).out;
+    run({"xdotool", "windowactivate", "--sync", window.substr(0, window.find('\n')), "key",
+         "--clearmodifiers", "ctrl+w"});
+    for (int i = 0; i < 100 && windowsNamedDemo() != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    EXPECT_TRUE(open.exited());
-    EXPECT_EQ(open.stop(), 0);
+    EXPECT_EQ(windowsNamedDemo(), 0);
+    EXPECT_FALSE(first.exited());
+    ::kill(first.pid(), SIGTERM);
+    for (int i = 0; i < 100 && !first.exited(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(first.stop(), 0);
 }
 
 }  // namespace

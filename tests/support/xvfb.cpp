@@ -58,6 +58,23 @@ WindowManager::WindowManager(const Xvfb& server)
     throw std::runtime_error("openbox did not start");
 }
 
+TrayHost::TrayHost(const Xvfb& server)
+    : process_({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                "24", "--SetDockType", "true", "--transparent", "false", "--tint", "0x2b2d33"},
+               {.environment = {{"DISPLAY", server.display()}}, .quiet = true}) {
+    const auto deadline = std::chrono::steady_clock::now() + seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        // trayer maps its panel once it manages the tray.
+        if (runProcess({"env", "DISPLAY=" + server.display(), "xdotool", "search", "--onlyvisible",
+                        "--class", "trayer"})
+                .exitCode == 0) {
+            return;
+        }
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    throw std::runtime_error("trayer did not start");
+}
+
 std::vector<std::string> TestWindow::arguments(const std::string& helperPath,
                                                const Options& options) {
     std::vector<std::string> argv{helperPath,
@@ -79,6 +96,12 @@ std::vector<std::string> TestWindow::arguments(const std::string& helperPath,
     }
     if (options.wallpaper) {
         argv.push_back("--wallpaper");
+    }
+    if (!options.windowType.empty()) {
+        argv.insert(argv.end(), {"--type", options.windowType});
+    }
+    if (options.opacity) {
+        argv.insert(argv.end(), {"--opacity", std::to_string(*options.opacity)});
     }
     return argv;
 }

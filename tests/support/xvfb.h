@@ -45,6 +45,16 @@ class WindowManager {
     ChildProcess process_;
 };
 
+// trayer, a system tray (XEmbed) at the top right of the screen, until
+// destroyed. Construction returns once it owns the tray selection.
+class TrayHost {
+  public:
+    explicit TrayHost(const Xvfb& server);
+
+  private:
+    ChildProcess process_;
+};
+
 // A plain coloured window shown by a helper program (tests/capture/x11's
 // zarvex_test_window), as another application would. It stays until the
 // object is destroyed.
@@ -61,6 +71,10 @@ class TestWindow {
         // The process the window claims to belong to; nothing: the helper's.
         std::optional<std::uint32_t> processID = std::nullopt;
         bool overrideRedirect = false;
+        // The EWMH window type's last word ("DOCK", "DESKTOP", …); empty: none set.
+        std::string windowType = {};
+        // _NET_WM_WINDOW_OPACITY as a fraction; nothing: not set (opaque).
+        std::optional<double> opacity = std::nullopt;
         // Instead of a window: the desktop picture in `color`, set as
         // wallpaper tools do; id() is then its pixmap.
         bool wallpaper = false;

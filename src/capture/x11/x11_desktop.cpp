@@ -145,6 +145,44 @@ std::string applicationClass(const xcb_get_property_reply_t* value) {
     return name;
 }
 
+std::vector<xcb_atom_t> atomList(const xcb_get_property_reply_t* value) {
+    if (value == nullptr || value->type != XCB_ATOM_ATOM || value->format != 32) {
+        return {};
+    }
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(value));
+    return {atoms, atoms + xcb_get_property_value_length(value) / 4};
+}
+
+// The stacking layer a window asks for through its EWMH type and state:
+// desktops and windows kept below sit under the ordinary ones; docks, menus,
+// notifications and windows kept above sit over them.
+int stackingLayer(X11Connection& connection, const xcb_get_property_reply_t* type,
+                  const xcb_get_property_reply_t* state) {
+    auto is = [&connection](const std::vector<xcb_atom_t>& atoms, std::string_view name) {
+        return std::find(atoms.begin(), atoms.end(), connection.atom(name)) != atoms.end();
+    };
+    const std::vector<xcb_atom_t> types = atomList(type);
+    const std::vector<xcb_atom_t> states = atomList(state);
+    if (is(types, "_NET_WM_WINDOW_TYPE_DESKTOP") || is(states, "_NET_WM_STATE_BELOW")) {
+        return -1;
+    }
+    for (std::string_view above : {"_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+                                   "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+                                   "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_COMBO",
+                                   "_NET_WM_WINDOW_TYPE_DND"}) {
+        if (is(types, above)) {
+            return 1;
+        }
+    }
+    return is(states, "_NET_WM_STATE_ABOVE") ? 1 : kNormalWindowLayer;
+}
+
+// _NET_WM_WINDOW_OPACITY: 0xffffffff is opaque; absent means opaque.
+double windowAlpha(const xcb_get_property_reply_t* opacity) {
+    const auto value = cardinalValue(opacity);
+    return value ? static_cast<double>(*value) / 0xffffffffu : 1.0;
+}
+
 }  // namespace
 
 std::vector<MonitorGeometry> readMonitors(X11Connection& connection, const ScaleForOutput& scale) {
@@ -194,6 +232,9 @@ std::vector<ClientWindow> readClientWindows(X11Connection& connection) {
     }
     const xcb_atom_t pidAtom = connection.atom("_NET_WM_PID");
     const xcb_atom_t netNameAtom = connection.atom("_NET_WM_NAME");
+    const xcb_atom_t typeAtom = connection.atom("_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t stateAtom = connection.atom("_NET_WM_STATE");
+    const xcb_atom_t opacityAtom = connection.atom("_NET_WM_WINDOW_OPACITY");
     connection.atom("UTF8_STRING");
 
     // Every request goes out before the first reply is awaited: one round trip
@@ -203,18 +244,20 @@ std::vector<ClientWindow> readClientWindows(X11Connection& connection) {
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t position;
-        xcb_get_property_cookie_t pid, netName, name, wmClass;
+        xcb_get_property_cookie_t pid, netName, name, wmClass, type, state, opacity;
     };
     std::vector<Pending> pending;
     pending.reserve(ids.size());
     for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
         const xcb_window_t id = *it;
-        pending.push_back({id, xcb_get_window_attributes(c, id), xcb_get_geometry(c, id),
-                           xcb_translate_coordinates(c, id, connection.root(), 0, 0),
-                           requestProperty(connection, id, pidAtom),
-                           requestProperty(connection, id, netNameAtom),
-                           requestProperty(connection, id, XCB_ATOM_WM_NAME),
-                           requestProperty(connection, id, XCB_ATOM_WM_CLASS)});
+        pending.push_back(
+            {id, xcb_get_window_attributes(c, id), xcb_get_geometry(c, id),
+             xcb_translate_coordinates(c, id, connection.root(), 0, 0),
+             requestProperty(connection, id, pidAtom), requestProperty(connection, id, netNameAtom),
+             requestProperty(connection, id, XCB_ATOM_WM_NAME),
+             requestProperty(connection, id, XCB_ATOM_WM_CLASS),
+             requestProperty(connection, id, typeAtom), requestProperty(connection, id, stateAtom),
+             requestProperty(connection, id, opacityAtom)});
     }
     std::vector<ClientWindow> windows;
     for (const Pending& p : pending) {
@@ -225,6 +268,9 @@ std::vector<ClientWindow> readClientWindows(X11Connection& connection) {
         auto netName = reply(c, xcb_get_property_reply, p.netName);
         auto name = reply(c, xcb_get_property_reply, p.name);
         auto wmClass = reply(c, xcb_get_property_reply, p.wmClass);
+        auto type = reply(c, xcb_get_property_reply, p.type);
+        auto state = reply(c, xcb_get_property_reply, p.state);
+        auto opacity = reply(c, xcb_get_property_reply, p.opacity);
         if (!attributes || !geometry || !position ||
             attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
             attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY ||
@@ -238,6 +284,8 @@ std::vector<ClientWindow> readClientWindows(X11Connection& connection) {
                            .value_or(decodeText(connection, name.get()).value_or(""));
         window.applicationName = applicationClass(wmClass.get());
         window.frame = {position->dst_x, position->dst_y, geometry->width, geometry->height};
+        window.layer = stackingLayer(connection, type.get(), state.get());
+        window.alpha = windowAlpha(opacity.get());
         windows.push_back(std::move(window));
     }
     return windows;

@@ -33,6 +33,8 @@ struct ClientWindow {
     std::string title;
     std::string applicationName;
     PixelRect frame;  // the window's inside, root pixels
+    int layer = kNormalWindowLayer;
+    double alpha = 1;
 };
 
 // Viewable application windows, front to back: the window manager's stacking

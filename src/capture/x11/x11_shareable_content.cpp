@@ -26,7 +26,8 @@ class X11ShareableContent final : public ShareableContentSource {
         for (auto& window : readClientWindows(connection_)) {
             content.windows.push_back(ShareableWindow{
                 window.id, window.processID, std::move(window.title),
-                std::move(window.applicationName), pointRectFromPixels(monitors, window.frame)});
+                std::move(window.applicationName), pointRectFromPixels(monitors, window.frame),
+                window.layer, window.alpha});
         }
         connection_.requireAlive();
         return content;

@@ -4,7 +4,8 @@
 // command once the server has applied it. Exits when stdin closes.
 //
 // Usage: zarvex_test_window --geometry WxH+X+Y --color RRGGBB [--title T]
-//        [--class C] [--pid N] [--override-redirect]
+//        [--class C] [--pid N] [--override-redirect] [--type DOCK|DESKTOP|…]
+//        [--opacity FRACTION]
 //        zarvex_test_window --wallpaper --color RRGGBB
 // The second form paints the desktop picture as wallpaper tools do (a root
 // background pixmap named in _XROOTPMAP_ID) and prints the pixmap's id.
@@ -30,6 +31,8 @@ struct Arguments {
     std::uint32_t pid = static_cast<std::uint32_t>(::getpid());
     bool overrideRedirect = false;
     bool wallpaper = false;
+    std::string windowType;
+    double opacity = -1;  // negative: not set
 };
 
 Arguments parse(int argc, char** argv) {
@@ -56,6 +59,10 @@ Arguments parse(int argc, char** argv) {
             args.applicationClass = value;
         } else if (name == "--pid") {
             args.pid = static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10));
+        } else if (name == "--type") {
+            args.windowType = value;
+        } else if (name == "--opacity") {
+            args.opacity = std::strtod(value, nullptr);
         }
     }
     return args;
@@ -158,6 +165,17 @@ int main(int argc, char** argv) {
     if (args.pid != 0) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_PID"),
                             XCB_ATOM_CARDINAL, 32, 1, &args.pid);
+    }
+    if (!args.windowType.empty()) {
+        const std::string typeName = "_NET_WM_WINDOW_TYPE_" + args.windowType;
+        const xcb_atom_t type = atom(c, typeName.c_str());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_WINDOW_TYPE"),
+                            XCB_ATOM_ATOM, 32, 1, &type);
+    }
+    if (args.opacity >= 0) {
+        const auto opacity = static_cast<std::uint32_t>(args.opacity * 0xffffffffu);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_WINDOW_OPACITY"),
+                            XCB_ATOM_CARDINAL, 32, 1, &opacity);
     }
     // Ask a window manager to keep the requested position.
     const std::uint32_t hints[18] = {(1u << 0) | (1u << 2) | (1u << 3), 0, 0, 0, 0};

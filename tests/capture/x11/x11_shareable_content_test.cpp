@@ -79,6 +79,29 @@ TEST_F(ShareableContentTest, HiddenWindowsAreNotListedButStillHaveAFrame) {
     EXPECT_EQ(source->windowFrame(hidden.id()), std::nullopt);
 }
 
+TEST_F(ShareableContentTest, WindowsSayTheirLayerAndOpacity) {
+    auto plain = window({.title = "Plain"});
+    auto dock = window({.title = "Dock", .windowType = "DOCK"});
+    auto desktop = window({.title = "Desktop", .windowType = "DESKTOP"});
+    auto ghost = window({.title = "Ghost", .opacity = 0.0});
+    auto half = window({.title = "Half", .opacity = 0.5});
+    const ShareableContent content = source->content();
+    struct Expected {
+        std::uint32_t id;
+        int layer;
+        double alpha;
+    };
+    for (const Expected& e :
+         {Expected{plain.id(), kNormalWindowLayer, 1.0}, Expected{dock.id(), 1, 1.0},
+          Expected{desktop.id(), -1, 1.0}, Expected{ghost.id(), kNormalWindowLayer, 0.0},
+          Expected{half.id(), kNormalWindowLayer, 0.5}}) {
+        const ShareableWindow* listed = content.window(e.id);
+        ASSERT_NE(listed, nullptr);
+        EXPECT_EQ(listed->layer, e.layer) << listed->title;
+        EXPECT_NEAR(listed->alpha, e.alpha, 1e-6) << listed->title;
+    }
+}
+
 TEST_F(ShareableContentTest, WithAWindowManagerItsStackingListIsUsed) {
     WindowManager manager(server);
     auto first = window({.title = "First"});
