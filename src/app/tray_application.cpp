@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QProcess>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -42,6 +41,7 @@
 #include "capture/ui/selection_windows.h"
 #include "capture/v4l2/v4l2_camera.h"
 #include "capture/x11/x11_backend.h"
+#include "editor/editor_windows.h"
 #include "model/project.h"
 #include "model/settings_store.h"
 #include "ui/gui_application.h"
@@ -289,12 +289,9 @@ void TrayApplication::openRecording(const std::filesystem::path& folder) {
         if (!isRecordingFolder(folder)) {
             throw std::runtime_error(std::string(kNotARecordingMessage));
         }
-        // Until the editor opens here: the styled recording plays in its own
-        // window, or the folder shows in the file manager.
-        const QString path = QString::fromStdString(folder.string());
-        if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
-                                     {QStringLiteral("play"), path})) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        // The editor's message already says "Could not open recording: ".
+        if (const std::optional<std::string> error = EditorWindows::shared().open(folder)) {
+            parts_->state.setLastErrorMessage(*error);
         }
     } catch (const std::exception& error) {
         parts_->state.setLastErrorMessage(std::string("Could not open recording: ") + error.what());

@@ -32,8 +32,7 @@ class TrayApplication : public QObject {
     struct Hooks {
         // Opens a recording folder in the editor; throws with the reason when
         // it cannot (the menu shows "Could not open recording: " and it).
-        // Empty: `zarvex play FOLDER` shows it (the file manager when that
-        // cannot start).
+        // Empty: the editor window of the folder (EditorWindows).
         std::function<void(const std::filesystem::path&)> openRecording;
         // Opens the settings window; empty: the shared settings window.
         std::function<void()> openSettings;

@@ -5,7 +5,6 @@
 namespace zarvex {
 namespace {
 
-constexpr double kRoundedRectRadius = 0.18;
 constexpr double kShadowDrop = 0.04;
 constexpr double kShadowOpacity = 0.35;
 constexpr double kShadowSigma = 0.05;
@@ -25,7 +24,7 @@ std::optional<BubbleLayers> prepareBubble(const WebcamSpec& webcam, Size canvas)
     }
     const double size = bubble.rect.width;
     const double radius =
-        size * (webcam.shape == WebcamSpec::Shape::circle ? 0.5 : kRoundedRectRadius);
+        size * (webcam.shape == WebcamSpec::Shape::circle ? 0.5 : kBubbleRoundedCornerFraction);
     bubble.mask = makeMask(bubble.rect, radius, area);
     bubble.shadow = makeShadow(bubble.rect.offsetBy(0, -kShadowDrop * size), radius, kShadowOpacity,
                                kShadowSigma * size, area);

@@ -9,6 +9,10 @@
 
 namespace zarvex {
 
+// The corner radius of a rounded-square bubble, as a fraction of its side
+// (a circle's is 0.5).
+inline constexpr double kBubbleRoundedCornerFraction = 0.18;
+
 // Everything of a webcam bubble that does not depend on the webcam picture.
 struct BubbleLayers {
     Rect rect;         // bubbleRect

@@ -1,11 +1,9 @@
 #include "render/project_document.h"
 
-#include <QFutureWatcher>
 #include <QPointer>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <cmath>
+#include <mutex>
 #include <system_error>
 
 #include <unicode/uchar.h>
@@ -17,6 +15,7 @@
 #include "model/settings_store.h"
 #include "render/export_naming.h"
 #include "render/geometry.h"
+#include "render/off_main_thread.h"
 #include "render/qt_playback.h"
 #include "render/qt_task_scheduler.h"
 
@@ -38,7 +37,36 @@ bool isBlank(UChar32 c) {
     return u_isUWhiteSpace(c);
 }
 
+// The background the player draws for a style, as a one-entry cache; empty
+// when memory runs out.
+BackgroundCache drawnBackground(const StyleSettings& style, Size screenSize) {
+    BackgroundCache cache;
+    try {
+        cache.background(style.background, canvasSize(style.aspect, screenSize));
+    } catch (const std::bad_alloc&) {
+        cache.clear();
+    }
+    return cache;
+}
+
+bool cacheHolds(const BackgroundCache& cache, const std::string& key) {
+    return cache.entry() && cache.entry()->first == key;
+}
+
 }  // namespace
+
+struct ProjectDocument::SavedFolder {
+    std::filesystem::path get() const {
+        std::lock_guard lock(mutex);
+        return path;
+    }
+    void set(std::filesystem::path to) {
+        std::lock_guard lock(mutex);
+        path = std::move(to);
+    }
+    mutable std::mutex mutex;
+    std::filesystem::path path;
+};
 
 std::string sanitizedRecordingName(std::string_view text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -79,6 +107,14 @@ std::string storedExportPattern() {
 struct ProjectDocument::LoadOutcome {
     std::shared_ptr<ProjectTimeline> timeline;
     std::string error;
+    BackgroundCache background;
+};
+
+struct ProjectDocument::RenameOutcome {
+    enum class Kind { moved, targetExists, moveFailed };
+    Kind kind = Kind::moved;
+    std::optional<std::string> saveError;
+    std::string moveError;
 };
 
 ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services services,
@@ -86,7 +122,10 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
     : QObject(parent),
       bundleURL_(folderPath(std::move(bundleURL))),
       player_(std::move(services.player)),
-      scheduler_(std::move(services.scheduler)) {
+      scheduler_(std::move(services.scheduler)),
+      savedFolder_(std::make_shared<SavedFolder>()) {
+    writer_.setMaxThreadCount(1);
+    savedFolder_->set(bundleURL_);
     if (!scheduler_) {
         scheduler_ = std::make_shared<QtTaskScheduler>();
     }
@@ -106,12 +145,13 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
 ProjectDocument::~ProjectDocument() {
     // Stops and joins the export before anything it reports to goes away.
     exportSession_.reset();
+    writer_.waitForDone();
     // An edit still waiting for its debounced save is written now rather than
     // lost with the document; there is nobody left to report a failure to.
-    if (saveTask_) {
+    if (saveTask_ && !readOnly_) {
         saveTask_.reset();
         try {
-            writeProjectFile(bundleURL_, projectToSave());
+            writeProjectFile(savedFolder_->get(), projectToSave());
         } catch (const std::exception&) {
         }
     }
@@ -189,31 +229,27 @@ std::vector<double> ProjectDocument::clickTimes() const {
 
 void ProjectDocument::load(std::function<void()> completion) {
     const int generation = ++loadGeneration_;
-    auto promise = std::make_shared<QPromise<LoadOutcome>>();
-    auto* watcher = new QFutureWatcher<LoadOutcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this,
-            [this, watcher, generation, completion = std::move(completion)]() mutable {
-                watcher->deleteLater();
-                if (generation != loadGeneration_ || watcher->future().resultCount() == 0) {
-                    return;
-                }
-                finishLoad(watcher->future().result(), std::move(completion));
-            });
-    watcher->setFuture(promise->future());
-    QThreadPool::globalInstance()->start([promise, folder = bundleURL_, meta = meta_] {
-        promise->start();
-        LoadOutcome outcome;
-        try {
-            outcome.timeline =
-                std::make_shared<ProjectTimeline>(buildProjectTimeline(folder, meta));
-        } catch (const std::bad_alloc&) {
-            outcome.error = "Not enough memory to open the recording.";
-        } catch (const std::exception& error) {
-            outcome.error = error.what();
-        }
-        promise->addResult(std::move(outcome));
-        promise->finish();
-    });
+    runOffMainThread<LoadOutcome>(
+        this,
+        [folder = bundleURL_, meta = meta_, style = style_] {
+            LoadOutcome outcome;
+            try {
+                outcome.timeline =
+                    std::make_shared<ProjectTimeline>(buildProjectTimeline(folder, meta));
+                // The first frame's background is drawn here too, not on the main thread.
+                outcome.background = drawnBackground(style, outcome.timeline->screenSize);
+            } catch (const std::bad_alloc&) {
+                outcome.error = "Not enough memory to open the recording.";
+            } catch (const std::exception& error) {
+                outcome.error = error.what();
+            }
+            return outcome;
+        },
+        [this, generation, completion = std::move(completion)](const LoadOutcome& outcome) mutable {
+            if (generation == loadGeneration_) {
+                finishLoad(outcome, std::move(completion));
+            }
+        });
 }
 
 void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void()> completion) {
@@ -234,6 +270,9 @@ void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void(
     screenSize_ = timeline.screenSize;
     duration_ = timeline.duration;
     clicks_ = timeline.clicks;
+    if (outcome.background.entry()) {
+        backgroundCache_ = outcome.background;
+    }
 
     auto item = std::make_shared<PlayerItem>();
     item->asset = composition_;
@@ -260,7 +299,7 @@ void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void(
     });
 }
 
-std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(double scale) {
+VideoCompositionSource ProjectDocument::videoCompositionSource() const {
     VideoCompositionSource source;
     source.style = style_;
     source.screenSize = screenSize_;
@@ -268,12 +307,26 @@ std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(do
     source.webcamTrackID = webcamTrackID_;
     source.duration = duration_;
     source.clicks = clicks_;
+    return source;
+}
+
+std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(double scale) {
     return std::make_shared<const VideoComposition>(
-        makeStyledVideoComposition(source, scale, backgroundCache_));
+        makeStyledVideoComposition(videoCompositionSource(), scale, backgroundCache_));
+}
+
+bool ProjectDocument::isStyleApplied() const {
+    const Size canvas = canvasSize(style_.aspect, screenSize_);
+    return !isLoaded_ ||
+           cacheHolds(backgroundCache_, backgroundCacheKey(style_.background, canvas));
 }
 
 void ProjectDocument::applyStyleToPlayer() {
     if (!isLoaded_) {
+        return;
+    }
+    if (!isStyleApplied()) {
+        drawBackgroundForPlayer();
         return;
     }
     try {
@@ -284,6 +337,26 @@ void ProjectDocument::applyStyleToPlayer() {
     if (player_->rate() == 0) {
         player_->seek(player_->currentTime());
     }
+}
+
+// One background is drawn at a time; when it lands the then current style is
+// applied, which draws again only when the style has moved on meanwhile.
+void ProjectDocument::drawBackgroundForPlayer() {
+    if (backgroundDrawing_) {
+        return;
+    }
+    backgroundDrawing_ = true;
+    runOffMainThread<BackgroundCache>(
+        this,
+        [style = style_, screenSize = screenSize_] { return drawnBackground(style, screenSize); },
+        [this](const BackgroundCache& drawn) {
+            backgroundDrawing_ = false;
+            if (!drawn.entry()) {
+                return;  // out of memory: the player keeps drawing the previous style
+            }
+            backgroundCache_ = drawn;
+            applyStyleToPlayer();
+        });
 }
 
 void ProjectDocument::applyTrim() {
@@ -298,7 +371,7 @@ void ProjectDocument::scheduleSave() {
     }
     saveTask_ = scheduler_->schedule(kSaveDelay, [this] {
         saveTask_.reset();
-        saveNow();
+        save();
     });
 }
 
@@ -314,39 +387,112 @@ void ProjectDocument::saveNow() {
     if (readOnly_) {
         return;
     }
+    writer_.waitForDone();
     try {
-        writeProjectFile(bundleURL_, projectToSave());
+        writeProjectFile(savedFolder_->get(), projectToSave());
     } catch (const std::exception& error) {
         setErrorMessage(std::string("Could not save style: ") + error.what());
     }
 }
 
-void ProjectDocument::rename(std::string_view to, std::function<void()> completion) {
-    const auto done = [&] {
+void ProjectDocument::save(std::function<void()> completion) {
+    saveTask_.reset();
+    if (readOnly_) {
         if (completion) {
             completion();
         }
-    };
+        return;
+    }
+    ++writesInFlight_;
+    runOffMainThread<std::optional<std::string>>(
+        this, writer_,
+        [folder = savedFolder_, meta = projectToSave()]() -> std::optional<std::string> {
+            try {
+                writeProjectFile(folder->get(), meta);
+                return std::nullopt;
+            } catch (const std::exception& error) {
+                return std::string("Could not save style: ") + error.what();
+            }
+        },
+        [this, completion = std::move(completion)](const std::optional<std::string>& error) {
+            --writesInFlight_;
+            if (error) {
+                setErrorMessage(*error);
+            }
+            if (completion) {
+                completion();
+            }
+        });
+}
+
+void ProjectDocument::rename(std::string_view to, std::function<void()> completion) {
     const std::string name = sanitizedRecordingName(to);
-    if (name.empty() || name == bundleURL_.filename().string() || exportProgress_) {
-        done();
+    if (name.empty() || name == bundleURL_.filename().string() || exportProgress_ || renaming_) {
+        if (completion) {
+            completion();
+        }
         return;
     }
+    renaming_ = true;
+    // The save before the move is part of the rename; no debounced one follows it.
+    saveTask_.reset();
     const std::filesystem::path newURL = bundleURL_.parent_path() / name;
-    std::error_code statusError;
-    if (std::filesystem::exists(std::filesystem::symlink_status(newURL, statusError))) {
-        setErrorMessage("A recording named “" + name + "” already exists.");
-        done();
-        return;
+    std::optional<ProjectMeta> toSave;
+    if (!readOnly_) {
+        toSave = projectToSave();
     }
-    saveNow();
-    std::error_code moveError;
-    std::filesystem::rename(bundleURL_, newURL, moveError);
-    if (moveError) {
-        setErrorMessage("Couldn't rename: " + moveError.message());
-        done();
-        return;
-    }
+    runOffMainThread<RenameOutcome>(
+        this, writer_,
+        [folder = savedFolder_, newURL, toSave] {
+            RenameOutcome outcome;
+            std::error_code statusError;
+            if (std::filesystem::exists(std::filesystem::symlink_status(newURL, statusError))) {
+                outcome.kind = RenameOutcome::Kind::targetExists;
+                return outcome;
+            }
+            const std::filesystem::path oldURL = folder->get();
+            if (toSave) {
+                try {
+                    writeProjectFile(oldURL, *toSave);
+                } catch (const std::exception& error) {
+                    outcome.saveError = std::string("Could not save style: ") + error.what();
+                }
+            }
+            std::error_code moveError;
+            std::filesystem::rename(oldURL, newURL, moveError);
+            if (moveError) {
+                outcome.kind = RenameOutcome::Kind::moveFailed;
+                outcome.moveError = moveError.message();
+            } else {
+                folder->set(newURL);
+            }
+            return outcome;
+        },
+        [this, name, newURL,
+         completion = std::move(completion)](const RenameOutcome& outcome) mutable {
+            renaming_ = false;
+            if (outcome.saveError) {
+                setErrorMessage(*outcome.saveError);
+            }
+            switch (outcome.kind) {
+                case RenameOutcome::Kind::targetExists:
+                    setErrorMessage("A recording named “" + name + "” already exists.");
+                    break;
+                case RenameOutcome::Kind::moveFailed:
+                    setErrorMessage("Couldn't rename: " + outcome.moveError);
+                    break;
+                case RenameOutcome::Kind::moved:
+                    finishRename(newURL, std::move(completion));
+                    return;
+            }
+            if (completion) {
+                completion();
+            }
+        });
+}
+
+void ProjectDocument::finishRename(const std::filesystem::path& newURL,
+                                   std::function<void()> completion) {
     const std::filesystem::path oldURL = bundleURL_;
     bundleURL_ = newURL;
     emit bundleURLChanged();
@@ -369,12 +515,20 @@ void ProjectDocument::rename(std::string_view to, std::function<void()> completi
     });
 }
 
+struct ProjectDocument::ExportSetup {
+    std::shared_ptr<const VideoComposition> videoComposition;
+    std::optional<std::string> error;
+};
+
 void ProjectDocument::exportTo(const std::filesystem::path& url, const ExportOptions& options,
                                std::function<void()> completion) {
-    if (exportSession_) {
+    const auto done = [&] {
         if (completion) {
             completion();
         }
+    };
+    if (exportSession_ || exportPreparing_) {
+        done();
         return;
     }
     setExportProgress(0.0);
@@ -387,31 +541,55 @@ void ProjectDocument::exportTo(const std::filesystem::path& url, const ExportOpt
         ExportSession::create(composition_, exportPresetFor(options.codec));
     if (!session) {
         failExport(RecorderError::writerFailed("Could not create export session.").what(), 0);
-        if (completion) {
-            completion();
-        }
+        done();
         return;
     }
+    // The frames at the export's scale need their own background: drawn (or
+    // decoded, for an image) on a worker.
     const double scale = exportScale(options.resolution, canvasSize(style_.aspect, screenSize_));
-    session->setOutputURL(url);
-    session->setOutputFileType(MovieFileType::mpeg4);
-    try {
-        session->setVideoComposition(makeVideoComposition(scale));
-    } catch (const std::bad_alloc&) {
-        failExport("Not enough memory to export.", 0);
-        if (completion) {
-            completion();
-        }
-        return;
-    }
+    exportPreparing_ = true;
+    exportCancelRequested_ = false;
+    runOffMainThread<ExportSetup>(
+        this,
+        [source = videoCompositionSource(), scale, cache = backgroundCache_]() mutable {
+            ExportSetup setup;
+            try {
+                setup.videoComposition = std::make_shared<const VideoComposition>(
+                    makeStyledVideoComposition(source, scale, cache));
+            } catch (const std::bad_alloc&) {
+                setup.error = "Not enough memory to export.";
+            }
+            return setup;
+        },
+        [this, url, session, completion = std::move(completion)](const ExportSetup& setup) mutable {
+            exportPreparing_ = false;
+            if (exportCancelRequested_) {
+                failExport({}, kExportCancelledCode);
+            } else if (setup.error) {
+                failExport(*setup.error, 0);
+            } else {
+                exportSession_ = session;
+                startExport(url, *session, setup, std::move(completion));
+                return;
+            }
+            if (completion) {
+                completion();
+            }
+        });
+}
+
+void ProjectDocument::startExport(const std::filesystem::path& url, ExportSession& session,
+                                  const ExportSetup& setup, std::function<void()> completion) {
+    session.setOutputURL(url);
+    session.setOutputFileType(MovieFileType::mpeg4);
+    session.setVideoComposition(setup.videoComposition);
     const auto [start, end] = trimRange();
     const double seconds = duration_.seconds();
     if (start > 0 || end < (std::isfinite(seconds) ? seconds : 0)) {
-        session->setTimeRange({MediaTime::fromSeconds(start), MediaTime::fromSeconds(end)});
+        session.setTimeRange({MediaTime::fromSeconds(start), MediaTime::fromSeconds(end)});
     }
-    exportSession_ = session;
     // The session ends on its own thread; the outcome is taken on this one.
-    session->exportAsynchronously([this, url, completion = std::move(completion)]() mutable {
+    session.exportAsynchronously([this, url, completion = std::move(completion)]() mutable {
         QMetaObject::invokeMethod(
             this,
             [this, url, completion = std::move(completion)]() mutable {
@@ -424,6 +602,8 @@ void ProjectDocument::exportTo(const std::filesystem::path& url, const ExportOpt
 void ProjectDocument::cancelExport() {
     if (exportSession_) {
         exportSession_->cancelExport();
+    } else if (exportPreparing_) {
+        exportCancelRequested_ = true;
     }
 }
 

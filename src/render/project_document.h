@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QThreadPool>
 
 #include <filesystem>
 #include <functional>
@@ -22,10 +23,12 @@
 namespace zarvex {
 
 // The open recording behind one editor window: its timeline, style and trim,
-// the styled player, saving, renaming and export. Main thread only; loading
-// reads the movies on a worker thread and export runs on its own threads, and
-// both deliver their results back to the main thread. Every change of a
-// published value is announced by its signal.
+// the styled player, saving, renaming and export. Main thread only, and
+// nothing slow runs on it: loading reads the movies, drawing a new background
+// (an image file is decoded for it), the debounced save, the rename's move and
+// the export's set-up run on worker threads, and the export on its own; all
+// deliver their results back to the main thread. Every change of a published
+// value is announced by its signal.
 class ProjectDocument : public QObject {
     Q_OBJECT
   public:
@@ -55,8 +58,10 @@ class ProjectDocument : public QObject {
     std::optional<double> trimStart() const { return trimStart_; }
     std::optional<double> trimEnd() const { return trimEnd_; }
 
-    // Equal values change nothing. A new style is drawn by the player at once
-    // (the still frame is redrawn while paused) and, like a trim change, saved
+    // Equal values change nothing. A new style reaches the player at once (the
+    // still frame is redrawn while paused), or, when its background must be
+    // drawn first, as soon as a worker has drawn it; during a burst of such
+    // edits only the latest style is drawn. Like a trim change, it is saved
     // 400 ms after the last edit.
     void setStyle(const StyleSettings& style);
     void setTrimStart(std::optional<double> seconds);
@@ -75,7 +80,11 @@ class ProjectDocument : public QObject {
     const std::vector<RecordedClick>& clicks() const { return clicks_; }
     const BackgroundCache& backgroundCache() const { return backgroundCache_; }
     ExportSession* exportSession() const { return exportSession_.get(); }
-    bool hasPendingSave() const { return saveTask_ != nullptr; }
+    // A save is scheduled or being written.
+    bool hasPendingSave() const { return saveTask_ != nullptr || writesInFlight_ > 0; }
+    // The player draws the current style (false while its new background is
+    // still being drawn off the main thread).
+    bool isStyleApplied() const;
 
     // (trimStart or 0, trimEnd or the duration); a duration that is not a
     // finite number of seconds gives the end 0.
@@ -95,26 +104,33 @@ class ProjectDocument : public QObject {
     // for export (render size and the style's lengths scaled).
     std::shared_ptr<const VideoComposition> makeVideoComposition(double scale);
 
-    // Writes style and trim into project.json now (replacing it atomically);
-    // nothing for a read-only document.
+    // Writes style and trim into project.json now (replacing it atomically),
+    // after any save still being written; nothing for a read-only document.
     void saveNow();
+    // The same on a worker thread, in order with every other write of the
+    // document; a failure lands in errorMessage. `completion` runs on the
+    // main thread once the file is written (or the write failed).
+    void save(std::function<void()> completion = {});
     // A read-only document never writes project.json (saves are skipped): for
     // commands that only read a recording, such as an export from the command line.
     void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     // Renames the recording folder: the name is trimmed, "/" and ":" become
     // "-"; blank names, the current name and renames during an export are
-    // ignored; an existing target is refused with a message. The document then
-    // reloads from the new place and returns to the same time. `completion`
-    // runs on the main thread when done, either way.
+    // ignored; an existing target is refused with a message. The save and the
+    // move run on a worker thread; the document then reloads from the new
+    // place and returns to the same time. `completion` runs on the main thread
+    // when done, either way.
     void rename(std::string_view to, std::function<void()> completion = {});
 
     // Exports to `url` with `options`; the outcome shows in exportProgress,
-    // errorMessage and revealInFileViewer. `completion` runs on the main thread
-    // when the export has ended. Ignored while an export runs.
+    // errorMessage and revealInFileViewer. The export's frames are set up on a
+    // worker thread (exportProgress is 0 meanwhile). `completion` runs on the
+    // main thread when the export has ended. Ignored while an export runs.
     void exportTo(const std::filesystem::path& url, const ExportOptions& options,
                   std::function<void()> completion = {});
-    // Asks the running export to stop; it ends without a message.
+    // Asks the running export (or one being set up) to stop; it ends without
+    // a message.
     void cancelExport();
 
   signals:
@@ -131,9 +147,19 @@ class ProjectDocument : public QObject {
   private:
     // The project file as it is to be written: the stored one with the current style and trim.
     ProjectMeta projectToSave();
+    // Where the folder is for the writes: a rename moves it on the writer
+    // thread, before the main thread hears of it.
+    struct SavedFolder;
     struct LoadOutcome;
+    struct RenameOutcome;
+    void finishRename(const std::filesystem::path& newURL, std::function<void()> completion);
+    void drawBackgroundForPlayer();
+    struct ExportSetup;
+    void startExport(const std::filesystem::path& url, ExportSession& session,
+                     const ExportSetup& setup, std::function<void()> completion);
     void finishLoad(const LoadOutcome& outcome, std::function<void()> completion);
     void setLoaded(bool loaded);
+    VideoCompositionSource videoCompositionSource() const;
     void setExportProgress(std::optional<double> progress);
     void applyStyleToPlayer();
     void changeTrim(std::optional<double>& field, std::optional<double> seconds);
@@ -166,6 +192,14 @@ class ProjectDocument : public QObject {
     std::shared_ptr<ExportSession> exportSession_;
     int loadGeneration_ = 0;
     bool readOnly_ = false;
+    bool backgroundDrawing_ = false;
+    bool renaming_ = false;
+    bool exportPreparing_ = false;
+    bool exportCancelRequested_ = false;
+    int writesInFlight_ = 0;
+    std::shared_ptr<SavedFolder> savedFolder_;
+    // Runs the document's file writes (saves, the rename) one after another.
+    QThreadPool writer_;
 };
 
 // The recording name a rename asks for: blanks and line breaks trimmed from

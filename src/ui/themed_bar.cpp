@@ -43,6 +43,45 @@ QImage softShadow(const QSizeF& size, double radius, double ratio) {
     return image;
 }
 
+// Draws the soft shadow of a rounded rectangle `bar` whose blurred image is
+// `full` bigger on each side. Away from its corners a blurred edge is the
+// same all along, so a bar of any size is drawn from the shadow of a small
+// one: its corners as they are and its edges stretched (nine slices without
+// the middle, which the bar covers). Only bars too small for that are
+// blurred at their own size.
+void drawSoftShadow(QPainter& painter, const QRectF& bar, double radius, double ratio) {
+    const double margin = 2 * kBarSoftShadowRadius;
+    const QPointF origin = bar.topLeft() + QPointF(-margin, -margin + kBarSoftShadowOffsetY);
+    // Beyond this far from a corner the bar's edge and its blur are straight.
+    const int reach = qCeil(radius + 2 * kBarSoftShadowRadius);
+    const double core = 2.0 * reach + 1;
+    if (bar.width() < core || bar.height() < core) {
+        painter.drawImage(origin, softShadow(bar.size(), radius, ratio));
+        return;
+    }
+    const QImage tile = softShadow(QSizeF(core, core), radius, ratio);
+    const double corner = margin + reach;  // points of the tile kept as they are
+    const double full = core + 2 * margin;
+    const QSizeF size = bar.size() + QSizeF(2 * margin, 2 * margin);
+    // Columns and rows of the target and of the tile: corner, edge, corner.
+    const double tx[] = {0, corner, size.width() - corner, size.width()};
+    const double ty[] = {0, corner, size.height() - corner, size.height()};
+    const double sx[] = {0, corner, full - corner, full};
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            if (row == 1 && column == 1) {
+                continue;
+            }
+            const QRectF target(origin.x() + tx[column], origin.y() + ty[row],
+                                tx[column + 1] - tx[column], ty[row + 1] - ty[row]);
+            const QRectF source(sx[column] * ratio, sx[row] * ratio,
+                                (sx[column + 1] - sx[column]) * ratio,
+                                (sx[row + 1] - sx[row]) * ratio);
+            painter.drawImage(target, tile, source);
+        }
+    }
+}
+
 }  // namespace
 
 QMargins themedBarShadowMargins(const Theme& theme) {
@@ -85,8 +124,7 @@ void paintThemedBar(QPainter& painter, const QRectF& bar, double cornerRadius,
         QPainterPath around;
         around.addRect(bar.adjusted(-2 * margin, -2 * margin, 2 * margin, 2 * margin));
         painter.setClipPath(around.subtracted(body));
-        painter.drawImage(bar.topLeft() + QPointF(-margin, -margin + kBarSoftShadowOffsetY),
-                          softShadow(bar.size(), cornerRadius, ratio));
+        drawSoftShadow(painter, bar, cornerRadius, ratio);
         painter.setClipping(false);
         const double w = kBarStrokeWidth;
         const QRectF edge = bar.adjusted(w / 2, w / 2, -w / 2, -w / 2);

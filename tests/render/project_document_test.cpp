@@ -129,44 +129,65 @@ TEST_F(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
     EXPECT_EQ(playerComposition(open), before);
 }
 
-TEST_F(ProjectDocumentStyle, EditsAreDrawnAtOnceAndSavedOnce400MsAfterTheLast) {
+void waitUntilSaved(const OpenDocument& open) {
+    ASSERT_TRUE(processEventsUntil([&] { return !open->hasPendingSave(); }));
+}
+
+TEST_F(ProjectDocumentStyle, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfterTheLast) {
     const auto open = loadDocument(folder);
     open.player->seek(MediaTime::fromSeconds(0.5));
     const std::string original = readText(folder / "project.json");
 
+    // A new canvas needs a new background: the player keeps the old style
+    // until a worker has drawn it.
     StyleSettings style = open->style();
     style.aspect = AspectPreset::square;
     open->setStyle(style);
+    EXPECT_FALSE(open->isStyleApplied());
+    EXPECT_EQ(playerComposition(open)->renderSize, (Size{320, 240}));
+    ASSERT_TRUE(processEventsUntil([&] { return open->isStyleApplied(); }));
     EXPECT_EQ(playerComposition(open)->renderSize, (Size{320, 320}));
     EXPECT_EQ(open.player->currentFrame().height, 320);  // redrawn while paused
     EXPECT_EQ(open.player->currentTime(), MediaTime::fromSeconds(0.5));
 
-    // Ten edits a hundred milliseconds apart.
+    // Ten edits a hundred milliseconds apart, drawn at once (same background).
     for (int i = 1; i <= 10; ++i) {
         open.scheduler->advance(100ms);
         style.cornerRadius = i;
         open->setStyle(style);
+        EXPECT_TRUE(open->isStyleApplied());
         EXPECT_EQ(readText(folder / "project.json"), original) << "edit " << i;
     }
+    EXPECT_EQ(playerComposition(open)->instructions.size(), 1u);
     EXPECT_EQ(open.scheduler->pendingCount(), 1u);
     open.scheduler->advance(399ms);
     EXPECT_EQ(readText(folder / "project.json"), original);
     open.scheduler->advance(1ms);
+    EXPECT_TRUE(open->hasPendingSave());  // being written on the writer thread
+    waitUntilSaved(open);
     EXPECT_EQ(readProjectFile(folder).style, style);
-    EXPECT_FALSE(open->hasPendingSave());
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);
 }
 
-TEST_F(ProjectDocumentStyle, EditsThatKeepTheBackgroundReuseItsImage) {
+TEST_F(ProjectDocumentStyle, BackgroundsAreReusedAndABurstOfThemDrawsOnlyTheLatest) {
     const auto open = loadDocument(folder);
     const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
     const std::uint8_t* first = backgroundPixels();
     open->setStyle(styleWithRadius(50));
     EXPECT_EQ(backgroundPixels(), first);
+
+    int framesDrawn = 0;
+    open.player->setFrameHandler([&](const VideoFrame&, MediaTime) { ++framesDrawn; });
     StyleSettings style = open->style();
-    style.background = BackgroundStyle::solid("#654321");
-    open->setStyle(style);
+    for (const char* hex : {"#654321", "#111111", "#222222", "#333333"}) {
+        style.background = BackgroundStyle::solid(hex);
+        open->setStyle(style);
+    }
+    ASSERT_TRUE(processEventsUntil([&] { return open->isStyleApplied(); }));
     EXPECT_NE(backgroundPixels(), first);
+    EXPECT_EQ(open->backgroundCache().entry()->first,
+              backgroundCacheKey(BackgroundStyle::solid("#333333"), {320, 240}));
+    EXPECT_EQ(framesDrawn, 1);
 }
 
 TEST_F(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
@@ -180,6 +201,7 @@ TEST_F(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
     open->setTrimStart(0.0);
     EXPECT_EQ(changes, 2);
     open.scheduler->advance(400ms);
+    waitUntilSaved(open);
     const ProjectMeta saved = readProjectFile(folder);
     EXPECT_EQ(saved.trimStart, 0.0);
     EXPECT_EQ(saved.trimEnd, 1.0);
@@ -259,6 +281,18 @@ TEST_F(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_FALSE(open->errorMessage());
 }
 
+TEST_F(ProjectDocumentRename, ASaveWhileTheFolderMovesLandsInTheNewFolder) {
+    const auto open = loadDocument(folder);
+    bool done = false;
+    open->rename("Moved", [&] { done = true; });
+    open->setStyle(styleWithRadius(11));
+    open.scheduler->advance(400ms);
+    ASSERT_TRUE(processEventsUntil([&] { return done && !open->hasPendingSave(); }));
+    EXPECT_EQ(readProjectFile(dir / "Moved").style->cornerRadius, 11);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_FALSE(open->errorMessage());
+}
+
 TEST_F(ProjectDocumentRename, RefusesAnExistingTargetAndWaitsForAnExport) {
     std::filesystem::create_directory(dir / "Taken");
     const auto open = loadDocument(folder);
@@ -324,6 +358,18 @@ TEST_F(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
     EXPECT_FALSE(open->errorMessage());
     EXPECT_FALSE(open->exportProgress());
     EXPECT_EQ(open->exportSession(), nullptr);
+}
+
+TEST_F(ProjectDocumentExport, CancellingWhileItIsSetUpEndsItWithoutAMessage) {
+    const auto open = loadDocument(folder);
+    bool done = false;
+    open->exportTo(dir / "out.mp4", {}, [&] { done = true; });
+    EXPECT_EQ(open->exportProgress(), 0.0);
+    open->cancelExport();
+    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+    EXPECT_FALSE(open->errorMessage());
+    EXPECT_FALSE(open->exportProgress());
+    EXPECT_TRUE(otherFiles(dir.path()).empty());
 }
 
 TEST_F(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {

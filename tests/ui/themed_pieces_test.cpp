@@ -10,6 +10,7 @@
 #include "gui/gui_environment.h"
 #include "model/theme_manager.h"
 #include "ui/application_theme.h"
+#include "ui/blur.h"
 #include "ui/look.h"
 #include "ui/segmented_control.h"
 #include "ui/themed_bar.h"
@@ -100,6 +101,40 @@ TEST_F(ThemedPieces, SolidAndTranslucentBars) {
     const QColor edge = clear.pixelColor(50, 10);
     EXPECT_NEAR(edge.red(), blend(blend(40, 255, 0.04), 255, 0.12), 1.51);
     EXPECT_LT(clear.pixelColor(50, 57).red(), 40);  // the soft shadow below
+}
+
+TEST_F(ThemedPieces, ALongBarCastsTheShadowOfItsBlurredShape) {
+    // Drawn from a small blurred piece with its edges stretched; it must match
+    // the shadow's definition: the bar in black at 0.35, blurred with sigma 5
+    // (radius 10), 2 points lower, outside the bar only.
+    QWidget host;
+    const QRectF bar(30, 30, 300, 160);
+    const QImage drawn =
+        render([&](QPainter& p) { paintThemedBar(p, bar, 14, host, Theme::studio()); }, {360, 240},
+               Qt::white);
+    QImage shape(360, 240, QImage::Format_ARGB32_Premultiplied);
+    shape.fill(Qt::transparent);
+    {
+        QPainter p(&shape);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, qRound(255 * kBarSoftShadowOpacity)));
+        p.drawRoundedRect(bar.translated(0, kBarSoftShadowOffsetY), 14, 14);
+    }
+    const QImage shadow = blurredImage(shape, kBarSoftShadowRadius / 2);
+    // All around the bar, corners and the straight edges next to them included.
+    int checked = 0;
+    for (int y = 12; y < 220; y += 3) {
+        for (int x = 12; x < 348; x += 3) {
+            if (bar.adjusted(-1, -1, 1, 1).contains(QPointF(x, y))) {
+                continue;
+            }
+            const double expected = 255 * (1 - qAlpha(shadow.pixel(x, y)) / 255.0);
+            EXPECT_NEAR(drawn.pixelColor(x, y).red(), expected, 1.5) << x << ", " << y;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 2000);
 }
 
 TEST_F(ThemedPieces, SectionHeadersFollowTheHeaderStyle) {

@@ -1,8 +1,10 @@
 #include "gui/gui_environment.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 
@@ -81,6 +83,33 @@ QImage grabFromScreen(const QWidget& widget) {
         ->grabWindow(0, origin.x() - screen->geometry().x(), origin.y() - screen->geometry().y(),
                      widget.width(), widget.height())
         .toImage();
+}
+
+}  // namespace zarvex::testing
+
+namespace zarvex::testing {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    if (condition()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition()) {
+            loop.quit();
+        }
+    });
+    check.start(2);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+void runEventLoop(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace zarvex::testing

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -51,5 +52,12 @@ bool showAndWait(QWidget& window);
 
 // What the screen shows under the widget (window manager frame excluded).
 QImage grabFromScreen(const QWidget& widget);
+
+// Runs the application's event loop (not a loop of sleeps, so the main thread
+// answers events at once, as it does for a user) until `condition` holds;
+// false when it still does not after `timeoutMs`.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 60000);
+// Runs the event loop for `ms` milliseconds.
+void runEventLoop(int ms);
 
 }  // namespace zarvex::testing

@@ -1,0 +1,119 @@
+#include "editor/editor_windows.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "editor/file_manager.h"
+#include "model/preset_store.h"
+#include "render/project_document.h"
+
+namespace zarvex {
+
+EditorWindows::EditorWindows(EditorWindow::Services services, QObject* parent)
+    : QObject(parent), services_(std::move(services)) {}
+
+EditorWindows::~EditorWindows() {
+    for (auto& [key, window] : windows_) {
+        delete window;
+    }
+    for (auto& window : closing_) {
+        delete window;
+    }
+}
+
+EditorWindows& EditorWindows::shared() {
+    static QPointer<EditorWindows> windows;
+    if (!windows) {
+        windows = new EditorWindows({PresetStore::shared(), &revealInFileManager});
+        // Windows and documents go while the application still runs: each
+        // document writes what is not yet saved as it goes.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, windows.data(),
+                         [] { delete windows.data(); });
+    }
+    return *windows;
+}
+
+std::filesystem::path EditorWindows::keyFor(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::path key =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(folder), error);
+    if (error) {
+        key = std::filesystem::absolute(folder).lexically_normal();
+    }
+    if (!key.empty() && key.filename().empty()) {
+        key = key.parent_path();
+    }
+    return key;
+}
+
+EditorWindow* EditorWindows::windowFor(const std::filesystem::path& folder) const {
+    const auto found = windows_.find(keyFor(folder));
+    return found == windows_.end() ? nullptr : found->second.data();
+}
+
+std::optional<std::string> EditorWindows::open(const std::filesystem::path& folder) {
+    const std::filesystem::path key = keyFor(folder);
+    if (EditorWindow* window = windowFor(key)) {
+        window->showNormal();
+        window->raise();
+        window->activateWindow();
+        return std::nullopt;
+    }
+    // A window of this folder just closed may still be writing its last save.
+    for (const QPointer<EditorWindow>& window : closing_) {
+        if (window && keyFor(window->document().bundleURL()) == key) {
+            window->document().saveNow();
+        }
+    }
+    std::unique_ptr<ProjectDocument> document;
+    try {
+        ProjectDocument::Services documentServices;
+        PresetStore& presets = services_.presets;
+        documentServices.styleForNewRecording = [&presets] {
+            return presets.styleForNewRecording();
+        };
+        document = std::make_unique<ProjectDocument>(key, std::move(documentServices));
+    } catch (const std::exception& error) {
+        return std::string("Could not open recording: ") + error.what();
+    }
+    document->load();
+
+    auto* window = new EditorWindow(std::move(document), services_);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+    }
+    window->document().onRenamed = [this, window](const std::filesystem::path&,
+                                                  const std::filesystem::path& to) {
+        renamed(window, to);
+    };
+    connect(window, &EditorWindow::closed, this, [this, window] { close(window); });
+    windows_[key] = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return std::nullopt;
+}
+
+void EditorWindows::renamed(EditorWindow* window, const std::filesystem::path& to) {
+    std::erase_if(windows_, [window](const auto& entry) { return entry.second == window; });
+    windows_[keyFor(to)] = window;
+    window->setWindowTitle(QString::fromStdString(to.filename().string()));
+}
+
+void EditorWindows::close(EditorWindow* window) {
+    std::erase_if(windows_, [window](const auto& entry) { return entry.second == window; });
+    ProjectDocument& document = window->document();
+    document.player().setRate(0);
+    window->hide();
+    closing_.emplace_back(window);
+    // The last save is written off the main thread; the window and its
+    // document go once it is on disk.
+    document.save([this, window] {
+        std::erase_if(closing_, [window](const auto& entry) { return entry == window; });
+        window->deleteLater();
+    });
+    emit windowClosed();
+}
+
+}  // namespace zarvex
