@@ -10,7 +10,7 @@
 namespace zarvex {
 namespace {
 
-// An Exec value per the desktop entry specification: quoted, with the
+// An Exec value as desktop entries want it: quoted, with the
 // characters that are special inside quotes escaped.
 std::string quotedExec(const std::string& path) {
     std::string quoted = "\"";

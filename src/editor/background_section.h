@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "editor/inspector_rules.h"
+#include "editor/style_rules.h"
 
 #include <QColorDialog>
 #include <QFileDialog>

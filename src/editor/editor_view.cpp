@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "editor/chrome.h"
-#include "editor/inspector_view.h"
 #include "editor/player_view.h"
+#include "editor/style_column.h"
 #include "editor/transport_bar.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"

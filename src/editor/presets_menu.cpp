@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "editor/chrome.h"
-#include "editor/inspector_rules.h"
+#include "editor/style_rules.h"
 #include "model/preset_store.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"

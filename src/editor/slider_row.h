@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "editor/inspector_rules.h"
+#include "editor/style_rules.h"
 
 class QLabel;
 class QSlider;

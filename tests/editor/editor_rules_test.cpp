@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "editor/bubble_drag.h"
-#include "editor/inspector_rules.h"
 #include "editor/player_time_model.h"
+#include "editor/style_rules.h"
 #include "editor/transport_rules.h"
 #include "editor/trim_rules.h"
 #include "fake_player.h"

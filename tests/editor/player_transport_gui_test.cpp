@@ -11,9 +11,9 @@
 
 #include "editor/editor_header.h"
 #include "editor/editor_view.h"
-#include "editor/inspector_view.h"
 #include "editor/player_time_model.h"
 #include "editor/player_view.h"
+#include "editor/style_column.h"
 #include "editor/swatches.h"
 #include "editor/timeline.h"
 #include "editor/transport_bar.h"

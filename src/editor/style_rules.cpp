@@ -1,4 +1,4 @@
-#include "editor/inspector_rules.h"
+#include "editor/style_rules.h"
 
 #include <algorithm>
 #include <cmath>

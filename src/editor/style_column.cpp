@@ -1,4 +1,4 @@
-#include "editor/inspector_view.h"
+#include "editor/style_column.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -9,9 +9,9 @@
 
 #include "editor/background_section.h"
 #include "editor/chrome.h"
-#include "editor/inspector_rules.h"
 #include "editor/presets_menu.h"
 #include "editor/slider_row.h"
+#include "editor/style_rules.h"
 #include "editor/swatches.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
