@@ -116,13 +116,15 @@ TEST_F(TrayGuiTest, TheIconIsEmbeddedAndTheMenuFollowsThePhase) {
     EXPECT_EQ(tray().action(MenuItem::settings)->shortcut(), QKeySequence("Ctrl+,"));
     EXPECT_EQ(tray().action(MenuItem::checkForUpdates), nullptr);  // no updater configured
 
-    // The icon sits in trayer's panel; a click on it opens the menu.
-    const std::optional<QRect> icon = embeddedIcon();
-    ASSERT_TRUE(icon.has_value());
-    // The icon takes clicks once trayer has shown it: click until it does.
-    xdotool({"mousemove", std::to_string(icon->center().x()), std::to_string(icon->center().y())});
+    // The icon sits in trayer's panel; a click on it opens the menu. It takes
+    // clicks once trayer has laid it out and shown it, and may move while
+    // trayer does: find it and click until the menu opens.
+    ASSERT_TRUE(processEventsUntil([&] { return embeddedIcon().has_value(); }));
     for (int attempt = 0; attempt < 20 && !tray().menu().isVisible(); ++attempt) {
-        xdotool({"click", "1"});
+        const std::optional<QRect> icon = embeddedIcon();
+        ASSERT_TRUE(icon.has_value());
+        xdotool({"mousemove", std::to_string(icon->center().x()),
+                 std::to_string(icon->center().y()), "click", "1"});
         processEventsUntil([&] { return tray().menu().isVisible(); }, 500ms);
     }
     ASSERT_TRUE(tray().menu().isVisible());
