@@ -246,25 +246,5 @@ TEST_F(PlayerTimeModelTest, MirrorsThePlayersClockRateAndAudioSettings) {
     EXPECT_EQ(player.observerCount(), 0u);  // removed with the model
 }
 
-TEST_F(PlayerTimeModelTest, PlayStaysInsideTheTrimRange) {
-    PlayerTimeModel model(player);
-    bool playing = false;
-    QObject::connect(&model, &PlayerTimeModel::isPlayingChanged, [&](bool p) { playing = p; });
-
-    player.tick(8);  // at the trim end: back to its start first
-    model.togglePlay({2, 8});
-    EXPECT_EQ(player.seeks, (std::vector<double>{2}));
-    EXPECT_TRUE(playing);
-    EXPECT_TRUE(model.isPlaying());
-    model.togglePlay({2, 8});
-    EXPECT_FALSE(playing);
-
-    player.tick(5);  // inside the range: on from the playhead
-    player.seeks.clear();
-    model.togglePlay({2, 8});
-    EXPECT_TRUE(player.seeks.empty());
-    EXPECT_EQ(player.rates.back(), 1.0);
-}
-
 }  // namespace
 }  // namespace zarvex
