@@ -8,7 +8,8 @@
 //     60 fps with a 1280 × 720 webcam at 30 fps and two audio tracks, default
 //     style, in a 1280 × 720 view, to the end. Figures: frames handed over
 //     within one 60 Hz refresh of their audio-clock time (target ≥ 99 %),
-//     pictures painted on time, the A/V offset at hand-over (target ≤ 20 ms),
+//     pictures painted on time and how long after their time, the A/V offset
+//     at hand-over against the position Qt reports as heard (target ≤ 20 ms),
 //     and the CPU time per second of playback.
 //  2. A style edit while paused on that recording: from setStyle to the new
 //     picture painted, in views of 1280 × 720 and 1920 × 1080 (target median
@@ -17,6 +18,12 @@
 //     `zarvex record` (of the same desktop playing in `zarvex play`): from
 //     seek to the picture of that time painted (targets: median ≤ 150 ms,
 //     worst ≤ 300 ms).
+//  4. A/V as seen and heard: `zarvex record` of the A/V rig (a flash at the
+//     instant each beep is heard) gives a recording whose beeps and flashes
+//     coincide; `zarvex play` plays it while `zarvex record` records the
+//     player's window and the system audio. The offsets from flash to beep in
+//     that second recording, less those of the first, are the player's
+//     (target ≤ 20 ms). `--av` runs this part alone.
 // Recordings are made once and kept in WORK_DIR (default
 // /tmp/zarvex-player-bench). The machine is shared: the load is printed with
 // the figures; rerun when it is quiet.
@@ -28,13 +35,17 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "av_sync.h"
 #include "child_process.h"
 #include "editor/frame_view.h"
+#include "media/movie_reader.h"
 #include "process.h"
 #include "pulse_daemon.h"
 #include "render/project_document.h"
@@ -171,6 +182,118 @@ std::string readAll(const fs::path& file) {
     return text.str();
 }
 
+// Flash-to-beep offsets of a recording made with system audio only.
+std::vector<double> heardAfterSeen(const fs::path& folder) {
+    const fs::path movie = folder / "screen.mov";
+    const MovieInfo info = readMovieInfo(movie);
+    return testing::offsets(
+        testing::flashTimes(movie),
+        testing::soundOnsets(movie, info.tracksOf(TrackKind::audio).back().index));
+}
+
+// Prints the offsets (sound after picture, ms) and returns their median.
+double printOffsets(const char* name, const std::vector<double>& offsets) {
+    std::printf("  %s: %zu beeps, sound after picture (ms)", name, offsets.size());
+    for (const double offset : offsets) {
+        std::printf(" %+.1f", offset * 1000);
+    }
+    const double median = spread(offsets).median * 1000;
+    std::printf("; median %+.1f\n", median);
+    return median;
+}
+
+// `zarvex record ARGS…` to its end; the folder it made, or nothing.
+std::optional<fs::path> record(const std::map<std::string, std::string>& environment,
+                               std::vector<std::string> arguments,
+                               const std::function<void()>& meanwhile) {
+    arguments.insert(arguments.begin(), {ZARVEX_BINARY, "record", "--no-mic", "--no-cursor"});
+    testing::ChildProcess recorder(arguments, {.environment = environment});
+    meanwhile();
+    const auto folder = recorder.readLine(std::chrono::seconds(60));
+    for (int wait = 0; wait < 100 && !recorder.exited(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const int exitCode = recorder.stop();
+    if (exitCode != 0 || !folder) {
+        std::fprintf(stderr, "zarvex record ended with %d\n", exitCode);
+        return std::nullopt;
+    }
+    return fs::path(*folder);
+}
+
+int measureHeardAndSeen(const fs::path& work,
+                        const std::map<std::string, std::string>& environment) {
+    using namespace std::chrono_literals;
+    constexpr int kBeeps = 10;
+    const fs::path source = work / "Beeps and flashes";
+    if (!fs::exists(source / kProjectFileName)) {
+        std::printf("Recording %s with zarvex record…\n", source.filename().c_str());
+        // The rig's window in the top-left quarter of the display, recorded alone.
+        std::vector<std::string> displays{"env"};
+        for (const auto& [name, value] : environment) {
+            displays.push_back(name + "=" + value);
+        }
+        displays.insert(displays.end(), {ZARVEX_BINARY, "displays"});
+        const std::string display = testing::runProcess(displays).out;
+        const std::string region = display.substr(0, display.find(' ')) + ":0,0,960,540";
+        const auto made = record(environment, {"--region", region, "--seconds", "16"}, [&] {
+            std::this_thread::sleep_for(3s);
+            testing::ChildProcess rig(
+                {ZARVEX_AV_SYNC_RIG, "--sink", testing::PulseDaemon::kSinkName, "--size",
+                 "1920x1080", "--beeps", std::to_string(kBeeps), "--interval", "1", "--latency",
+                 "200"},
+                {.environment = environment, .quiet = true});
+            while (rig.readLine(20s)) {
+            }
+            rig.stop();
+        });
+        if (!made) {
+            std::fprintf(stderr, "zarvex record failed\n");
+            return 1;
+        }
+        fs::rename(*made, source);
+    }
+    const double recorded = printOffsets("the recording played", heardAfterSeen(source));
+
+    testing::ChildProcess player(
+        {ZARVEX_BINARY, "play", source.string(), "--size", "1280x720", "--paused", "--exit-at-end"},
+        {.environment = environment, .quiet = true});
+    // The player's window, as `zarvex windows` lists it: "ID \"TITLE\" …".
+    std::string title;
+    title.append(1, '"').append(source.filename().string()).append(1, '"');
+    std::string window;
+    for (int attempt = 0; attempt < 100 && window.empty(); ++attempt) {
+        std::this_thread::sleep_for(100ms);
+        std::vector<std::string> listing{"env"};
+        for (const auto& [name, value] : environment) {
+            listing.push_back(name + "=" + value);
+        }
+        listing.insert(listing.end(), {ZARVEX_BINARY, "windows"});
+        std::istringstream lines(testing::runProcess(listing).out);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find(title) != std::string::npos) {
+                window = line.substr(0, line.find(' '));
+            }
+        }
+    }
+    if (window.empty()) {
+        std::fprintf(stderr, "the player's window did not appear\n");
+        return 1;
+    }
+    const auto played = record(environment, {"--window", window, "--seconds", "19"}, [&] {
+        std::this_thread::sleep_for(2s);
+        testing::runProcess(
+            {"env", "DISPLAY=" + environment.at("DISPLAY"), "xdotool", "key", "space"});
+    });
+    player.stop();
+    if (!played) {
+        std::fprintf(stderr, "zarvex record of the player failed\n");
+        return 1;
+    }
+    const double shown = printOffsets("its playback, recorded", heardAfterSeen(*played));
+    std::printf("  the player's own offset: %+.1f ms (target within 20 ms)\n", shown - recorded);
+    return 0;
+}
 }  // namespace
 }  // namespace zarvex
 
@@ -178,9 +301,12 @@ int main(int argc, char** argv) {
     using namespace zarvex;
     fs::path work = "/tmp/zarvex-player-bench";
     int runs = 2;
+    bool avOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--runs" && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
+        } else if (std::string(argv[i]) == "--av") {
+            avOnly = true;
         } else {
             work = argv[i];
         }
@@ -199,6 +325,20 @@ int main(int argc, char** argv) {
         "DISPLAY=" + server.display(), "QT_QPA_PLATFORM=xcb", "PULSE_SERVER=" + sound.server(),
         "XDG_DATA_HOME=" + (work / "data").string(), "HOME=" + (work / "home").string()};
     fs::create_directories(work / "home");
+    const std::map<std::string, std::string> childEnvironment{
+        {"DISPLAY", server.display()},
+        {"QT_QPA_PLATFORM", "xcb"},
+        {"PULSE_SERVER", sound.server()},
+        {"XDG_DATA_HOME", (work / "data").string()},
+        {"HOME", (work / "home").string()}};
+    const auto heardAndSeen = [&] {
+        std::printf("\n4. A/V as seen and heard, %d beeps (load %s):\n", 10,
+                    bench::loadAverage().c_str());
+        return measureHeardAndSeen(work, childEnvironment);
+    };
+    if (avOnly) {
+        return heardAndSeen();
+    }
 
     std::printf(
         "\n1. Playback of 20 s of 1920x1080 at 60 fps, webcam 1280x720, two audio tracks, "
@@ -261,5 +401,5 @@ int main(int argc, char** argv) {
     measureSeeks(recorded, {1920, 1080});
     std::printf("   and of the screen-like recording:\n");
     measureSeeks(screenLike, {1280, 720});
-    return 0;
+    return heardAndSeen();
 }

@@ -100,6 +100,7 @@ std::optional<PlayArguments> parseArguments(const std::vector<std::string>& args
 struct PaintRecord {
     std::int64_t painted = 0;
     std::int64_t late = 0;
+    std::vector<float> lateness;  // seconds after its time, while playing
 };
 
 // The window: a frame view and the keys.
@@ -119,8 +120,15 @@ class PlayWindow : public QWidget {
         QObject::connect(view_, &FrameView::picturePainted, this, [this](double seconds) {
             ++paints_.painted;
             Player& player = document_.player();
-            if (player.rate() != 0 && player.currentTime().seconds() - seconds > kRefreshSeconds) {
+            if (player.rate() == 0) {
+                return;
+            }
+            const double late = player.currentTime().seconds() - seconds;
+            if (late > kRefreshSeconds) {
                 ++paints_.late;
+            }
+            if (paints_.lateness.size() < 100'000) {
+                paints_.lateness.push_back(float(late));
             }
         });
     }
@@ -206,8 +214,11 @@ void printStatistics(const PlaybackStatistics& stats, const PaintRecord& paints,
                   static_cast<long long>(stats.due), share(stats.late + stats.dropped, stats.due),
                   static_cast<long long>(stats.late), static_cast<long long>(stats.dropped));
     out << line;
-    std::snprintf(line, sizeof line, "pictures painted %lld, on time %.2f%%\n",
-                  static_cast<long long>(paints.painted), share(paints.late, paints.painted));
+    std::vector<float> lateness = paints.lateness;
+    std::sort(lateness.begin(), lateness.end());
+    std::snprintf(line, sizeof line, "pictures painted %lld, on time %.2f%%, median %.1f ms late\n",
+                  static_cast<long long>(paints.painted), share(paints.late, paints.painted),
+                  lateness.empty() ? 0.0 : 1000 * lateness[lateness.size() / 2]);
     out << line;
     if (!stats.offsetSeconds.empty()) {
         std::vector<float> sizes;
