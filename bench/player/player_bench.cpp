@@ -221,6 +221,17 @@ std::optional<fs::path> record(const std::map<std::string, std::string>& environ
     return fs::path(*folder);
 }
 
+// What `zarvex COMMAND` prints, run in `environment`.
+std::string zarvexOutput(const std::map<std::string, std::string>& environment,
+                         const std::string& command) {
+    std::vector<std::string> arguments{"env"};
+    for (const auto& [name, value] : environment) {
+        arguments.push_back(name + "=" + value);
+    }
+    arguments.insert(arguments.end(), {ZARVEX_BINARY, command});
+    return testing::runProcess(arguments).out;
+}
+
 int measureHeardAndSeen(const fs::path& work,
                         const std::map<std::string, std::string>& environment) {
     using namespace std::chrono_literals;
@@ -229,19 +240,13 @@ int measureHeardAndSeen(const fs::path& work,
     if (!fs::exists(source / kProjectFileName)) {
         std::printf("Recording %s with zarvex record…\n", source.filename().c_str());
         // The rig's window in the top-left quarter of the display, recorded alone.
-        std::vector<std::string> displays{"env"};
-        for (const auto& [name, value] : environment) {
-            displays.push_back(name + "=" + value);
-        }
-        displays.insert(displays.end(), {ZARVEX_BINARY, "displays"});
-        const std::string display = testing::runProcess(displays).out;
+        const std::string display = zarvexOutput(environment, "displays");
         const std::string region = display.substr(0, display.find(' ')) + ":0,0,960,540";
         const auto made = record(environment, {"--region", region, "--seconds", "16"}, [&] {
             std::this_thread::sleep_for(3s);
             testing::ChildProcess rig(
-                {ZARVEX_AV_SYNC_RIG, "--sink", testing::PulseDaemon::kSinkName, "--size",
-                 "1920x1080", "--beeps", std::to_string(kBeeps), "--interval", "1", "--latency",
-                 "200"},
+                {ZARVEX_AV_SYNC_RIG, "--sink", testing::PulseDaemon::kSinkName, "--size", "960x540",
+                 "--beeps", std::to_string(kBeeps), "--interval", "1", "--latency", "200"},
                 {.environment = environment, .quiet = true});
             while (rig.readLine(20s)) {
             }
@@ -264,12 +269,7 @@ int measureHeardAndSeen(const fs::path& work,
     std::string window;
     for (int attempt = 0; attempt < 100 && window.empty(); ++attempt) {
         std::this_thread::sleep_for(100ms);
-        std::vector<std::string> listing{"env"};
-        for (const auto& [name, value] : environment) {
-            listing.push_back(name + "=" + value);
-        }
-        listing.insert(listing.end(), {ZARVEX_BINARY, "windows"});
-        std::istringstream lines(testing::runProcess(listing).out);
+        std::istringstream lines(zarvexOutput(environment, "windows"));
         for (std::string line; std::getline(lines, line);) {
             if (line.find(title) != std::string::npos) {
                 window = line.substr(0, line.find(' '));
@@ -294,6 +294,7 @@ int measureHeardAndSeen(const fs::path& work,
     std::printf("  the player's own offset: %+.1f ms (target within 20 ms)\n", shown - recorded);
     return 0;
 }
+
 }  // namespace
 }  // namespace zarvex
 
