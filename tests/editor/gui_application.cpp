@@ -1,5 +1,7 @@
 #include "gui_application.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 namespace zarvex::testing {
@@ -19,11 +21,21 @@ struct Running {
     }
 };
 
+// Owned by GoogleTest as a global environment: after the last test the
+// application goes, then its Xvfb (a child process, which would otherwise
+// outlive the program).
+struct RunningHolder : ::testing::Environment {
+    std::unique_ptr<Running> running = std::make_unique<Running>();
+    void TearDown() override { running.reset(); }
+};
+
 Running& running() {
-    // Never destroyed: the application outlives every test, and Xvfb goes
-    // with the process.
-    static Running* instance = new Running;
-    return *instance;
+    static RunningHolder* holder = [] {
+        auto* created = new RunningHolder;
+        ::testing::AddGlobalTestEnvironment(created);
+        return created;
+    }();
+    return *holder->running;
 }
 
 }  // namespace
