@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/control/app_state.h"
+#include "flow/app_state.h"
 
 namespace zarvex {
 

@@ -1,8 +1,8 @@
 #include "app/recent_recordings.h"
 
 #include "app/menu_content.h"
-#include "capture/control/awaitables.h"
 #include "capture/recordings_directory.h"
+#include "flow/awaitables.h"
 
 namespace zarvex {
 namespace {

@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "capture/errors.h"
-#include "capture/named_thread.h"
 #include "capture/writer_failure.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

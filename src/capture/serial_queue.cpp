@@ -1,6 +1,6 @@
 #include "capture/serial_queue.h"
 
-#include "capture/named_thread.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "capture/named_thread.h"
 #include "media/audio_decoder.h"
 #include "media/audio_format.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <numeric>
 
-#include "capture/errors.h"
+#include "media/recorder_error.h"
 
 namespace zarvex {
 namespace {

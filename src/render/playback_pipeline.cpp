@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "capture/named_thread.h"
 #include "media/audio_format.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

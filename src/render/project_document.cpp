@@ -9,7 +9,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include "capture/errors.h"
+#include "media/recorder_error.h"
 #include "model/file_io.h"
 #include "model/preset_store.h"
 #include "model/settings_store.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "capture/named_thread.h"
+#include "media/named_thread.h"
 #include "media/video_decoder.h"
 
 namespace zarvex {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "capture/named_thread.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "capture/errors.h"
-#include "capture/named_thread.h"
 #include "capture/v4l2/camera_formats.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

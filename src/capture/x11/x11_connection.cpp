@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "capture/named_thread.h"
+#include "media/named_thread.h"
 
 namespace zarvex::x11 {
 

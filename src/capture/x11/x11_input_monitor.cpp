@@ -4,11 +4,11 @@
 #include <atomic>
 #include <thread>
 
-#include "capture/named_thread.h"
 #include "capture/x11/server_time.h"
 #include "capture/x11/x11_backend.h"
 #include "capture/x11/x11_connection.h"
 #include "capture/x11/x11_desktop.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

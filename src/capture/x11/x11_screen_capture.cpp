@@ -34,12 +34,12 @@
 #include <unordered_map>
 
 #include "capture/errors.h"
-#include "capture/named_thread.h"
 #include "capture/x11/frame_pixels.h"
 #include "capture/x11/x11_backend.h"
 #include "capture/x11/x11_connection.h"
 #include "capture/x11/x11_desktop.h"
 #include "capture/x11/x11_image_grabber.h"
+#include "media/named_thread.h"
 
 namespace zarvex {
 namespace {

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "capture/named_thread.h"
 #include "capture/pulse/pulse_audio_capture.h"
+#include "media/named_thread.h"
 #include "pulse_daemon.h"
 #include "temp_dir.h"
 

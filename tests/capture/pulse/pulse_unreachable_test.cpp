@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "capture/named_thread.h"
 #include "capture/pulse/pulse_audio_capture.h"
+#include "media/named_thread.h"
 #include "temp_dir.h"
 
 namespace zarvex {

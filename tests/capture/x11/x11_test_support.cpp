@@ -3,7 +3,7 @@
 #include <cstring>
 #include <thread>
 
-#include "capture/named_thread.h"
+#include "media/named_thread.h"
 
 namespace zarvex::testing {
 

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "capture/indicator_geometry.h"
+#include "flow/flow_ports.h"
+
+namespace zarvex {
+
+// The countdown badge on screen; destroying it takes it away.
+class CountdownBadge {
+  public:
+    virtual ~CountdownBadge() = default;
+    virtual void setCount(int count) = 0;
+};
+
+// Counts down before a recording: one number per step (a second), on the
+// screen about to be recorded. A cancel is noticed when the current step
+// ends. Main thread only; one run at a time.
+class CountdownController : public QObject, public Countdown {
+    Q_OBJECT
+  public:
+    // Shows the badge with `count` in `frame` (global points).
+    using BadgeFactory =
+        std::function<std::unique_ptr<CountdownBadge>(int count, const Rect& frame)>;
+
+    CountdownController(std::function<std::vector<ShareableDisplay>()> displays,
+                        BadgeFactory makeBadge,
+                        std::chrono::milliseconds step = std::chrono::seconds(1),
+                        QObject* parent = nullptr);
+
+    QCoro::Task<bool> run(int seconds, CaptureTarget target) override;
+    void cancel() override { cancelled_ = true; }
+
+    bool isCancelled() const { return cancelled_; }
+    bool isShowing() const { return showing_; }
+
+  private:
+    std::function<std::vector<ShareableDisplay>()> displays_;
+    BadgeFactory makeBadge_;
+    std::chrono::milliseconds step_;
+    bool cancelled_ = false;
+    bool showing_ = false;
+};
+
+}  // namespace zarvex

@@ -1,0 +1,210 @@
+// The recording flow: permission check, selection, countdown, a real
+// recording session on fake capture services, stop, the editor, the error line.
+
+#include "flow/app_state.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/errors.h"
+#include "fake_permissions.h"
+#include "flow_fakes.h"
+#include "recording_fakes.h"
+
+namespace zarvex {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::processEventsUntil;
+using Phase = AppState::Phase;
+using Phases = std::vector<Phase>;
+
+const SelectionResult kWholeDisplay{DisplayTarget{testing::kDisplay}, false, false, false, true};
+
+class AppStateTest : public ::testing::Test {
+  protected:
+    AppStateTest() {
+        testing::coreApplication();
+        preferences.setRecordingsFolder(folder.path().string());
+        QObject::connect(&state, &AppState::phaseChanged,
+                         [this](Phase phase) { phases.push_back(phase); });
+    }
+
+    // Starts a recording of the whole display and waits until it runs.
+    void record(std::int64_t countdownSeconds = 0) {
+        confirmSelection(countdownSeconds);
+        ASSERT_TRUE(processEventsUntil([&] { return state.phase() == Phase::recording; }));
+    }
+
+    // Starts a recording, confirms the whole display and lets the countdown run out.
+    void confirmSelection(std::int64_t countdownSeconds = 0) {
+        preferences.setCountdownSeconds(countdownSeconds);
+        state.toggleRecording();
+        ASSERT_TRUE(processEventsUntil([&] { return selector.isAsking(); }));
+        selector.answer(kWholeDisplay);
+        if (countdownSeconds > 0) {
+            ASSERT_TRUE(processEventsUntil([&] { return !countdown.runs.empty(); }));
+            countdown.end(true);
+        }
+    }
+
+    // Waits until no start or stop is under way.
+    bool settled() {
+        return processEventsUntil([&] { return !state.isBusy(); });
+    }
+
+    testing::TempDir folder;
+    MemoryKeyValueStore store;
+    Preferences preferences{store};
+    testing::FakePermissionAuthority permissions;
+    testing::ScriptedSelector selector;
+    testing::ScriptedCountdown countdown;
+    testing::LoggedIndicator indicator;
+    testing::NoWebcam webcam;
+    testing::FakeShareableContent content = testing::oneDisplayDesktop();
+    testing::FakeScreenCapture screen;
+    int cameraStops = 0;
+    std::vector<std::filesystem::path> opened;
+    Phases phases;
+    AppState state{{
+        .permissions = &permissions,
+        .preferences = &preferences,
+        .selector = &selector,
+        .countdown = &countdown,
+        .indicator = &indicator,
+        .makeSession =
+            [this](const SelectionResult& options) {
+                CaptureServices services;
+                services.content = &content;
+                services.screenCapture = &screen;
+                return std::make_unique<RecordingSession>(services, webcam, options, preferences);
+            },
+        .stopCamera = [this] { ++cameraStops; },
+        .openRecording = [this](const std::filesystem::path& path) { opened.push_back(path); },
+    }};
+};
+
+TEST_F(AppStateTest, ARefusedPermissionIsTheErrorLineAndNoSelectionStarts) {
+    permissions.screenGranted = false;
+    permissions.screenRequestGrants = false;
+    state.toggleRecording();
+    EXPECT_EQ(state.phase(), Phase::selecting);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(state.lastErrorMessage(),
+              PermissionError(PermissionError::Kind::screenRecordingDenied).what());
+    EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::idle}));
+    EXPECT_EQ(selector.begun, 0);
+}
+
+TEST_F(AppStateTest, CancelledSelectionReturnsToIdleWithoutAnError) {
+    state.setLastErrorMessage("an old error");
+    state.toggleRecording();
+    EXPECT_EQ(state.lastErrorMessage(), std::nullopt);  // cleared by the start
+    ASSERT_TRUE(processEventsUntil([&] { return selector.isAsking(); }));
+    state.toggleRecording();  // the primary action while selecting cancels it
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(selector.finished, (std::vector<std::optional<SelectionResult>>{std::nullopt}));
+    EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::idle}));
+    EXPECT_EQ(state.lastErrorMessage(), std::nullopt);
+    EXPECT_TRUE(countdown.runs.empty());
+}
+
+TEST_F(AppStateTest, CountdownLengthComesFromThePreferenceAndIsSkippedAtZeroOrBelow) {
+    store.remove(prefs::countdownSeconds);
+    state.toggleRecording();
+    ASSERT_TRUE(processEventsUntil([&] { return selector.isAsking(); }));
+    selector.answer(kWholeDisplay);
+    ASSERT_TRUE(processEventsUntil([&] { return !countdown.runs.empty(); }));
+    EXPECT_EQ(countdown.runs, std::vector<int>{3});
+    EXPECT_EQ(state.phase(), Phase::countingDown);
+
+    // The primary action cancels it; the camera a confirmed selection left
+    // running is stopped.
+    state.toggleRecording();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(countdown.cancels, 1);
+    EXPECT_EQ(cameraStops, 1);
+    EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::countingDown, Phase::idle}));
+
+    for (std::int64_t off : {0, -2}) {
+        phases.clear();
+        record(off);
+        EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::recording}));
+        state.stopRecording();
+        ASSERT_TRUE(settled());
+    }
+    EXPECT_EQ(countdown.runs, std::vector<int>{3});
+}
+
+TEST_F(AppStateTest, RecordingStopsAtOnceAndTheFinishedFolderOpensInTheEditor) {
+    record(3);
+    EXPECT_EQ(state.elapsedText(), "0:00");
+    EXPECT_EQ(indicator.log, std::vector<std::string>{"show display"});
+    EXPECT_TRUE(state.isRecording());
+    ASSERT_TRUE(screen.running());
+    screen.deliverFrame(systemClock().now());
+
+    state.toggleRecording();
+    EXPECT_EQ(state.phase(), Phase::idle);  // before the files are finished
+    EXPECT_EQ(indicator.log, (std::vector<std::string>{"show display", "hide"}));
+    EXPECT_TRUE(state.isBusy());
+    EXPECT_TRUE(opened.empty());
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].parent_path(), folder.path());
+    EXPECT_TRUE(std::filesystem::exists(opened[0] / "screen.mov"));
+    EXPECT_EQ(state.lastErrorMessage(), std::nullopt);
+    EXPECT_EQ(phases,
+              (Phases{Phase::selecting, Phase::countingDown, Phase::recording, Phase::idle}));
+}
+
+TEST_F(AppStateTest, FailuresOfStartAndStopBecomeTheErrorLine) {
+    content.current.displays.clear();
+    confirmSelection();  // the start fails: no display
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(state.lastErrorMessage(), "No display available to record.");
+    EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::idle}));
+    EXPECT_TRUE(indicator.log.empty());
+    EXPECT_FALSE(state.isRecording());
+
+    content = testing::oneDisplayDesktop();
+    phases.clear();
+    record();
+    state.toggleRecording();  // no frame was captured
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(state.lastErrorMessage(), "Recording failed: No frames were captured.");
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(AppStateTest, ElapsedTimeTicksAndCaptureThatEndsByItselfStopsTheRecording) {
+    record();
+    screen.deliverFrame(systemClock().now());
+    ASSERT_TRUE(processEventsUntil([&] { return state.elapsedText() == "0:01"; }, 3s));
+    screen.stopWithError(std::make_exception_ptr(RecorderError::windowGone()));
+    ASSERT_TRUE(processEventsUntil([&] { return state.phase() == Phase::idle; }, 3s));
+    const std::string shown = state.elapsedText();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(state.lastErrorMessage(), "The selected window is no longer on screen.");
+    EXPECT_EQ(state.elapsedText(), shown);  // kept until the next recording
+    EXPECT_NE(shown, "0:00");
+    ASSERT_EQ(opened.size(), 0u);
+}
+
+TEST_F(AppStateTest, FinishingAllStopsTheRecordingWithoutOpeningTheEditor) {
+    record();
+    screen.deliverFrame(systemClock().now());
+    QCoro::waitFor(state.finishAll());
+    EXPECT_EQ(state.phase(), Phase::idle);
+    EXPECT_FALSE(state.isBusy());
+    EXPECT_TRUE(opened.empty());
+    // The movie was finished all the same.
+    std::vector<std::filesystem::path> folders(std::filesystem::directory_iterator(folder.path()),
+                                               {});
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(folders[0] / "screen.mov"));
+    // No new recording starts any more.
+    state.toggleRecording();
+    EXPECT_EQ(state.phase(), Phase::idle);
+}
+
+}  // namespace
+}  // namespace zarvex

@@ -1,0 +1,250 @@
+// Target selection without a display: the model's input rules, the
+// controller's windows and result, and the camera preview it drives.
+
+#include "flow/selection_controller.h"
+
+#include <gtest/gtest.h>
+
+#include "flow_fakes.h"
+
+namespace zarvex {
+namespace {
+
+using testing::processEventsUntil;
+
+const ShareableDisplay kLeft{1, "A", {0, 0, 320, 240}, 1, true};
+const ShareableDisplay kRight{2, "B", {320, 0, 640, 480}, 2, false};
+constexpr std::uint32_t kOwnProcess = 77;
+
+class SelectionModelTest : public ::testing::Test {
+  protected:
+    SelectionModelTest() {
+        testing::coreApplication();
+        QObject::connect(&model, &SelectionModel::changed, [this] { ++changes; });
+        QObject::connect(&model, &SelectionModel::cameraEnabledChanged,
+                         [this](bool on) { cameraSignals.push_back(on); });
+    }
+
+    std::vector<ShareableWindow> windows{{5, kOwnProcess, "Overlay", "zarvex", {0, 0, 960, 480}},
+                                         {6, 10, "Notes", "Notes", {10, 10, 200, 100}},
+                                         {7, 11, "Editor", "", {0, 0, 900, 400}}};
+    SelectionModel model{Selection{}, [this] { return windows; }, kOwnProcess};
+    int changes = 0;
+    std::vector<bool> cameraSignals;
+};
+
+TEST_F(SelectionModelTest, ARegionDragBelongsToTheOverlayItStartedOn) {
+    model.press(kRight, {10, 10}, {330, 10});
+    model.drag(kRight, {130.4, 49.6});
+    EXPECT_EQ(model.selection().region, (RegionPick{2, {10, 10, 120, 40}}));
+    // Other displays' overlays do not take part in this drag.
+    model.drag(kLeft, {5, 5});
+    EXPECT_EQ(model.selection().region, (RegionPick{2, {10, 10, 120, 40}}));
+    model.release();
+    EXPECT_FALSE(model.isDragging());
+    EXPECT_EQ(model.selection().region, (RegionPick{2, {10, 10, 120, 40}}));
+    // A new press starts over.
+    model.press(kLeft, {100, 100}, {100, 100});
+    EXPECT_EQ(model.selection().region, std::nullopt);
+    model.release();
+}
+
+TEST_F(SelectionModelTest, WindowModeHoversAndPicksTheWindowUnderThePointer) {
+    model.hover({20, 20});  // region mode: no hit test
+    EXPECT_EQ(model.selection().hoverWindow, std::nullopt);
+
+    model.setMode(CaptureMode::window);
+    changes = 0;
+    model.hover({20, 20});
+    model.hover({21, 22});  // the same window: nothing changes
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(model.selection().hoverWindow, (WindowPick{6, {10, 10, 200, 100}, "Notes"}));
+    model.press(kLeft, {500, 300}, {500, 300});  // the hovered window is picked
+    EXPECT_EQ(model.selection().windowPick->id, 6u);
+
+    model.hover({950, 470});  // over nothing
+    EXPECT_EQ(model.selection().hoverWindow, std::nullopt);
+    windows.erase(windows.begin() + 1);
+    model.press(kLeft, {30, 30}, {30, 30});  // no hover: the window under the pointer
+    EXPECT_EQ(model.selection().windowPick,
+              (WindowPick{7, {0, 0, 900, 400}, std::string(kUnnamedWindowOwner)}));
+    model.press(kLeft, {950, 470}, {950, 470});
+    EXPECT_EQ(model.selection().windowPick, std::nullopt);
+}
+
+TEST_F(SelectionModelTest, ScreenModeClickSelectsThatDisplayAndTheCameraSwitchIsAnnounced) {
+    model.setMode(CaptureMode::screen);
+    model.press(kRight, {1, 1}, {321, 1});
+    EXPECT_EQ(model.selection().selectedDisplayID, 2u);
+    EXPECT_TRUE(model.canStart());
+
+    model.setCameraEnabled(true);
+    model.setCameraEnabled(true);
+    model.setMicEnabled(false);
+    model.setCameraEnabled(false);
+    EXPECT_EQ(cameraSignals, (std::vector<bool>{true, false}));
+}
+
+// Windows the controller showed, as the test sees them.
+class FakeSelectionViews : public SelectionViews {
+  public:
+    struct Shown {
+        bool overlay = true;
+        DisplayID display = 0;
+        bool open = true;
+        bool key = false;
+        OverlayActions overlayActions;
+        ControlsActions controlsActions;
+    };
+
+    std::vector<std::shared_ptr<Shown>> shown;
+
+    std::unique_ptr<SelectionWindow> showOverlay(SelectionModel&, const ShareableDisplay& display,
+                                                 OverlayActions actions) override {
+        shown.push_back(std::make_shared<Shown>(Shown{true, display.id, true, false, actions, {}}));
+        return std::make_unique<Handle>(shown.back());
+    }
+    std::unique_ptr<SelectionWindow> showControls(SelectionModel&, const ShareableDisplay& display,
+                                                  ControlsActions actions) override {
+        shown.push_back(
+            std::make_shared<Shown>(Shown{false, display.id, true, false, {}, actions}));
+        return std::make_unique<Handle>(shown.back());
+    }
+    int open() const {
+        return static_cast<int>(
+            std::count_if(shown.begin(), shown.end(), [](const auto& s) { return s->open; }));
+    }
+
+  private:
+    class Handle : public SelectionWindow {
+      public:
+        explicit Handle(std::shared_ptr<Shown> shown) : shown_(std::move(shown)) {}
+        ~Handle() override { shown_->open = false; }
+        void makeKey() override { shown_->key = true; }
+
+      private:
+        std::shared_ptr<Shown> shown_;
+    };
+};
+
+class SelectionControllerTest : public ::testing::Test {
+  protected:
+    SelectionControllerTest() { testing::coreApplication(); }
+
+    // Begins a selection that the test ends; its outcome lands in `outcome`.
+    void begin() {
+        outcome.reset();
+        [](SelectionControllerTest* test) -> QCoro::Task<void> {
+            test->outcome = co_await test->controller.beginSelection();
+        }(this);
+    }
+    bool ended() {
+        return processEventsUntil([&] { return outcome.has_value(); });
+    }
+
+    MemoryKeyValueStore store;
+    Preferences preferences{store};
+    FakeSelectionViews views;
+    testing::CameraRig camera;
+    Point pointer{500, 100};  // on the right display
+    std::vector<std::string> errors;
+    SelectionController controller{{
+        .desktop =
+            [] {
+                return ShareableContent{{kLeft, kRight}, {}};
+            },
+        .pointer = [this] { return pointer; },
+        .ownProcessID = kOwnProcess,
+        .preferences = &preferences,
+        .views = &views,
+        .camera = &camera.controller,
+        .reportError = [this](const std::string& message) { errors.push_back(message); },
+    }};
+    std::optional<std::optional<SelectionResult>> outcome;
+};
+
+TEST_F(SelectionControllerTest, CoversEveryDisplayAndConfirmsOnlyAPick) {
+    begin();
+    ASSERT_EQ(views.shown.size(), 3u);
+    EXPECT_TRUE(views.shown[0]->overlay && views.shown[1]->overlay);
+    EXPECT_EQ(views.shown[0]->display, 1u);
+    EXPECT_FALSE(views.shown[0]->key);
+    EXPECT_TRUE(views.shown[1]->key);  // the pointer's display
+    EXPECT_FALSE(views.shown[2]->overlay);
+    EXPECT_EQ(views.shown[2]->display, 2u);  // the controls bar, on the pointer's display
+
+    SelectionModel* model = controller.model();
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->selection().mode, CaptureMode::region);
+    EXPECT_EQ(model->selection().selectedDisplayID, 2u);
+    views.shown[0]->overlayActions.onReturn();  // no region yet: nothing happens
+    EXPECT_TRUE(controller.isSelecting());
+
+    model->setMode(CaptureMode::screen);  // the pointer's display is preselected
+    views.shown[2]->controlsActions.onStart();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(*outcome, (SelectionResult{DisplayTarget{2}, true, true, false, true}));
+    EXPECT_EQ(views.open(), 0);
+    EXPECT_EQ(controller.model(), nullptr);
+}
+
+TEST_F(SelectionControllerTest, OneSelectionAtATimeFinishedExactlyOnce) {
+    begin();
+    const auto second = QCoro::waitFor(controller.beginSelection());
+    EXPECT_EQ(second, std::nullopt);
+    EXPECT_TRUE(controller.isSelecting());
+    EXPECT_EQ(views.shown.size(), 3u);
+
+    views.shown[1]->overlayActions.onEscape();
+    controller.finish(SelectionResult{DisplayTarget{1}});
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(*outcome, std::nullopt);
+    EXPECT_FALSE(controller.isSelecting());
+
+    begin();  // a new one may begin now
+    EXPECT_EQ(views.open(), 3);
+    controller.cancel();
+    ASSERT_TRUE(ended());
+}
+
+TEST_F(SelectionControllerTest, CameraRunsWhileItsSwitchIsOnAndStaysForARecording) {
+    preferences.setDefaultCameraEnabled(true);
+    begin();
+    ASSERT_TRUE(processEventsUntil([&] { return camera.running && camera.shows == 1; }));
+    controller.model()->setCameraEnabled(false);
+    ASSERT_TRUE(processEventsUntil([&] { return !camera.running; }));
+    controller.model()->setCameraEnabled(true);
+    ASSERT_TRUE(processEventsUntil([&] { return camera.running && camera.shows == 2; }));
+    controller.model()->setMode(CaptureMode::screen);
+    controller.confirm();
+    ASSERT_TRUE(ended());
+    ASSERT_TRUE(outcome->has_value());
+    EXPECT_TRUE((*outcome)->cameraEnabled);
+    testing::processEventsFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(camera.running);  // left running for the recording
+
+    begin();  // the camera switch is on again; cancelling stops the camera
+    controller.cancel();
+    ASSERT_TRUE(ended());
+    ASSERT_TRUE(processEventsUntil([&] { return !camera.running; }));
+    EXPECT_EQ(camera.threads(), std::set<std::string>{CameraController::kThreadName});
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SelectionControllerTest, ACameraThatFailsTurnsItsSwitchBackOff) {
+    camera.startFailure = kNoCameraMessage;
+    preferences.setDefaultCameraEnabled(true);
+    begin();
+    // At the start the failure is dropped…
+    ASSERT_TRUE(processEventsUntil([&] { return !controller.model()->selection().cameraEnabled; }));
+    EXPECT_TRUE(errors.empty());
+    // …after the user's own switch it is the error line.
+    controller.model()->setCameraEnabled(true);
+    ASSERT_TRUE(processEventsUntil([&] { return !controller.model()->selection().cameraEnabled; }));
+    EXPECT_EQ(errors, std::vector<std::string>{"Recording failed: No camera available."});
+    controller.cancel();
+    ASSERT_TRUE(ended());
+}
+
+}  // namespace
+}  // namespace zarvex
