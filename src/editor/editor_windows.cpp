@@ -51,9 +51,13 @@ EditorWindow* EditorWindows::windowFor(const std::filesystem::path& folder) cons
     return found == windows_.end() ? nullptr : found->second.data();
 }
 
-std::optional<std::string> EditorWindows::open(const std::filesystem::path& folder) {
+std::optional<std::string> EditorWindows::open(const std::filesystem::path& folder,
+                                               std::optional<std::string> notice) {
     const std::filesystem::path key = keyFor(folder);
     if (EditorWindow* window = windowFor(key)) {
+        if (notice) {
+            window->document().setErrorMessage(std::move(notice));
+        }
         window->showNormal();
         window->raise();
         window->activateWindow();
@@ -75,6 +79,9 @@ std::optional<std::string> EditorWindows::open(const std::filesystem::path& fold
         document = std::make_unique<ProjectDocument>(key, std::move(documentServices));
     } catch (const std::exception& error) {
         return std::string("Could not open recording: ") + error.what();
+    }
+    if (notice) {
+        document->setErrorMessage(std::move(notice));
     }
     document->load();
 

@@ -29,8 +29,10 @@ class EditorWindows : public QObject {
     // Brings the window of `folder` to the front, or reads the folder's
     // project file, opens a new window for it and starts loading it. Returns
     // "Could not open recording: " and the reason when the project file
-    // cannot be read or decoded; no window opens then.
-    std::optional<std::string> open(const std::filesystem::path& folder);
+    // cannot be read or decoded; no window opens then. A `notice` (why a
+    // recording ended by itself, say) is shown in the window's banner.
+    std::optional<std::string> open(const std::filesystem::path& folder,
+                                    std::optional<std::string> notice = std::nullopt);
 
     // The window showing `folder`, if one is open.
     EditorWindow* windowFor(const std::filesystem::path& folder) const;
