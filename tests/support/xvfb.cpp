@@ -1,5 +1,9 @@
 #include "xvfb.h"
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -10,6 +14,43 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+
+// True once the window manager on `display` maps a window that asks to be
+// mapped. A window manager announces itself (_NET_SUPPORTING_WM_CHECK) before
+// it has finished starting, and openbox drops a map request that arrives in
+// between: the client's window (trayer's panel, say) then never shows. So a
+// probe window is mapped, and mapped again, until the manager shows it.
+bool windowManagerMapsWindows(const std::string& display,
+                              std::chrono::steady_clock::time_point deadline) {
+    struct Disconnect {
+        void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+    };
+    const std::unique_ptr<xcb_connection_t, Disconnect> connection(
+        xcb_connect(display.c_str(), nullptr));
+    if (xcb_connection_has_error(connection.get())) {
+        return false;
+    }
+    xcb_connection_t* c = connection.get();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t probe = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    bool viewable = false;
+    while (!viewable && std::chrono::steady_clock::now() < deadline) {
+        xcb_map_window(c, probe);
+        xcb_flush(c);
+        for (int i = 0; i < 10 && !viewable; ++i) {
+            std::this_thread::sleep_for(milliseconds(20));
+            const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> reply(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, probe), nullptr),
+                &std::free);
+            viewable = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+        }
+    }
+    xcb_destroy_window(c, probe);
+    xcb_flush(c);
+    return viewable;
+}
 
 }  // namespace
 
@@ -50,7 +91,8 @@ WindowManager::WindowManager(const Xvfb& server)
     while (std::chrono::steady_clock::now() < deadline) {
         const ProcessResult check = runProcess(
             {"xprop", "-display", server.display(), "-root", "_NET_SUPPORTING_WM_CHECK"});
-        if (check.exitCode == 0 && check.out.find("window id") != std::string::npos) {
+        if (check.exitCode == 0 && check.out.find("window id") != std::string::npos &&
+            windowManagerMapsWindows(server.display(), deadline)) {
             return;
         }
         std::this_thread::sleep_for(milliseconds(50));
