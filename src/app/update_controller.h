@@ -63,7 +63,6 @@ class UpdateController : public QObject {
 
     bool hasUpdater() const { return checker_ != nullptr; }
     bool canCheckForUpdates() const { return canCheckForUpdates_; }
-    UpdateChecker* checker() const { return checker_.get(); }
 
     // Activates the application and checks, showing the update dialog; does
     // nothing without an updater.

@@ -186,7 +186,6 @@ void BackgroundSection::chooseTab(BackgroundKind kind) {
             backgroundForTab(kind, document_.style().background)) {
         setBackground(*changed);
     }
-    emit pageChanged();
 }
 
 void BackgroundSection::setBackground(const BackgroundStyle& background) {
@@ -202,7 +201,6 @@ void BackgroundSection::showStyle(bool resetTab) {
         kind_ = styleKind;
         tabs_->setCurrentIndex(int(kind_));
         showStackPage(*pages_, int(kind_));
-        emit pageChanged();
     }
     shownKindOfStyle_ = styleKind;
 

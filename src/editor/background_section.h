@@ -53,10 +53,6 @@ class BackgroundSection : public QWidget {
     void openImageDialog();
     void openColorDialog();
 
-  signals:
-    // The page shown changed (its height may differ).
-    void pageChanged();
-
   private:
     QWidget* gradientsPage();
     QWidget* solidPage();

@@ -75,14 +75,6 @@ EditorWindow::~EditorWindow() {
     delete editor_;
 }
 
-std::unique_ptr<ProjectDocument> EditorWindow::takeDocument() {
-    delete sheet_;
-    delete editor_;
-    editor_ = nullptr;
-    document_->disconnect(this);
-    return std::move(document_);
-}
-
 ExportSheet* EditorWindow::exportSheet() const {
     return sheet_;
 }

@@ -36,8 +36,6 @@ class EditorWindow : public WindowBackdrop {
     ~EditorWindow() override;
 
     ProjectDocument& document() { return *document_; }
-    // Hands the document over (the window keeps showing nothing of it).
-    std::unique_ptr<ProjectDocument> takeDocument();
 
     EditorView* editorView() const { return editor_; }
     QLabel* loadingLabel() const { return loading_; }

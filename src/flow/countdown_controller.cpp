@@ -29,7 +29,6 @@ QCoro::Task<bool> CountdownController::run(int seconds, CaptureTarget target) {
     }
     const Rect frame = centredIn(display->frame, Size{kCountdownBadgeSize, kCountdownBadgeSize});
     std::unique_ptr<CountdownBadge> badge = makeBadge_(seconds, frame);
-    showing_ = true;
     bool ranOut = true;
     for (int n = seconds; n >= 1; --n) {
         badge->setCount(n);
@@ -40,7 +39,6 @@ QCoro::Task<bool> CountdownController::run(int seconds, CaptureTarget target) {
         }
     }
     badge.reset();
-    showing_ = false;
     co_return ranOut;
 }
 

@@ -36,15 +36,11 @@ class CountdownController : public QObject, public Countdown {
     QCoro::Task<bool> run(int seconds, CaptureTarget target) override;
     void cancel() override { cancelled_ = true; }
 
-    bool isCancelled() const { return cancelled_; }
-    bool isShowing() const { return showing_; }
-
   private:
     std::function<std::vector<ShareableDisplay>()> displays_;
     BadgeFactory makeBadge_;
     std::chrono::milliseconds step_;
     bool cancelled_ = false;
-    bool showing_ = false;
 };
 
 }  // namespace zarvex

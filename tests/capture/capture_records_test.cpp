@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "capture/displays.h"
 #include "capture/errors.h"
 #include "capture/permissions.h"
 #include "capture/recordings_directory.h"
@@ -93,31 +92,6 @@ TEST(Permissions, RefusalsTellWhereToGrantThem) {
     EXPECT_STREQ(PermissionError(Kind::cameraDenied).what(),
                  "Camera permission is required for the webcam overlay. Enable it in System "
                  "Settings > Privacy & Security > Camera.");
-}
-
-TEST(Coordinates, FlipBetweenDesktopAndWindowServer) {
-    const std::vector<DisplayInfo> displays{{1, {0, 0, 1440, 900}, 2, "A"},
-                                            {2, {1440, -180, 1920, 1080}, 1, "B"}};
-    const double h = primaryDisplayHeight(displays);
-    EXPECT_EQ(h, 900);
-    EXPECT_EQ(flipPoint({50, 100}, h), (Point{50, 800}));
-    EXPECT_EQ(flipRect({10, 100, 200, 50}, h), (Rect{10, 750, 200, 50}));
-    // The same formula converts back.
-    EXPECT_EQ(flipRect(flipRect({10, 100, 200, 50}, h), h), (Rect{10, 100, 200, 50}));
-    // The second display's frame in window-server coordinates.
-    EXPECT_EQ(flipRect(displays[1].frame, h), (Rect{1440, 0, 1920, 1080}));
-    EXPECT_EQ(primaryDisplayHeight({}), 0);
-    EXPECT_EQ(flipPoint({3, 4}, 0), (Point{3, -4}));
-}
-
-TEST(Coordinates, DisplayContainingAPoint) {
-    const std::vector<DisplayInfo> displays{{1, {0, 0, 1440, 900}, 2, "A"},
-                                            {2, {1440, 0, 1920, 1080}, 1, "B"}};
-    EXPECT_EQ(displayContaining({1439, 899}, displays)->id, 1u);
-    EXPECT_EQ(displayContaining({1440, 10}, displays)->id, 2u);  // left edge belongs to B
-    EXPECT_EQ(displayContaining({-5, -5}, displays)->id, 1u);    // none: the main display
-    EXPECT_EQ(displayContaining({-5, -5}, displays, 1)->id, 2u);
-    EXPECT_FALSE(displayContaining({0, 0}, {}));
 }
 
 class RecordingsDirectoryTest : public ::testing::Test {

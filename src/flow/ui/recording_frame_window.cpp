@@ -39,7 +39,6 @@ void RecordingFrameWindow::setFrame(const Rect& frame) {
 }
 
 void RecordingFrameWindow::orderOut() {
-    orderedOut_ = true;
     hide();
 }
 

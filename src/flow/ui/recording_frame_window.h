@@ -21,15 +21,12 @@ class RecordingFrameWindow : public QWidget, public RecordingFrame {
     void setFrame(const Rect& frame) override;
     void orderOut() override;
 
-    bool isOrderedOut() const { return orderedOut_; }
-
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     bool translucent_;
-    bool orderedOut_ = false;
     // Windows raised later would cover the frame; it comes back to the top.
     QTimer raise_;
 };
