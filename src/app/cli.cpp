@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include "app/bundle_info.h"
+#include "app/tray_application.h"
+#include "capture/linux/linux_permissions.h"
 
 namespace zarvex {
 
@@ -11,20 +13,47 @@ const std::vector<Subcommand>& subcommands() {
         {"record",
          "record [--display ID | --window ID | --region ID:X,Y,W,H] [--seconds N] [--no-mic] "
          "[--no-system-audio] [--camera] [--no-cursor]",
-         "Record the screen into a new recording folder.", runRecord},
+         "Record the screen into a new recording folder.", runRecord, true},
         {"export", "export FOLDER [-o FILE] [--codec h264|hevc] [--resolution native|1080p|720p]",
          "Export a recording, styled and trimmed, as an MP4 movie.", runExport},
         {"play", "play FOLDER [--at SECONDS] [--paused] [--size WxH]",
-         "Play a recording, styled and trimmed, with sound.", runPlay},
+         "Play a recording, styled and trimmed, with sound.", runPlay, true},
         {"open", "open FOLDER",
-         "Open a recording in Zarvex (in the running one, when there is one).", runOpen},
+         "Open a recording in Zarvex (in the running one, when there is one).", runOpen, true},
         {"info", "info FOLDER",
          "Summarise a recording folder: files, sources, style, trim, clicks.", runInfo},
-        {"displays", "displays", "List the displays that can be recorded.", runDisplays},
-        {"windows", "windows", "List the windows that can be recorded.", runWindows},
-        {"settings", "settings", "Open the settings window.", runSettings},
+        {"displays", "displays", "List the displays that can be recorded.", runDisplays, true},
+        {"windows", "windows", "List the windows that can be recorded.", runWindows, true},
+        {"settings", "settings", "Open the settings window.", runSettings, true},
     };
     return commands;
+}
+
+namespace {
+
+// Prints what is missing and says so when no desktop can be reached.
+bool refusedWithoutDesktop(CommandLineIO io) {
+    const std::optional<std::string> missing = missingDesktop();
+    if (missing) {
+        io.err << "zarvex: " << *missing << "\n";
+    }
+    return missing.has_value();
+}
+
+}  // namespace
+
+std::optional<std::string> missingDesktop() {
+    // Windows go where screen capture reads from: the X display that the
+    // capture permission check opens, refused in the same words.
+    LinuxPermissionAuthority display;
+    if (display.screenCaptureGranted()) {
+        return std::nullopt;
+    }
+    return display.screenCaptureRefusal();
+}
+
+int runTray(CommandLineIO io) {
+    return refusedWithoutDesktop(io) ? kExitFailure : runTrayApplication();
 }
 
 void printUsage(std::ostream& out) {
@@ -53,6 +82,9 @@ int runCommandLine(const std::vector<std::string>& args, CommandLineIO io) {
     }
     for (const auto& command : subcommands()) {
         if (args[0] == command.name) {
+            if (command.needsDesktop && refusedWithoutDesktop(io)) {
+                return kExitFailure;
+            }
             return command.run(std::vector<std::string>(args.begin() + 1, args.end()), io);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,8 @@ struct Subcommand {
     std::string_view synopsis;  // "info FOLDER"
     std::string_view summary;   // one line for --help
     std::function<int(const std::vector<std::string>& args, CommandLineIO io)> run;
+    // Shows windows or reads the screen: refused up front without a desktop.
+    bool needsDesktop = false;
 };
 
 const std::vector<Subcommand>& subcommands();
@@ -32,6 +35,15 @@ const std::vector<Subcommand>& subcommands();
 int runCommandLine(const std::vector<std::string>& args, CommandLineIO io);
 
 void printUsage(std::ostream& out);
+
+// Whether the desktop that windows and screen capture need can be reached:
+// nothing when it can, else what is missing, in the words shown to the user.
+// The one place that decides it for the tray application and every command.
+std::optional<std::string> missingDesktop();
+
+// `zarvex` without a command: the tray application, or the refusal when no
+// desktop can be reached.
+int runTray(CommandLineIO io);
 
 // Subcommands, each in its own cli_*.cpp.
 int runInfo(const std::vector<std::string>& args, CommandLineIO io);

@@ -1,5 +1,6 @@
 // The tray application's parts that need no display: the menu's entries in
-// each state, one running instance per session, the recent recordings.
+// each state, one running instance per session, the recent recordings; and
+// what every command that needs a display does without one.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "app/recent_recordings.h"
 #include "app/single_instance.h"
 #include "event_loop.h"
+#include "process.h"
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -145,6 +147,25 @@ TEST(RecentRecordings, FollowTheFolder) {
     ASSERT_TRUE(
         processEventsUntil([&] { return recent.list() == std::vector{folder / "Renamed"}; }));
     EXPECT_EQ(changes, 2);
+}
+
+TEST(Desktop, EveryCommandThatNeedsOneSaysWhatIsMissingAndExits1) {
+    const testing::TempDir home;
+    for (const std::string display : {"", "DISPLAY=:9998"}) {  // none, or one that cannot open
+        for (const std::string command :
+             {"", "open rec", "play rec", "settings", "record", "displays", "windows"}) {
+            const testing::ProcessResult result = testing::runProcess(
+                {"sh", "-c",
+                 "env -u WAYLAND_DISPLAY -u DISPLAY XDG_SESSION_TYPE=x11 HOME='" +
+                     home.path().string() + "' " + display + " " ZARVEX_BINARY " " + command});
+            EXPECT_EQ(result.exitCode, 1) << command << display;  // not 134, Qt's abort
+            EXPECT_EQ(result.err,
+                      "zarvex: Zarvex needs an X11 display to record: DISPLAY is not set or the "
+                      "display cannot be opened.\n")
+                << command;
+            EXPECT_EQ(result.out, "");
+        }
+    }
 }
 
 }  // namespace
