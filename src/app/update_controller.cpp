@@ -4,19 +4,32 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <cstdint>
+#include <utility>
 
 #include "app/update_dialog.h"
+#include "render/off_main_thread.h"
 
 namespace zarvex {
 
-UpdateChecker::UpdateChecker(QUrl feed, std::string publicKey, BundleInfo running, QObject* parent)
+UpdateChecker::UpdateChecker(QUrl feed, std::string publicKey, BundleInfo running,
+                             std::chrono::milliseconds deadline, QObject* parent)
     : QObject(parent),
       feed_(std::move(feed)),
       publicKey_(std::move(publicKey)),
       running_(std::move(running)),
-      network_(std::make_unique<QNetworkAccessManager>()) {}
+      deadline_(deadline),
+      network_(std::make_unique<QNetworkAccessManager>()) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("The update server did not answer within %1 seconds.")
+                 .arg(std::chrono::duration<double>(deadline_).count()));
+    });
+}
 
-UpdateChecker::~UpdateChecker() = default;
+UpdateChecker::~UpdateChecker() {
+    dropReply();
+}
 
 void UpdateChecker::setChecking(bool checking) {
     if (checking_ != checking) {
@@ -38,29 +51,83 @@ void UpdateChecker::checkForUpdates() {
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("Zarvex/%1")
                           .arg(QString::fromStdString(running_.shortVersion.value_or("?"))));
-    QNetworkReply* reply = network_->get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        reply->deleteLater();
-        UpdateCheckResult result;
-        if (reply->error() != QNetworkReply::NoError) {
-            result.kind = UpdateCheckResult::Kind::failed;
-            result.message = reply->errorString();
-        } else {
-            const QByteArray body = reply->readAll();
+    body_.clear();
+    reply_ = network_->get(request);
+    connect(reply_, &QNetworkReply::readyRead, this, &UpdateChecker::readFeed);
+    connect(reply_, &QNetworkReply::finished, this, &UpdateChecker::feedReceived);
+    timer_.start(deadline_);
+}
+
+void UpdateChecker::readFeed() {
+    // Read as it comes, so the reply never buffers more than the cap.
+    body_ += reply_->read(kMaxFeedBytes + 1 - body_.size());
+    if (body_.size() > kMaxFeedBytes) {
+        fail(QStringLiteral("The update feed is larger than 1 MiB."));
+    }
+}
+
+void UpdateChecker::feedReceived() {
+    readFeed();
+    if (reply_ == nullptr) {
+        return;  // failed while reading the rest
+    }
+    if (reply_->error() != QNetworkReply::NoError) {
+        fail(reply_->errorString());
+        return;
+    }
+    dropReply();
+    const std::uint64_t check = check_;
+    runOffMainThread<UpdateCheckResult>(
+        this,
+        [body = std::move(body_), key = publicKey_, running = running_] {
+            UpdateCheckResult result;
             try {
-                const auto items = verifiedUpdateItems(
-                    std::string_view(body.constData(), body.size()), publicKey_);
-                result.item = newerUpdate(items, running_);
+                const auto items =
+                    verifiedUpdateItems(std::string_view(body.constData(), body.size()), key);
+                result.item = newerUpdate(items, running);
                 result.kind = result.item ? UpdateCheckResult::Kind::available
                                           : UpdateCheckResult::Kind::upToDate;
             } catch (const std::exception& error) {
                 result.kind = UpdateCheckResult::Kind::failed;
                 result.message = QString::fromStdString(error.what());
             }
-        }
-        setChecking(false);
-        emit checkFinished(result);
-    });
+            return result;
+        },
+        [this, check](const UpdateCheckResult& result) {
+            if (check == check_) {
+                setChecking(false);
+                emit checkFinished(result);
+            }
+        });
+    body_.clear();
+}
+
+void UpdateChecker::dropReply() {
+    timer_.stop();
+    if (reply_ != nullptr) {
+        QNetworkReply* reply = std::exchange(reply_, nullptr);
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void UpdateChecker::fail(const QString& message) {
+    dropReply();
+    body_.clear();
+    ++check_;
+    setChecking(false);
+    emit checkFinished({UpdateCheckResult::Kind::failed, std::nullopt, message});
+}
+
+void UpdateChecker::cancel() {
+    if (!checking_) {
+        return;
+    }
+    dropReply();
+    body_.clear();
+    ++check_;
+    setChecking(false);
 }
 
 UpdateController::UpdateController(const BundleInfo& info, QObject* parent) : QObject(parent) {

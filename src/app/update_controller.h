@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -11,6 +14,7 @@
 #include "app/update_feed.h"
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace zarvex {
 
@@ -25,16 +29,25 @@ struct UpdateCheckResult {
 
 // A notify-only updater: fetches the feed over HTTPS, keeps the items whose
 // signature verifies and reports whether a newer build exists. It installs
-// nothing. Main thread; the network work is asynchronous.
+// nothing. A check reads at most kMaxFeedBytes of feed and ends by its
+// deadline, however slowly the server sends; the feed is verified on a worker
+// thread. Main thread; the network work is asynchronous.
 class UpdateChecker : public QObject {
     Q_OBJECT
   public:
-    UpdateChecker(QUrl feed, std::string publicKey, BundleInfo running, QObject* parent = nullptr);
+    static constexpr qint64 kMaxFeedBytes = 1 << 20;
+    static constexpr std::chrono::milliseconds kDeadline{30000};
+
+    UpdateChecker(QUrl feed, std::string publicKey, BundleInfo running,
+                  std::chrono::milliseconds deadline = kDeadline, QObject* parent = nullptr);
     ~UpdateChecker() override;
 
     // False while a check runs.
     bool canCheckForUpdates() const { return !checking_; }
     void checkForUpdates();
+    // Ends the running check at once: its request is aborted and it reports
+    // nothing.
+    void cancel();
     const BundleInfo& running() const { return running_; }
 
   signals:
@@ -43,12 +56,23 @@ class UpdateChecker : public QObject {
     void checkFinished(const zarvex::UpdateCheckResult& result);
 
   private:
+    void readFeed();
+    void feedReceived();
+    // Drops the request (aborting it when it still runs).
+    void dropReply();
+    void fail(const QString& message);
     void setChecking(bool checking);
 
     QUrl feed_;
     std::string publicKey_;
     BundleInfo running_;
+    std::chrono::milliseconds deadline_;
     std::unique_ptr<QNetworkAccessManager> network_;
+    QNetworkReply* reply_ = nullptr;
+    QByteArray body_;
+    QTimer timer_;
+    // Tells a verification that comes back from the one still wanted.
+    std::uint64_t check_ = 0;
     bool checking_ = false;
 };
 

@@ -22,6 +22,7 @@ QString runningVersion(const BundleInfo& info) {
 
 UpdateDialog::UpdateDialog(UpdateChecker& checker, QWidget* parent)
     : QDialog(parent),
+      checker_(checker),
       running_(checker.running()),
       icon_(new QLabel),
       headline_(new QLabel),
@@ -33,6 +34,9 @@ UpdateDialog::UpdateDialog(UpdateChecker& checker, QWidget* parent)
     setWindowTitle(QStringLiteral("Software Update"));
     setFixedWidth(420);
     headline_->setProperty("role", QStringLiteral("title"));
+    // Versions and reasons come from the server: never read as markup.
+    headline_->setTextFormat(Qt::PlainText);
+    detail_->setTextFormat(Qt::PlainText);
     detail_->setWordWrap(true);
     detail_->setProperty("role", QStringLiteral("secondary"));
     icon_->setPixmap(
@@ -86,6 +90,11 @@ QString UpdateDialog::detail() const {
 
 QString UpdateDialog::notes() const {
     return notes_->isHidden() ? QString() : notes_->toPlainText();
+}
+
+void UpdateDialog::done(int result) {
+    checker_.cancel();  // nothing when no check runs
+    QDialog::done(result);
 }
 
 void UpdateDialog::showChecking() {

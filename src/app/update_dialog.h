@@ -13,7 +13,8 @@ namespace zarvex {
 
 // The face of an update check: "Checking for Updates…", then either
 // "You're up to date." or the newer version's notes with a button that opens
-// its download page, or why the check failed.
+// its download page, or why the check failed. What the server sent is shown
+// as plain text. Closing it while the check runs (Cancel) cancels the check.
 class UpdateDialog : public QDialog {
     Q_OBJECT
   public:
@@ -27,7 +28,10 @@ class UpdateDialog : public QDialog {
     void showChecking();
     void showResult(const UpdateCheckResult& result);
 
+    void done(int result) override;
+
   private:
+    UpdateChecker& checker_;
     const BundleInfo running_;
     QLabel* icon_;
     QLabel* headline_;

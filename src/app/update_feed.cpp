@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -29,8 +30,38 @@ std::uint64_t number(std::string_view part) {
 }  // namespace
 
 std::string signedMessage(const UpdateItem& item) {
-    return "zarvex-update\n" + item.version + "\n" + item.build + "\n" + item.url + "\n" +
-           item.notes;
+    std::string message = "zarvex-update-item-v2";
+    for (const std::string* field : {&item.version, &item.build, &item.url, &item.notes}) {
+        const std::uint64_t size = field->size();
+        for (int shift = 56; shift >= 0; shift -= 8) {
+            message += static_cast<char>((size >> shift) & 0xff);
+        }
+        message += *field;
+    }
+    return message;
+}
+
+bool isValidUpdateItem(const UpdateItem& item) {
+    const auto isNumber = [](std::string_view text) {
+        return !text.empty() && text.size() <= 9 &&
+               std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    std::string_view version = item.version;
+    for (int part = 0;; ++part) {
+        const std::size_t dot = version.find('.');
+        if (part == 4 || !isNumber(version.substr(0, dot))) {
+            return false;
+        }
+        if (dot == std::string_view::npos) {
+            break;
+        }
+        version.remove_prefix(dot + 1);
+    }
+    // "https://" and a host, in characters a URL may hold.
+    constexpr std::string_view kHttps = "https://";
+    return isNumber(item.build) && item.url.starts_with(kHttps) &&
+           item.url.size() > kHttps.size() && item.url[kHttps.size()] != '/' &&
+           urlScheme(item.url).has_value();
 }
 
 std::vector<UpdateItem> verifiedUpdateItems(std::string_view feed,
@@ -38,16 +69,17 @@ std::vector<UpdateItem> verifiedUpdateItems(std::string_view feed,
     if (sodium_init() < 0) {
         throw std::runtime_error("The update feed could not be checked.");
     }
+    const auto key = fromBase64(publicKeyBase64, crypto_sign_PUBLICKEYBYTES);
+    if (!key || crypto_core_ed25519_is_valid_point(key->data()) != 1) {
+        throw std::runtime_error("This build's update key is not a usable public key.");
+    }
     const nlohmann::json document = nlohmann::json::parse(feed, nullptr, false);
     if (document.is_discarded() || !document.is_object() || !document.contains("items") ||
         !document["items"].is_array()) {
         throw std::runtime_error("The update feed could not be read.");
     }
-    const auto key = fromBase64(publicKeyBase64, crypto_sign_PUBLICKEYBYTES);
     std::vector<UpdateItem> items;
-    if (!key) {
-        return items;
-    }
+    bool anySigned = false;
     for (const auto& entry : document["items"]) {
         const auto text = [&](const char* name) -> std::optional<std::string> {
             if (!entry.is_object() || !entry.contains(name) || !entry[name].is_string()) {
@@ -57,17 +89,26 @@ std::vector<UpdateItem> verifiedUpdateItems(std::string_view feed,
         };
         const auto version = text("version"), build = text("build"), notes = text("notes"),
                    url = text("url"), signature = text("signature");
-        if (!version || !build || !notes || !url || !signature || !url->starts_with("https://")) {
+        if (!version || !build || !notes || !url || !signature) {
             continue;
         }
         UpdateItem item{*version, *build, *notes, *url};
         const auto bytes = fromBase64(*signature, crypto_sign_BYTES);
         const std::string message = signedMessage(item);
-        if (bytes && crypto_sign_verify_detached(
-                         bytes->data(), reinterpret_cast<const unsigned char*>(message.data()),
-                         message.size(), key->data()) == 0) {
+        if (!bytes || crypto_sign_verify_detached(
+                          bytes->data(), reinterpret_cast<const unsigned char*>(message.data()),
+                          message.size(), key->data()) != 0) {
+            continue;
+        }
+        anySigned = true;
+        if (isValidUpdateItem(item)) {
             items.push_back(std::move(item));
         }
+    }
+    if (items.empty() && !document["items"].empty()) {
+        throw std::runtime_error(anySigned ? "No update in the feed has a valid version, build and "
+                                             "https download page."
+                                           : "No update in the feed carries a valid signature.");
     }
     return items;
 }

@@ -11,7 +11,8 @@
 //   {"items": [{"version": "0.2.0", "build": "12", "notes": "…",
 //               "url": "https://…", "signature": "<base64>"}]}
 // where each signature is an Ed25519 signature (base64) of signedMessage(item)
-// by the key whose public half the build carries (base64, 32 bytes).
+// by the key whose public half the build carries (base64, 32 bytes). An item
+// is offered only when it is signed and valid (isValidUpdateItem).
 namespace zarvex {
 
 struct UpdateItem {
@@ -22,13 +23,20 @@ struct UpdateItem {
     bool operator==(const UpdateItem&) const = default;
 };
 
-// The bytes an item's signature covers.
+// The bytes an item's signature covers: a tag naming the format, then
+// version, build, url and notes, each as its length (8 bytes, big-endian)
+// followed by its bytes, so no two different items share them.
 std::string signedMessage(const UpdateItem& item);
 
-// The items of a feed whose signature verifies with `publicKeyBase64` and
-// whose download page is an https location; every other item is ignored.
-// Throws std::runtime_error("The update feed could not be read.") when the
-// text is not a feed.
+// Whether an item can be offered: a version of one to four dot-separated
+// numbers ("0.2.0"), a build number ("12"), numbers of at most nine digits,
+// and a download page at an https location with a host.
+bool isValidUpdateItem(const UpdateItem& item);
+
+// The signed, valid items of a feed; items that are neither are ignored.
+// Throws std::runtime_error with the reason a check fails: the key is not a
+// usable public key, the text is not a feed, or the feed has items and none
+// of them is signed by the key and valid. A feed without items has none.
 std::vector<UpdateItem> verifiedUpdateItems(std::string_view feed,
                                             std::string_view publicKeyBase64);
 

@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
 
 #include "app/shortcut_recorder.h"
@@ -164,71 +165,103 @@ TEST_F(SettingsWindowTest, ThemePickerStoresAndAppliesTheThemeAtOnce) {
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(255, 246, 232));
 }
 
-// Serves one HTTP response body to every request, on 127.0.0.1.
+// An HTTP server on 127.0.0.1 answering each request with what it serves
+// (status line, headers and body as given): at once, or one byte every
+// `dripMs` until the client goes.
 class FeedServer {
   public:
-    explicit FeedServer(QByteArray body) : body_(std::move(body)) {
+    FeedServer() {
         server_.listen(QHostAddress::LocalHost);
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++open_;
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                    --open_;
+                    socket->deleteLater();
+                });
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     socket->readAll();
-                    socket->write(
-                        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                        "Connection: close\r\nContent-Length: " +
-                        QByteArray::number(body_.size()) + "\r\n\r\n" + body_);
-                    socket->disconnectFromHost();
+                    if (dripMs_ == 0) {
+                        socket->write(response_);
+                        socket->disconnectFromHost();
+                        return;
+                    }
+                    auto* drip = new QTimer(socket);
+                    QObject::connect(drip, &QTimer::timeout, socket,
+                                     [this, socket, at = 0]() mutable {
+                                         socket->write(response_.mid(at++ % response_.size(), 1));
+                                     });
+                    drip->start(dripMs_);
                 });
             }
         });
     }
+    void serve(QByteArray response, int dripMs = 0) {
+        response_ = std::move(response);
+        dripMs_ = dripMs;
+    }
     QUrl url() const {
         return QUrl(QStringLiteral("http://127.0.0.1:%1/feed.json").arg(server_.serverPort()));
     }
+    int openConnections() const { return open_; }
 
   private:
-    QByteArray body_;
+    QByteArray response_;
+    int dripMs_ = 0;
+    int open_ = 0;
     QTcpServer server_;
 };
 
-UpdateCheckResult check(UpdateChecker& checker) {
-    QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
-    QSignalSpy availability(&checker, &UpdateChecker::canCheckForUpdatesChanged);
-    checker.checkForUpdates();
-    EXPECT_FALSE(checker.canCheckForUpdates());
-    EXPECT_TRUE(finished.wait(20000));
-    EXPECT_TRUE(checker.canCheckForUpdates());
-    EXPECT_EQ(availability.count(), 2);
-    return finished.isEmpty() ? UpdateCheckResult{}
-                              : finished.front().front().value<UpdateCheckResult>();
+QByteArray feed(const nlohmann::json& entry, int size = 0) {
+    const QByteArray body =
+        QByteArray::fromStdString(nlohmann::json{{"items", {entry}}}.dump()).leftJustified(size);
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
-TEST_F(SettingsWindowTest, UpdaterAgainstALocalFeed) {
+TEST_F(SettingsWindowTest, UpdateCheckAgainstALocalFeedServer) {
     testing::UpdateFeedSigner signer, stranger;
-    const BundleInfo running{"0.1.0", "1", {}, {}};
-    const UpdateItem current{"0.1.0", "1", "", "https://zarvex.invalid/0.1.0"};
-    const UpdateItem next{"0.2.0", "5", "Faster exports.", "https://zarvex.invalid/0.2.0"};
+    const UpdateItem next{"0.2.0", "5", "<b>Faster</b>", "https://zarvex.invalid/0.2.0"};
+    FeedServer server;
+    UpdateChecker checker(server.url(), signer.publicKey(), {"0.1.0", "1", {}, {}},
+                          std::chrono::seconds(2));
+    UpdateDialog dialog(checker);
+    const auto check = [&](const QByteArray& response, int dripMs = 0) {
+        server.serve(response, dripMs);
+        QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
+        checker.checkForUpdates();
+        EXPECT_FALSE(checker.canCheckForUpdates());
+        EXPECT_TRUE(finished.wait(20000));
+        return (dialog.headline() + " " + dialog.detail()).toStdString();
+    };
+    EXPECT_EQ(check(feed(signer.entry({"0.1.0", "1", "", "https://z/"}))),
+              "You're up to date. Zarvex 0.1.0 (1) is the newest version.");
+    EXPECT_EQ(check(feed(signer.entry(next), 1 << 20)),  // as large as a feed may be
+              "Zarvex 0.2.0 is available You have 0.1.0 (1). Download the new version to update.");
+    EXPECT_EQ(dialog.notes(), "<b>Faster</b>");
+    EXPECT_FALSE(dialog.downloadButton()->isHidden());
+    const std::string failed = "Couldn't check for updates. ";
+    EXPECT_EQ(check(feed(signer.entry(next), (1 << 20) + 1)),
+              failed + "The update feed is larger than 1 MiB.");
+    EXPECT_EQ(check(feed(stranger.entry(next))),
+              failed + "No update in the feed carries a valid signature.");
+    EXPECT_EQ(check("HTTP/1.1 503 <b>Down</b>\r\n\r\n"), failed + "Error transferring " +
+                                                             server.url().toString().toStdString() +
+                                                             " - server replied: <b>Down</b>");
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        EXPECT_TRUE(label->text().isEmpty() || label->textFormat() == Qt::PlainText);
+    }
+    // A slow drip never trips the idle time-out; the deadline ends it.
+    EXPECT_EQ(check(feed(signer.entry(next)), 20),
+              failed + "The update server did not answer within 2 seconds.");
+    ASSERT_TRUE(testing::waitUntil([&] { return server.openConnections() == 0; }));
 
-    FeedServer upToDate(nlohmann::json{{"items", {signer.entry(current)}}}.dump().c_str());
-    UpdateChecker first(upToDate.url(), signer.publicKey(), running);
-    UpdateDialog dialog(first);
-    EXPECT_EQ(check(first).kind, UpdateCheckResult::Kind::upToDate);
-    EXPECT_EQ(dialog.headline(), "You're up to date.");
-
-    FeedServer newer(
-        nlohmann::json{{"items", {signer.entry(current), signer.entry(next)}}}.dump().c_str());
-    UpdateChecker second(newer.url(), signer.publicKey(), running);
-    UpdateDialog shown(second);
-    const UpdateCheckResult found = check(second);
-    EXPECT_EQ(found.kind, UpdateCheckResult::Kind::available);
-    EXPECT_EQ(found.item, next);
-    EXPECT_EQ(shown.headline(), "Zarvex 0.2.0 is available");
-    EXPECT_EQ(shown.notes(), "Faster exports.");
-    EXPECT_FALSE(shown.downloadButton()->isHidden());
-
-    FeedServer forged(nlohmann::json{{"items", {stranger.entry(next)}}}.dump().c_str());
-    UpdateChecker third(forged.url(), signer.publicKey(), running);
-    EXPECT_EQ(check(third).kind, UpdateCheckResult::Kind::upToDate);
+    // Cancelling the dialog (Escape, its Cancel button) aborts the request.
+    checker.checkForUpdates();
+    ASSERT_TRUE(testing::waitUntil([&] { return server.openConnections() == 1; }));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(checker.canCheckForUpdates());
+    EXPECT_TRUE(testing::waitUntil([&] { return server.openConnections() == 0; }));
 }
 
 TEST_F(SettingsWindowTest, NoUpdaterWithoutAConfiguredFeed) {

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "thrown.h"
 #include "update_feed_signer.h"
 
 namespace zarvex {
@@ -12,26 +13,52 @@ namespace {
 
 using testing::UpdateFeedSigner;
 
-TEST(UpdateFeed, KeepsOnlyItemsSignedByTheBuildsKeyWithHttpsPages) {
+std::string failure(std::string_view feed, std::string_view key) {
+    return testing::thrownText([&] { verifiedUpdateItems(feed, key); });
+}
+
+TEST(UpdateFeed, KeepsOnlySignedValidItemsAndSaysWhyNoneIsLeft) {
     UpdateFeedSigner signer, stranger;
     const UpdateItem good{"0.2.0", "12", "Faster", "https://zarvex.app/0.2.0"};
-    UpdateItem tampered = good;
-    const UpdateItem insecure{"0.3.0", "1", "Plain", "http://zarvex.app/0.3.0"};
     nlohmann::json feed{{"items",
                          {signer.entry(good),
                           stranger.entry({"0.9.0", "1", "x", "https://e/"}),
-                          signer.entry(insecure),
                           {{"version", "1.0"}},
                           "junk"}}};
-    auto tamperedEntry = signer.entry(tampered);
-    tamperedEntry["notes"] = "Changed after signing";
-    feed["items"].push_back(tamperedEntry);
-
-    EXPECT_EQ(verifiedUpdateItems(feed.dump(), signer.publicKey()), std::vector{good});
-    EXPECT_TRUE(verifiedUpdateItems(feed.dump(), "not a key").empty());
-    for (const char* broken : {"", "[]", "{\"items\": 3}", "{\"item\": []}", "<rss/>"}) {
-        EXPECT_THROW(verifiedUpdateItems(broken, signer.publicKey()), std::runtime_error) << broken;
+    auto tampered = signer.entry(good);
+    tampered["notes"] = "Changed after signing";
+    feed["items"].push_back(tampered);
+    // Signed, but not something to offer.
+    for (const char* version : {"0.3-beta", "1.2.3.4.5", "1..2", "1234567890"}) {
+        feed["items"].push_back(signer.entry({version, "1", "", "https://z/"}));
     }
+    for (const char* url : {"http://z/", "https:///path", "https://a b/"}) {
+        feed["items"].push_back(signer.entry({"0.3", "1", "", url}));
+    }
+    feed["items"].push_back(signer.entry({"0.3", "1a", "", "https://z/"}));
+    EXPECT_EQ(verifiedUpdateItems(feed.dump(), signer.publicKey()), std::vector{good});
+    EXPECT_TRUE(isValidUpdateItem({"1.2.3.4", "123456789", "", "https://z"}));
+
+    // What leaves nothing to offer is a failure, with its reason.
+    const std::string zeroKey(44, 'A');  // 32 bytes, not a point of the curve
+    for (const std::string& key : {std::string("not a key"), zeroKey}) {
+        EXPECT_EQ(failure(feed.dump(), key), "This build's update key is not a usable public key.");
+    }
+    feed["items"].erase(0);
+    EXPECT_EQ(failure(feed.dump(), signer.publicKey()),
+              "No update in the feed has a valid version, build and https download page.");
+    EXPECT_TRUE(
+        verifiedUpdateItems("{\"items\": []}", signer.publicKey()).empty());  // no release yet
+    for (const char* broken : {"", "[]", "{\"items\": 3}", "{\"item\": []}", "<rss/>"}) {
+        EXPECT_EQ(failure(broken, signer.publicKey()), "The update feed could not be read.");
+    }
+}
+
+TEST(UpdateFeed, SignaturesCoverLengthPrefixedFields) {
+    using namespace std::string_literals;
+    EXPECT_EQ(signedMessage({"0.2", "7", "Hi", "https://z/"}),
+              "zarvex-update-item-v2"s + "\0\0\0\0\0\0\0\x03"s + "0.2" + "\0\0\0\0\0\0\0\x01"s +
+                  "7" + "\0\0\0\0\0\0\0\x0a"s + "https://z/" + "\0\0\0\0\0\0\0\x02"s + "Hi");
 }
 
 TEST(UpdateFeed, NewerByVersionThenBuild) {

@@ -16,6 +16,9 @@ ZARVEX_SHOT(settings) {
     window.shortcutRecorder()->startRecording();
     shot.capture(window, "settings-recorder");
     window.shortcutRecorder()->stopRecording();
+    emit window.shortcutRecorder()->refused(
+        QString::fromStdString(shortcutFromKeyPress(Qt::Key_VolumeUp, Qt::ControlModifier).reason));
+    shot.capture(window, "settings-shortcut-refused");
 }
 
 ZARVEX_SHOT(update_dialog) {
@@ -35,4 +38,7 @@ ZARVEX_SHOT(update_dialog) {
     shot.capture(dialog, "update-available");
     dialog.showResult({});
     shot.capture(dialog, "update-up-to-date");
+    dialog.showResult({UpdateCheckResult::Kind::failed, std::nullopt,
+                       QStringLiteral("No update in the feed carries a valid signature.")});
+    shot.capture(dialog, "update-failed");
 }
