@@ -150,6 +150,18 @@ QWidget* SettingsWindow::recordingSection() {
     auto* group = new FormGroup;
     recorder_ = new ShortcutRecorder(services_.shortcut);
     group->addRow(QStringLiteral("Record shortcut"), recorder_);
+    // Why the last key pressed was refused, until the recorder listens again.
+    shortcutCaption_ = group->addCaption(QString());
+    shortcutCaption_->hide();
+    connect(recorder_, &ShortcutRecorder::refused, this, [this](const QString& reason) {
+        shortcutCaption_->setText(reason);
+        shortcutCaption_->show();
+    });
+    connect(&services_.shortcut, &ShortcutSettings::recordingChanged, this, [this](bool listening) {
+        if (listening) {
+            shortcutCaption_->hide();
+        }
+    });
 
     countdownPicker_ = new QComboBox;
     for (const auto& choice : kCountdownChoices) {

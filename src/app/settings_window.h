@@ -49,6 +49,7 @@ class SettingsWindow : public WindowBackdrop {
     QComboBox* themePicker() const { return themePicker_; }
     QLabel* themeCaption() const { return themeCaption_; }
     ShortcutRecorder* shortcutRecorder() const { return recorder_; }
+    QLabel* shortcutCaption() const { return shortcutCaption_; }
     QComboBox* countdownPicker() const { return countdownPicker_; }
     ToggleSwitch* micSwitch() const { return micSwitch_; }
     ToggleSwitch* systemAudioSwitch() const { return systemAudioSwitch_; }
@@ -78,6 +79,7 @@ class SettingsWindow : public WindowBackdrop {
     QComboBox* themePicker_ = nullptr;
     QLabel* themeCaption_ = nullptr;
     ShortcutRecorder* recorder_ = nullptr;
+    QLabel* shortcutCaption_ = nullptr;
     QComboBox* countdownPicker_ = nullptr;
     ToggleSwitch* micSwitch_ = nullptr;
     ToggleSwitch* systemAudioSwitch_ = nullptr;

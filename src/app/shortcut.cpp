@@ -1,7 +1,9 @@
 #include "app/shortcut.h"
 
+#include <QKeySequence>
 #include <Qt>
 #include <array>
+#include <span>
 
 namespace zarvex {
 namespace {
@@ -60,22 +62,22 @@ constexpr ShortcutKey kKeys[] = {
     {50, Qt::Key_QuoteLeft, 0x60, "`"},
     {51, Qt::Key_Backspace, 0xff08, "Backspace"},
     {53, Qt::Key_Escape, 0xff1b, "Escape"},
-    {65, Qt::Key_unknown, 0xffae, "KP ."},
-    {67, Qt::Key_unknown, 0xffaa, "KP *"},
-    {69, Qt::Key_unknown, 0xffab, "KP +"},
-    {75, Qt::Key_unknown, 0xffaf, "KP /"},
-    {76, Qt::Key_Enter, 0xff8d, "Enter"},
-    {78, Qt::Key_unknown, 0xffad, "KP -"},
-    {82, Qt::Key_unknown, 0xffb0, "KP 0"},
-    {83, Qt::Key_unknown, 0xffb1, "KP 1"},
-    {84, Qt::Key_unknown, 0xffb2, "KP 2"},
-    {85, Qt::Key_unknown, 0xffb3, "KP 3"},
-    {86, Qt::Key_unknown, 0xffb4, "KP 4"},
-    {87, Qt::Key_unknown, 0xffb5, "KP 5"},
-    {88, Qt::Key_unknown, 0xffb6, "KP 6"},
-    {89, Qt::Key_unknown, 0xffb7, "KP 7"},
-    {91, Qt::Key_unknown, 0xffb8, "KP 8"},
-    {92, Qt::Key_unknown, 0xffb9, "KP 9"},
+    {65, Qt::Key_Period, 0xffae, "KP .", true},
+    {67, Qt::Key_Asterisk, 0xffaa, "KP *", true},
+    {69, Qt::Key_Plus, 0xffab, "KP +", true},
+    {75, Qt::Key_Slash, 0xffaf, "KP /", true},
+    {76, Qt::Key_Enter, 0xff8d, "Enter", true},
+    {78, Qt::Key_Minus, 0xffad, "KP -", true},
+    {82, Qt::Key_0, 0xffb0, "KP 0", true},
+    {83, Qt::Key_1, 0xffb1, "KP 1", true},
+    {84, Qt::Key_2, 0xffb2, "KP 2", true},
+    {85, Qt::Key_3, 0xffb3, "KP 3", true},
+    {86, Qt::Key_4, 0xffb4, "KP 4", true},
+    {87, Qt::Key_5, 0xffb5, "KP 5", true},
+    {88, Qt::Key_6, 0xffb6, "KP 6", true},
+    {89, Qt::Key_7, 0xffb7, "KP 7", true},
+    {91, Qt::Key_8, 0xffb8, "KP 8", true},
+    {92, Qt::Key_9, 0xffb9, "KP 9", true},
     {96, Qt::Key_F5, 0xffc2, "F5"},
     {97, Qt::Key_F6, 0xffc3, "F6"},
     {98, Qt::Key_F7, 0xffc4, "F7"},
@@ -102,6 +104,22 @@ constexpr ShortcutKey kKeys[] = {
     {125, Qt::Key_Down, 0xff54, "Down"},
     {126, Qt::Key_Up, 0xff52, "Up"},
 };
+
+// Keypad keys with Num Lock off and the key with Num Lock on: the same key,
+// which the hotkey grabs in either state.
+constexpr std::array<std::pair<int, int>, 11> kKeypadWithoutNumLock{{
+    {Qt::Key_Insert, Qt::Key_0},
+    {Qt::Key_End, Qt::Key_1},
+    {Qt::Key_Down, Qt::Key_2},
+    {Qt::Key_PageDown, Qt::Key_3},
+    {Qt::Key_Left, Qt::Key_4},
+    {Qt::Key_Clear, Qt::Key_5},
+    {Qt::Key_Right, Qt::Key_6},
+    {Qt::Key_Home, Qt::Key_7},
+    {Qt::Key_Up, Qt::Key_8},
+    {Qt::Key_PageUp, Qt::Key_9},
+    {Qt::Key_Delete, Qt::Key_Period},
+}};
 
 // Shifted symbols of a US keyboard and the key that types them.
 constexpr std::array<std::pair<int, int>, 21> kShifted{{
@@ -159,20 +177,18 @@ const ShortcutKey* shortcutKeyByCode(std::uint32_t keyCode) {
     return nullptr;
 }
 
-const ShortcutKey* shortcutKeyByQtKey(int qtKey) {
-    for (const auto& [shifted, plain] : kShifted) {
-        if (shifted == qtKey) {
-            qtKey = plain;
+const ShortcutKey* shortcutKeyByQtKey(int qtKey, bool keypad) {
+    using Pairs = std::span<const std::pair<int, int>>;
+    for (const auto& [other, key] : keypad ? Pairs(kKeypadWithoutNumLock) : Pairs(kShifted)) {
+        if (other == qtKey) {
+            qtKey = key;
         }
     }
     if (qtKey == Qt::Key_Backtab) {
         qtKey = Qt::Key_Tab;
     }
-    if (qtKey == Qt::Key_unknown) {
-        return nullptr;
-    }
     for (const auto& key : kKeys) {
-        if (key.qtKey == qtKey) {
+        if (key.qtKey == qtKey && key.keypad == keypad) {
             return &key;
         }
     }
@@ -222,19 +238,25 @@ std::uint32_t modifierBitsFromQt(int qtModifiers) {
 
 KeyPressResult shortcutFromKeyPress(int qtKey, int qtModifiers) {
     if (isModifierKey(qtKey)) {
-        return {KeyPressOutcome::keepListening, std::nullopt};
+        return {KeyPressOutcome::keepListening, std::nullopt, {}};
     }
     const std::uint32_t bits = modifierBitsFromQt(qtModifiers);
     // Shift alone is not enough; a plain key (Escape among them) cancels.
     if ((bits & (prefs::kCommandKey | prefs::kOptionKey | prefs::kControlKey)) == 0) {
-        return {KeyPressOutcome::cancel, std::nullopt};
+        return {KeyPressOutcome::cancel, std::nullopt, {}};
     }
-    const ShortcutKey* key = shortcutKeyByQtKey(qtKey);
+    const bool keypad = (qtModifiers & Qt::KeypadModifier) != 0;
+    const ShortcutKey* key = shortcutKeyByQtKey(qtKey, keypad);
     if (!key) {
-        return {KeyPressOutcome::cancel, std::nullopt};
+        const QString name = QKeySequence(qtKey | (keypad ? Qt::KeypadModifier : Qt::NoModifier))
+                                 .toString(QKeySequence::NativeText);
+        return {KeyPressOutcome::refuse, std::nullopt,
+                (name.isEmpty() ? std::string("That key") : "“" + name.toStdString() + "”") +
+                    " can't be used in a shortcut. Use a letter, digit, punctuation, function, "
+                    "arrow or keypad key."};
     }
     const Hotkey hotkey{key->keyCode, bits};
-    return {KeyPressOutcome::record, RecordedShortcut{hotkey, shortcutText(hotkey)}};
+    return {KeyPressOutcome::record, RecordedShortcut{hotkey, shortcutText(hotkey)}, {}};
 }
 
 }  // namespace zarvex

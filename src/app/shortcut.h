@@ -17,14 +17,17 @@ struct ShortcutKey {
     std::uint32_t keyCode;  // stored virtual key code
     int qtKey;              // Qt::Key of the unshifted key
     std::uint32_t keysym;   // X keysym of the unshifted key
-    std::string_view text;  // as shown: "G", "F5", "Space", "Left"
+    std::string_view text;  // as shown: "G", "F5", "Space", "Left", "KP 1"
+    bool keypad = false;    // on the keypad: Qt reports it with Qt::KeypadModifier
 };
 
-// The key with that stored code, or with that Qt key (shifted symbols of a
-// US keyboard's number row and punctuation count as their unshifted key);
-// nothing for keys a shortcut cannot use.
+// The key with that stored code, or with that Qt key on the main keyboard
+// (shifted symbols of a US keyboard's number row and punctuation count as
+// their unshifted key) or on the keypad (with Num Lock off its keys report
+// Home, End…: they count as the digits they are with Num Lock on); nothing
+// for keys a shortcut cannot use.
 const ShortcutKey* shortcutKeyByCode(std::uint32_t keyCode);
-const ShortcutKey* shortcutKeyByQtKey(int qtKey);
+const ShortcutKey* shortcutKeyByQtKey(int qtKey, bool keypad = false);
 
 // The shortcut the Linux way: "Ctrl+", "Alt+", "Shift+", "Super+" for the
 // modifiers present, in that order, then the key ("Ctrl+Shift+G").
@@ -46,12 +49,14 @@ struct RecordedShortcut {
 };
 enum class KeyPressOutcome {
     keepListening,  // a modifier key on its own
-    cancel,         // no Ctrl, Alt or Super held, or a key a shortcut cannot use
+    cancel,         // no Ctrl, Alt or Super held
+    refuse,         // a key a shortcut cannot use: `reason` tells the user
     record,         // a new shortcut
 };
 struct KeyPressResult {
     KeyPressOutcome outcome;
     std::optional<RecordedShortcut> shortcut;
+    std::string reason;
 };
 KeyPressResult shortcutFromKeyPress(int qtKey, int qtModifiers);
 

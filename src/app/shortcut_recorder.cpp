@@ -68,6 +68,10 @@ bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event) {
         case KeyPressOutcome::cancel:
             stopRecording();
             break;
+        case KeyPressOutcome::refuse:
+            stopRecording();
+            emit refused(QString::fromStdString(result.reason));
+            break;
         case KeyPressOutcome::record:
             settings_.store(*result.shortcut);
             display_ = QString::fromStdString(result.shortcut->text);

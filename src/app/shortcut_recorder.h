@@ -9,7 +9,8 @@ namespace zarvex {
 // The "Record shortcut" control: a bordered button at least 90 points wide
 // showing the shortcut in force. A click starts listening ("Press keys…" in
 // the accent colour): the next key press with Ctrl, Alt or Super stores a new
-// shortcut; any other key (Escape, Shift+A) or a second click stops without
+// shortcut, or is refused (with the reason) when a shortcut cannot use its
+// key; any other key (Escape, Shift+A) or a second click stops without
 // change. While listening every key press of the application is consumed.
 class ShortcutRecorder : public QPushButton {
     Q_OBJECT
@@ -23,6 +24,10 @@ class ShortcutRecorder : public QPushButton {
 
     void startRecording();
     void stopRecording();
+
+  signals:
+    // Recording stopped on a key a shortcut cannot use; `reason` says why.
+    void refused(const QString& reason);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -131,8 +131,19 @@ TEST_F(SettingsWindowTest, ShortcutRecorderStoresOrCancelsAndAnnouncesTheChange)
 
     QTest::mouseClick(recorder, Qt::LeftButton);
     QTest::keyClick(recorder, Qt::Key_Escape);
+    EXPECT_FALSE(window->shortcutCaption()->isVisible());
+
+    // A key no shortcut can use says why, until the recorder listens again.
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    QTest::keyClick(recorder, Qt::Key_VolumeUp, Qt::ControlModifier);
+    EXPECT_TRUE(window->shortcutCaption()->text().startsWith("“Volume Up” can't be used") &&
+                window->shortcutCaption()->isVisible());
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    EXPECT_FALSE(window->shortcutCaption()->isVisible());
+    QTest::mouseClick(recorder, Qt::LeftButton);
+
     EXPECT_EQ(changed.count(), 2);
-    EXPECT_EQ(listening.count(), 8);  // on and off four times
+    EXPECT_EQ(listening.count(), 12);  // on and off six times
     EXPECT_FALSE(shortcut.isRecording());
 }
 

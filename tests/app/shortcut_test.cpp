@@ -31,15 +31,15 @@ TEST(Shortcut, TheShortcutInForceIsOneThatCanBeRegistered) {
     EXPECT_EQ(effectiveHotkey(preferences), Hotkey{});
 }
 
-TEST(Shortcut, KeyTableRoundTripsAndKnowsShiftedSymbols) {
+TEST(Shortcut, KeyTableRoundTripsAndKnowsShiftedSymbolsAndTheKeypad) {
     for (std::uint32_t code = 0; code < 128; ++code) {
         if (const ShortcutKey* key = shortcutKeyByCode(code)) {
             EXPECT_EQ(key->keyCode, code);
-            if (key->qtKey != Qt::Key_unknown) {
-                EXPECT_EQ(shortcutKeyByQtKey(key->qtKey), key) << code;
-            }
+            EXPECT_EQ(shortcutKeyByQtKey(key->qtKey, key->keypad), key) << code;
         }
     }
+    EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_End, true)->keyCode, 83u);  // KP 1 with Num Lock off
+    EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_Delete, true)->keyCode, 65u);
     EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_Exclam)->keyCode, 18u);  // Shift+1
     EXPECT_EQ(shortcutKeyByQtKey(Qt::Key_Question)->keyCode, 44u);
     EXPECT_EQ(shortcutKeyByCode(5)->keysym, 0x67u);  // g
@@ -55,13 +55,15 @@ TEST(Shortcut, KeyPressesWhileRecording) {
         const char* text;
     };
     const int ctrl = Qt::ControlModifier, alt = Qt::AltModifier, shift = Qt::ShiftModifier,
-              meta = Qt::MetaModifier;
+              meta = Qt::MetaModifier, keypad = Qt::KeypadModifier;
     for (const Case& c : std::vector<Case>{
              {Qt::Key_A, shift, KeyPressOutcome::cancel, {}, ""},
              {Qt::Key_Escape, 0, KeyPressOutcome::cancel, {}, ""},
              {Qt::Key_Control, ctrl, KeyPressOutcome::keepListening, {}, ""},
              {Qt::Key_Shift, ctrl | shift, KeyPressOutcome::keepListening, {}, ""},
-             {Qt::Key_VolumeUp, ctrl, KeyPressOutcome::cancel, {}, ""},
+             {Qt::Key_VolumeUp, ctrl, KeyPressOutcome::refuse, {}, ""},
+             {Qt::Key_Comma, alt | keypad, KeyPressOutcome::refuse, {}, ""},
+             {Qt::Key_7, ctrl | keypad, KeyPressOutcome::record, {89, 256}, "Ctrl+KP 7"},
              // control 4096 + option 2048 + shift 512 + command 256
              {Qt::Key_K,
               ctrl | alt | shift | meta,
@@ -81,6 +83,14 @@ TEST(Shortcut, KeyPressesWhileRecording) {
             EXPECT_FALSE(result.shortcut);
         }
     }
+}
+
+TEST(Shortcut, ARefusedKeyIsNamed) {
+    EXPECT_EQ(shortcutFromKeyPress(Qt::Key_VolumeUp, Qt::ControlModifier).reason,
+              "“Volume Up” can't be used in a shortcut. Use a letter, digit, punctuation, "
+              "function, arrow or keypad key.");
+    EXPECT_TRUE(shortcutFromKeyPress(Qt::Key_unknown, Qt::AltModifier)
+                    .reason.starts_with("That key can't"));
 }
 
 TEST(SettingsRules, RecordingsFolderDisplayPath) {

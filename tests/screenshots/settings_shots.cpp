@@ -1,5 +1,5 @@
-// The settings window (also with the shortcut recorder listening) and the
-// update dialog's faces.
+// The settings window (also with the shortcut recorder listening, and after
+// it refused a key) and the update dialog's faces.
 #include "app/launch_at_login.h"
 #include "app/settings_window.h"
 #include "app/shortcut_recorder.h"
