@@ -10,17 +10,44 @@
 namespace zarvex {
 namespace {
 
-// An Exec value as desktop entries want it: quoted, with the
-// characters that are special inside quotes escaped.
-std::string quotedExec(const std::string& path) {
-    std::string quoted = "\"";
+// The Exec value that runs `path` with no arguments. Built inside out, as a
+// reader takes it apart the other way round: the path is one quoted argument
+// (" ` $ \ escaped with a backslash) in which "%" is doubled (a lone one
+// starts a field code), and that text is escaped as a string value
+// (backslash, newline, tab, carriage return). GLib's launcher looks for the
+// program before it turns "%%" back into "%", so a path holding "%" is
+// started through env, which GLib finds.
+std::string execValue(const std::string& path) {
+    std::string quoted = path.find('%') == std::string::npos ? "\"" : "env \"";
     for (const char c : path) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
             quoted += '\\';
+        } else if (c == '%') {
+            quoted += '%';
         }
         quoted += c;
     }
-    return quoted + "\"";
+    quoted += '"';
+    std::string value;
+    for (const char c : quoted) {
+        switch (c) {
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
 }
 
 }  // namespace
@@ -62,7 +89,7 @@ void XdgAutostart::registerItem() {
         "Name=Zarvex\n"
         "Comment=Record the screen from the tray\n"
         "Exec=" +
-        quotedExec(executable_) +
+        execValue(executable_) +
         "\n"
         "Icon=zarvex\n"
         "Terminal=false\n"

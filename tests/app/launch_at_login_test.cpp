@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "event_loop.h"
+#include "process.h"
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -17,30 +19,42 @@ std::string read(const std::filesystem::path& path) {
     return text.str();
 }
 
-TEST(LaunchAtLogin, WritesAndRemovesTheAutostartEntry) {
+TEST(LaunchAtLogin, WritesAnEntryThatStartsZarvexAndRemovesIt) {
     testing::TempDir config;
-    auto service = std::make_unique<XdgAutostart>(config / "autostart", "/opt/My Apps/zarvex");
-    const auto entry = service->entryPath();
-    LaunchAtLogin login(std::move(service));
-    EXPECT_EQ(login.status(), LoginItemStatus::notRegistered);
+    const auto ran = config / "ran";
+    // Characters that the entry's rules treat specially, in the program's path.
+    for (const std::string folder : {"My Apps \\ \"q\" $HOME `id`", "100% done"}) {
+        const auto program = config / folder / "zarvex";
+        std::filesystem::create_directories(program.parent_path());
+        testing::writeText(program, "#!/bin/sh\necho \"$0 $#\" > '" + ran.string() + "'\n");
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        auto service = std::make_unique<XdgAutostart>(config / "autostart", program.string());
+        const auto entry = service->entryPath();
+        LaunchAtLogin login(std::move(service));
+        EXPECT_EQ(login.status(), LoginItemStatus::notRegistered);
 
-    login.set(true);
-    EXPECT_TRUE(login.isEnabled());
-    EXPECT_FALSE(login.lastErrorMessage());
-    const std::string text = read(entry);
-    EXPECT_NE(text.find("[Desktop Entry]\nType=Application\nName=Zarvex\n"), std::string::npos);
-    EXPECT_NE(text.find("Exec=\"/opt/My Apps/zarvex\"\n"), std::string::npos);
+        login.set(true);
+        EXPECT_TRUE(login.isEnabled());
+        EXPECT_FALSE(login.lastErrorMessage());
+        EXPECT_EQ(read(entry).find("[Desktop Entry]\nType=Application\nName=Zarvex\n"), 0u);
+        // Started as GLib's reader of desktop entries (GNOME's session) starts it.
+        EXPECT_EQ(testing::runProcess({"gio", "launch", entry.string()}).exitCode, 0)
+            << read(entry);
+        ASSERT_TRUE(testing::processEventsUntil([&] { return std::filesystem::exists(ran); }));
+        EXPECT_EQ(read(ran), program.string() + " 0\n");
+        std::filesystem::remove(ran);
 
-    // Hidden entries count as off, as desktops treat them.
-    std::ofstream(entry, std::ios::app) << "Hidden=true\n";
-    login.refresh();
-    EXPECT_EQ(login.status(), LoginItemStatus::notRegistered);
-    login.set(true);  // not enabled: written again
-    EXPECT_TRUE(login.isEnabled());
+        // Hidden entries count as off, as desktops treat them.
+        std::ofstream(entry, std::ios::app) << "Hidden=true\n";
+        login.refresh();
+        EXPECT_EQ(login.status(), LoginItemStatus::notRegistered);
+        login.set(true);  // not enabled: written again
+        EXPECT_TRUE(login.isEnabled());
 
-    login.set(false);
-    EXPECT_FALSE(std::filesystem::exists(entry));
-    EXPECT_EQ(login.status(), LoginItemStatus::notRegistered);
+        login.set(false);
+        EXPECT_FALSE(std::filesystem::exists(entry));
+        EXPECT_EQ(login.status(), LoginItemStatus::notRegistered);
+    }
 }
 
 TEST(LaunchAtLogin, AFailureIsTheCaptionAndClearsOnTheNextSuccess) {
