@@ -22,7 +22,7 @@ UpdateChecker::UpdateChecker(QUrl feed, std::string publicKey, BundleInfo runnin
       network_(std::make_unique<QNetworkAccessManager>()) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("The update server did not answer within %1 seconds.")
+        fail(QStringLiteral("The update feed did not arrive within %1 seconds.")
                  .arg(std::chrono::duration<double>(deadline_).count()));
     });
 }

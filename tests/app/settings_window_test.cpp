@@ -264,7 +264,7 @@ TEST_F(SettingsWindowTest, UpdateCheckAgainstALocalFeedServer) {
     }
     // A slow drip never trips the idle time-out; the deadline ends it.
     EXPECT_EQ(check(feed(signer.entry(next)), 20),
-              failed + "The update server did not answer within 2 seconds.");
+              failed + "The update feed did not arrive within 2 seconds.");
     ASSERT_TRUE(testing::waitUntil([&] { return server.openConnections() == 0; }));
 
     // Cancelling the dialog (Escape, its Cancel button) aborts the request.
