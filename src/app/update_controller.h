@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
