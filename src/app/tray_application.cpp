@@ -120,7 +120,8 @@ struct TrayApplication::Parts {
               .countdown = &countdown,
               .indicator = &indicator,
               .makeSession =
-                  [this](const SelectionResult& options) {
+                  [this](const SelectionResult& options,
+                         std::chrono::system_clock::time_point startsAt) {
                       CaptureServices services;
                       services.content = captureContent.get();
                       services.screenCapture = screenCapture.get();
@@ -130,11 +131,13 @@ struct TrayApplication::Parts {
                       };
                       services.ownProcessID = static_cast<std::uint32_t>(::getpid());
                       return std::make_unique<RecordingSession>(services, camera.webcam(), options,
-                                                                preferences);
+                                                                preferences, startsAt);
                   },
               .stopCamera = [this] { camera.stop(); },
               .openRecording =
-                  [&owner](const std::filesystem::path& folder) { owner.openRecording(folder); },
+                  [&owner](const std::filesystem::path& folder, std::optional<std::string> notice) {
+                      owner.openRecording(folder, std::move(notice));
+                  },
           }),
           recent([this] { return recordingsDirectory(preferences); }),
           hotkey(ShortcutSettings::shared(), makeHotkey()) {}
@@ -280,17 +283,19 @@ void TrayApplication::menuTriggered(MenuItem item) {
     }
 }
 
-void TrayApplication::openRecording(const std::filesystem::path& folder) {
+void TrayApplication::openRecording(const std::filesystem::path& folder,
+                                    std::optional<std::string> notice) {
     try {
         if (hooks_.openRecording) {
-            hooks_.openRecording(folder);
+            hooks_.openRecording(folder, std::move(notice));
             return;
         }
         if (!isRecordingFolder(folder)) {
             throw std::runtime_error(std::string(kNotARecordingMessage));
         }
         // The editor's message already says "Could not open recording: ".
-        if (const std::optional<std::string> error = EditorWindows::shared().open(folder)) {
+        if (const std::optional<std::string> error =
+                EditorWindows::shared().open(folder, std::move(notice))) {
             parts_->state.setLastErrorMessage(*error);
         }
     } catch (const std::exception& error) {

@@ -32,8 +32,10 @@ class TrayApplication : public QObject {
     struct Hooks {
         // Opens a recording folder in the editor; throws with the reason when
         // it cannot (the menu shows "Could not open recording: " and it).
-        // Empty: the editor window of the folder (EditorWindows).
-        std::function<void(const std::filesystem::path&)> openRecording;
+        // Empty: the editor window of the folder (EditorWindows). `notice`
+        // goes in the window's banner: why the recording ended by itself.
+        std::function<void(const std::filesystem::path&, std::optional<std::string> notice)>
+            openRecording;
         // Opens the settings window; empty: the shared settings window.
         std::function<void()> openSettings;
         // The updates of the menu; null: the shared controller (which has an
@@ -62,9 +64,10 @@ class TrayApplication : public QObject {
     // FOLDER}, {"settings"}.
     void handleRequest(const std::vector<std::string>& arguments);
 
-    // Opens a folder in the editor; a folder that cannot be opened becomes
-    // the error line.
-    void openRecording(const std::filesystem::path& folder);
+    // Opens a folder in the editor, with `notice` in its banner; a folder
+    // that cannot be opened becomes the error line.
+    void openRecording(const std::filesystem::path& folder,
+                       std::optional<std::string> notice = std::nullopt);
     // "Open Recording…": asks for a folder and opens it when it is a recording.
     void chooseRecording();
     void openRecordingsFolder();

@@ -8,12 +8,12 @@ namespace zarvex {
 
 RecordingSession::RecordingSession(const CaptureServices& services, WebcamWriting& camera,
                                    SelectionResult options, const Preferences& preferences,
-                                   std::chrono::system_clock::time_point now)
+                                   std::chrono::system_clock::time_point startsAt)
     : services_(services),
       camera_(camera),
       options_(std::move(options)),
       directory_(ensureRecordingsDirectory(preferences)),
-      name_(recordingFolderName(now)),
+      name_(recordingFolderName(startsAt)),
       bundleURL_(freeRecordingFolder(directory_, name_)),
       screenRecorder_(std::make_unique<ScreenRecorder>(services)) {}
 
@@ -25,18 +25,25 @@ RecordingSession::~RecordingSession() {
             stop();
         } catch (...) {
         }
+    } else if (prepared_ && !started_) {
+        cancel();
     }
 }
 
-void RecordingSession::start() {
+void RecordingSession::prepare() {
+    if (prepared_) {
+        return;
+    }
+    prepared_ = true;
     bundleURL_ = createRecordingFolder(directory_, name_);
     createdFolder_ = true;
-    started_ = true;
-
-    // What takes time (the writer, connecting the audio sources, the screen
-    // stream) happens before T0 is read, so every track starts at T0.
     screenRecorder_->prepare(options_.target, bundleURL_ / kScreenFileName, options_.micEnabled,
                              options_.systemAudioEnabled, options_.cursorEnabled);
+}
+
+void RecordingSession::start() {
+    started_ = true;
+    prepare();
     sessionStart_ = services_.clock->now();
     screenRecorder_->start(options_.target, bundleURL_ / kScreenFileName, options_.micEnabled,
                            options_.systemAudioEnabled, options_.cursorEnabled, sessionStart_);
@@ -55,6 +62,19 @@ void RecordingSession::start() {
         }
     }
     writeProject();
+}
+
+void RecordingSession::cancel() noexcept {
+    if (started_ || ended_) {
+        return;
+    }
+    ended_ = true;
+    screenRecorder_->cancel();
+    if (createdFolder_) {
+        // Only an empty folder goes: whatever someone put there stays.
+        std::error_code ignored;
+        std::filesystem::remove(bundleURL_, ignored);
+    }
 }
 
 void RecordingSession::writeProject() const {

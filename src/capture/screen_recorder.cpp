@@ -63,11 +63,27 @@ void ScreenRecorder::prepare(const CaptureTarget& target, const std::filesystem:
         connectAudio(AudioSource::systemAudio, *systemAudio_);
     }
     stream_ = services_.screenCapture->startCapture(plan.filter, plan.configuration, *this);
-    const auto deadline = std::chrono::steady_clock::now() + kAudioConnectLimit;
+}
+
+bool ScreenRecorder::waitForAudio(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool delivering = true;
     for (AudioTrackFeed* feed : {microphone_.get(), systemAudio_.get()}) {
-        if (feed != nullptr) {
-            feed->waitUntilDelivering(deadline);
+        if (feed != nullptr && !feed->waitUntilDelivering(deadline)) {
+            delivering = false;
         }
+    }
+    return delivering;
+}
+
+void ScreenRecorder::cancel() noexcept {
+    if (started_ || stopped_) {
+        return;
+    }
+    stopped_ = true;
+    releaseCapture();
+    if (writer_) {
+        writer_->cancelWriting();
     }
 }
 
@@ -218,6 +234,8 @@ std::filesystem::path ScreenRecorder::stop() {
         }
     }
     writer_->finishWriting();
+    std::error_code noFile;
+    keptMovie_ = std::filesystem::file_size(*outputURL_, noFile) > 0 && !noFile;
     if (failure) {
         std::rethrow_exception(failure);
     }

@@ -37,19 +37,18 @@ namespace zarvex {
 // started and stopped once.
 class ScreenRecorder final : private ScreenStreamOutput {
   public:
-    // How long the audio sources may take to deliver before T0.
-    static constexpr std::chrono::milliseconds kAudioConnectLimit{2500};
-
     explicit ScreenRecorder(const CaptureServices& services);
     ~ScreenRecorder() override;
     ScreenRecorder(const ScreenRecorder&) = delete;
     ScreenRecorder& operator=(const ScreenRecorder&) = delete;
 
-    // Everything that takes time before the first sample, done before the
-    // recording's T0 is read so that T0 is the moment recording really
-    // begins: reads the content, sets up the writer, connects the audio
-    // sources and waits (up to kAudioConnectLimit) until they deliver, and
-    // starts the screen stream. Throws as start() does.
+    // Everything that takes time before the first sample, done ahead of the
+    // recording's T0 (while a countdown runs, say) so that T0 is the moment
+    // recording really begins: reads the content, sets up the writer,
+    // connects the audio sources and starts the screen stream. It does not
+    // wait for the first audio: a server may hold it back for a second or
+    // two, and what a source delivers after T0 goes in at its own time, with
+    // silence before it. Throws as start() does.
     void prepare(const CaptureTarget& target, const std::filesystem::path& outputFile,
                  bool microphone, bool systemAudio, bool cursorShown);
 
@@ -61,6 +60,16 @@ class ScreenRecorder final : private ScreenStreamOutput {
     // start that fails part-way keeps what it built; stop() releases it.
     void start(const CaptureTarget& target, const std::filesystem::path& outputFile,
                bool microphone, bool systemAudio, bool cursorShown, HostTime sessionStart);
+
+    // Lets go of a recorder that was prepared and will not be started: stops
+    // the stream and the audio sources and removes the movie. Never throws.
+    void cancel() noexcept;
+
+    // Waits until every connected audio source has delivered, or `limit`
+    // has passed; false then. A recording never needs to, but audio that
+    // plays from before T0 is in the tracks from their first moment only
+    // when its source was delivering by then.
+    bool waitForAudio(std::chrono::milliseconds limit);
 
     // Ends capture and finishes the movie; returns its location. The latest
     // picture delivered is in it, and the last picture is held until the
@@ -74,6 +83,11 @@ class ScreenRecorder final : private ScreenStreamOutput {
     // that is nothing) and that error is thrown. A writer that fails throws
     // writerFailed with its own message; the movie keeps what it had written.
     std::filesystem::path stop();
+
+    // After stop(): the movie was finished with pictures in it, also when
+    // stop() then threw (capture ended by itself, the writer failed part-way
+    // and kept its whole fragments).
+    bool keptMovie() const { return keptMovie_; }
 
     // True once capture cannot go on: the screen stream stopped by itself
     // with an error, or the writer failed (a full disk). Any thread.
@@ -101,6 +115,7 @@ class ScreenRecorder final : private ScreenStreamOutput {
     bool prepared_ = false;
     bool started_ = false;
     bool stopped_ = false;
+    bool keptMovie_ = false;
 
     std::thread keeper_;
     std::mutex keeperMutex_;

@@ -34,11 +34,10 @@ void AudioTrackFeed::connect(std::unique_ptr<AudioCapture> source) {
     }
 }
 
-void AudioTrackFeed::waitUntilDelivering(std::chrono::steady_clock::time_point deadline) {
+bool AudioTrackFeed::waitUntilDelivering(std::chrono::steady_clock::time_point deadline) {
     const auto now = std::chrono::steady_clock::now();
-    if (source_ && deadline > now) {
-        source_->waitUntilDelivering(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
-    }
+    return source_ && source_->waitUntilDelivering(std::chrono::ceil<std::chrono::milliseconds>(
+                          std::max(deadline - now, std::chrono::steady_clock::duration::zero())));
 }
 
 void AudioTrackFeed::receive(const CapturedAudioChunk& chunk) {

@@ -16,10 +16,11 @@ namespace zarvex {
 
 // One audio source feeding one audio track of a movie being recorded.
 //
-// A source is connected before the recording's time origin T0 is read, since
-// a server may hold back a new stream's first audio for a while: the chunks
-// that arrive before begin() names T0 are kept (the latest second of them)
-// and go into the track then; the writer cuts off what lies before T0.
+// A source is connected before the recording's time origin T0 is read: the
+// chunks that arrive before begin() names T0 are kept (the latest second of
+// them) and go into the track then; the writer cuts off what lies before T0.
+// A source whose first chunk comes after T0 (a server may hold it back for a
+// while) starts at that chunk's time.
 //
 // A source that has delivered nothing (no server, no device) gets silence
 // instead, so its track covers the recording from T0 on and the movie's
@@ -37,8 +38,9 @@ class AudioTrackFeed {
 
     // Starts `source` (null: the system has no such source) delivering here.
     void connect(std::unique_ptr<AudioCapture> source);
-    // Waits until the source delivers, at most until `deadline` (steady clock).
-    void waitUntilDelivering(std::chrono::steady_clock::time_point deadline);
+    // Waits until the source delivers (true), at most until `deadline`
+    // (steady clock).
+    bool waitUntilDelivering(std::chrono::steady_clock::time_point deadline);
     // T0 is known: kept chunks go into the track, later ones straight in.
     void begin(HostTime sessionStart);
     // Silence up to `time` while the source has delivered nothing.

@@ -119,17 +119,25 @@ QCoro::Task<void> AppState::runStart() {
 
     const auto seconds =
         std::clamp<std::int64_t>(services_.preferences->countdownSeconds(), 0, INT_MAX);
+    // The writer, the audio sources and the screen stream get ready while the
+    // countdown runs, so recording begins when it ends. The folder is named
+    // after that moment.
+    auto session = std::make_unique<SessionRunner>(
+        services_.makeSession, *selection,
+        std::chrono::system_clock::now() + std::chrono::seconds(seconds));
+    session->prepare();
     if (seconds > 0) {
         setPhase(Phase::countingDown);
         if (!co_await services_.countdown->run(static_cast<int>(seconds), selection->target)) {
-            // The preview left running by a confirmed selection goes too.
+            // The preview left running by a confirmed selection goes too, and
+            // so does what was prepared, folder and all.
             services_.stopCamera();
+            co_await session->cancel();
             setPhase(Phase::idle);
             co_return;
         }
     }
 
-    auto session = std::make_unique<SessionRunner>(services_.makeSession, *selection);
     std::exception_ptr failure;
     try {
         co_await session->start();
@@ -161,20 +169,20 @@ void AppState::stopRecording() {
 QCoro::Task<void> AppState::runStop(std::unique_ptr<SessionRunner> session) {
     ++finishing_;
     emit activityChanged();
-    std::optional<std::filesystem::path> folder;
-    std::exception_ptr failure;
-    try {
-        folder = co_await session->stop();
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    const FinishedRecording finished = co_await session->stop();
     session.reset();
     --finishing_;
-    if (folder && !quitting_) {
-        services_.openRecording(*folder);
+    // A recording that ended by itself but kept what it captured opens like
+    // any other, with the reason in the editor's banner and on the error line.
+    std::optional<std::string> reason;
+    if (finished.failure) {
+        reason = describe(finished.failure);
     }
-    if (failure) {
-        setLastErrorMessage(describe(failure));
+    if (finished.folder && !quitting_) {
+        services_.openRecording(*finished.folder, reason);
+    }
+    if (reason) {
+        setLastErrorMessage(reason);
     }
     emit activityChanged();
 }

@@ -44,8 +44,10 @@ class AppState : public QObject {
         RecordingSessionFactory makeSession;
         // Stops the camera (and hides its preview) after a cancelled countdown.
         std::function<void()> stopCamera;
-        // Opens a finished recording folder in the editor.
-        std::function<void(const std::filesystem::path&)> openRecording;
+        // Opens a finished recording folder in the editor; `notice` (why the
+        // recording ended by itself) goes in the window's banner.
+        std::function<void(const std::filesystem::path&, std::optional<std::string> notice)>
+            openRecording;
     };
 
     explicit AppState(Services services, QObject* parent = nullptr);

@@ -27,6 +27,7 @@
 #include "flow/ui/selection_overlay.h"
 #include "gui/gui_environment.h"
 #include "gui/windows.h"
+#include "model/project.h"
 #include "model/settings_store.h"
 #include "process.h"
 #include "pulse_daemon.h"
@@ -45,6 +46,7 @@ class TrayGuiTest : public testing::GuiTest {
   protected:
     TrayGuiTest() {
         ::setenv("PULSE_SERVER", pulse.server().c_str(), 1);
+        pulse.addMicrophone();
         userPreferences().setRecordingsFolder(recordings.path().string());
         userPreferences().setCountdownSeconds(2);
     }
@@ -101,7 +103,8 @@ class TrayGuiTest : public testing::GuiTest {
     testing::TempDir recordings;
     std::vector<std::filesystem::path> opened;
     std::unique_ptr<TrayApplication> app = std::make_unique<TrayApplication>(TrayApplication::Hooks{
-        .openRecording = [this](const std::filesystem::path& folder) { opened.push_back(folder); },
+        .openRecording = [this](const std::filesystem::path& folder,
+                                std::optional<std::string>) { opened.push_back(folder); },
         .openSettings = {},
         .updates = nullptr,
         .chooseFolder = {},
@@ -153,10 +156,15 @@ TEST_F(TrayGuiTest, HotkeyReturnCountdownRecordingHotkeyOpensTheNewFolder) {
     std::vector<int> counts;
     QRect badgeFrame;
     bool clickThrough = false;
+    std::optional<std::chrono::steady_clock::time_point> badgeGone;
     ASSERT_TRUE(processEventsUntil([&] {
         for (CountdownWindow* badge : visibleWindows<CountdownWindow>()) {
             if (counts.empty() || counts.back() != badge->count()) {
                 counts.push_back(badge->count());
+            }
+            if (counts.size() == 1) {
+                QObject::connect(badge, &QObject::destroyed,
+                                 [&] { badgeGone = std::chrono::steady_clock::now(); });
             }
             badgeFrame = badge->geometry();
             clickThrough = badge->windowFlags().testFlag(Qt::WindowTransparentForInput);
@@ -172,6 +180,11 @@ TEST_F(TrayGuiTest, HotkeyReturnCountdownRecordingHotkeyOpensTheNewFolder) {
     const auto frames = visibleWindows<RecordingFrameWindow>();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames.front()->geometry(), QRect(297, 197, 326, 246));
+    // Recording began (T0) when the badge went: a click's time in events.json
+    // is its X server time − T0, and the click happens while xdotool runs.
+    xdotool({"mousemove", "400", "300", "mousedown", "1"});
+    const auto clicked = std::chrono::steady_clock::now();
+    xdotool({"mouseup", "1"});
     ASSERT_TRUE(processEventsUntil(
         [&] { return tray().action(MenuItem::recordingTime)->text() == "Recording… 0:01"; }, 3s));
 
@@ -190,6 +203,12 @@ TEST_F(TrayGuiTest, HotkeyReturnCountdownRecordingHotkeyOpensTheNewFolder) {
     EXPECT_EQ(testing::streamsOf(movie, "video")[0]["width"], 320);
     EXPECT_EQ(testing::streamsOf(movie, "audio").size(), 2u);  // microphone, system audio
     EXPECT_EQ(state().lastErrorMessage(), std::nullopt);
+    const RecordedEvents events = readEventsFile(opened[0] / "events.json");
+    ASSERT_EQ(events.clicks.size(), 1u);
+    ASSERT_TRUE(badgeGone.has_value());
+    const double startedAfter =
+        std::chrono::duration<double>(clicked - *badgeGone).count() - events.clicks[0].t;
+    EXPECT_LE(startedAfter, 0.15);
     // It is a recent recording now.
     ASSERT_TRUE(processEventsUntil([&] { return app->recent().list() == opened; }));
 }
@@ -200,6 +219,14 @@ TEST_F(TrayGuiTest, TheHotkeyCancelsTheCountdown) {
     xdotool({"key", "Return"});
     ASSERT_TRUE(processEventsUntil([&] { return state().phase() == Phase::countingDown; }));
     EXPECT_EQ(primaryTitle(), "Cancel Countdown  Ctrl+Shift+G");
+    // Both sources record while the countdown runs (the microphone's remap
+    // has a stream of its own), and stop with it.
+    const auto streams = [&] {
+        const std::string list = pulse.runClient({"pactl", "list", "short", "source-outputs"}).out;
+        return std::count(list.begin(), list.end(), '\n');
+    };
+    ASSERT_TRUE(processEventsUntil([&] { return streams() == 3; }));
+    EXPECT_FALSE(std::filesystem::is_empty(recordings.path()));
     hotkey();
     const auto pressed = std::chrono::steady_clock::now();
     ASSERT_TRUE(processEventsUntil([&] { return state().phase() == Phase::idle; }, 3s));
@@ -207,6 +234,7 @@ TEST_F(TrayGuiTest, TheHotkeyCancelsTheCountdown) {
     EXPECT_TRUE(visibleWindows<CountdownWindow>().empty());
     testing::processEventsFor(300ms);
     EXPECT_TRUE(std::filesystem::is_empty(recordings.path()));
+    EXPECT_EQ(streams(), 1);
     EXPECT_TRUE(opened.empty());
 }
 

@@ -9,6 +9,7 @@
 
 #include "capture/errors.h"
 #include "capture/recording_folder.h"
+#include "fake_audio_capture.h"
 #include "fake_input_monitor.h"
 #include "model/file_io.h"
 #include "model/project.h"
@@ -235,6 +236,36 @@ TEST_F(RecordingSessionTest, RecordingsStartedInTheSameSecondKeepTheirOwnFolders
     EXPECT_EQ(testing::colourAt(second->bundleURL() / "screen.mov", 0.5), 0x0000ffu);
     EXPECT_TRUE(isRecordingFolder(first->bundleURL()));
     EXPECT_TRUE(isRecordingFolder(second->bundleURL()));
+}
+
+// A session prepared for a countdown that is then cancelled lets go of its
+// sources and leaves no movie and no folder, unless someone else put
+// something in it; so does one dropped without a cancel.
+TEST_F(RecordingSessionTest, CancelledPreparationLeavesNothingBehind) {
+    std::vector<testing::FakeAudioCapture*> sources;
+    services.makeAudioCapture = [&sources](AudioSource source) {
+        auto capture = std::make_unique<testing::FakeAudioCapture>(source);
+        sources.push_back(capture.get());
+        return capture;
+    };
+    auto recording = session({DisplayTarget{kDisplay}, true, true, false, true});
+    recording->prepare();
+    const auto folder = recording->bundleURL();
+    ASSERT_EQ(sources.size(), 2u);
+    EXPECT_TRUE(sources[0]->isRunning() && sources[1]->isRunning() && capture.running());
+    EXPECT_TRUE(std::filesystem::exists(folder / kScreenFileName));
+    recording->cancel();
+    EXPECT_FALSE(sources[0]->isRunning() || sources[1]->isRunning() || capture.running());
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    auto dropped = session();
+    dropped->prepare();
+    const auto kept = dropped->bundleURL();
+    testing::writeText(kept / "notes.txt", "not the session's");
+    dropped.reset();
+    EXPECT_FALSE(capture.running());
+    EXPECT_FALSE(std::filesystem::exists(kept / kScreenFileName));
+    EXPECT_TRUE(std::filesystem::exists(kept / "notes.txt"));
 }
 
 // A failing webcam file stops the recording like a failing screen movie, and a

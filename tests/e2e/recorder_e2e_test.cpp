@@ -58,12 +58,16 @@ class RecorderE2E : public ::testing::Test {
         return TestWindow(ZARVEX_TEST_WINDOW, server, windowOptions);
     }
 
-    // Records `target` for `seconds` as a recording session does: prepared,
-    // then started at T0 read right after.
+    // Records `target` for `seconds` as a recording session after a
+    // countdown does: prepared, then started at T0 once the audio sources
+    // deliver.
     void record(const CaptureTarget& target, double seconds, bool mic = false,
                 bool systemAudio = false) {
         ScreenRecorder recorder(services);
         recorder.prepare(target, movie, mic, systemAudio, true);
+        if (mic || systemAudio) {
+            EXPECT_TRUE(recorder.waitForAudio(5s));
+        }
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         recorder.start(target, movie, mic, systemAudio, true, systemClock().now());
         std::this_thread::sleep_until(end);
@@ -175,6 +179,9 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
     CameraManager camera([] { return nullptr; }, permissions);
     RecordingSession session(services, camera, {DisplayTarget{display()}, true, true, false, false},
                              preferences);
+    // As after a countdown: the sources deliver by T0.
+    session.prepare();
+    EXPECT_TRUE(session.waitForAudio(5s));
     session.start();
     constexpr int kBeeps = 3;
     // System audio from a player with a usual output latency, the microphone

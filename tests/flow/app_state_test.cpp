@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/errors.h"
+#include "capture/recording_folder.h"
 #include "fake_permissions.h"
 #include "flow_fakes.h"
 #include "recording_fakes.h"
@@ -63,7 +64,7 @@ class AppStateTest : public ::testing::Test {
     testing::FakeShareableContent content = testing::oneDisplayDesktop();
     testing::FakeScreenCapture screen;
     int cameraStops = 0;
-    std::vector<std::filesystem::path> opened;
+    std::vector<std::pair<std::filesystem::path, std::optional<std::string>>> opened;
     Phases phases;
     AppState state{{
         .permissions = &permissions,
@@ -72,14 +73,18 @@ class AppStateTest : public ::testing::Test {
         .countdown = &countdown,
         .indicator = &indicator,
         .makeSession =
-            [this](const SelectionResult& options) {
+            [this](const SelectionResult& options, std::chrono::system_clock::time_point startsAt) {
                 CaptureServices services;
                 services.content = &content;
                 services.screenCapture = &screen;
-                return std::make_unique<RecordingSession>(services, webcam, options, preferences);
+                return std::make_unique<RecordingSession>(services, webcam, options, preferences,
+                                                          startsAt);
             },
         .stopCamera = [this] { ++cameraStops; },
-        .openRecording = [this](const std::filesystem::path& path) { opened.push_back(path); },
+        .openRecording =
+            [this](const std::filesystem::path& path, std::optional<std::string> notice) {
+                opened.emplace_back(path, notice);
+            },
     }};
 };
 
@@ -116,13 +121,18 @@ TEST_F(AppStateTest, CountdownLengthComesFromThePreferenceAndIsSkippedAtZeroOrBe
     ASSERT_TRUE(processEventsUntil([&] { return !countdown.runs.empty(); }));
     EXPECT_EQ(countdown.runs, std::vector<int>{3});
     EXPECT_EQ(state.phase(), Phase::countingDown);
+    // The recording gets ready while the countdown runs.
+    ASSERT_TRUE(processEventsUntil([&] { return screen.running(); }));
+    EXPECT_FALSE(std::filesystem::is_empty(folder.path()));
 
     // The primary action cancels it; the camera a confirmed selection left
-    // running is stopped.
+    // running is stopped, and what was prepared goes, folder and all.
     state.toggleRecording();
     ASSERT_TRUE(settled());
     EXPECT_EQ(countdown.cancels, 1);
     EXPECT_EQ(cameraStops, 1);
+    EXPECT_FALSE(screen.running());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
     EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::countingDown, Phase::idle}));
 
     for (std::int64_t off : {0, -2}) {
@@ -136,6 +146,7 @@ TEST_F(AppStateTest, CountdownLengthComesFromThePreferenceAndIsSkippedAtZeroOrBe
 }
 
 TEST_F(AppStateTest, RecordingStopsAtOnceAndTheFinishedFolderOpensInTheEditor) {
+    const auto chosen = std::chrono::system_clock::now();
     record(3);
     EXPECT_EQ(state.elapsedText(), "0:00");
     EXPECT_EQ(indicator.log, std::vector<std::string>{"show display"});
@@ -150,19 +161,25 @@ TEST_F(AppStateTest, RecordingStopsAtOnceAndTheFinishedFolderOpensInTheEditor) {
     EXPECT_TRUE(opened.empty());
     ASSERT_TRUE(settled());
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].parent_path(), folder.path());
-    EXPECT_TRUE(std::filesystem::exists(opened[0] / "screen.mov"));
+    EXPECT_EQ(opened[0].first.parent_path(), folder.path());
+    EXPECT_TRUE(std::filesystem::exists(opened[0].first / "screen.mov"));
+    EXPECT_EQ(opened[0].second, std::nullopt);
     EXPECT_EQ(state.lastErrorMessage(), std::nullopt);
+    // Named after the moment the countdown ends, not the one it began.
+    const std::string name = opened[0].first.filename().string();
+    EXPECT_TRUE(name == recordingFolderName(chosen + 3s) ||
+                name == recordingFolderName(std::chrono::system_clock::now() + 3s))
+        << name;
     EXPECT_EQ(phases,
               (Phases{Phase::selecting, Phase::countingDown, Phase::recording, Phase::idle}));
 }
 
 TEST_F(AppStateTest, FailuresOfStartAndStopBecomeTheErrorLine) {
     content.current.displays.clear();
-    confirmSelection();  // the start fails: no display
+    confirmSelection(1);  // the preparation fails (no display), told after the countdown
     ASSERT_TRUE(settled());
     EXPECT_EQ(state.lastErrorMessage(), "No display available to record.");
-    EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::idle}));
+    EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::countingDown, Phase::idle}));
     EXPECT_TRUE(indicator.log.empty());
     EXPECT_FALSE(state.isRecording());
 
@@ -175,6 +192,8 @@ TEST_F(AppStateTest, FailuresOfStartAndStopBecomeTheErrorLine) {
     EXPECT_TRUE(opened.empty());
 }
 
+// What was captured before capture ended by itself opens in the editor with
+// the reason in its banner; the reason is the error line too.
 TEST_F(AppStateTest, ElapsedTimeTicksAndCaptureThatEndsByItselfStopsTheRecording) {
     record();
     screen.deliverFrame(systemClock().now());
@@ -186,7 +205,9 @@ TEST_F(AppStateTest, ElapsedTimeTicksAndCaptureThatEndsByItselfStopsTheRecording
     EXPECT_EQ(state.lastErrorMessage(), "The selected window is no longer on screen.");
     EXPECT_EQ(state.elapsedText(), shown);  // kept until the next recording
     EXPECT_NE(shown, "0:00");
-    ASSERT_EQ(opened.size(), 0u);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].second, "The selected window is no longer on screen.");
+    EXPECT_TRUE(std::filesystem::exists(opened[0].first / "screen.mov"));
 }
 
 TEST_F(AppStateTest, FinishingAllStopsTheRecordingWithoutOpeningTheEditor) {
