@@ -30,6 +30,7 @@ constexpr auto kFirstFrameWait = 2s;
 // clock (or not meant as one) and the arrival time is used instead.
 constexpr HostTime kPlausiblePast = 1s;
 constexpr HostTime kPlausibleFuture = 5ms;
+constexpr int kHeldRecheckMs = 5;
 
 HostTime frameInterval(const MediaTime& interval) {
     if (!interval.isValid() || interval.value <= 0) {
@@ -329,11 +330,15 @@ class PipeWireScreenStream final : public ScreenStream {
         pendingTime_ = time;
     }
 
-    // How long the loop may sleep: until a waiting picture is due, else
-    // until PipeWire or the owner wakes it.
+    // How long the loop may sleep: until a waiting picture is due (or, while
+    // the consumer holds all it may, a moment), else until PipeWire or the
+    // owner wakes it.
     int waitMs() const {
         if (pending_.empty()) {
             return -1;
+        }
+        if (held_->load() >= std::max(1, configuration_.queueDepth)) {
+            return kHeldRecheckMs;
         }
         const auto due = std::chrono::ceil<std::chrono::milliseconds>(nextAllowed_ - clock_.now());
         return static_cast<int>(std::clamp<std::int64_t>(due.count(), 1, 1000));
