@@ -75,14 +75,13 @@ void measureStream(ScreenCaptureService& capture, ShareableContentSource& conten
     const double cpu = (bench::ownCpu() - cpuBefore) / elapsed;
     const double server =
         serverPid != 0 ? (bench::processCpu(serverPid) - serverBefore) / elapsed : 0;
-    std::lock_guard lock(counter.mutex);
+    stream->stopCapture();
     const int frames = counter.frames - before;
     std::printf(
         "  stream: %5.1f frames/s (%.1f%% of %g)  client %5.1f%% of a core  server %5.1f%%  "
         "stamp to recorder mean %.2f ms max %.2f ms\n",
         frames / elapsed, 100 * frames / elapsed / kDesktopRate, kDesktopRate, cpu * 100,
         server * 100, frames > 0 ? counter.delaySum / frames * 1000 : 0, counter.delayMax * 1000);
-    stream->stopCapture();
 }
 
 // `zarvex record` for `seconds` (run by `run`, a child of this process).
