@@ -161,5 +161,10 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--inside") {
         return zarvex::inside(argc, argv);
     }
-    return zarvex::outside(argc, argv);
+    try {
+        return zarvex::outside(argc, argv);
+    } catch (const std::exception& error) {  // after the rigs have been stopped
+        std::fprintf(stderr, "wayland_capture_bench: %s\n", error.what());
+        return 1;
+    }
 }
