@@ -86,6 +86,7 @@ class PipeWireScreenStream final : public ScreenStream {
         if (failed_) {
             lock.unlock();
             stopCapture();
+            destroyLoop();
             std::rethrow_exception(failure_);
         }
         handedOut_ = true;  // failures from now on go to the output
@@ -93,10 +94,7 @@ class PipeWireScreenStream final : public ScreenStream {
 
     ~PipeWireScreenStream() override {
         stopCapture();
-        if (loop_ != nullptr) {
-            pw_loop_destroy_source(loop_, wake_);
-            pw_loop_destroy(loop_);
-        }
+        destroyLoop();
     }
 
     void stopCapture() override {
@@ -111,6 +109,12 @@ class PipeWireScreenStream final : public ScreenStream {
     }
 
   private:
+    void destroyLoop() {
+        pw_loop_destroy_source(loop_, wake_);
+        pw_loop_destroy(loop_);
+        loop_ = nullptr;
+    }
+
     // ---- capture thread ---------------------------------------------------------
 
     void run(int fd) {
