@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "app/cli.h"
-#include "capture/x11/x11_backend.h"
+#include "app/session_capture.h"
 
 namespace zarvex {
 namespace {
@@ -38,7 +38,7 @@ int listContent(const std::vector<std::string>& args, CommandLineIO io, std::str
     }
     ShareableContent content;
     try {
-        content = makeX11ShareableContent()->content();
+        content = makeSessionCapture(nullptr).content->content();
     } catch (const ScreenCaptureError& error) {
         io.err << "zarvex: " << error.what() << "\n";
         return kExitFailure;

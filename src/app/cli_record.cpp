@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "app/cli.h"
+#include "app/session_capture.h"
 #include "capture/camera_manager.h"
 #include "capture/elapsed_text.h"
 #include "capture/errors.h"
@@ -22,7 +23,6 @@
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recording_session.h"
 #include "capture/v4l2/v4l2_camera.h"
-#include "capture/x11/x11_backend.h"
 #include "model/settings_store.h"
 
 namespace zarvex {
@@ -227,16 +227,16 @@ int runRecord(const std::vector<std::string>& args, CommandLineIO io) {
         LinuxPermissionAuthority permissions;
         ensureScreenAndMicrophone(permissions);
 
-        const std::unique_ptr<ShareableContentSource> content = makeX11ShareableContent();
-        const std::unique_ptr<ScreenCaptureService> screenCapture = makeX11ScreenCapture();
-        const std::unique_ptr<InputMonitor> inputMonitor = makeX11InputMonitor();
-        const SelectionResult selection{request.target ? *request.target : primaryDisplay(*content),
-                                        request.microphone, request.systemAudio, request.camera,
-                                        request.cursor};
-        CaptureServices services{
-            content.get(),      screenCapture.get(),
-            inputMonitor.get(), [](AudioSource source) { return makePulseAudioCapture(source); },
-            &systemClock(),     static_cast<std::uint32_t>(::getpid())};
+        const SessionCapture capture = makeSessionCapture(&userPreferences());
+        const SelectionResult selection{
+            request.target ? *request.target : primaryDisplay(*capture.content), request.microphone,
+            request.systemAudio, request.camera, request.cursor};
+        CaptureServices services{capture.content.get(),
+                                 capture.screenCapture.get(),
+                                 capture.inputMonitor.get(),
+                                 [](AudioSource source) { return makePulseAudioCapture(source); },
+                                 &systemClock(),
+                                 static_cast<std::uint32_t>(::getpid())};
         CameraManager camera([] { return makeV4l2Camera(); }, permissions);
         if (request.camera) {
             camera.startPreview();

@@ -84,6 +84,14 @@ std::optional<std::string> Preferences::text(std::string_view key) const {
     return std::nullopt;
 }
 
+void Preferences::setText(std::string_view key, std::string_view value) {
+    if (value.empty()) {
+        store_.remove(key);
+    } else {
+        store_.setValue(key, std::string(value));
+    }
+}
+
 std::int64_t Preferences::countdownSeconds() const {
     return integer(prefs::countdownSeconds).value_or(prefs::kDefaultCountdownSeconds);
 }

@@ -36,6 +36,10 @@ inline constexpr std::string_view hotkeyDisplay = "hotkeyDisplay";
 inline constexpr std::string_view exportFilenamePattern = "exportFilenamePattern";
 inline constexpr std::string_view recordingsFolder = "recordingsFolder";
 inline constexpr std::string_view themeID = "themeID";
+// The desktop's screen-sharing dialog remembers a choice behind a token, one
+// per kind of source (Wayland sessions).
+inline constexpr std::string_view screenCastMonitorToken = "screenCastMonitorToken";
+inline constexpr std::string_view screenCastWindowToken = "screenCastWindowToken";
 
 inline constexpr std::int64_t kDefaultCountdownSeconds = 3;
 inline constexpr bool kDefaultMicEnabled = true;
@@ -95,6 +99,8 @@ class Preferences {
     std::optional<std::int64_t> integer(std::string_view key) const;
     std::optional<bool> boolean(std::string_view key) const;
     std::optional<std::string> text(std::string_view key) const;
+    // Keeps the text under `key`; an empty text removes the key.
+    void setText(std::string_view key, std::string_view value);
 
   private:
     KeyValueStore& store_;

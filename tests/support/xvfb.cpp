@@ -67,6 +67,10 @@ Xvfb::Xvfb(int width, int height)
         throw std::runtime_error("Xvfb did not start");
     }
     display_ = ":" + *number;
+    // Tests on this server are X11 sessions, also when run from a Wayland
+    // desktop (whose WAYLAND_DISPLAY would pick the Wayland backends).
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("XDG_SESSION_TYPE", "x11", 1);
 }
 
 std::string runXClient(const Xvfb& server, const std::vector<std::string>& argv) {

@@ -2,9 +2,9 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <memory>
-#include <string_view>
+
+#include "capture/session_type.h"
 
 namespace zarvex {
 namespace {
@@ -19,6 +19,10 @@ LinuxPermissionAuthority::LinuxPermissionAuthority(std::optional<std::string> di
     : displayName_(std::move(displayName)) {}
 
 bool LinuxPermissionAuthority::screenCaptureGranted() {
+    if (currentSessionType() == SessionType::wayland) {
+        // The desktop asks in its own dialog when a capture starts.
+        return true;
+    }
     // xcb_connect always returns a connection object, in an error state when
     // the display cannot be reached; it must be freed either way.
     const std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection(
@@ -31,10 +35,6 @@ bool LinuxPermissionAuthority::requestScreenCapture() {
 }
 
 std::string LinuxPermissionAuthority::screenCaptureRefusal() {
-    const char* session = std::getenv("XDG_SESSION_TYPE");
-    if (session != nullptr && std::string_view(session) == "wayland") {
-        return "Zarvex cannot record a Wayland session yet. Log in to an X11 session to record.";
-    }
     return "Zarvex needs an X11 display to record: DISPLAY is not set or the display cannot be "
            "opened.";
 }

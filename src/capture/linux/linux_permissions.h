@@ -23,8 +23,8 @@ class LinuxPermissionAuthority final : public PermissionAuthority {
     bool requestScreenCapture() override;
     AuthorizationStatus status(CaptureDeviceKind kind) override;
     bool requestAccess(CaptureDeviceKind kind) override;
-    // The X11 text, or in a Wayland session (XDG_SESSION_TYPE=wayland) the
-    // text saying that such sessions cannot be recorded yet.
+    // The X11 text. A Wayland session is always granted here: the desktop
+    // asks in its own dialog when capture starts, and refusals come from there.
     std::string screenCaptureRefusal() override;
 
   private:

@@ -13,6 +13,7 @@ using testing::ScopedEnv;
 TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefusedInLinuxWords) {
     ScopedEnv display("DISPLAY", std::nullopt);
     ScopedEnv session("XDG_SESSION_TYPE", "x11");
+    ScopedEnv waylandDisplay("WAYLAND_DISPLAY", std::nullopt);
     LinuxPermissionAuthority authority;
     EXPECT_FALSE(authority.screenCaptureGranted());
     EXPECT_FALSE(authority.requestScreenCapture());
@@ -24,11 +25,17 @@ TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefusedInLinuxWords) 
     EXPECT_STREQ(refused().what(),
                  "Zarvex needs an X11 display to record: DISPLAY is not set or the display "
                  "cannot be opened.");
+    // A Wayland session, named either way, leaves the asking to the desktop's
+    // dialog, with or without Xwayland's display.
+    for (const auto& [variable, value] :
+         {std::pair{"XDG_SESSION_TYPE", "wayland"}, std::pair{"WAYLAND_DISPLAY", "wayland-1"}}) {
+        ScopedEnv wayland(variable, value);
+        EXPECT_TRUE(authority.screenCaptureGranted());
+        EXPECT_NO_THROW(ensureScreenAndMicrophone(authority));
+    }
     {
-        ScopedEnv wayland("XDG_SESSION_TYPE", "wayland");
-        EXPECT_STREQ(refused().what(),
-                     "Zarvex cannot record a Wayland session yet. Log in to "
-                     "an X11 session to record.");
+        ScopedEnv empty("WAYLAND_DISPLAY", "");
+        EXPECT_FALSE(authority.screenCaptureGranted());
     }
     EXPECT_FALSE(LinuxPermissionAuthority("no display here").screenCaptureGranted());
     EXPECT_FALSE(LinuxPermissionAuthority("").screenCaptureGranted());
