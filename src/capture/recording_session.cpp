@@ -93,14 +93,17 @@ void RecordingSession::writeProject() const {
 
 std::filesystem::path RecordingSession::stop() {
     ended_ = true;
+    // Without a click monitor (a Wayland desktop gives no global pointer
+    // events) the file is written all the same, holding no clicks.
+    RecordedEvents events;
     if (mouseRecorder_) {
-        const RecordedEvents events = mouseRecorder_->stop();
-        try {
-            writeEventsFile(bundleURL_, events);
-        } catch (const std::exception&) {
-            // Best effort: without the file the recording simply has no clicks.
-        }
+        events = mouseRecorder_->stop();
         mouseRecorder_.reset();
+    }
+    try {
+        writeEventsFile(bundleURL_, events);
+    } catch (const std::exception&) {
+        // Best effort: without the file the recording simply has no clicks.
     }
     std::exception_ptr webcamError;
     if (options_.cameraEnabled) {

@@ -170,6 +170,15 @@ TEST_F(RecordingSessionTest, ProjectFileIsWrittenAtStartAndClicksAtStop) {
               (RecordedEvents{1, {RecordedClick{1.25, 0.5, 0.5}}}));
     EXPECT_TRUE(std::filesystem::exists(folder / "screen.mov"));
     EXPECT_EQ(log, std::vector<std::string>{"screen"}) << "the camera was not asked for";
+
+    // Without a click monitor the file is there all the same, without clicks.
+    services.inputMonitor = nullptr;
+    auto unmonitored = session();
+    unmonitored->start();
+    capture.deliverFrame(clock.time);
+    clock.time = afterT0(3);
+    unmonitored->stop();
+    EXPECT_EQ(readEventsFile(unmonitored->bundleURL() / "events.json"), RecordedEvents{});
 }
 
 TEST_F(RecordingSessionTest, CameraSwitchWritesTheWebcamFileOnT0AndStopsItBeforeTheScreen) {
