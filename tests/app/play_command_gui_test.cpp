@@ -16,6 +16,8 @@
 #include "document_fixtures.h"
 #include "gui_application.h"
 #include "media_fixtures.h"
+#include "model/file_io.h"
+#include "model/project.h"
 #include "process.h"
 #include "temp_dir.h"
 
@@ -83,6 +85,16 @@ double meanDifference(const QImage& a, const QImage& b) {
     return sum / (3.0 * a.width() * a.height());
 }
 
+// Each file of a folder with its bytes and when it was last written.
+std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> folderState(
+    const std::filesystem::path& folder) {
+    std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> state;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        state[entry.path().filename().string()] = {readFile(entry.path()), entry.last_write_time()};
+    }
+    return state;
+}
+
 TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
     testing::GuiApplication::instance();
     const testing::Xvfb& server = testing::GuiApplication::server();
@@ -109,6 +121,12 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
                                        folder.string() + "' -o '" + movie.string() + "'"})
                   .exitCode,
               0);
+
+    // Trimmed: playing it still leaves the folder untouched.
+    ProjectMeta meta = readProjectFile(folder);
+    meta.trimStart = 0.05;
+    writeProjectFile(folder, meta);
+    const auto before = folderState(folder);
 
     testing::ChildProcess play(
         {ZARVEX_BINARY, "play", folder.string(), "--at", "1.1", "--paused", "--size", "320x240"},
@@ -147,6 +165,7 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
     EXPECT_TRUE(testing::processEventsUntil([&] { return !windowArea("Play Me"); }));
     EXPECT_TRUE(testing::processEventsUntil([&] { return play.exited(); }, 30s));
     EXPECT_EQ(play.stop(), 0);
+    EXPECT_TRUE(folderState(folder) == before);
 }
 
 }  // namespace
