@@ -24,9 +24,7 @@ PlaybackEngine::PlaybackEngine(Services services) : services_(std::move(services
     callbacks.failed = [this](std::string message) {
         post([this, message = std::move(message)] {
             error_ = message;
-            if (rate_ != 0) {
-                changeRate(0);
-            }
+            changeRate(0);  // told also when paused: a seek could not be shown
         });
     };
     pipeline_ = std::make_unique<PlaybackPipeline>(std::move(callbacks), services_.audioOutput);
@@ -139,6 +137,7 @@ void PlaybackEngine::setRate(double rate) {
     if (currentTime() >= endTime()) {
         seek(MediaTime::zero());
     }
+    error_.reset();
     pipeline_->play();
     changeRate(1);
 }

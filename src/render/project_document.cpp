@@ -133,6 +133,12 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
         player_ = makeQtPlaybackEngine(scheduler_);
     }
     meta_ = readProjectFile(bundleURL_);
+    // A player that fails stops (its rate observers hear of it): say why.
+    player_->addRateObserver([this](double rate) {
+        if (std::optional<std::string> error = player_->error(); rate == 0 && error) {
+            setErrorMessage("Playback failed: " + *error);
+        }
+    });
     if (meta_.style) {
         style_ = *meta_.style;
     } else if (services.styleForNewRecording) {

@@ -22,6 +22,7 @@
 #include "gui/main_thread_watchdog.h"
 #include "model/file_io.h"
 #include "process.h"
+#include "render/off_main_thread.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 #include "xvfb.h"
@@ -69,6 +70,21 @@ TEST_F(EditorWindowTest, ARecordingThatCannotBeLoadedShowsWhatWentWrong) {
     ASSERT_TRUE(waitUntil([&] { return window.face() == EditorWindow::Face::failed; }));
     EXPECT_EQ(window.errorTitle()->text(), "Something went wrong");
     EXPECT_NE(window.errorMessage()->text().indexOf("screen.mov"), -1);
+
+    // Read, then gone before the player gets to it: the banner says why the
+    // preview shows nothing.
+    const fs::path vanishing = testing::writeEditorRecording(dir / "Vanishing");
+    ASSERT_FALSE(windows.open(vanishing));
+    backgroundPool().waitForDone();  // the movies have been read
+    fs::remove(vanishing / "screen.mov");
+    EditorWindow& playing = *windows.windowFor(vanishing);
+    ASSERT_TRUE(waitUntil([&] { return playing.document().errorMessage().has_value(); }));
+    EXPECT_EQ(playing.face(), EditorWindow::Face::editor);
+    const QString shown =
+        playing.editorView()->errorBanner()->message()->text().remove(QChar(0x200B));
+    EXPECT_TRUE(shown.startsWith("Playback failed: ")) << shown.toStdString();
+    EXPECT_NE(shown.indexOf("screen.mov"), -1);
+    EXPECT_TRUE(playing.editorView()->errorBanner()->isVisible());
 }
 
 TEST_F(EditorWindowTest, RenamingInTheHeaderMovesTheFolderTheRegistryAndTheTitle) {
