@@ -187,6 +187,23 @@ TEST(InspectorRules, EditsChangeOnlyWhatTheyName) {
     EXPECT_EQ(cornered.webcam.sizeFraction, style.webcam.sizeFraction);
 }
 
+TEST(InspectorRules, ADraggedBubbleShowsTheCornerItSitsOnWithinOnePercent) {
+    WebcamSpec webcam;  // 0.24 of 500: a side of 120, 17.5 from the edges
+    const Size canvas{1000, 500};
+    EXPECT_EQ(shownBubbleCorner(webcam, canvas), WebcamSpec::Corner::bottomRight);
+    const auto draggedTo = [&](double x, double y) {
+        webcam.positionX = x / canvas.width;
+        webcam.positionY = y / canvas.height;
+        return shownBubbleCorner(webcam, canvas);
+    };
+    EXPECT_EQ(draggedTo(77.5, 422.5), WebcamSpec::Corner::topLeft);
+    EXPECT_EQ(draggedTo(77.5 + 4.9, 422.5 - 4.9), WebcamSpec::Corner::topLeft);
+    EXPECT_EQ(draggedTo(1000 - 77.5, 77.5 + 4.9), WebcamSpec::Corner::bottomRight);
+    EXPECT_EQ(draggedTo(77.5 + 5.1, 422.5), std::nullopt);
+    EXPECT_EQ(draggedTo(77.5, 77.5 - 5.1), std::nullopt);
+    EXPECT_EQ(draggedTo(500, 250), std::nullopt);
+}
+
 TEST(InspectorRules, PresetNamesLoseSpacesAndTabsAtTheEndsAndBlankOnesAreNotSaved) {
     EXPECT_EQ(presetNameToSave("  Talk \t"), "Talk");
     EXPECT_EQ(presetNameToSave("Two words"), "Two words");
