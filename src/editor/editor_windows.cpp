@@ -1,9 +1,11 @@
 #include "editor/editor_windows.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QScreen>
 
 #include "editor/file_manager.h"
+#include "editor/window_placement.h"
 #include "model/preset_store.h"
 #include "render/project_document.h"
 
@@ -86,9 +88,15 @@ std::optional<std::string> EditorWindows::open(const std::filesystem::path& fold
     document->load();
 
     auto* window = new EditorWindow(std::move(document), services_);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+    // On the screen the user is looking at: the one under the pointer.
+    std::vector<ScreenArea> screens;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const ScreenArea area{screen->geometry(), screen->availableGeometry()};
+        screens.insert(screen == primary ? screens.begin() : screens.end(), area);
+    }
+    if (!screens.empty()) {
+        window->move(centredOnPointerScreen(window->size(), QCursor::pos(), screens));
     }
     window->document().onRenamed = [this, window](const std::filesystem::path&,
                                                   const std::filesystem::path& to) {

@@ -9,6 +9,7 @@
 #include "editor/style_rules.h"
 #include "editor/transport_rules.h"
 #include "editor/trim_rules.h"
+#include "editor/window_placement.h"
 #include "fake_player.h"
 
 namespace zarvex {
@@ -202,6 +203,16 @@ TEST(InspectorRules, ADraggedBubbleShowsTheCornerItSitsOnWithinOnePercent) {
     EXPECT_EQ(draggedTo(77.5 + 5.1, 422.5), std::nullopt);
     EXPECT_EQ(draggedTo(77.5, 77.5 - 5.1), std::nullopt);
     EXPECT_EQ(draggedTo(500, 250), std::nullopt);
+}
+
+TEST(WindowPlacement, ANewWindowIsCentredOnTheScreenUnderThePointer) {
+    const std::vector<ScreenArea> screens{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                                          {{1920, 0, 1280, 1024}, {1920, 24, 1280, 1000}}};
+    const QSize size(1100, 700);
+    EXPECT_EQ(centredOnPointerScreen(size, {2500, 900}, screens), QPoint(2010, 174));
+    EXPECT_EQ(centredOnPointerScreen(size, {1919, 0}, screens), QPoint(410, 170));
+    EXPECT_EQ(centredOnPointerScreen(size, {3300, 1100}, screens), QPoint(410, 170));
+    EXPECT_EQ(centredOnPointerScreen({1400, 1100}, {1920, 5}, screens), QPoint(1920, 24));
 }
 
 TEST(InspectorRules, PresetNamesLoseSpacesAndTabsAtTheEndsAndBlankOnesAreNotSaved) {
