@@ -16,6 +16,7 @@
 #include "render/export_naming.h"
 #include "render/geometry.h"
 #include "render/off_main_thread.h"
+#include "render/qt_main_thread.h"
 #include "render/qt_playback.h"
 #include "render/qt_task_scheduler.h"
 
@@ -149,8 +150,12 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
 }
 
 ProjectDocument::~ProjectDocument() {
-    // Stops and joins the export before anything it reports to goes away.
-    exportSession_.reset();
+    // An export still running is stopped and joined elsewhere; what it
+    // reports finds the document gone.
+    if (exportSession_) {
+        exportSession_->cancelExport();
+        retireOffMainThread([session = std::move(exportSession_)] {});
+    }
     writer_.waitForDone();
     // An edit still waiting for its debounced save is written now rather than
     // lost with the document; there is nobody left to report a failure to.
@@ -603,14 +608,15 @@ void ProjectDocument::startExport(const std::filesystem::path& url, ExportSessio
     if (start > 0 || end < (std::isfinite(seconds) ? seconds : 0)) {
         session.setTimeRange({MediaTime::fromSeconds(start), MediaTime::fromSeconds(end)});
     }
-    // The session ends on its own thread; the outcome is taken on this one.
-    session.exportAsynchronously([this, url, completion = std::move(completion)]() mutable {
-        QMetaObject::invokeMethod(
-            this,
-            [this, url, completion = std::move(completion)]() mutable {
-                exportEnded(url, std::move(completion));
-            },
-            Qt::QueuedConnection);
+    // The session ends on its own thread; the outcome is taken on this one,
+    // while the document lives.
+    session.exportAsynchronously([post = qtMainThreadPoster(), self = QPointer(this), url,
+                                  completion = std::move(completion)]() mutable {
+        post([self, url, completion = std::move(completion)]() mutable {
+            if (self) {
+                self->finishExport(url, std::move(completion));
+            }
+        });
     });
 }
 
@@ -622,8 +628,8 @@ void ProjectDocument::cancelExport() {
     }
 }
 
-void ProjectDocument::exportEnded(const std::filesystem::path& url,
-                                  std::function<void()> completion) {
+void ProjectDocument::finishExport(const std::filesystem::path& url,
+                                   std::function<void()> completion) {
     if (!exportSession_) {
         return;
     }
@@ -632,6 +638,7 @@ void ProjectDocument::exportEnded(const std::filesystem::path& url,
         progressTimer_.reset();
         setExportProgress(std::nullopt);
         exportSession_.reset();
+        emit exportEnded(ExportOutcome::completed);
     } else if (const std::optional<ExportError> error = exportSession_->error()) {
         failExport(error->description, error->code);
     } else {
@@ -649,6 +656,8 @@ void ProjectDocument::failExport(const std::string& description, int code) {
     progressTimer_.reset();
     setExportProgress(std::nullopt);
     exportSession_.reset();
+    emit exportEnded(code == kExportCancelledCode ? ExportOutcome::cancelled
+                                                  : ExportOutcome::failed);
 }
 
 }  // namespace zarvex

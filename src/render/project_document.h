@@ -33,6 +33,7 @@ class ProjectDocument : public QObject {
     Q_OBJECT
   public:
     using ExportOptions = zarvex::ExportOptions;
+    enum class ExportOutcome { completed, cancelled, failed };
 
     // What the document works with; anything left empty gets the real one
     // (the playback engine, Qt timers, the "Default" preset's style).
@@ -104,6 +105,10 @@ class ProjectDocument : public QObject {
     // for export (render size and the style's lengths scaled).
     std::shared_ptr<const VideoComposition> makeVideoComposition(double scale);
 
+    // The document ends without waiting: a running export is stopped, and
+    // the player taken apart, on other threads. An edit not yet saved is
+    // written before it goes (close the window with save() to not wait for it).
+
     // Writes style and trim into project.json now (replacing it atomically),
     // after any save still being written; nothing for a read-only document.
     void saveNow();
@@ -143,6 +148,8 @@ class ProjectDocument : public QObject {
     void trimChanged();
     // An export finished: show this file in the file viewer.
     void revealInFileViewer(const std::filesystem::path& file);
+    // An export ended (after exportProgress went back to nothing).
+    void exportEnded(ExportOutcome outcome);
 
   private:
     // The project file as it is to be written: the stored one with the current style and trim.
@@ -166,7 +173,7 @@ class ProjectDocument : public QObject {
     void applyStoredTrim();
     void applyTrim();
     void scheduleSave();
-    void exportEnded(const std::filesystem::path& url, std::function<void()> completion);
+    void finishExport(const std::filesystem::path& url, std::function<void()> completion);
     void failExport(const std::string& description, int code);
 
     std::filesystem::path bundleURL_;

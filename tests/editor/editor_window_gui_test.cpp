@@ -15,11 +15,14 @@
 #include "editor/background_section.h"
 #include "editor/editor_header.h"
 #include "editor/editor_view.h"
+#include "editor/export_question.h"
 #include "editor/export_sheet.h"
+#include "editor/presets_menu.h"
 #include "editor/slider_row.h"
 #include "editor/style_column.h"
 #include "editor_fixture.h"
 #include "gui/main_thread_watchdog.h"
+#include "gui/windows.h"
 #include "model/file_io.h"
 #include "process.h"
 #include "render/off_main_thread.h"
@@ -164,7 +167,38 @@ TEST_F(EditorWindowTest, ClosingSavesPausesAndForgetsTheWindow) {
     EXPECT_EQ(readProjectFile(folder).style->cornerRadius, 33);
 
     // Opening it again reads what was saved.
-    EXPECT_EQ(openLoaded(folder).document().style().cornerRadius, 33);
+    EditorWindow& again = openLoaded(folder);
+    EXPECT_EQ(again.document().style().cornerRadius, 33);
+
+    // Closed while exporting, the export cancelled: closed, nothing written.
+    again.document().exportTo(dir / "Cancelled.mp4", {});
+    again.close();
+    ASSERT_TRUE(again.exportQuestion());
+    QTest::mouseClick(again.exportQuestion()->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return windows.count() == 0; }));
+    EXPECT_FALSE(fs::exists(dir / "Cancelled.mp4"));
+
+    // Quitting while two export: asked once, kept; each window closes as its
+    // movie is done, then the registry has nothing left.
+    const fs::path other = testing::writeEditorRecording(dir / "Other");
+    ProjectDocument& one = openLoaded(folder).document();
+    openLoaded(other).document().exportTo(dir / "Two.mp4", {});
+    one.exportTo(dir / "One.mp4", {});
+    bool allClosed = false;
+    QObject::connect(&windows, &EditorWindows::allClosed, [&] { allClosed = true; });
+    windows.closeAll();
+    const std::vector<ExportQuestion*> asked = testing::visibleWindows<ExportQuestion>();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]->title()->text(), "2 recordings are still exporting");
+    EXPECT_EQ(asked[0]->message()->text(),
+              "Keep exporting and Zarvex quits when the movies are ready, or cancel the exports "
+              "and quit now.");
+    EXPECT_EQ(asked[0]->cancelButton()->text(), "Cancel Exports");
+    QTest::keyClick(asked[0], Qt::Key_Escape);  // keeps them
+    EXPECT_EQ(windows.count(), 2u);
+    ASSERT_TRUE(waitUntil([&] { return allClosed; }, 120000));
+    EXPECT_FALSE(windows.hasWindows());
+    EXPECT_TRUE(fs::exists(dir / "One.mp4") && fs::exists(dir / "Two.mp4"));
 }
 
 TEST_F(EditorWindowTest, TheWindowFollowsTheThemeWhileOpen) {
@@ -214,6 +248,29 @@ TEST_F(EditorWindowTest, LoadingSavingImagesRenameAndExportNeverHoldTheMainThrea
     document.exportTo(dir / "out.mp4", {}, [&] { exported = true; });
     ASSERT_TRUE(waitUntil([&] { return exported; }, 120000));
     EXPECT_FALSE(document.errorMessage());
+    // A preset saved and deleted: the file is written on the store's thread.
+    PresetsMenuButton& manage = *inspector.presetsButton();
+    manage.openSavePopover();
+    QTest::keyClicks(manage.savePopover()->nameField(), "Talk");
+    QTest::keyClick(manage.savePopover()->nameField(), Qt::Key_Return);
+    presets.deletePreset("Talk");
+    ASSERT_TRUE(waitUntil([&] { return !presets.hasPendingWrites(); }));
+
+    // Closed while playing, and opened again while its last save is being
+    // written: the same window comes back with the edit.
+    style.cornerRadius = 21;
+    document.setStyle(style);
+    document.player().setRate(1);
+    window.close();
+    EXPECT_FALSE(windows.open(dir / "Renamed"));
+    EXPECT_EQ(windows.windowFor(dir / "Renamed"), &window);
+    EXPECT_EQ(window.document().style().cornerRadius, 21);
+    // Closed for good: the player and the window are taken apart.
+    document.player().setRate(1);
+    QPointer<EditorWindow> closing = &window;
+    window.close();
+    ASSERT_TRUE(waitUntil([&] { return closing.isNull(); }));
+    EXPECT_EQ(readProjectFile(dir / "Renamed").style->cornerRadius, 21);
 
     EXPECT_GT(watchdog.probes(), 50);
     EXPECT_LT(watchdog.longestStall().count(), 50);
