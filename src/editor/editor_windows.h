@@ -26,7 +26,8 @@ class EditorWindows : public QObject {
     // The registry over the user's presets and file manager, created on first use.
     static EditorWindows& shared();
 
-    // Brings the window of `folder` to the front, or reads the folder's
+    // Brings the window of `folder` to the front (also one just closed and
+    // still saving, which comes back as it was), or reads the folder's
     // project file, opens a new window for it and starts loading it. Returns
     // "Could not open recording: " and the reason when the project file
     // cannot be read or decoded; no window opens then. A `notice` (why a

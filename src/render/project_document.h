@@ -47,6 +47,9 @@ class ProjectDocument : public QObject {
     // DecodeError when it cannot (shown as "Could not open recording: " + what()).
     explicit ProjectDocument(std::filesystem::path bundleURL, Services services = {},
                              QObject* parent = nullptr);
+    // Ends without waiting for threads: a running export is stopped, and the
+    // player taken apart, on other threads. An edit not yet saved is written
+    // first (save() beforehand keeps that write off the main thread too).
     ~ProjectDocument() override;
 
     // Published state.
@@ -104,10 +107,6 @@ class ProjectDocument : public QObject {
     // The video composition at `scale`: 1.0 for the player, the export's scale
     // for export (render size and the style's lengths scaled).
     std::shared_ptr<const VideoComposition> makeVideoComposition(double scale);
-
-    // The document ends without waiting: a running export is stopped, and
-    // the player taken apart, on other threads. An edit not yet saved is
-    // written before it goes (close the window with save() to not wait for it).
 
     // Writes style and trim into project.json now (replacing it atomically),
     // after any save still being written; nothing for a read-only document.

@@ -6,14 +6,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cstdlib>
-#include <optional>
-
 #include "editor/editor_view.h"
 #include "editor/frame_view.h"
 #include "editor/player_view.h"
 #include "media_fixtures.h"
-#include "pulse_daemon.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 
@@ -34,27 +30,6 @@ std::filesystem::path writeEditorRecording(const std::filesystem::path& folder,
     writeRecordingFolder(folder, options);
     return folder;
 }
-
-namespace {
-
-// The editor plays with sound, as it does for a user: a private sound server
-// with a null sink serves the whole program.
-class SoundServer : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        daemon_.emplace();
-        ::setenv("PULSE_SERVER", daemon_->server().c_str(), 1);
-    }
-    void TearDown() override { daemon_.reset(); }
-
-  private:
-    std::optional<PulseDaemon> daemon_;
-};
-
-[[maybe_unused]] ::testing::Environment* const soundServer =
-    ::testing::AddGlobalTestEnvironment(new SoundServer);
-
-}  // namespace
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
     QMouseEvent event(type, at, widget->mapToGlobal(at),
