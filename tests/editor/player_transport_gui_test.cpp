@@ -193,7 +193,7 @@ TEST_F(PlayerTransportTest, DraggingTheBubblePlacesItOnTheCanvasAndSavesIt) {
     EXPECT_DOUBLE_EQ(*webcam.positionY, 1 - 0.24 * 0.5);
     EXPECT_NEAR(player->bubbleRect().left(), video.left(), 1e-6);
     EXPECT_NEAR(player->bubbleRect().top(), video.top(), 1e-6);
-    const auto litCorners = [&] {
+    const auto litCorners = [&] {  // a bit for each corner button that is lit
         int lit = 0;
         for (int i = 0; i < 4; ++i) {
             lit |= view->inspector()->cornerButton(i)->isChecked() << i;

@@ -252,10 +252,8 @@ TEST_F(InspectorTest, TheExportSheetExportsShowsProgressCancelsAndRevealsTheMovi
     EXPECT_EQ(question->cancelButton()->text(), "Cancel Export");
     EXPECT_EQ(question->keepButton()->text(), "Keep Exporting");
     QTest::mouseClick(question->keepButton(), Qt::LeftButton);
-    EXPECT_TRUE(window->isVisible());
     QPointer<EditorWindow> open = window;
     ASSERT_TRUE(waitUntil([&] { return !open || !open->isVisible(); }, 120000));
-    EXPECT_EQ(windows.count(), 0u);
     EXPECT_EQ(revealed, (std::vector<fs::path>{dir / "Demo.mp4"}));
     const std::vector<Json> video =
         testing::streamsOf(testing::probeMovie(dir / "Demo.mp4"), "video");
