@@ -152,12 +152,15 @@ void EditorWindows::close(EditorWindow* window) {
     window->hide();
     closing_.emplace_back(window);
     // The last save is written off the main thread; the window and its
-    // document go once it is on disk, unless it was opened again meanwhile.
+    // document go once it is on disk, unless it was opened again meanwhile
+    // (and, when closed once more, not before that close's save).
     document.save([this, window] {
-        if (std::erase_if(closing_, [window](const auto& entry) { return entry == window; })) {
-            window->deleteLater();
-            noteGone();
+        if (window->document().hasPendingSave() ||
+            std::erase_if(closing_, [window](const auto& entry) { return entry == window; }) == 0) {
+            return;
         }
+        window->deleteLater();
+        noteGone();
     });
     emit windowClosed();
 }
