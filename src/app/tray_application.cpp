@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <qcoro/qcorosignal.h>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -351,6 +353,14 @@ QCoro::Task<void> TrayApplication::quit() {
     emit quitting();
     parts_->tray.setToolTip(QStringLiteral("Zarvex — finishing the recording"));
     co_await parts_->state.finishAll();
+    // Editor windows close first, each saving its edits; running exports are
+    // asked about once, and kept ones end before Zarvex does.
+    if (EditorWindows* editors = EditorWindows::existing(); editors && editors->hasWindows()) {
+        editors->closeAll();
+        if (editors->hasWindows()) {
+            co_await qCoro(editors, &EditorWindows::allClosed);
+        }
+    }
     QCoreApplication::quit();
 }
 

@@ -8,6 +8,7 @@
 
 #include "editor/chrome.h"
 #include "editor/editor_view.h"
+#include "editor/export_question.h"
 #include "editor/export_sheet.h"
 #include "render/project_document.h"
 
@@ -57,6 +58,10 @@ EditorWindow::EditorWindow(std::unique_ptr<ProjectDocument> document, Services s
     connect(document_.get(), &ProjectDocument::errorMessageChanged, this, &EditorWindow::showFace);
     connect(document_.get(), &ProjectDocument::exportRequestedChanged, this,
             &EditorWindow::showExportSheet);
+    connect(document_.get(), &ProjectDocument::exportEnded, this,
+            [this](ProjectDocument::ExportOutcome outcome) {
+                exportEnded(outcome == ProjectDocument::ExportOutcome::failed);
+            });
     connect(document_.get(), &ProjectDocument::revealInFileViewer, this,
             [this](const std::filesystem::path& file) {
                 if (services_.reveal) {
@@ -77,6 +82,10 @@ EditorWindow::~EditorWindow() {
 
 ExportSheet* EditorWindow::exportSheet() const {
     return sheet_;
+}
+
+ExportQuestion* EditorWindow::exportQuestion() const {
+    return question_;
 }
 
 EditorWindow::Face EditorWindow::face() const {
@@ -120,8 +129,62 @@ void EditorWindow::showExportSheet() {
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {
+    if (document_->exportProgress()) {
+        // Never thrown away without a word: asked, or closed once it ends.
+        event->ignore();
+        if (closeAfterExport_ == CloseAfterExport::no) {
+            askAboutExport();
+        }
+        return;
+    }
     event->accept();
     emit closed();
+}
+
+void EditorWindow::askAboutExport() {
+    if (question_) {
+        question_->raise();
+        return;
+    }
+    const QString name = QString::fromStdString(document_->bundleURL().filename().string());
+    auto* question = new ExportQuestion(ExportQuestion::Asked::closingWindow, {name}, this);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(question, &QDialog::finished, this, [this](int answer) {
+        if (answer == ExportQuestion::cancelExport) {
+            document_->cancelExport();
+        }
+        closeAfterExport_ = CloseAfterExport::unlessFailed;
+        if (!document_->exportProgress()) {
+            close();  // it ended while the question was open
+        }
+    });
+    question_ = question;
+    question->open();
+}
+
+void EditorWindow::closeForQuit(bool cancelExport) {
+    delete question_;
+    if (!document_->exportProgress()) {
+        close();
+        return;
+    }
+    if (cancelExport) {
+        document_->cancelExport();
+    }
+    closeAfterExport_ = CloseAfterExport::always;
+}
+
+void EditorWindow::exportEnded(bool failed) {
+    if (closeAfterExport_ == CloseAfterExport::no) {
+        return;
+    }
+    if (failed && closeAfterExport_ == CloseAfterExport::unlessFailed) {
+        closeAfterExport_ = CloseAfterExport::no;  // the banner says why; the window stays
+        return;
+    }
+    closeAfterExport_ = CloseAfterExport::no;
+    // Once the export's own reactions (the sheet closing) have run.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 }  // namespace zarvex

@@ -14,6 +14,7 @@ class QStackedLayout;
 namespace zarvex {
 
 class EditorView;
+class ExportQuestion;
 class ExportSheet;
 class PresetStore;
 class ProjectDocument;
@@ -22,7 +23,9 @@ class ProjectDocument;
 // document has loaded, "Something went wrong" with the message when loading
 // failed, and the editor once loaded; the export sheet over it while the
 // document asks for one. 1100 × 700 at first, no smaller than 860 × 480.
-// Owns its document.
+// Closing it while the document exports asks first: keep exporting (the
+// window closes once the export has ended, unless it failed: then its
+// message shows) or cancel the export and close. Owns its document.
 class EditorWindow : public WindowBackdrop {
     Q_OBJECT
   public:
@@ -46,6 +49,12 @@ class EditorWindow : public WindowBackdrop {
     enum class Face { loading, failed, editor };
     Face face() const;
 
+    // The question asked on closing while exporting, while it is open.
+    ExportQuestion* exportQuestion() const;
+    // Closes the window for quitting, without asking: a running export is
+    // cancelled or, when kept, the window closes once it has ended either way.
+    void closeForQuit(bool cancelExport);
+
   signals:
     // The user closed the window (it is hidden, not yet destroyed).
     void closed();
@@ -54,8 +63,13 @@ class EditorWindow : public WindowBackdrop {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // When the window closes by itself after an export.
+    enum class CloseAfterExport { no, unlessFailed, always };
+
     void showFace();
     void showExportSheet();
+    void askAboutExport();
+    void exportEnded(bool failed);
 
     std::unique_ptr<ProjectDocument> document_;
     Services services_;
@@ -66,6 +80,8 @@ class EditorWindow : public WindowBackdrop {
     QLabel* errorMessage_;
     EditorView* editor_;
     QPointer<ExportSheet> sheet_;
+    QPointer<ExportQuestion> question_;
+    CloseAfterExport closeAfterExport_ = CloseAfterExport::no;
 };
 
 }  // namespace zarvex

@@ -26,7 +26,8 @@ class EditorWindows : public QObject {
     // The registry over the user's presets and file manager, created on first use.
     static EditorWindows& shared();
 
-    // Brings the window of `folder` to the front, or reads the folder's
+    // Brings the window of `folder` to the front (also one just closed and
+    // still saving, which comes back as it was), or reads the folder's
     // project file, opens a new window for it and starts loading it. Returns
     // "Could not open recording: " and the reason when the project file
     // cannot be read or decoded; no window opens then. A `notice` (why a
@@ -37,6 +38,16 @@ class EditorWindows : public QObject {
     // The window showing `folder`, if one is open.
     EditorWindow* windowFor(const std::filesystem::path& folder) const;
     std::size_t count() const { return windows_.size(); }
+    // Open windows and closed ones still saving.
+    bool hasWindows() const { return !windows_.empty() || !closing_.empty(); }
+
+    // Closes every window for quitting. When exports run, asks once whether
+    // to keep them (their windows close as they end) or to cancel them.
+    // allClosed() follows once no window is left.
+    void closeAll();
+
+    // The registry made by shared(), if it has been.
+    static EditorWindows* existing();
 
     // The folder as the registry names it: absolute, symbolic links resolved,
     // without a trailing separator.
@@ -45,15 +56,20 @@ class EditorWindows : public QObject {
   signals:
     // A window was closed (its document is being saved and put away).
     void windowClosed();
+    // After closeAll(), the last window has gone.
+    void allClosed();
 
   private:
     void close(EditorWindow* window);
     void renamed(EditorWindow* window, const std::filesystem::path& to);
+    void noteGone();
 
     EditorWindow::Services services_;
     std::map<std::filesystem::path, QPointer<EditorWindow>> windows_;
-    // Closed windows whose documents are still writing their last save.
+    // Closed windows whose documents are still writing their last save; one
+    // opened again meanwhile comes back as it was.
     std::vector<QPointer<EditorWindow>> closing_;
+    bool closingAll_ = false;
 };
 
 }  // namespace zarvex

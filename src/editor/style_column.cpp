@@ -13,6 +13,7 @@
 #include "editor/slider_row.h"
 #include "editor/style_rules.h"
 #include "editor/swatches.h"
+#include "render/geometry.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 #include "ui/look.h"
@@ -137,7 +138,10 @@ InspectorView::InspectorView(ProjectDocument& document, PresetStore& presets, QW
     scroll_->setWidget(content);
 
     connect(&document_, &ProjectDocument::styleChanged, this, &InspectorView::showStyle);
-    connect(&document_, &ProjectDocument::isLoadedChanged, this, &InspectorView::showSections);
+    connect(&document_, &ProjectDocument::isLoadedChanged, this, [this] {
+        showSections();
+        showStyle();  // the corner shown for a dragged bubble depends on the canvas
+    });
     showStyle();
     showSections();
 }
@@ -239,9 +243,10 @@ void InspectorView::showStyle() {
         showCamera_->setChecked(!style.webcam.hidden);
     }
     shape_->setCurrentIndex(int(style.webcam.shape));
-    const bool placedFreely = style.webcam.positionX && style.webcam.positionY;
+    const std::optional<WebcamSpec::Corner> corner =
+        shownBubbleCorner(style.webcam, canvasSize(style.aspect, document_.screenSize()));
     for (CornerButton* button : corners4_) {
-        button->setChecked(!placedFreely && button->corner() == style.webcam.corner);
+        button->setChecked(button->corner() == corner);
     }
     bubbleSize_->setValue(style.webcam.sizeFraction);
     const QSignalBlocker block(ripples_);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/geometry.h"
+
 namespace zarvex {
 namespace {
 
@@ -92,6 +94,26 @@ StyleSettings withBubbleCorner(StyleSettings style, WebcamSpec::Corner corner) {
     style.webcam.positionX.reset();
     style.webcam.positionY.reset();
     return style;
+}
+
+std::optional<WebcamSpec::Corner> shownBubbleCorner(const WebcamSpec& webcam, Size canvas) {
+    if (!webcam.positionX || !webcam.positionY) {
+        return webcam.corner;
+    }
+    const Rect placed = bubbleRect(webcam, canvas);
+    const double tolerance = kCornerMatchFraction * std::min(canvas.width, canvas.height);
+    for (const WebcamSpec::Corner corner : allCases<WebcamSpec::Corner>()) {
+        WebcamSpec atCorner = webcam;
+        atCorner.corner = corner;
+        atCorner.positionX.reset();
+        atCorner.positionY.reset();
+        const Rect there = bubbleRect(atCorner, canvas);
+        if (std::abs(there.x - placed.x) <= tolerance &&
+            std::abs(there.y - placed.y) <= tolerance) {
+            return corner;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> presetNameToSave(std::string_view text) {

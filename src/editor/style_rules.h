@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "model/enum_table.h"
+#include "model/geometry.h"
 #include "model/style.h"
 
 // The rules behind the inspector's controls, without widgets.
@@ -67,6 +68,12 @@ std::string shownSolidColor(const BackgroundStyle& background);
 StyleSettings withGradientAngle(StyleSettings style, double angle);
 // The style with the bubble sent to a corner (any dragged position forgotten).
 StyleSettings withBubbleCorner(StyleSettings style, WebcamSpec::Corner corner);
+
+// The corner a bubble is shown at: its corner, or for a dragged bubble the
+// corner whose place it sits on (within kCornerMatchFraction of the canvas's
+// shorter side); nothing for a bubble placed anywhere else.
+inline constexpr double kCornerMatchFraction = 0.01;
+std::optional<WebcamSpec::Corner> shownBubbleCorner(const WebcamSpec& webcam, Size canvas);
 
 // The name a preset is saved under: the text without spaces and tabs at
 // either end (line breaks stay); nothing when that leaves no text.

@@ -5,8 +5,19 @@
 namespace zarvex {
 
 PresetStore::PresetStore(std::filesystem::path folder, QObject* parent)
-    : QObject(parent), library_(std::move(folder)) {
+    : QObject(parent), library_(std::move(folder), [this](std::function<void()> write) {
+          ++*pendingWrites_;
+          writer_.start([write = std::move(write), pending = pendingWrites_] {
+              write();
+              --*pending;
+          });
+      }) {
+    writer_.setMaxThreadCount(1);
     library_.load();
+}
+
+PresetStore::~PresetStore() {
+    writer_.waitForDone();
 }
 
 PresetStore& PresetStore::shared() {

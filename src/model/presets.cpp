@@ -26,7 +26,8 @@ std::vector<StylePreset> decodePresetsFile(std::string_view text) {
     return presets;
 }
 
-PresetLibrary::PresetLibrary(std::filesystem::path folder) : folder_(std::move(folder)) {}
+PresetLibrary::PresetLibrary(std::filesystem::path folder, Writer writer)
+    : folder_(std::move(folder)), writer_(std::move(writer)) {}
 
 std::filesystem::path PresetLibrary::filePath() const {
     return folder_ / kPresetsFileName;
@@ -40,20 +41,20 @@ std::filesystem::path PresetLibrary::locateFile() const {
 
 void PresetLibrary::load() {
     presets_.clear();
-    keepUnreadableFile_ = false;
+    *keepUnreadableFile_ = false;
     const auto path = locateFile();
     std::string text;
     try {
         text = readFile(path);
     } catch (const FileError& error) {
         // A missing file is simply no presets; anything else is a file we must not lose.
-        keepUnreadableFile_ = error.errorNumber() != ENOENT;
+        *keepUnreadableFile_ = error.errorNumber() != ENOENT;
         return;
     }
     try {
         presets_ = decodePresetsFile(text);
     } catch (const DecodeError&) {
-        keepUnreadableFile_ = true;
+        *keepUnreadableFile_ = true;
     }
 }
 
@@ -84,20 +85,29 @@ StyleSettings PresetLibrary::styleForNewRecording() const {
 }
 
 void PresetLibrary::persist() {
-    const auto path = locateFile();
-    if (keepUnreadableFile_) {
-        std::error_code error;
-        std::filesystem::rename(path, folder_ / kUnreadablePresetsFileName, error);
+    std::function<void()> write = [folder = folder_, path = filePath(),
+                                   keepUnreadable = keepUnreadableFile_,
+                                   text = encodePresetsFile(presets_)] {
         std::error_code ignored;
-        if (error && std::filesystem::exists(path, ignored)) {
-            return;  // never write over a file we could not set aside
+        std::filesystem::create_directories(folder, ignored);
+        if (*keepUnreadable) {
+            std::error_code error;
+            std::filesystem::rename(path, folder / kUnreadablePresetsFileName, error);
+            if (error && std::filesystem::exists(path, ignored)) {
+                return;  // never write over a file we could not set aside
+            }
+            *keepUnreadable = false;
         }
-        keepUnreadableFile_ = false;
-    }
-    try {
-        writeFileAtomically(path, encodePresetsFile(presets_));
-    } catch (const std::exception&) {
-        // Saving presets is best-effort; the list in memory keeps the change.
+        try {
+            writeFileAtomically(path, text);
+        } catch (const std::exception&) {
+            // Saving presets is best-effort; the list in memory keeps the change.
+        }
+    };
+    if (writer_) {
+        writer_(std::move(write));
+    } else {
+        write();
     }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,16 +34,20 @@ std::vector<StylePreset> decodePresetsFile(std::string_view text);
 // "presets.json.unreadable" so the user's presets can still be recovered.
 class PresetLibrary {
   public:
+    // Runs one write of the file; writes are handed over in order and must
+    // run in that order, one at a time (on another thread, say).
+    using Writer = std::function<void(std::function<void()> write)>;
+
     // `folder` is the application's data folder ("…/Zarvex"); it is created on
-    // load and before every write.
-    explicit PresetLibrary(std::filesystem::path folder);
+    // load and before every write. Without a writer, writes happen at once.
+    explicit PresetLibrary(std::filesystem::path folder, Writer writer = {});
 
     void load();
     const std::vector<StylePreset>& presets() const { return presets_; }
 
     // Replaces every preset with exactly this name (case-sensitive, canonical
     // equivalence), appends the new one, sorts by the locale's case-insensitive
-    // order (stable) and writes the file.
+    // order (stable) and writes the file (through the writer).
     void save(std::string_view name, const StyleSettings& style);
     // Removes every preset with exactly this name and writes the file, also when
     // nothing was removed.
@@ -56,8 +63,12 @@ class PresetLibrary {
     void persist();
 
     std::filesystem::path folder_;
+    Writer writer_;
     std::vector<StylePreset> presets_;
-    bool keepUnreadableFile_ = false;
+    // Whether the file on disk must be set aside before it is first written
+    // over; read and changed by the writes.
+    std::shared_ptr<std::atomic<bool>> keepUnreadableFile_ =
+        std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace zarvex

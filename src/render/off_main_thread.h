@@ -5,6 +5,7 @@
 #include <QPromise>
 #include <QThreadPool>
 
+#include <functional>
 #include <memory>
 
 namespace zarvex {
@@ -50,5 +51,14 @@ template <typename Result, typename Work, typename Done>
 void runOffMainThread(QObject* owner, Work work, Done done) {
     runOffMainThread<Result>(owner, backgroundPool(), std::move(work), std::move(done));
 }
+
+// Takes apart what is slow to stop (threads to join, a sound output to close)
+// on a thread of its own, so that the main thread does not wait for it:
+// `teardown` runs there and its captures are destroyed there. Every teardown
+// has ended before the program does.
+void retireOffMainThread(std::function<void()> teardown);
+// Waits until every teardown handed over so far has ended: for when the
+// application is quitting.
+void waitForRetirements();
 
 }  // namespace zarvex

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "media/audio_format.h"
 #include "media/media_error.h"
 #include "render/playback_pipeline.h"
 
@@ -34,6 +35,30 @@ void PlaybackPipeline::rebuildFeeds(const std::shared_ptr<const Composition>& as
     }
     for (const CompositionTrack& track : asset->tracksOf(TrackKind::video)) {
         feeds_.emplace(track.trackID, std::make_unique<TrackFeed>(track, kDecodedBehind));
+    }
+}
+
+// Without the lock: opening the output asks the sound server for its device.
+std::unique_ptr<AudioFeed> PlaybackPipeline::makeAudioFeed(
+    const std::shared_ptr<const Composition>& asset) {
+    if (!asset || asset->tracksOf(TrackKind::audio).empty()) {
+        return nullptr;
+    }
+    if (!audioOutput_ && audioOutputFactory_) {
+        audioOutput_ = audioOutputFactory_();
+    }
+    return audioOutput_ ? std::make_unique<AudioFeed>(asset, *audioOutput_) : nullptr;
+}
+
+// Under the lock. Playback that started before the sound was ready goes on
+// with it from where the clock stands.
+void PlaybackPipeline::installAudioFeed(std::unique_ptr<AudioFeed> feed) {
+    audioFeed_ = std::move(feed);
+    audioFeed_->setGain(gain_);
+    audioFeed_->setEndTime(endTime_);
+    if (playing_) {
+        const double now = std::min(clockNow(), endTime_.seconds());
+        startClock(std::max(MediaTime::zero(), MediaTime::fromSeconds(now, kAudioSampleRate)));
     }
 }
 
@@ -115,12 +140,22 @@ void PlaybackPipeline::composeLoop() {
         std::uint64_t seekSerial = 0;
         try {
             if (assetVersion_ != builtAssetVersion_ || resetFeeds_) {
+                const bool newItem = assetVersion_ != builtAssetVersion_;
                 builtAssetVersion_ = assetVersion_;
                 resetFeeds_ = false;
                 const std::shared_ptr<const Composition> asset = asset_;
+                std::vector<std::unique_ptr<AudioFeed>> retired;
+                retired.swap(retiredAudioFeeds_);
                 lock.unlock();
+                retired.clear();  // joins their threads; the output is free again
                 rebuildFeeds(asset);
+                std::unique_ptr<AudioFeed> sound = newItem ? makeAudioFeed(asset) : nullptr;
                 lock.lock();
+                if (sound && asset_ == asset) {
+                    installAudioFeed(std::move(sound));
+                } else if (sound) {
+                    retiredAudioFeeds_.push_back(std::move(sound));  // the item changed meanwhile
+                }
             } else if (drawingVersion_ != builtDrawingVersion_) {
                 builtDrawingVersion_ = drawingVersion_;
                 const std::shared_ptr<const VideoComposition> composition = videoComposition_;

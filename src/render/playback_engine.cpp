@@ -10,30 +10,43 @@
 namespace zarvex {
 
 PlaybackEngine::PlaybackEngine(Services services) : services_(std::move(services)) {
+    // The pipeline may outlive the engine (see the destructor): its callbacks
+    // hold the poster, and reach the engine only on the main thread while it lives.
+    const auto post = [poster = services_.postToMainThread,
+                       alive = std::weak_ptr<int>(alive_)](std::function<void()> action) {
+        poster([alive, action = std::move(action)] {
+            if (!alive.expired()) {
+                action();
+            }
+        });
+    };
     PlaybackPipeline::Callbacks callbacks;
-    callbacks.seekDone = [this](std::uint64_t serial, bool shown) {
+    callbacks.seekDone = [this, post](std::uint64_t serial, bool shown) {
         post([this, serial, shown] { finishSeek(serial, shown); });
     };
-    callbacks.ended = [this](MediaTime) {
+    callbacks.ended = [this, post](MediaTime) {
         post([this] {
             if (rate_ != 0) {
                 changeRate(0);
             }
         });
     };
-    callbacks.failed = [this](std::string message) {
+    callbacks.failed = [this, post](std::string message) {
         post([this, message = std::move(message)] {
             error_ = message;
-            if (rate_ != 0) {
-                changeRate(0);
-            }
+            changeRate(0);  // told also when paused: a seek could not be shown
         });
     };
     pipeline_ = std::make_unique<PlaybackPipeline>(std::move(callbacks), services_.audioOutput);
 }
 
 PlaybackEngine::~PlaybackEngine() {
-    // Joins the workers; what they posted finds the engine gone (alive_).
+    alive_.reset();  // what the pipeline posted from now on finds the engine gone
+    // Joining the pipeline's threads and closing the sound take a while: they
+    // are done elsewhere when the engine was given a place for that.
+    if (services_.retire) {
+        services_.retire([pipeline = std::shared_ptr<PlaybackPipeline>(std::move(pipeline_))] {});
+    }
     pipeline_.reset();
 }
 
@@ -139,6 +152,7 @@ void PlaybackEngine::setRate(double rate) {
     if (currentTime() >= endTime()) {
         seek(MediaTime::zero());
     }
+    error_.reset();
     pipeline_->play();
     changeRate(1);
 }

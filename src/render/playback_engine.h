@@ -27,13 +27,18 @@ struct PlaybackStatistics;
 //  - `postToMainThread`: runs a function on the main thread soon, callable
 //    from any thread (workers report back through it);
 //  - `audioOutput`: makes the sound output when the first item with sound
-//    comes; empty, or an output that cannot start, plays silently.
+//    comes (on a player thread); empty, or an output that cannot start,
+//    plays silently;
+//  - `retire`: runs the engine's last clean-up (joining its threads, closing
+//    the sound) on another thread, so destroying the engine does not wait for
+//    it; empty: the destructor waits.
 class PlaybackEngine : public Player {
   public:
     struct Services {
         std::shared_ptr<TaskScheduler> scheduler;
         std::function<void(std::function<void()>)> postToMainThread;
         AudioOutputFactory audioOutput;
+        std::function<void(std::function<void()>)> retire;
     };
 
     explicit PlaybackEngine(Services services);

@@ -15,10 +15,6 @@ constexpr double kRefreshSeconds = 1.0 / 60;
 // The presenter looks at the clock at least this often while playing.
 constexpr double kPresenterPollSeconds = 0.01;
 
-bool hasAudio(const Composition* asset) {
-    return asset != nullptr && !asset->tracksOf(TrackKind::audio).empty();
-}
-
 }  // namespace
 
 PlaybackPipeline::PlaybackPipeline(Callbacks callbacks, AudioOutputFactory audioOutputFactory)
@@ -38,6 +34,7 @@ PlaybackPipeline::~PlaybackPipeline() {
     presentThread_.join();
     feeds_.clear();
     audioFeed_.reset();
+    retiredAudioFeeds_.clear();
     audioOutput_.reset();
 }
 
@@ -54,51 +51,26 @@ MediaTime PlaybackPipeline::frameAfter(MediaTime time, MediaTime frameDuration) 
 void PlaybackPipeline::setItem(std::shared_ptr<const Composition> asset,
                                std::shared_ptr<const VideoComposition> videoComposition,
                                MediaTime endTime, MediaTime time) {
-    std::unique_ptr<AudioFeed> previousFeed;
-    {
-        std::lock_guard lock(mutex_);
-        ++epoch_;
-        asset_ = std::move(asset);
-        videoComposition_ = std::move(videoComposition);
-        ++assetVersion_;
-        ++drawingVersion_;
-        endTime_ = endTime;
-        playing_ = false;
-        clock_.stop(time.seconds());
-        stoppedAt_ = time;
-        pendingSeek_.reset();
-        redrawShown_ = false;
-        queue_.clear();
-        shown_.reset();
-        presentedPicture_ = nullptr;
-        previousFeed = std::move(audioFeed_);
-    }
-    // The old feed lets go of the output before a new one takes it; the
-    // output opens and the feed starts outside the lock.
-    previousFeed.reset();
-    std::shared_ptr<const Composition> current;
-    float gain = 1;
-    MediaTime end;
-    {
-        std::lock_guard lock(mutex_);
-        current = asset_;
-        gain = gain_;
-        end = endTime_;
-    }
-    std::unique_ptr<AudioFeed> feed;
-    if (hasAudio(current.get())) {
-        if (!audioOutput_ && audioOutputFactory_) {
-            audioOutput_ = audioOutputFactory_();
-        }
-        if (audioOutput_) {
-            feed = std::make_unique<AudioFeed>(current, *audioOutput_);
-            feed->setGain(gain);
-            feed->setEndTime(end);
-        }
-    }
     std::lock_guard lock(mutex_);
-    if (asset_ == current) {
-        audioFeed_ = std::move(feed);
+    ++epoch_;
+    asset_ = std::move(asset);
+    videoComposition_ = std::move(videoComposition);
+    ++assetVersion_;
+    ++drawingVersion_;
+    endTime_ = endTime;
+    playing_ = false;
+    clock_.stop(time.seconds());
+    stoppedAt_ = time;
+    pendingSeek_.reset();
+    redrawShown_ = false;
+    queue_.clear();
+    shown_.reset();
+    presentedPicture_ = nullptr;
+    // The new item's sound comes from the compositor thread, which takes this
+    // one apart first.
+    if (audioFeed_) {
+        audioFeed_->pause();
+        retiredAudioFeeds_.push_back(std::move(audioFeed_));
     }
     changed_.notify_all();
 }

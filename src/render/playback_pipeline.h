@@ -40,8 +40,9 @@ struct PlaybackStatistics {
 // of the clock from the decoded pictures, and a presenter thread that hands
 // each frame to the sink when the clock reaches its time.
 //
-// Every public call is thread-safe and returns at once; the player calls
-// them from the main thread. The callbacks are called on the pipeline's
+// Every public call is thread-safe and returns at once (the sound output is
+// opened, and an item's sound stopped, on the compositor thread); the player
+// calls them from the main thread. The callbacks are called on the pipeline's
 // threads and must only post work elsewhere.
 class PlaybackPipeline {
   public:
@@ -106,6 +107,8 @@ class PlaybackPipeline {
     // The compositor thread.
     void composeLoop();
     void rebuildFeeds(const std::shared_ptr<const Composition>& asset);
+    std::unique_ptr<AudioFeed> makeAudioFeed(const std::shared_ptr<const Composition>& asset);
+    void installAudioFeed(std::unique_ptr<AudioFeed> feed);
     std::shared_ptr<const VideoComposition> drawingFor(
         const std::shared_ptr<const VideoComposition>& composition, Size maximum);
     std::optional<SourceFrameSet> gather(MediaTime time, std::uint64_t epoch, bool playing);
@@ -120,7 +123,7 @@ class PlaybackPipeline {
 
     Callbacks callbacks_;
     AudioOutputFactory audioOutputFactory_;
-    std::unique_ptr<AudioOutput> audioOutput_;  // made by setItem, on the caller's thread
+    std::unique_ptr<AudioOutput> audioOutput_;  // made and used by the compositor thread
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -134,6 +137,9 @@ class PlaybackPipeline {
     std::uint64_t drawingVersion_ = 0;  // composition or size
     MediaTime endTime_ = MediaTime::zero();
     std::unique_ptr<AudioFeed> audioFeed_;
+    // Feeds of earlier items, paused, for the compositor thread to take apart
+    // before it makes the next one (they share the output).
+    std::vector<std::unique_ptr<AudioFeed>> retiredAudioFeeds_;
     float gain_ = 1;
     std::shared_ptr<FrameSink> sink_;
     const std::uint8_t* presentedPicture_ = nullptr;  // pixels the sink has now

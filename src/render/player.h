@@ -83,7 +83,9 @@ class Player {
     virtual void setMaximumPictureSize(Size size) = 0;
 
     // Why playback failed (a movie could not be decoded); nothing while all is
-    // well. Playback stops when it fails; the rate observers hear of it.
+    // well, and again once playback starts or seeks anew. Playback stops when
+    // it fails and the rate observers hear of it, with rate 0 also when the
+    // failure came while paused (a seek that could not be shown).
     virtual std::optional<std::string> error() const = 0;
 };
 

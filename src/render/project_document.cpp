@@ -16,6 +16,7 @@
 #include "render/export_naming.h"
 #include "render/geometry.h"
 #include "render/off_main_thread.h"
+#include "render/qt_main_thread.h"
 #include "render/qt_playback.h"
 #include "render/qt_task_scheduler.h"
 
@@ -133,6 +134,12 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
         player_ = makeQtPlaybackEngine(scheduler_);
     }
     meta_ = readProjectFile(bundleURL_);
+    // A player that fails stops (its rate observers hear of it): say why.
+    player_->addRateObserver([this](double rate) {
+        if (std::optional<std::string> error = player_->error(); rate == 0 && error) {
+            setErrorMessage("Playback failed: " + *error);
+        }
+    });
     if (meta_.style) {
         style_ = *meta_.style;
     } else if (services.styleForNewRecording) {
@@ -143,8 +150,12 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
 }
 
 ProjectDocument::~ProjectDocument() {
-    // Stops and joins the export before anything it reports to goes away.
-    exportSession_.reset();
+    // An export still running is stopped and joined elsewhere; what it
+    // reports finds the document gone.
+    if (exportSession_) {
+        exportSession_->cancelExport();
+        retireOffMainThread([session = std::move(exportSession_)] {});
+    }
     writer_.waitForDone();
     // An edit still waiting for its debounced save is written now rather than
     // lost with the document; there is nobody left to report a failure to.
@@ -183,6 +194,17 @@ void ProjectDocument::changeTrim(std::optional<double>& field, std::optional<dou
     emit trimChanged();
     applyTrim();
     scheduleSave();
+}
+
+// The trim the project file holds: shown and given to the player, but not
+// saved again (opening a recording leaves its folder as it was).
+void ProjectDocument::applyStoredTrim() {
+    if (trimStart_ != meta_.trimStart || trimEnd_ != meta_.trimEnd) {
+        trimStart_ = meta_.trimStart;
+        trimEnd_ = meta_.trimEnd;
+        emit trimChanged();
+    }
+    applyTrim();
 }
 
 void ProjectDocument::setExportRequested(bool requested) {
@@ -289,9 +311,7 @@ void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void(
         if (!self) {
             return;
         }
-        self->setTrimStart(self->meta_.trimStart);
-        self->setTrimEnd(self->meta_.trimEnd);
-        self->applyTrim();
+        self->applyStoredTrim();
         self->setLoaded(true);
         if (completion) {
             completion();
@@ -588,14 +608,15 @@ void ProjectDocument::startExport(const std::filesystem::path& url, ExportSessio
     if (start > 0 || end < (std::isfinite(seconds) ? seconds : 0)) {
         session.setTimeRange({MediaTime::fromSeconds(start), MediaTime::fromSeconds(end)});
     }
-    // The session ends on its own thread; the outcome is taken on this one.
-    session.exportAsynchronously([this, url, completion = std::move(completion)]() mutable {
-        QMetaObject::invokeMethod(
-            this,
-            [this, url, completion = std::move(completion)]() mutable {
-                exportEnded(url, std::move(completion));
-            },
-            Qt::QueuedConnection);
+    // The session ends on its own thread; the outcome is taken on this one,
+    // while the document lives.
+    session.exportAsynchronously([post = qtMainThreadPoster(), self = QPointer(this), url,
+                                  completion = std::move(completion)]() mutable {
+        post([self, url, completion = std::move(completion)]() mutable {
+            if (self) {
+                self->finishExport(url, std::move(completion));
+            }
+        });
     });
 }
 
@@ -607,8 +628,8 @@ void ProjectDocument::cancelExport() {
     }
 }
 
-void ProjectDocument::exportEnded(const std::filesystem::path& url,
-                                  std::function<void()> completion) {
+void ProjectDocument::finishExport(const std::filesystem::path& url,
+                                   std::function<void()> completion) {
     if (!exportSession_) {
         return;
     }
@@ -617,6 +638,7 @@ void ProjectDocument::exportEnded(const std::filesystem::path& url,
         progressTimer_.reset();
         setExportProgress(std::nullopt);
         exportSession_.reset();
+        emit exportEnded(ExportOutcome::completed);
     } else if (const std::optional<ExportError> error = exportSession_->error()) {
         failExport(error->description, error->code);
     } else {
@@ -634,6 +656,8 @@ void ProjectDocument::failExport(const std::string& description, int code) {
     progressTimer_.reset();
     setExportProgress(std::nullopt);
     exportSession_.reset();
+    emit exportEnded(code == kExportCancelledCode ? ExportOutcome::cancelled
+                                                  : ExportOutcome::failed);
 }
 
 }  // namespace zarvex

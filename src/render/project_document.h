@@ -33,6 +33,7 @@ class ProjectDocument : public QObject {
     Q_OBJECT
   public:
     using ExportOptions = zarvex::ExportOptions;
+    enum class ExportOutcome { completed, cancelled, failed };
 
     // What the document works with; anything left empty gets the real one
     // (the playback engine, Qt timers, the "Default" preset's style).
@@ -46,6 +47,9 @@ class ProjectDocument : public QObject {
     // DecodeError when it cannot (shown as "Could not open recording: " + what()).
     explicit ProjectDocument(std::filesystem::path bundleURL, Services services = {},
                              QObject* parent = nullptr);
+    // Ends without waiting for threads: a running export is stopped, and the
+    // player taken apart, on other threads. An edit not yet saved is written
+    // first (save() beforehand keeps that write off the main thread too).
     ~ProjectDocument() override;
 
     // Published state.
@@ -143,6 +147,8 @@ class ProjectDocument : public QObject {
     void trimChanged();
     // An export finished: show this file in the file viewer.
     void revealInFileViewer(const std::filesystem::path& file);
+    // An export ended (after exportProgress went back to nothing).
+    void exportEnded(ExportOutcome outcome);
 
   private:
     // The project file as it is to be written: the stored one with the current style and trim.
@@ -163,9 +169,10 @@ class ProjectDocument : public QObject {
     void setExportProgress(std::optional<double> progress);
     void applyStyleToPlayer();
     void changeTrim(std::optional<double>& field, std::optional<double> seconds);
+    void applyStoredTrim();
     void applyTrim();
     void scheduleSave();
-    void exportEnded(const std::filesystem::path& url, std::function<void()> completion);
+    void finishExport(const std::filesystem::path& url, std::function<void()> completion);
     void failExport(const std::string& description, int code);
 
     std::filesystem::path bundleURL_;

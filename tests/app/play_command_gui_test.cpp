@@ -16,6 +16,7 @@
 #include "document_fixtures.h"
 #include "gui_application.h"
 #include "media_fixtures.h"
+#include "model/project.h"
 #include "process.h"
 #include "temp_dir.h"
 
@@ -110,6 +111,15 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
                   .exitCode,
               0);
 
+    // Trimmed: playing it still leaves the folder untouched.
+    ProjectMeta meta = readProjectFile(folder);
+    meta.trimStart = 0.05;
+    writeProjectFile(folder, meta);
+    // Names, sizes, times to the nanosecond and contents of the folder's files.
+    const std::vector<std::string> listing{
+        "sh", "-c", "cd '" + folder.string() + "' && ls -l --full-time && sha256sum *"};
+    const std::string before = testing::runProcess(listing).out;
+
     testing::ChildProcess play(
         {ZARVEX_BINARY, "play", folder.string(), "--at", "1.1", "--paused", "--size", "320x240"},
         {.environment = environment, .quiet = true});
@@ -147,6 +157,7 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
     EXPECT_TRUE(testing::processEventsUntil([&] { return !windowArea("Play Me"); }));
     EXPECT_TRUE(testing::processEventsUntil([&] { return play.exited(); }, 30s));
     EXPECT_EQ(play.stop(), 0);
+    EXPECT_EQ(testing::runProcess(listing).out, before);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "editor/style_rules.h"
 #include "editor/transport_rules.h"
 #include "editor/trim_rules.h"
+#include "editor/window_placement.h"
 #include "fake_player.h"
 
 namespace zarvex {
@@ -185,6 +186,31 @@ TEST(InspectorRules, EditsChangeOnlyWhatTheyName) {
     EXPECT_FALSE(cornered.webcam.positionX);
     EXPECT_FALSE(cornered.webcam.positionY);
     EXPECT_EQ(cornered.webcam.sizeFraction, style.webcam.sizeFraction);
+}
+
+TEST(InspectorRules, ADraggedBubbleShowsTheCornerItSitsOnWithinOnePercent) {
+    WebcamSpec webcam;  // 0.24 of 500: a side of 120, 17.5 from the edges
+    const Size canvas{1000, 500};
+    EXPECT_EQ(shownBubbleCorner(webcam, canvas), WebcamSpec::Corner::bottomRight);
+    const auto draggedTo = [&](double x, double y) {
+        webcam.positionX = x / canvas.width;
+        webcam.positionY = y / canvas.height;
+        return shownBubbleCorner(webcam, canvas);
+    };
+    EXPECT_EQ(draggedTo(77.5, 422.5), WebcamSpec::Corner::topLeft);
+    EXPECT_EQ(draggedTo(77.5 + 4.9, 422.5 - 4.9), WebcamSpec::Corner::topLeft);
+    EXPECT_EQ(draggedTo(1000 - 77.5, 77.5 + 4.9), WebcamSpec::Corner::bottomRight);
+    EXPECT_EQ(draggedTo(77.5 + 5.1, 422.5), std::nullopt);
+}
+
+TEST(WindowPlacement, ANewWindowIsCentredOnTheScreenUnderThePointer) {
+    const std::vector<ScreenArea> screens{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                                          {{1920, 0, 1280, 1024}, {1920, 24, 1280, 1000}}};
+    const QSize size(1100, 700);
+    EXPECT_EQ(centredOnPointerScreen(size, {2500, 900}, screens), QPoint(2010, 174));
+    EXPECT_EQ(centredOnPointerScreen(size, {1919, 0}, screens), QPoint(410, 170));
+    EXPECT_EQ(centredOnPointerScreen(size, {3300, 1100}, screens), QPoint(410, 170));
+    EXPECT_EQ(centredOnPointerScreen({1400, 1100}, {1920, 5}, screens), QPoint(1920, 24));
 }
 
 TEST(InspectorRules, PresetNamesLoseSpacesAndTabsAtTheEndsAndBlankOnesAreNotSaved) {

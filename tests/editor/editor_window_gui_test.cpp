@@ -15,13 +15,16 @@
 #include "editor/background_section.h"
 #include "editor/editor_header.h"
 #include "editor/editor_view.h"
+#include "editor/export_question.h"
 #include "editor/export_sheet.h"
 #include "editor/slider_row.h"
 #include "editor/style_column.h"
 #include "editor_fixture.h"
 #include "gui/main_thread_watchdog.h"
+#include "gui/windows.h"
 #include "model/file_io.h"
 #include "process.h"
+#include "render/off_main_thread.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 #include "xvfb.h"
@@ -69,6 +72,21 @@ TEST_F(EditorWindowTest, ARecordingThatCannotBeLoadedShowsWhatWentWrong) {
     ASSERT_TRUE(waitUntil([&] { return window.face() == EditorWindow::Face::failed; }));
     EXPECT_EQ(window.errorTitle()->text(), "Something went wrong");
     EXPECT_NE(window.errorMessage()->text().indexOf("screen.mov"), -1);
+
+    // Read, then gone before the player gets to it: the banner says why the
+    // preview shows nothing.
+    const fs::path vanishing = testing::writeEditorRecording(dir / "Vanishing");
+    ASSERT_FALSE(windows.open(vanishing));
+    backgroundPool().waitForDone();  // the movies have been read
+    fs::remove(vanishing / "screen.mov");
+    EditorWindow& playing = *windows.windowFor(vanishing);
+    ASSERT_TRUE(waitUntil([&] { return playing.document().errorMessage().has_value(); }));
+    EXPECT_EQ(playing.face(), EditorWindow::Face::editor);
+    const QString shown =
+        playing.editorView()->errorBanner()->message()->text().remove(QChar(0x200B));
+    EXPECT_TRUE(shown.startsWith("Playback failed: ")) << shown.toStdString();
+    EXPECT_NE(shown.indexOf("screen.mov"), -1);
+    EXPECT_TRUE(playing.editorView()->errorBanner()->isVisible());
 }
 
 TEST_F(EditorWindowTest, RenamingInTheHeaderMovesTheFolderTheRegistryAndTheTitle) {
@@ -148,7 +166,34 @@ TEST_F(EditorWindowTest, ClosingSavesPausesAndForgetsTheWindow) {
     EXPECT_EQ(readProjectFile(folder).style->cornerRadius, 33);
 
     // Opening it again reads what was saved.
-    EXPECT_EQ(openLoaded(folder).document().style().cornerRadius, 33);
+    EditorWindow& again = openLoaded(folder);
+    EXPECT_EQ(again.document().style().cornerRadius, 33);
+
+    // Closed while exporting, the export cancelled: closed, nothing written.
+    again.document().exportTo(dir / "Cancelled.mp4", {});
+    again.close();
+    ASSERT_TRUE(again.exportQuestion());
+    QTest::mouseClick(again.exportQuestion()->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return windows.count() == 0; }));
+    EXPECT_FALSE(fs::exists(dir / "Cancelled.mp4"));
+
+    // Quitting while two export: asked once, kept; each window closes as its
+    // movie is done, then the registry has nothing left.
+    const fs::path other = testing::writeEditorRecording(dir / "Other");
+    ProjectDocument& one = openLoaded(folder).document();
+    openLoaded(other).document().exportTo(dir / "Two.mp4", {});
+    one.exportTo(dir / "One.mp4", {});
+    bool allClosed = false;
+    QObject::connect(&windows, &EditorWindows::allClosed, [&] { allClosed = true; });
+    windows.closeAll();
+    const std::vector<ExportQuestion*> asked = testing::visibleWindows<ExportQuestion>();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]->title()->text(), "2 recordings are still exporting");
+    EXPECT_EQ(asked[0]->cancelButton()->text(), "Cancel Exports");
+    QTest::keyClick(asked[0], Qt::Key_Escape);  // keeps them
+    EXPECT_EQ(windows.count(), 2u);
+    ASSERT_TRUE(waitUntil([&] { return allClosed; }, 120000));
+    EXPECT_TRUE(fs::exists(dir / "One.mp4") && fs::exists(dir / "Two.mp4"));
 }
 
 TEST_F(EditorWindowTest, TheWindowFollowsTheThemeWhileOpen) {
@@ -198,6 +243,23 @@ TEST_F(EditorWindowTest, LoadingSavingImagesRenameAndExportNeverHoldTheMainThrea
     document.exportTo(dir / "out.mp4", {}, [&] { exported = true; });
     ASSERT_TRUE(waitUntil([&] { return exported; }, 120000));
     EXPECT_FALSE(document.errorMessage());
+    // A preset saved and deleted: the file is written on the store's thread.
+    presets.save("Talk", style);
+    presets.deletePreset("Talk");
+    ASSERT_TRUE(waitUntil([&] { return !presets.hasPendingWrites(); }));
+
+    // Closed while playing, and opened again while its last save is being
+    // written: the same window comes back with the edit.
+    style.cornerRadius = 21;
+    document.setStyle(style);
+    document.player().setRate(1);
+    window.close();
+    EXPECT_FALSE(windows.open(dir / "Renamed"));
+    EXPECT_EQ(windows.windowFor(dir / "Renamed"), &window);
+    QPointer<EditorWindow> closing = &window;
+    window.close();  // for good: the player and the window are taken apart
+    ASSERT_TRUE(waitUntil([&] { return closing.isNull(); }));
+    EXPECT_EQ(readProjectFile(dir / "Renamed").style->cornerRadius, 21);
 
     EXPECT_GT(watchdog.probes(), 50);
     EXPECT_LT(watchdog.longestStall().count(), 50);

@@ -193,6 +193,14 @@ TEST_F(PlayerTransportTest, DraggingTheBubblePlacesItOnTheCanvasAndSavesIt) {
     EXPECT_DOUBLE_EQ(*webcam.positionY, 1 - 0.24 * 0.5);
     EXPECT_NEAR(player->bubbleRect().left(), video.left(), 1e-6);
     EXPECT_NEAR(player->bubbleRect().top(), video.top(), 1e-6);
+    const auto litCorners = [&] {  // a bit for each corner button that is lit
+        int lit = 0;
+        for (int i = 0; i < 4; ++i) {
+            lit |= view->inspector()->cornerButton(i)->isChecked() << i;
+        }
+        return lit;
+    };
+    EXPECT_EQ(litCorners(), 0);  // off its corner's place: none lit
     waitUntilSaved(document());
     EXPECT_EQ(readProjectFile(document().bundleURL()).style->webcam, webcam);
 
@@ -201,7 +209,17 @@ TEST_F(PlayerTransportTest, DraggingTheBubblePlacesItOnTheCanvasAndSavesIt) {
     EXPECT_EQ(document().style().webcam.corner, WebcamSpec::Corner::bottomRight);
     EXPECT_FALSE(document().style().webcam.positionX);
     EXPECT_FALSE(document().style().webcam.positionY);
-    EXPECT_TRUE(view->inspector()->cornerButton(3)->isChecked());
+    EXPECT_EQ(litCorners(), 1 << 3);
+
+    // Dragged away and back onto that corner's place: the corner stays lit.
+    const QPoint home = player->bubbleRect().center().toPoint();
+    mouse(QEvent::MouseButtonPress, home, Qt::LeftButton);
+    mouse(QEvent::MouseMove, home - QPoint(40, 30), Qt::LeftButton);
+    EXPECT_EQ(litCorners(), 0);
+    mouse(QEvent::MouseMove, home, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, home, Qt::NoButton);
+    EXPECT_TRUE(document().style().webcam.positionX);
+    EXPECT_EQ(litCorners(), 1 << 3);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -22,6 +24,9 @@ TEST(PresetStore, NotifiesOnEveryChangeAndPersists) {
     store.deletePreset("Other");
     EXPECT_EQ(changes, 3);
     EXPECT_EQ(store.styleForNewRecording().cornerRadius, 8);
+    while (store.hasPendingWrites()) {
+        std::this_thread::yield();  // written in order on the store's thread
+    }
     EXPECT_EQ(PresetStore(dir / "Zarvex").presets(), store.presets());
 }
 
@@ -29,6 +34,9 @@ TEST(PresetStore, SharedStoreLivesInTheDataHome) {
     TempDir dir;
     ScopedEnv dataHome("XDG_DATA_HOME", dir.path().string());
     PresetStore::shared().save("Mine", {});
+    while (PresetStore::shared().hasPendingWrites()) {
+        std::this_thread::yield();
+    }
     EXPECT_TRUE(std::filesystem::exists(dir / "Zarvex" / "presets.json"));
     EXPECT_EQ(&PresetStore::shared(), &PresetStore::shared());
 }

@@ -1,6 +1,6 @@
 // The editor window in each state worth reviewing: loaded, playing, trim mode,
 // each background tab, the save-preset popover, the export sheet's two faces,
-// the error banner and the error face.
+// the error banner, the question on closing while exporting, and the error face.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -165,6 +165,14 @@ ZARVEX_SHOT(editor) {
     scene.document().setErrorMessage("A recording named “Product Demo 2” already exists.");
     shot.capture(scene.window(), "editor-error-banner");
     scene.document().setErrorMessage(std::nullopt);
+
+    // Closing the window while it exports asks first.
+    scene.document().exportTo(scene.dir() / "Product Demo.mp4", {});
+    scene.window().close();
+    shots::ShotContext::settle(400);
+    shot.captureArea(scene.window().frameGeometry(), "editor-export-question");
+    scene.document().cancelExport();
+    waitFor([&] { return !scene.document().exportProgress(); });
 }
 
 ZARVEX_SHOT(editor_error) {
