@@ -196,17 +196,6 @@ void ProjectDocument::changeTrim(std::optional<double>& field, std::optional<dou
     scheduleSave();
 }
 
-// The trim the project file holds: shown and given to the player, but not
-// saved again (opening a recording leaves its folder as it was).
-void ProjectDocument::applyStoredTrim() {
-    if (trimStart_ != meta_.trimStart || trimEnd_ != meta_.trimEnd) {
-        trimStart_ = meta_.trimStart;
-        trimEnd_ = meta_.trimEnd;
-        emit trimChanged();
-    }
-    applyTrim();
-}
-
 void ProjectDocument::setExportRequested(bool requested) {
     if (requested != exportRequested_) {
         exportRequested_ = requested;
@@ -311,7 +300,9 @@ void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void(
         if (!self) {
             return;
         }
-        self->applyStoredTrim();
+        self->setTrimStart(self->meta_.trimStart);
+        self->setTrimEnd(self->meta_.trimEnd);
+        self->applyTrim();
         self->setLoaded(true);
         if (completion) {
             completion();

@@ -169,7 +169,6 @@ class ProjectDocument : public QObject {
     void setExportProgress(std::optional<double> progress);
     void applyStyleToPlayer();
     void changeTrim(std::optional<double>& field, std::optional<double> seconds);
-    void applyStoredTrim();
     void applyTrim();
     void scheduleSave();
     void finishExport(const std::filesystem::path& url, std::function<void()> completion);
