@@ -21,12 +21,6 @@ std::vector<MonitorGeometry> sideBySide() {
             {9, "HDMI-1", PixelRect{3024, 0, 1920, 1080}, 1, false}};
 }
 
-TEST(PixelGeometry, Union) {
-    const PixelRect a{0, 0, 10, 10};
-    EXPECT_EQ(united(a, {20, 20, 1, 1}), (PixelRect{0, 0, 21, 21}));
-    EXPECT_EQ(united(PixelRect{}, a), a);
-}
-
 TEST(PixelGeometry, DisplaysKeepTheirTopLeftAndShrinkInsideByTheirScale) {
     const auto monitors = sideBySide();
     EXPECT_EQ(monitors[0].pointFrame(), (Rect{0, 0, 1512, 982}));
