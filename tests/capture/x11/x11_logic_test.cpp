@@ -88,18 +88,6 @@ VideoFrame filled(int width, int height, std::uint32_t value) {
     return frame;
 }
 
-TEST(FramePixels, CopiesMakeEveryPixelOpaque) {
-    const std::uint32_t source[] = {0x00112233, 0x80445566, 0x11778899, 0xffaabbcc};
-    VideoFrame frame = filled(4, 2, 0);
-    copyOpaque(reinterpret_cast<const std::uint8_t*>(source), 8, frame.data[0], frame.stride[0], 2,
-               2);
-    EXPECT_EQ(pixel(frame, 0, 0), 0xff112233u);
-    EXPECT_EQ(pixel(frame, 1, 0), 0xff445566u);
-    EXPECT_EQ(pixel(frame, 0, 1), 0xff778899u);
-    EXPECT_EQ(pixel(frame, 1, 1), 0xffaabbccu);
-    EXPECT_EQ(pixel(frame, 2, 0), 0u);  // outside the copied width
-}
-
 TEST(FramePixels, BlackFillIsClippedToTheFrame) {
     VideoFrame frame = filled(4, 4, 0xffffffff);
     fillBlack(frame, {-2, 2, 4, 10});
