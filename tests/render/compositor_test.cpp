@@ -1,7 +1,6 @@
 #include "render/style_compositor.h"
 
 #include <cmath>
-#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -328,39 +327,26 @@ TEST(StyleCompositor, WideAndPlainKernelsAgreeBitForBit) {
 
 TEST(StyleCompositor, NonsenseStyleValuesDegradeInsteadOfFailing) {
     const double nan = std::nan("");
-    std::vector<std::function<void(StyleSettings&)>> edits{
-        [&](StyleSettings& s) { s.paddingFraction = nan; },
-        [](StyleSettings& s) { s.paddingFraction = 0.6; },
-        [](StyleSettings& s) { s.paddingFraction = -0.5; },
-        [&](StyleSettings& s) { s.cornerRadius = nan; },
-        [](StyleSettings& s) { s.cornerRadius = 1e12; },
-        [&](StyleSettings& s) {
-            s.shadow = {nan, nan, nan};
-        },
-        [](StyleSettings& s) {
-            s.shadow = {7, 1e9, -1e9};
-        },
-        [](StyleSettings& s) {
-            s.shadow = {0.5, -40, 1e300};
-        },
-        [&](StyleSettings& s) { s.webcam.sizeFraction = nan; },
-        [](StyleSettings& s) { s.webcam.sizeFraction = 1e9; },
-        [](StyleSettings& s) { s.webcam.marginFraction = -3; },
-        [&](StyleSettings& s) {
-            s.webcam.positionX = nan;
-            s.webcam.positionY = 1e300;
-        },
-        [](StyleSettings& s) {
-            s.background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
-        },
-    };
+    std::vector<StyleSettings> styles(13);
+    styles[0].paddingFraction = nan;
+    styles[1].paddingFraction = 0.6;
+    styles[2].paddingFraction = -0.5;
+    styles[3].cornerRadius = nan;
+    styles[4].cornerRadius = 1e12;
+    styles[5].shadow = {nan, nan, nan};
+    styles[6].shadow = {7, 1e9, -1e9};
+    styles[7].shadow = {0.5, -40, 1e300};
+    styles[8].webcam.sizeFraction = nan;
+    styles[9].webcam.sizeFraction = 1e9;
+    styles[10].webcam.marginFraction = -3;
+    styles[11].webcam.positionX = nan;
+    styles[11].webcam.positionY = 1e300;
+    styles[12].background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
     const VideoFrame screen = patternFrame(320, 180);
     const VideoFrame webcam = patternFrame(64, 48);
-    for (std::size_t i = 0; i < edits.size(); ++i) {
-        StyleSettings style;
-        edits[i](style);
+    for (std::size_t i = 0; i < styles.size(); ++i) {
         const StyleInstruction instruction = makeInstruction(
-            {.style = style, .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
+            {.style = styles[i], .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
         EXPECT_EQ(compose(instruction, 0.1, &screen, &webcam).width, 320) << "edit " << i;
     }
 }
