@@ -1,4 +1,5 @@
 #include "media/video_frame.h"
+#include "media/frame_converter.h"
 #include "media/media_time.h"
 
 #include <thread>
@@ -14,16 +15,6 @@ TEST(MediaTime, OrderAndConversion) {
     EXPECT_LT(MediaTime::invalid(), MediaTime::zero());
     EXPECT_EQ(MediaTime::fromSeconds(1.5), (MediaTime{900, 600}));
     EXPECT_FALSE(MediaTime::fromSeconds(std::nan("")).isValid());
-}
-
-TEST(VideoFrame, AllocatesAlignedPlanes) {
-    const VideoFrame bgra = VideoFrame::allocate(PixelFormat::bgra, 7, 3);
-    EXPECT_GE(bgra.stride[0], 28);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bgra.data[0]) % 64, 0u);
-    const VideoFrame yuv = VideoFrame::allocate(PixelFormat::i420, 6, 4);
-    EXPECT_GE(yuv.stride[1], 3);
-    EXPECT_GT(yuv.data[2], yuv.data[1]);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(yuv.data[1]) % 64, 0u);
 }
 
 TEST(FramePool, ReusesReleasedFramesAcrossThreadsAndFramesOutliveIt) {
@@ -53,6 +44,56 @@ TEST(FramePool, ReusesReleasedFramesAcrossThreadsAndFramesOutliveIt) {
     }
     survivor.data[0][0] = 7;
     EXPECT_EQ(survivor.data[0][0], 7);
+}
+
+VideoFrame solidBgra(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = frame.row(0, y) + 4 * x;
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+            p[3] = 255;
+        }
+    }
+    return frame;
+}
+
+constexpr ColorTags kBt709{YuvMatrix::bt709, YuvRange::limited};
+constexpr ColorTags kBt601{YuvMatrix::bt601, YuvRange::limited};
+
+TEST(FrameConverter, ConvertsBetweenMatricesAndBack) {
+    FrameConverter converter;
+    const VideoFrame red = solidBgra(16, 8, 0, 0, 255);
+    const VideoFrame as601 = converter.toI420(red, 16, 8, kBt601);
+    EXPECT_EQ(as601.color, kBt601);
+    EXPECT_NEAR(as601.row(0, 0)[0], 81, 1);  // red's luma under BT.601
+    const VideoFrame as709 = converter.toI420(as601, 16, 8, kBt709);
+    EXPECT_EQ(as709.color, kBt709);
+    EXPECT_NEAR(as709.row(0, 0)[0], 63, 2);
+    EXPECT_NEAR(converter.toI420(red, 16, 8, kBt709).row(0, 4)[7], 63, 1);
+
+    const VideoFrame back = converter.toBgra(as709);
+    EXPECT_EQ(back.format, PixelFormat::bgra);
+    const std::uint8_t* p = back.row(0, 3) + 4 * 5;
+    EXPECT_NEAR(p[2], 255, 4);
+    EXPECT_NEAR(p[1], 0, 4);
+    EXPECT_NEAR(p[0], 0, 4);
+    EXPECT_EQ(p[3], 255);
+}
+
+TEST(FrameConverter, PassesMatchingFramesThroughAndScalesOthers) {
+    FrameConverter converter;
+    const VideoFrame yuv = converter.toI420(solidBgra(64, 48, 10, 200, 30), 64, 48, kBt709);
+    EXPECT_EQ(converter.toI420(yuv, 64, 48, kBt709).data[0], yuv.data[0]);
+    const VideoFrame bgra = solidBgra(4, 4, 1, 2, 3);
+    EXPECT_EQ(converter.toBgra(bgra).data[0], bgra.data[0]);
+
+    const VideoFrame small = converter.toI420(yuv, 32, 24, kBt709);
+    EXPECT_EQ(small.width, 32);
+    EXPECT_EQ(small.height, 24);
+    EXPECT_NEAR(small.row(0, 12)[16], yuv.row(0, 24)[32], 1);
 }
 
 }  // namespace

@@ -119,11 +119,14 @@ TEST(ProjectFile, CreatedAtIsStrict) {
 
 TEST(ProjectFile, FileNamesMustStayInsideTheFolder) {
     for (const char* key : {"screenFile", "webcamFile", "eventsFile"}) {
-        EXPECT_EQ(failingPath(startJsonWith(key, "../other/screen.mov")), key);
-        EXPECT_EQ(failingPath(startJsonWith(key, "/etc/passwd")), key);
+        for (const char* name :
+             {"", "/etc/passwd", "..", "../other/screen.mov", "sub/..", "a/../../b.mov"}) {
+            EXPECT_EQ(failingPath(startJsonWith(key, name)), key) << name;
+        }
     }
-    const Json nested = startJsonWith("screenFile", "takes/screen..v2.mov");
-    EXPECT_EQ(decodeProjectFile(nested.dump()).screenFile, "takes/screen..v2.mov");
+    for (const char* name : {"takes/screen..v2.mov", "..hidden", "sub/dir/file.mov"}) {
+        EXPECT_EQ(decodeProjectFile(startJsonWith("screenFile", name).dump()).screenFile, name);
+    }
 }
 
 TEST(EventsFile, CompactExactTextAndRequiredKeys) {

@@ -1,27 +1,26 @@
 #include "model/style.h"
+#include "model/color.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
 
 #include "thrown.h"
+
 namespace zarvex {
 namespace {
 
 using Kind = DecodeError::Kind;
-using Path = std::vector<std::string>;
 
 Json defaultStyleJson() {
     return toJson(StyleSettings::defaultStyle());
 }
 
-// The value at `path` inside `json`.
-Json& member(Json& json, const Path& path) {
-    Json* node = &json;
-    for (const auto& key : path) {
-        node = &(*node)[key];
-    }
-    return *node;
+// The value at a dotted path ("shadow.blur") inside `json`.
+Json& member(Json& json, std::string dotted) {
+    std::replace(dotted.begin(), dotted.end(), '.', '/');
+    return json[Json::json_pointer("/" + dotted)];
 }
 
 // Expects decoding to fail and returns the error.
@@ -35,34 +34,12 @@ TEST(StyleJson, DefaultStyleEncodesExactly) {
     // The default background is the first gradient of the first collection.
     EXPECT_EQ(StyleSettings{}.background,
               BackgroundStyle::gradient(GradientCollection::builtIn()[0].gradients[0]));
-    EXPECT_EQ(prettyJson(defaultStyleJson()), R"({
-  "aspect": "Original",
-  "background": {
-    "gradient": {
-      "_0": {
-        "angle": 45,
-        "colors": [
-          "#FF5F6D",
-          "#FFC371"
-        ]
-      }
-    }
-  },
-  "cornerRadius": 24,
-  "paddingFraction": 0.07,
-  "shadow": {
-    "blur": 44,
-    "offsetY": 14,
-    "opacity": 0.4
-  },
-  "webcam": {
-    "corner": "Bottom Right",
-    "hidden": false,
-    "marginFraction": 0.035,
-    "shape": "Circle",
-    "sizeFraction": 0.24
-  }
-})");
+    EXPECT_EQ(
+        compactJson(defaultStyleJson()),
+        R"({"aspect":"Original","background":{"gradient":{"_0":{"angle":45,)"
+        R"("colors":["#FF5F6D","#FFC371"]}}},"cornerRadius":24,"paddingFraction":0.07,)"
+        R"("shadow":{"blur":44,"offsetY":14,"opacity":0.4},"webcam":{"corner":"Bottom Right",)"
+        R"("hidden":false,"marginFraction":0.035,"shape":"Circle","sizeFraction":0.24}})");
 }
 
 TEST(StyleJson, CasePayloadsAndOptionalFields) {
@@ -108,33 +85,21 @@ TEST(StyleJson, RoundTripsEveryShape) {
 }
 
 TEST(StyleJson, EveryRequiredKeyIsNamedWhenMissing) {
-    for (const Path& path : std::vector<Path>{{"background"},
-                                              {"paddingFraction"},
-                                              {"cornerRadius"},
-                                              {"shadow"},
-                                              {"aspect"},
-                                              {"webcam"},
-                                              {"shadow", "opacity"},
-                                              {"shadow", "blur"},
-                                              {"shadow", "offsetY"},
-                                              {"webcam", "hidden"},
-                                              {"webcam", "corner"},
-                                              {"webcam", "shape"},
-                                              {"webcam", "sizeFraction"},
-                                              {"webcam", "marginFraction"},
-                                              {"background", "gradient", "_0", "colors"},
-                                              {"background", "gradient", "_0", "angle"},
-                                              {"background", "gradient", "_0"}}) {
+    for (const std::string path :
+         {"background", "paddingFraction", "cornerRadius", "shadow", "aspect", "webcam",
+          "shadow.opacity", "shadow.blur", "shadow.offsetY", "webcam.hidden", "webcam.corner",
+          "webcam.shape", "webcam.sizeFraction", "webcam.marginFraction",
+          "background.gradient._0.colors", "background.gradient._0.angle",
+          "background.gradient._0"}) {
         Json json = defaultStyleJson();
-        member(json, Path(path.begin(), path.end() - 1)).erase(path.back());
-        std::string dotted = "style";
-        for (const auto& key : path) {
-            dotted += "." + key;
-        }
+        const std::size_t last = path.rfind('.');
+        (last == std::string::npos ? json : member(json, path.substr(0, last)))
+            .erase(path.substr(last + 1));
         const DecodeError error = decodeFailure(json);
-        EXPECT_EQ(error.kind(), Kind::keyNotFound) << dotted;
-        EXPECT_EQ(error.path(), dotted);
-        EXPECT_NE(std::string(error.what()).find(dotted), std::string::npos) << error.what();
+        EXPECT_EQ(error.kind(), Kind::keyNotFound) << path;
+        EXPECT_EQ(error.path(), "style." + path);
+        EXPECT_NE(std::string(error.what()).find("style." + path), std::string::npos)
+            << error.what();
     }
     // The payloads of the other background cases have required keys too.
     for (const Json& background :
@@ -168,18 +133,18 @@ TEST(StyleJson, BackgroundNeedsExactlyOneKnownCase) {
 
 TEST(StyleJson, WrongTypesNullsAndUnknownNamesFail) {
     struct Case {
-        Path path;
+        const char* path;
         Json value;
         Kind kind;
     };
     for (const Case& c : std::vector<Case>{
-             {{"cornerRadius"}, "24", Kind::typeMismatch},
-             {{"webcam", "hidden"}, 0, Kind::typeMismatch},
-             {{"paddingFraction"}, nullptr, Kind::valueNotFound},
-             {{"aspect"}, "3:2", Kind::dataCorrupted},
-             {{"aspect"}, "original", Kind::dataCorrupted},  // raw values are case-sensitive
-             {{"webcam", "corner"}, "Middle", Kind::dataCorrupted},
-             {{"webcam", "shape"}, "circle", Kind::dataCorrupted},
+             {"cornerRadius", "24", Kind::typeMismatch},
+             {"webcam.hidden", 0, Kind::typeMismatch},
+             {"paddingFraction", nullptr, Kind::valueNotFound},
+             {"aspect", "3:2", Kind::dataCorrupted},
+             {"aspect", "original", Kind::dataCorrupted},  // raw values are case-sensitive
+             {"webcam.corner", "Middle", Kind::dataCorrupted},
+             {"webcam.shape", "circle", Kind::dataCorrupted},
          }) {
         Json json = defaultStyleJson();
         member(json, c.path) = c.value;
@@ -224,6 +189,48 @@ TEST(StyleJson, NonFiniteNumbersAreNotWritten) {
     style = {};
     style.webcam.positionX = std::nan("");
     EXPECT_THROW(toJson(style), EncodeError);
+}
+
+TEST(ColorFromHex, ReadsTheTextAsOneHexNumberWithoutHashes) {
+    struct Case {
+        const char* text;
+        std::uint32_t rgb;
+    };
+    for (const Case& c : {
+             Case{"#1D1D1F", 0x1D1D1F},
+             {"#ff5f6d", 0xFF5F6D},
+             {"##1D1D1F", 0x1D1D1F},
+             {"1D1D1F", 0x1D1D1F},
+             {"#1D1D1F##", 0x1D1D1F},
+             {"#FFF", 0x000FFF},                 // not expanded: the number 0xFFF
+             {"#80FF5F6D", 0xFF5F6D},            // eight digits: the lowest 24 bits
+             {"#123456789ABCDEF012", 0xFFFFFF},  // beyond 64 bits: saturates
+             {"  \t0x1D1D1F", 0x1D1D1F},
+             {"#0X00FF00", 0x00FF00},
+             {"#12G456", 0x000012},  // stops at G
+             {" #FFFFFF", 0},        // a blank before the hash keeps it
+             {"", 0},
+             {"#", 0},
+             {"red", 0},
+             {"0x", 0},
+             {"-FF", 0},
+         }) {
+        const Color color = colorFromHex(c.text);
+        EXPECT_DOUBLE_EQ(color.red, (c.rgb >> 16 & 0xFF) / 255.0) << c.text;
+        EXPECT_DOUBLE_EQ(color.green, (c.rgb >> 8 & 0xFF) / 255.0) << c.text;
+        EXPECT_DOUBLE_EQ(color.blue, (c.rgb & 0xFF) / 255.0) << c.text;
+        EXPECT_EQ(color.alpha, 1.0);
+    }
+}
+
+TEST(HexFromColor, UpperCaseTruncatedSixDigits) {
+    EXPECT_EQ(hexFromColor(Color{0x1D / 255.0, 0x2A / 255.0, 0x44 / 255.0}), "#1D2A44");
+    EXPECT_EQ(hexFromColor(Color{0.999, 0, 1}), "#FE00FF");
+    EXPECT_EQ(hexFromColor(Color{1, 1, 1, 0.2}), "#FFFFFF");  // alpha dropped
+    EXPECT_EQ(hexFromColor(Color{1.5, -0.2, std::nan("")}), "#FF0000");
+    for (const char* text : {"#000000", "#FFFFFF", "#FF5F6D", "#7F00FF"}) {
+        EXPECT_EQ(hexFromColor(colorFromHex(text)), text);
+    }
 }
 
 }  // namespace

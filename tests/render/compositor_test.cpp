@@ -1,12 +1,12 @@
 #include "render/style_compositor.h"
 
 #include <cmath>
-#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "media/pixel_ops.h"
+#include "render/frame_composer.h"
 #include "render_fixtures.h"
 
 namespace zarvex {
@@ -23,21 +23,6 @@ int countOther(const VideoFrame& frame, Bgra color) {
         }
     }
     return count;
-}
-
-// Whether two frames of one size and format hold the same bytes.
-bool samePlanes(const VideoFrame& a, const VideoFrame& b) {
-    for (int plane = 0; plane < a.planeCount(); ++plane) {
-        const int rows = plane == 0 ? a.height : (a.height + 1) / 2;
-        const int bytes = plane == 0 ? (a.format == PixelFormat::bgra ? 4 * a.width : a.width)
-                                     : (a.width + 1) / 2;
-        for (int y = 0; y < rows; ++y) {
-            if (std::memcmp(a.row(plane, y), b.row(plane, y), std::size_t(bytes)) != 0) {
-                return false;
-            }
-        }
-    }
-    return true;
 }
 
 // Screen 320×180 on a 320×180 canvas with padding 0.1: placed at (32, 18), 256×144.
@@ -256,18 +241,29 @@ InstructionSetup busySetup() {
             .webcamTrack = true};
 }
 
-TEST(StyleCompositor, SameFrameFromManyThreadsAtOnce) {
+TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsAndThreads) {
     const StyleInstruction instruction = makeInstruction(busySetup());
-    const VideoFrame screen = toI420(patternFrame(1280, 720));
+    const VideoFrame screen = patternFrame(1280, 720);
     const VideoFrame webcam = patternFrame(640, 480);
-    const VideoFrame expected = compose(instruction, 1.2, &screen, &webcam);
+    const VideoFrame i420Screen = toI420(screen);
+    const VideoFrame i420Webcam = toI420(webcam);
+    const VideoFrame fromBgra = compose(instruction, 1.2, &screen, &webcam);
+    EXPECT_LE(maxDifference(fromBgra, compose(instruction, 1.2, &i420Screen, &i420Webcam)), 4);
+    // I420 output is exactly the BGRA frame converted.
+    const VideoFrame i420 = compose(instruction, 1.2, &screen, &webcam, PixelFormat::i420);
+    ASSERT_EQ(i420.format, PixelFormat::i420);
+    EXPECT_EQ(maxDifference(i420, toI420(fromBgra)), 0);
+
+    // Many threads at once draw the same frame.
+    const VideoFrame expected = compose(instruction, 1.2, &i420Screen, &webcam);
     std::vector<int> worst(4, 0);
     std::vector<std::thread> threads;
     for (std::size_t t = 0; t < worst.size(); ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 8; ++i) {
                 worst[t] = std::max(
-                    worst[t], maxDifference(compose(instruction, 1.2, &screen, &webcam), expected));
+                    worst[t],
+                    maxDifference(compose(instruction, 1.2, &i420Screen, &webcam), expected));
             }
         });
     }
@@ -275,20 +271,6 @@ TEST(StyleCompositor, SameFrameFromManyThreadsAtOnce) {
         thread.join();
     }
     EXPECT_EQ(worst, std::vector<int>(4, 0));
-}
-
-TEST(StyleCompositor, I420AndBgraSourcesAndOutputsAgree) {
-    const StyleInstruction instruction = makeInstruction(busySetup());
-    const VideoFrame screen = patternFrame(1280, 720);
-    const VideoFrame webcam = patternFrame(640, 480);
-    const VideoFrame fromBgra = compose(instruction, 1.2, &screen, &webcam);
-    const VideoFrame i420Screen = toI420(screen);
-    const VideoFrame i420Webcam = toI420(webcam);
-    EXPECT_LE(maxDifference(fromBgra, compose(instruction, 1.2, &i420Screen, &i420Webcam)), 4);
-    // I420 output is exactly the BGRA frame converted.
-    const VideoFrame i420 = compose(instruction, 1.2, &screen, &webcam, PixelFormat::i420);
-    ASSERT_EQ(i420.format, PixelFormat::i420);
-    EXPECT_TRUE(samePlanes(i420, toI420(fromBgra)));
 }
 
 VideoFrame uniformI420(int y, int u, int v, ColorTags tags) {
@@ -339,45 +321,32 @@ TEST(StyleCompositor, WideAndPlainKernelsAgreeBitForBit) {
         results[wide][1] = compose(instruction, 1.2, &bgraScreen, &webcam);
     }
     pixel::setWideKernelsAllowed(true);
-    EXPECT_TRUE(samePlanes(results[0][0], results[1][0]));
-    EXPECT_TRUE(samePlanes(results[0][1], results[1][1]));
+    EXPECT_EQ(maxDifference(results[0][0], results[1][0]), 0);
+    EXPECT_EQ(maxDifference(results[0][1], results[1][1]), 0);
 }
 
 TEST(StyleCompositor, NonsenseStyleValuesDegradeInsteadOfFailing) {
     const double nan = std::nan("");
-    std::vector<std::function<void(StyleSettings&)>> edits{
-        [&](StyleSettings& s) { s.paddingFraction = nan; },
-        [](StyleSettings& s) { s.paddingFraction = 0.6; },
-        [](StyleSettings& s) { s.paddingFraction = -0.5; },
-        [&](StyleSettings& s) { s.cornerRadius = nan; },
-        [](StyleSettings& s) { s.cornerRadius = 1e12; },
-        [&](StyleSettings& s) {
-            s.shadow = {nan, nan, nan};
-        },
-        [](StyleSettings& s) {
-            s.shadow = {7, 1e9, -1e9};
-        },
-        [](StyleSettings& s) {
-            s.shadow = {0.5, -40, 1e300};
-        },
-        [&](StyleSettings& s) { s.webcam.sizeFraction = nan; },
-        [](StyleSettings& s) { s.webcam.sizeFraction = 1e9; },
-        [](StyleSettings& s) { s.webcam.marginFraction = -3; },
-        [&](StyleSettings& s) {
-            s.webcam.positionX = nan;
-            s.webcam.positionY = 1e300;
-        },
-        [](StyleSettings& s) {
-            s.background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
-        },
-    };
+    std::vector<StyleSettings> styles(13);
+    styles[0].paddingFraction = nan;
+    styles[1].paddingFraction = 0.6;
+    styles[2].paddingFraction = -0.5;
+    styles[3].cornerRadius = nan;
+    styles[4].cornerRadius = 1e12;
+    styles[5].shadow = {nan, nan, nan};
+    styles[6].shadow = {7, 1e9, -1e9};
+    styles[7].shadow = {0.5, -40, 1e300};
+    styles[8].webcam.sizeFraction = nan;
+    styles[9].webcam.sizeFraction = 1e9;
+    styles[10].webcam.marginFraction = -3;
+    styles[11].webcam.positionX = nan;
+    styles[11].webcam.positionY = 1e300;
+    styles[12].background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
     const VideoFrame screen = patternFrame(320, 180);
     const VideoFrame webcam = patternFrame(64, 48);
-    for (std::size_t i = 0; i < edits.size(); ++i) {
-        StyleSettings style;
-        edits[i](style);
+    for (std::size_t i = 0; i < styles.size(); ++i) {
         const StyleInstruction instruction = makeInstruction(
-            {.style = style, .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
+            {.style = styles[i], .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
         EXPECT_EQ(compose(instruction, 0.1, &screen, &webcam).width, 320) << "edit " << i;
     }
 }
@@ -392,6 +361,137 @@ TEST(StyleCompositor, ScreenFramesOfAnUnexpectedSizeAreStillPlaced) {
     EXPECT_EQ(canvasPixel(frame, 88, 90), kRed);
     EXPECT_EQ(canvasPixel(frame, 231, 90), kRed);
     EXPECT_EQ(canvasPixel(frame, 232, 90), kBlue);
+}
+
+// Drawing only what changed: every frame the composer makes is exactly the
+// compositor's whole frame, while it draws little when little changes.
+
+// A picture with a small square of another colour at (x, y), in I420.
+VideoFrame screenWithMark(int x, int y) {
+    VideoFrame picture = patternFrame(640, 360);
+    for (int row = y; row < y + 6; ++row) {
+        for (int column = x; column < x + 6; ++column) {
+            std::uint8_t* p = picture.row(0, row) + 4 * column;
+            p[0] = 30, p[1] = 200, p[2] = 90;
+        }
+    }
+    return toI420(picture);
+}
+
+class FrameComposerTest : public ::testing::TestWithParam<PixelFormat> {
+  protected:
+    FrameComposerTest() {
+        InstructionSetup setup;
+        setup.style.webcam.sizeFraction = 0.3;
+        setup.canvas = {720, 480};
+        setup.screenSize = {640, 360};
+        setup.clicks = {{1.0, 0.25, 0.5}};
+        setup.webcamTrack = true;
+        composition_.renderSize = setup.canvas;
+        composition_.instructions.push_back(
+            std::make_shared<const StyleInstruction>(makeInstruction(setup)));
+    }
+
+    SourceFrameSet sources(double seconds, const VideoFrame& screen, const VideoFrame& webcam) {
+        SourceFrameSet set;
+        set.compositionTime = MediaTime::fromSeconds(seconds, 6000);
+        set.frames = {{kScreenTrack, screen}, {kWebcamTrack, webcam}};
+        return set;
+    }
+
+    // Composes and checks the frame against the compositor's own whole one.
+    VideoFrame composeExactly(const SourceFrameSet& set) {
+        const CompositionResult made = composer_.compose(composition_, set, pool_);
+        EXPECT_TRUE(made.ok());
+        FramePool wholePool(GetParam(), 720, 480);
+        const CompositionResult whole = composeFrame(composition_, set, wholePool);
+        if (made.ok() && whole.ok()) {
+            EXPECT_EQ(maxDifference(made.frame(), whole.frame()), 0)
+                << "at " << set.compositionTime.seconds();
+        }
+        return made.ok() ? made.frame() : VideoFrame();
+    }
+
+    VideoComposition composition_;
+    FramePool pool_{GetParam(), 720, 480};
+    FrameComposer composer_;
+};
+
+TEST_P(FrameComposerTest, DrawsAgainOnlyWhatChanged) {
+    const VideoFrame face = toI420(patternFrame(320, 240));
+    const VideoFrame otherFace = toI420(solidFrame(320, 240, kRed));
+    const VideoFrame screen = screenWithMark(100, 50);
+
+    composeExactly(sources(0.2, screen, face));
+    EXPECT_EQ(composer_.lastDrawnShare(), 1);
+
+    // The mark moved: a few pixels around its old and new places.
+    composeExactly(sources(0.3, screenWithMark(110, 60), face));
+    EXPECT_GT(composer_.lastDrawnShare(), 0);
+    EXPECT_LT(composer_.lastDrawnShare(), 0.01);
+
+    // A new webcam picture: the bubble's face, 0.3 × 480 square.
+    composeExactly(sources(0.4, screenWithMark(110, 60), otherFace));
+    EXPECT_NEAR(composer_.lastDrawnShare(), 146.0 * 146 / (720 * 480), 0.01);
+
+    // Nothing new: the same frame again, not even copied.
+    const VideoFrame before = composeExactly(sources(0.5, screenWithMark(110, 60), otherFace));
+    EXPECT_EQ(composer_.lastDrawnShare(), 0);
+    EXPECT_EQ(composeExactly(sources(0.55, screenWithMark(110, 60), otherFace)).data[0],
+              before.data[0]);
+
+    // A whole new screen: everything.
+    composeExactly(sources(0.6, toI420(solidFrame(640, 360, kBlue)), otherFace));
+    EXPECT_EQ(composer_.lastDrawnShare(), 1);
+}
+
+TEST_P(FrameComposerTest, RipplesAreDrawnWhileVisibleAndCleanedAway) {
+    const VideoFrame face = toI420(patternFrame(320, 240));
+    const VideoFrame screen = screenWithMark(300, 200);
+    composeExactly(sources(0.9, screen, face));
+    for (const double t : {1.0, 1.2, 1.45, 1.5}) {
+        composeExactly(sources(t, screen, face));
+        EXPECT_GT(composer_.lastDrawnShare(), 0) << t;  // the ring, or where it was
+        EXPECT_LT(composer_.lastDrawnShare(), 0.05) << t;
+    }
+    composeExactly(sources(1.6, screen, face));
+    EXPECT_EQ(composer_.lastDrawnShare(), 0);
+}
+
+TEST_P(FrameComposerTest, ANewInstructionIsDrawnWhole) {
+    const VideoFrame face = toI420(patternFrame(320, 240));
+    const VideoFrame screen = screenWithMark(10, 10);
+    composeExactly(sources(0.2, screen, face));
+    InstructionSetup setup;
+    setup.style.background = BackgroundStyle::solid("#336699");
+    setup.canvas = {720, 480};
+    setup.screenSize = {640, 360};
+    setup.webcamTrack = true;
+    composition_.instructions = {std::make_shared<const StyleInstruction>(makeInstruction(setup))};
+    composeExactly(sources(0.2, screen, face));
+    EXPECT_EQ(composer_.lastDrawnShare(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, FrameComposerTest,
+                         ::testing::Values(PixelFormat::bgra, PixelFormat::i420));
+
+TEST(ChangedBox, CoversTheDifferingPixelsIncludingChromaBlocks) {
+    const VideoFrame a = patternFrame(64, 32);
+    VideoFrame b = patternFrame(64, 32);
+    EXPECT_FALSE(changedBox(a, b));
+    b.row(0, 5)[4 * 7] ^= 1;
+    b.row(0, 9)[4 * 3 + 2] ^= 1;
+    const auto box = changedBox(a, b);
+    ASSERT_TRUE(box);
+    EXPECT_EQ((std::array{box->x, box->y, box->width, box->height}), (std::array{3, 5, 5, 5}));
+
+    const VideoFrame yuv = toI420(a);
+    VideoFrame other = toI420(a);
+    other.row(1, 4)[6] ^= 1;  // the chroma of pixels 12…13 × 8…9
+    const auto chroma = changedBox(yuv, other);
+    ASSERT_TRUE(chroma);
+    EXPECT_EQ((std::array{chroma->x, chroma->y, chroma->width, chroma->height}),
+              (std::array{12, 8, 2, 2}));
 }
 
 }  // namespace

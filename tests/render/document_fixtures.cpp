@@ -1,36 +1,11 @@
 #include "document_fixtures.h"
 
-#include <QCoreApplication>
-
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "media/movie_writer.h"
 #include "media_fixtures.h"
 
 namespace zarvex::testing {
-
-void ensureCoreApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "render_test";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
-    }
-}
-
-bool processEventsUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 void writeMovieWithoutVideo(const std::filesystem::path& path) {
     MovieWriter writer(path, MovieFileType::quickTimeMovie);

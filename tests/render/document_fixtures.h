@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "event_loop.h"
 #include "manual_scheduler.h"
 #include "render/project_document.h"
 #include "still_frame_player.h"
@@ -14,12 +15,9 @@
 namespace zarvex::testing {
 
 // The process's QCoreApplication, created on first use.
-void ensureCoreApplication();
-
-// Runs the event loop until `condition` holds; false when it still does not
-// after `timeout` (generous: the machine may be busy).
-bool processEventsUntil(const std::function<bool()>& condition,
-                        std::chrono::seconds timeout = std::chrono::seconds(120));
+inline void ensureCoreApplication() {
+    coreApplication();
+}
 
 // A movie with one audio track and no video, where a screen movie should be.
 void writeMovieWithoutVideo(const std::filesystem::path& path);

@@ -1,7 +1,5 @@
 #include "player_rig.h"
 
-#include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 #include "document_fixtures.h"
@@ -85,12 +83,6 @@ bool PlayerRig::seekAndWait(MediaTime time) {
     player_->seek(time, [&](bool done) { finished = done; });
     EXPECT_TRUE(processEventsUntil([&] { return finished.has_value(); }));
     return finished.value_or(false);
-}
-
-void runEventLoopFor(std::chrono::milliseconds duration) {
-    processEventsUntil([end = std::chrono::steady_clock::now() + duration] {
-        return std::chrono::steady_clock::now() >= end;
-    });
 }
 
 }  // namespace zarvex::testing

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "event_loop.h"
 #include "media_fixtures.h"
 #include "render/playback_engine.h"
 #include "render/video_composition.h"
@@ -81,6 +82,8 @@ class PlayerRig {
 };
 
 // Runs the Qt event loop for `duration`.
-void runEventLoopFor(std::chrono::milliseconds duration);
+inline void runEventLoopFor(std::chrono::milliseconds duration) {
+    processEventsFor(duration);
+}
 
 }  // namespace zarvex::testing

@@ -51,12 +51,21 @@ bool near(Bgra a, Bgra b, int tolerance) {
 }
 
 int maxDifference(const VideoFrame& a, const VideoFrame& b) {
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
+    if (a.format != b.format || a.width != b.width || a.height != b.height) {
+        ADD_FAILURE() << "frames of different sizes or formats";
+        return 255;
+    }
     int worst = 0;
-    for (int y = 0; y < std::min(a.height, b.height); ++y) {
-        for (int x = 0; x < 4 * std::min(a.width, b.width); ++x) {
-            worst = std::max(worst, std::abs(int(a.row(0, y)[x]) - int(b.row(0, y)[x])));
+    for (int plane = 0; plane < a.planeCount(); ++plane) {
+        const int rows = plane == 0 ? a.height : (a.height + 1) / 2;
+        const int bytes = a.format == PixelFormat::bgra ? 4 * a.width
+                          : plane == 0                  ? a.width
+                                                        : (a.width + 1) / 2;
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < bytes; ++x) {
+                worst =
+                    std::max(worst, std::abs(int(a.row(plane, y)[x]) - int(b.row(plane, y)[x])));
+            }
         }
     }
     return worst;

@@ -35,7 +35,8 @@ Bgra canvasPixel(const VideoFrame& frame, int x, int y);
 // Whether every channel of two colours is within `tolerance`.
 bool near(Bgra a, Bgra b, int tolerance);
 
-// The largest difference of any channel between two frames of equal size.
+// The largest difference of any byte of any plane between two frames of
+// equal size and format.
 int maxDifference(const VideoFrame& a, const VideoFrame& b);
 
 // A style with nothing but the screen on a solid background: no padding,

@@ -27,9 +27,10 @@ inline QCoreApplication& coreApplication() {
     return *QCoreApplication::instance();
 }
 
-// Delivers events until `condition` holds or `timeout` passes; true when it holds.
+// Delivers events until `condition` holds or `timeout` passes (generous: the
+// machine may be busy, an export may run under the sanitizers); true when it holds.
 inline bool processEventsUntil(const std::function<bool()>& condition,
-                               std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+                               std::chrono::milliseconds timeout = std::chrono::seconds(120)) {
     coreApplication();
     QDeadlineTimer deadline(timeout.count());
     while (!condition()) {

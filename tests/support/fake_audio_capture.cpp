@@ -1,8 +1,8 @@
 #include "fake_audio_capture.h"
 
-#include <cmath>
-#include <numbers>
 #include <stdexcept>
+
+#include "media_fixtures.h"
 
 namespace zarvex::testing {
 
@@ -27,14 +27,8 @@ bool FakeAudioCapture::deliver(HostTime time, std::span<const float> samples, bo
 }
 
 bool FakeAudioCapture::deliverTone(HostTime time, std::size_t frames, double frequency) {
-    buffer_.resize(frames * kCaptureChannelCount);
-    const double step = 2 * std::numbers::pi * frequency / kCaptureSampleRate;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const auto value = static_cast<float>(0.5 * std::sin(phase_));
-        phase_ = std::fmod(phase_ + step, 2 * std::numbers::pi);
-        buffer_[i * 2] = value;
-        buffer_[i * 2 + 1] = value;
-    }
+    buffer_ = toneSamples(frequency, int(frames), toneFrames_, 0.5f);
+    toneFrames_ += std::int64_t(frames);
     return deliver(time, buffer_);
 }
 

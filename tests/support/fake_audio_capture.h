@@ -30,7 +30,7 @@ class FakeAudioCapture : public AudioCapture {
   private:
     AudioSource source_;
     ChunkHandler handler_;
-    double phase_ = 0;
+    std::int64_t toneFrames_ = 0;
     bool delivered_ = false;
     std::vector<float> buffer_;
 };

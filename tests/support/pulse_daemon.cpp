@@ -1,7 +1,5 @@
 #include "pulse_daemon.h"
 
-#include <sys/wait.h>
-
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -45,9 +43,7 @@ PulseDaemon::PulseDaemon(const std::vector<std::string>& extraModules) {
 
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (runClient({"pactl", "info"}).exitCode != 0) {
-        siginfo_t exited{};
-        if (::waitid(P_PID, id_t(process_->pid()), &exited, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-            exited.si_pid == process_->pid()) {
+        if (process_->exited()) {
             throw std::runtime_error("pulseaudio exited at start");
         }
         if (std::chrono::steady_clock::now() > deadline) {

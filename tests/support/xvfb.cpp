@@ -123,17 +123,12 @@ TrayHost::TrayHost(const Xvfb& server)
 
 std::vector<std::string> TestWindow::arguments(const std::string& helperPath,
                                                const Options& options) {
-    std::vector<std::string> argv{helperPath,
-                                  "--geometry",
-                                  std::to_string(options.width) + "x" +
-                                      std::to_string(options.height) + "+" +
-                                      std::to_string(options.x) + "+" + std::to_string(options.y),
-                                  "--color",
-                                  options.color,
-                                  "--title",
-                                  options.title,
-                                  "--class",
-                                  options.applicationClass};
+    const std::string geometry = std::to_string(options.width) + "x" +
+                                 std::to_string(options.height) + "+" + std::to_string(options.x) +
+                                 "+" + std::to_string(options.y);
+    std::vector<std::string> argv{helperPath,    "--geometry",  geometry,
+                                  "--color",     options.color, "--title",
+                                  options.title, "--class",     options.applicationClass};
     if (options.processID) {
         argv.insert(argv.end(), {"--pid", std::to_string(*options.processID)});
     }

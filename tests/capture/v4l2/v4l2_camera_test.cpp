@@ -29,23 +29,10 @@ bool hasVideoNodes(const std::filesystem::path& folder) {
     return false;
 }
 
-TEST(V4l2Camera, NoCameraOnThisMachine) {
-    if (hasVideoNodes("/dev")) {
-        GTEST_SKIP() << "this machine has video devices";
-    }
-    auto camera = makeV4l2Camera();
-    EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
-    EXPECT_FALSE(camera->isRunning());
-    EXPECT_EQ(camera->frameWidth(), 0);
-    // Nothing is kept: the next start looks again.
-    EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
-}
-
-TEST(V4l2Camera, MissingFoldersAndNodesThatAreNotCamerasAreNoCamera) {
+// Folders without video nodes, and nodes that are no cameras: "No camera
+// available." at every start (nothing is kept: each start looks again).
+TEST(V4l2Camera, NoCameraWhereNoNodeIsACamera) {
     TempDir dev;
-    EXPECT_EQ(startFailure(*makeV4l2Camera(dev.path())), "Recording failed: No camera available.");
-    EXPECT_EQ(startFailure(*makeV4l2Camera(dev / "absent")),
-              "Recording failed: No camera available.");
     writeText(dev / "video0", "not a device");
     std::filesystem::create_symlink("/dev/null", dev / "video1");
     std::filesystem::create_directory(dev / "video2");
@@ -53,9 +40,18 @@ TEST(V4l2Camera, MissingFoldersAndNodesThatAreNotCamerasAreNoCamera) {
     for (const char* name : {"video", "videoX", "video-1"}) {
         writeText(dev / name, "");
     }
-    auto camera = makeV4l2Camera(dev.path());
-    EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
-    EXPECT_FALSE(camera->isRunning());
+    std::vector<std::unique_ptr<CameraCapture>> cameras;
+    cameras.push_back(makeV4l2Camera(dev.path()));
+    cameras.push_back(makeV4l2Camera(dev / "absent"));
+    if (!hasVideoNodes("/dev")) {
+        cameras.push_back(makeV4l2Camera());
+    }
+    for (const auto& camera : cameras) {
+        EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
+        EXPECT_EQ(startFailure(*camera), "Recording failed: No camera available.");
+        EXPECT_FALSE(camera->isRunning());
+        EXPECT_EQ(camera->frameWidth(), 0);
+    }
 }
 
 }  // namespace

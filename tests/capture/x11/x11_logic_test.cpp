@@ -21,12 +21,6 @@ std::vector<MonitorGeometry> sideBySide() {
             {9, "HDMI-1", PixelRect{3024, 0, 1920, 1080}, 1, false}};
 }
 
-TEST(PixelGeometry, Union) {
-    const PixelRect a{0, 0, 10, 10};
-    EXPECT_EQ(united(a, {20, 20, 1, 1}), (PixelRect{0, 0, 21, 21}));
-    EXPECT_EQ(united(PixelRect{}, a), a);
-}
-
 TEST(PixelGeometry, DisplaysKeepTheirTopLeftAndShrinkInsideByTheirScale) {
     const auto monitors = sideBySide();
     EXPECT_EQ(monitors[0].pointFrame(), (Rect{0, 0, 1512, 982}));
@@ -92,18 +86,6 @@ VideoFrame filled(int width, int height, std::uint32_t value) {
         std::fill_n(reinterpret_cast<std::uint32_t*>(frame.row(0, y)), width, value);
     }
     return frame;
-}
-
-TEST(FramePixels, CopiesMakeEveryPixelOpaque) {
-    const std::uint32_t source[] = {0x00112233, 0x80445566, 0x11778899, 0xffaabbcc};
-    VideoFrame frame = filled(4, 2, 0);
-    copyOpaque(reinterpret_cast<const std::uint8_t*>(source), 8, frame.data[0], frame.stride[0], 2,
-               2);
-    EXPECT_EQ(pixel(frame, 0, 0), 0xff112233u);
-    EXPECT_EQ(pixel(frame, 1, 0), 0xff445566u);
-    EXPECT_EQ(pixel(frame, 0, 1), 0xff778899u);
-    EXPECT_EQ(pixel(frame, 1, 1), 0xffaabbccu);
-    EXPECT_EQ(pixel(frame, 2, 0), 0u);  // outside the copied width
 }
 
 TEST(FramePixels, BlackFillIsClippedToTheFrame) {

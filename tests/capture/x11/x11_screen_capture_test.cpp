@@ -1,5 +1,7 @@
 // Screen streams against a private Xvfb: sizes, pacing, damage, cursor,
-// window targets through Composite, and leaving out this process's windows.
+// window targets through Composite, and leaving out this process's windows;
+// and presses made with xdotool, seen by the X input monitor (clicks recorded
+// into events.json are checked end to end).
 
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 
 #include "capture/errors.h"
 #include "capture/x11/x11_backend.h"
+#include "counting_input_monitor.h"
 #include "thrown.h"
 #include "x11_test_support.h"
 #include "xvfb.h"
@@ -31,7 +34,7 @@ std::uint32_t ownProcessID() {
     return static_cast<std::uint32_t>(::getpid());
 }
 
-class ScreenStreamTest : public ::testing::Test {
+class X11Test : public ::testing::Test {
   protected:
     Xvfb server{1280, 720};
     X11Options options{server.display(), {}, &systemClock()};
@@ -71,13 +74,18 @@ class ScreenStreamTest : public ::testing::Test {
                        .processID = ownProcessID()});
     }
 
+    void click(int x, int y, int button = 1) {
+        testing::runXClient(server, {"xdotool", "mousemove", std::to_string(x), std::to_string(y),
+                                     "click", std::to_string(button)});
+    }
+
     // Waits until the latest frame's pixel has the value.
     bool pixelBecomes(int x, int y, std::uint32_t value) {
         return testing::eventually([&] { return frames.pixel(x, y) == value; });
     }
 };
 
-TEST_F(ScreenStreamTest, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyPerSecond) {
+TEST_F(X11Test, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyPerSecond) {
     auto animated = window({.x = 100, .y = 100, .width = 300, .height = 200});
     animated.command("animate 4");
     auto stream = start(plan(DisplayTarget{displayID()}));
@@ -110,7 +118,7 @@ TEST_F(ScreenStreamTest, AnimatingDisplayDeliversChangingFramesPacedAtMostSixtyP
     EXPECT_EQ(frames.threadNames(), std::set<std::string>{"screen-capture"});
 }
 
-TEST_F(ScreenStreamTest, StaticScreenDeliversTheFirstFrameAndThenNothing) {
+TEST_F(X11Test, StaticScreenDeliversTheFirstFrameAndThenNothing) {
     auto still = window({.color = "336699"});
     for (const bool cursor : {false, true}) {
         FrameCollector collector;
@@ -124,7 +132,7 @@ TEST_F(ScreenStreamTest, StaticScreenDeliversTheFirstFrameAndThenNothing) {
     }
 }
 
-TEST_F(ScreenStreamTest, CursorOnlyWhenAskedAndSmallChangesKeepTheRestOfThePicture) {
+TEST_F(X11Test, CursorOnlyWhenAskedAndSmallChangesKeepTheRestOfThePicture) {
     auto left = window({.x = 0, .y = 0, .width = 640, .height = 720, .color = "ff0000"});
     auto right = window({.x = 640, .y = 0, .width = 640, .height = 720, .color = "0000ff"});
     testing::runXClient(server, {"xdotool", "mousemove", "300", "300"});
@@ -157,7 +165,7 @@ TEST_F(ScreenStreamTest, CursorOnlyWhenAskedAndSmallChangesKeepTheRestOfThePictu
     EXPECT_EQ(frames.pixel(700, 100), kGreen);
 }
 
-TEST_F(ScreenStreamTest, RegionsShowTheirPartOfTheDisplayAndBlackBeyondIt) {
+TEST_F(X11Test, RegionsShowTheirPartOfTheDisplayAndBlackBeyondIt) {
     auto red = window({.x = 100, .y = 100, .width = 200, .height = 150});
     {
         auto stream = start(plan(RegionTarget{displayID(), Rect{50, 50, 301, 201}}));
@@ -184,7 +192,7 @@ TEST_F(ScreenStreamTest, RegionsShowTheirPartOfTheDisplayAndBlackBeyondIt) {
     EXPECT_EQ(tiny.records().back().height, 2);
 }
 
-TEST_F(ScreenStreamTest, WindowTargetInsideAWindowManagersFrame) {
+TEST_F(X11Test, WindowTargetInsideAWindowManagersFrame) {
     testing::WindowManager manager(server);
     auto covered = window({.x = 100, .y = 100, .width = 300, .height = 200, .color = "ff0000"});
     auto cover = window({.x = 150, .y = 150, .width = 400, .height = 300, .color = "0000ff"});
@@ -199,7 +207,7 @@ TEST_F(ScreenStreamTest, WindowTargetInsideAWindowManagersFrame) {
     EXPECT_TRUE(pixelBecomes(250, 150, kGreen));
 }
 
-TEST_F(ScreenStreamTest, ResizedWindowIsScaledIntoTheFrame) {
+TEST_F(X11Test, ResizedWindowIsScaledIntoTheFrame) {
     auto target = window({.x = 0, .y = 0, .width = 200, .height = 100, .color = "00ff00"});
     auto stream = start(plan(WindowTarget{target.id()}));
     ASSERT_TRUE(frames.waitForFrames(1));
@@ -210,7 +218,7 @@ TEST_F(ScreenStreamTest, ResizedWindowIsScaledIntoTheFrame) {
     EXPECT_EQ(frames.records().back().width, 200);
 }
 
-TEST_F(ScreenStreamTest, HiddenAndClosedWindowsSuspendAndEndTheStreamWithoutError) {
+TEST_F(X11Test, HiddenAndClosedWindowsSuspendAndEndTheStreamWithoutError) {
     auto target = window({});
     auto stream = start(plan(WindowTarget{target.id()}));
     ASSERT_TRUE(frames.waitForFrames(1));
@@ -237,7 +245,7 @@ RecorderError::Kind startFailure(ScreenCaptureService& capture, const ContentFil
         .kind();
 }
 
-TEST_F(ScreenStreamTest, StreamsOfGoneWindowsAndUnknownDisplaysDoNotStart) {
+TEST_F(X11Test, StreamsOfGoneWindowsAndUnknownDisplaysDoNotStart) {
     // Gone between reading the content and starting.
     auto closing = window({});
     const auto chosen = plan(WindowTarget{closing.id()});
@@ -248,7 +256,7 @@ TEST_F(ScreenStreamTest, StreamsOfGoneWindowsAndUnknownDisplaysDoNotStart) {
     EXPECT_EQ(startFailure(*capture, unknown), RecorderError::Kind::noDisplay);
 }
 
-TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutOfDisplayRecordings) {
+TEST_F(X11Test, WindowsOfThisProcessAreLeftOutOfDisplayRecordings) {
     auto foreign = window({.x = 100, .y = 100, .width = 400, .height = 300, .color = "ff0000"});
     auto stream = start(plan(DisplayTarget{displayID()}));
     FrameCollector withOwn;
@@ -276,7 +284,7 @@ TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutOfDisplayRecordings) {
     EXPECT_EQ(frames.pixel(700, 250), 0xff808080u);
 }
 
-TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutWithTheirDecorations) {
+TEST_F(X11Test, WindowsOfThisProcessAreLeftOutWithTheirDecorations) {
     testing::WindowManager manager(server);
     auto foreign = window({.x = 0, .y = 0, .width = 1200, .height = 650, .color = "ff0000"});
     auto stream = start(plan(DisplayTarget{displayID()}));
@@ -299,13 +307,45 @@ TEST_F(ScreenStreamTest, WindowsOfThisProcessAreLeftOutWithTheirDecorations) {
         << frames.pixel(x, y) << " " << frames.pixel(x, titleBar);
 }
 
-TEST_F(ScreenStreamTest, ServerGoingAwayStopsTheStreamWithAnError) {
+TEST_F(X11Test, ServerGoingAwayStopsTheStreamWithAnError) {
     auto stream = start(plan(DisplayTarget{displayID()}));
     ASSERT_TRUE(frames.waitForFrames(1));
     server.stop();
     EXPECT_TRUE(testing::eventually([&] { return !frames.error().empty(); }));
     EXPECT_EQ(frames.error(), "The connection to the X display was lost.");
     stream->stopCapture();
+}
+
+TEST_F(X11Test, InputMonitorReportsOnlyTheMaskedButtonsWithTheirPositionAndTime) {
+    auto x11Monitor = makeX11InputMonitor(options);
+    testing::CountingMonitor monitor(*x11Monitor);
+    auto token = monitor.addGlobalMonitor(eventMask(MouseEventType::rightMouseDown),
+                                          [](const MouseEvent&) {});
+    click(20, 30, 2);  // middle
+    click(40, 50, 1);  // left, not asked for
+    click(60, 70, 3);  // right
+    ASSERT_TRUE(monitor.waitForPresses(1));
+    // Presses arrive in order, so nothing else is on its way.
+    token.reset();
+    const auto events = monitor.events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].type, MouseEventType::rightMouseDown);
+    EXPECT_EQ(events[0].location, (Point{60, 70}));
+    const HostTime now = systemClock().now();
+    EXPECT_LE(events[0].timestamp, now);
+    EXPECT_GT(events[0].timestamp, now - std::chrono::seconds(20));
+}
+
+TEST_F(X11Test, InputMonitorPositionsAreInPointsOfTheDisplay) {
+    X11Options scaled = options;
+    scaled.scaleForOutput = [](const std::string&) { return 2.0; };
+    auto scaledMonitor = makeX11InputMonitor(scaled);
+    testing::CountingMonitor monitor(*scaledMonitor);
+    auto token = monitor.addGlobalMonitor(eventMask(MouseEventType::leftMouseDown),
+                                          [](const MouseEvent&) {});
+    click(200, 300);
+    ASSERT_TRUE(monitor.waitForPresses(1));
+    EXPECT_EQ(monitor.events().at(0).location, (Point{100, 150}));
 }
 
 }  // namespace

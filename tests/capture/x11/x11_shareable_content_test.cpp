@@ -1,16 +1,24 @@
-// Displays and windows of a private Xvfb, with and without a window manager.
+// Displays and windows of a private Xvfb, with and without a window manager,
+// as the backend lists them and as `zarvex displays` and `zarvex windows` print them.
 
 #include <gtest/gtest.h>
 
 #include "capture/x11/x11_backend.h"
+#include "process.h"
 #include "xvfb.h"
 
 namespace zarvex {
 namespace {
 
+using testing::ProcessResult;
+using testing::runProcess;
 using testing::TestWindow;
 using testing::WindowManager;
 using testing::Xvfb;
+
+ProcessResult zarvex(const std::string& display, const std::string& command) {
+    return runProcess({"env", "DISPLAY=" + display, ZARVEX_BINARY, command});
+}
 
 class ShareableContentTest : public ::testing::Test {
   protected:
@@ -22,19 +30,6 @@ class ShareableContentTest : public ::testing::Test {
         return TestWindow(ZARVEX_TEST_WINDOW, server, options);
     }
 };
-
-// (What is listed for each display and window is checked through `zarvex displays`
-// and `zarvex windows`.)
-
-TEST_F(ShareableContentTest, DisplayIdsAreStable) {
-    const ShareableContent first = source->content();
-    ASSERT_EQ(first.displays.size(), 1u);
-    EXPECT_NE(first.displays[0].id, 0u);
-    // The same id on every call and through a second connection.
-    EXPECT_EQ(source->content().displays, first.displays);
-    EXPECT_EQ(makeX11ShareableContent({server.display(), {}, &systemClock()})->content().displays,
-              first.displays);
-}
 
 TEST_F(ShareableContentTest, DisplaysUseTheScaleGivenForTheirOutput) {
     auto scaled = makeX11ShareableContent(
@@ -125,6 +120,34 @@ TEST_F(ShareableContentTest, MissingOrLostDisplaysAreErrors) {
     testing::ScopedEnv noDisplay("DISPLAY", std::nullopt);
     EXPECT_THROW(makeX11ScreenCapture(), ScreenCaptureError);
     EXPECT_THROW(makeX11InputMonitor(), ScreenCaptureError);
+}
+
+TEST_F(ShareableContentTest, DisplayIdsAreStableAndTheDisplaysCommandListsEachDisplay) {
+    const ShareableContent first = source->content();
+    ASSERT_EQ(first.displays.size(), 1u);
+    EXPECT_NE(first.displays[0].id, 0u);
+    EXPECT_EQ(source->content().displays, first.displays);
+    // The command, on a connection of its own, gives the same id.
+    const ProcessResult result = zarvex(server.display(), "displays");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out,
+              std::to_string(first.displays[0].id) + " \"screen\" 0,0 1024x768 scale 1 primary\n");
+    EXPECT_EQ(runProcess({"env", "DISPLAY=" + server.display(), ZARVEX_BINARY, "displays", "extra"})
+                  .exitCode,
+              2);
+}
+
+TEST_F(ShareableContentTest, WindowsCommandListsEachWindowStartingWithItsId) {
+    auto first = window({.x = 10, .y = 20, .width = 300, .height = 200, .title = "Notes"});
+    auto second =
+        window({.x = 40, .y = 50, .width = 64, .height = 48, .title = "Say \"hi\"\nagain"});
+    const ProcessResult result = zarvex(server.display(), "windows");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, std::to_string(second.id()) +
+                              " \"Say \\\"hi\\\" again\" 40,50 64x48 pid " +
+                              std::to_string(second.helperProcessID()) + " app \"ZarvexTest\"\n" +
+                              std::to_string(first.id()) + " \"Notes\" 10,20 300x200 pid " +
+                              std::to_string(first.helperProcessID()) + " app \"ZarvexTest\"\n");
 }
 
 }  // namespace
