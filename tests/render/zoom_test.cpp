@@ -97,6 +97,23 @@ TEST(ZoomView, EasesInPansAndEasesOutWithTheCentreClamped) {
     EXPECT_EQ(zoomAt(segments, 3), ZoomView{});
 }
 
+TEST(ZoomWindow, AWholeWindowScalesLikeTheWholePictureUpOrDownFromEitherFormat) {
+    const VideoFrame bgra = testing::patternFrame(640, 360);
+    for (const VideoFrame& source : {bgra, testing::toI420(bgra)}) {
+        for (const auto& [width, height] : {std::pair{300, 170}, std::pair{1000, 560}}) {
+            VideoFrame whole = VideoFrame::allocate(PixelFormat::bgra, width, height);
+            VideoFrame window = VideoFrame::allocate(PixelFormat::bgra, width, height);
+            ScaleScratch scratch;
+            const PixelBox all{0, 0, width, height};
+            scalePicture(source, {0, 0, 640, 360}, width, height, all, whole.data[0],
+                         whole.stride[0], scratch);
+            scaleWindow(source, {0, 0, 640, 360}, width, height, all, window.data[0],
+                        window.stride[0], scratch);
+            EXPECT_EQ(testing::maxDifference(whole, window), 0) << width;
+        }
+    }
+}
+
 // A dark 640 × 360 screen with a red 8 × 8 square at (40, 30) from the
 // top-left, clicked at t = 1: the segment opens at 0.6 s and is at 2× from
 // 1.2 s to 1.9 s. The player draws BGRA frames, the export I420 ones, each
