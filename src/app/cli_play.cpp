@@ -260,6 +260,8 @@ int runPlay(const std::vector<std::string>& args, CommandLineIO io) {
     std::unique_ptr<ProjectDocument> document;
     try {
         document = std::make_unique<ProjectDocument>(parsed->folder);
+        // Playing only reads the recording: zoom made from its clicks is not stored.
+        document->setReadOnly(true);
     } catch (const std::exception& error) {
         io.err << "Could not open recording: " << error.what() << "\n";
         return kExitFailure;
