@@ -23,18 +23,15 @@ TEST(ZoomSegments, AreMadeFromClicksSharedPannedClampedAndMerged) {
         {0.6, 4.1, 2.0, 0.2, 0.3, {{1.9, 0.6, 0.7}}, true},
         {6.5, 10, 2.0, 0.5, 0.5, {{9.0, 0.9, 0.9}}, true},
     };
-    const std::vector<ZoomSegment> made = segmentsFromClicks(clicks, 10);
-    ASSERT_EQ(made.size(), expected.size());
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        EXPECT_NEAR(made[i].start, expected[i].start, 1e-9) << i;
-        EXPECT_NEAR(made[i].end, expected[i].end, 1e-9) << i;
-        EXPECT_EQ(made[i].scale, 2.0);
-        EXPECT_EQ((std::pair{made[i].x, made[i].y}), (std::pair{expected[i].x, expected[i].y}));
-        ASSERT_EQ(made[i].pans.size(), 1u) << i;
-        EXPECT_NEAR(made[i].pans[0].t, expected[i].pans[0].t, 1e-9) << i;
-        EXPECT_EQ(made[i].pans[0].x, expected[i].pans[0].x);
-        EXPECT_TRUE(made[i].automatic);
+    std::vector<ZoomSegment> made = segmentsFromClicks(clicks, 10);
+    const auto micro = [](double& t) { t = std::round(t * 1e6) / 1e6; };
+    for (ZoomSegment& segment : made) {
+        micro(segment.start), micro(segment.end);
+        for (ZoomPan& pan : segment.pans) {
+            micro(pan.t);
+        }
     }
+    EXPECT_EQ(made, expected);
     // The recording's start clamps; a recording under 1 s gets none.
     EXPECT_EQ(segmentsFromClicks({{0.1, 0.5, 0.5}}, 1.2),
               (std::vector<ZoomSegment>{{0, 1.2, 2.0, 0.5, 0.5, {}, true}}));
