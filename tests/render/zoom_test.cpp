@@ -155,20 +155,9 @@ class ZoomPicture : public ::testing::Test {
         return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
     }
 
-    static bool samePlanes(const VideoFrame& a, const VideoFrame& b) {
-        for (int plane = 0; plane < 3; ++plane) {
-            const int width = plane == 0 ? a.width : (a.width + 1) / 2;
-            for (int y = 0; y < (plane == 0 ? a.height : (a.height + 1) / 2); ++y) {
-                if (std::memcmp(a.row(plane, y), b.row(plane, y), std::size_t(width)) != 0) {
-                    return false;
-                }
-            }
-        }
-        return true;
-    }
-
-    // The player's frame at `seconds`, after checking it and the export's
-    // against the compositor's whole frames and against each other.
+    // The player's frame at `seconds`, after checking it against the
+    // compositor's whole frame and the export's against it (the whole I420
+    // frame is the whole BGRA one converted).
     VideoFrame frameAt(double seconds) {
         SourceFrameSet set;
         set.compositionTime = MediaTime::fromSeconds(seconds, 6000);
@@ -176,16 +165,13 @@ class ZoomPicture : public ::testing::Test {
         const CompositionResult shown = player_.compose(composition_, set, playerPool_);
         const CompositionResult exported = exporter_.compose(composition_, set, exportPool_);
         FramePool wholeBgra(PixelFormat::bgra, 640, 360);
-        FramePool wholeI420(PixelFormat::i420, 640, 360);
         const CompositionResult whole = composeFrame(composition_, set, wholeBgra);
-        const CompositionResult wholeExported = composeFrame(composition_, set, wholeI420);
-        if (!shown.ok() || !exported.ok() || !whole.ok() || !wholeExported.ok()) {
+        if (!shown.ok() || !exported.ok() || !whole.ok()) {
             ADD_FAILURE() << "no frame at " << seconds;
             return {};
         }
         EXPECT_EQ(testing::maxDifference(shown.frame(), whole.frame()), 0) << seconds;
-        EXPECT_TRUE(samePlanes(exported.frame(), wholeExported.frame())) << seconds;
-        EXPECT_TRUE(samePlanes(exported.frame(), testing::toI420(shown.frame()))) << seconds;
+        EXPECT_FALSE(changedBox(exported.frame(), testing::toI420(shown.frame()))) << seconds;
         return shown.frame();
     }
 
