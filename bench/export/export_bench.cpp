@@ -1,6 +1,6 @@
 // Export speed and memory against ffmpeg, run by hand:
 //
-//   build/<dir>/bench/export/export_bench [WORK_DIR] [--no-4k]
+//   build/<dir>/bench/export/export_bench [WORK_DIR] [--no-4k] [--zoom-only]
 //
 // Makes (once, kept in WORK_DIR, default /tmp/zarvex-export-bench) 10 s
 // 1920×1080 recordings of screen-like content, each with two tone tracks, a
@@ -20,8 +20,10 @@
 // and prints frames per second, CPU time, the ratios (a)/(b) (target ≤ 1.15),
 // (a)/(c) (target ≤ 0.75) and (a)/(d) (target ≤ 1.25), and the peak resident memory of a
 // 3840×2160 export (target ≤ 400 MB) beside ffmpeg's own decode and x264 at
-// that size. The machine's load average is printed with the figures: other
-// work on the machine skews them, so rerun when it is quiet.
+// that size. Last, the typical recording exported with zoom segments over half
+// its length against the same export without (target ≤ 1.1), each twice,
+// alternating, the faster run of each counted. The machine's load average is printed with the
+// figures: other work on the machine skews them, so rerun when it is quiet.
 
 #include <cstdio>
 #include <cstdlib>
@@ -129,6 +131,64 @@ void compare(const fs::path& recording, const fs::path& work, const std::string&
                 ours.seconds / encoder.seconds);
 }
 
+// The typical recording with and without zoom (2 × 2.5 s of its 10 s).
+void compareZoom(const fs::path& recording, const fs::path& work, const std::string& dataHome) {
+    const fs::path zoomed = work / "Typical 1080p zoomed";
+    fs::create_directories(zoomed);
+    for (const fs::directory_entry& entry : fs::directory_iterator(recording)) {
+        const fs::path link = zoomed / entry.path().filename();
+        if (entry.path().filename() != kProjectFileName && !fs::exists(link)) {
+            fs::create_symlink(entry.path(), link);
+        }
+    }
+    ProjectMeta meta = readProjectFile(recording);
+    meta.zoom = ZoomSettings{false, std::vector<ZoomSegment>{{1.0, 3.5, 2.0, 0.3, 0.4, {}, false},
+                                                             {5.5, 8.0, 2.0, 0.6, 0.6, {}, false}}};
+    writeProjectFile(zoomed, meta);
+    std::printf("\nZoom: the typical recording with zoom over half its length (load %s):\n",
+                loadAverage().c_str());
+    Run plain, magnified;
+    for (int i = 0; i < 2; ++i) {
+        const Run a =
+            run({ZARVEX_BINARY, "export", recording.string(), "-o", (work / "z0.mp4").string()},
+                {dataHome}, work / "z0.txt");
+        const Run z =
+            run({ZARVEX_BINARY, "export", zoomed.string(), "-o", (work / "z1.mp4").string()},
+                {dataHome}, work / "z1.txt");
+        if (i == 0 || a.seconds < plain.seconds) {
+            plain = a;
+        }
+        if (i == 0 || z.seconds < magnified.seconds) {
+            magnified = z;
+        }
+    }
+    // The encoder's own share of each: x264 alone on the finished frames. A
+    // zoom is motion in every frame while it moves, and that costs x264 more.
+    const auto encoderAlone = [&](const char* name) {
+        const fs::path raw = work / "z.y4m";
+        run({"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i",
+             (work / name).string(), "-f", "yuv4mpegpipe", "-pix_fmt", "yuv420p", raw.string()});
+        const Run encoder = run(x264Command(raw, "null", "-"));
+        fs::remove(raw);
+        return encoder;
+    };
+    const Run plainEncoder = encoderAlone("z0.mp4");
+    const Run magnifiedEncoder = encoderAlone("z1.mp4");
+    report("zarvex export, no zoom", plain, 10 * kFrameRate);
+    report("zarvex export, zoom over 5 s of 10", magnified, 10 * kFrameRate);
+    report("x264 alone on the frames without zoom", plainEncoder, 10 * kFrameRate);
+    report("x264 alone on the frames with zoom", magnifiedEncoder, 10 * kFrameRate);
+    std::printf("  zoom / no zoom = %.3f (target <= 1.1)\n", magnified.seconds / plain.seconds);
+    std::printf("  CPU, zoom / no zoom = %.3f\n", magnified.cpuSeconds / plain.cpuSeconds);
+    std::printf(
+        "  x264 alone, CPU, zoom / no zoom = %.3f (what the zoomed pictures cost the "
+        "encoder)\n",
+        magnifiedEncoder.cpuSeconds / plainEncoder.cpuSeconds);
+    std::printf("  CPU beyond x264, zoom / no zoom = %.3f (decoding, styling, writing)\n",
+                (magnified.cpuSeconds - magnifiedEncoder.cpuSeconds) /
+                    (plain.cpuSeconds - plainEncoder.cpuSeconds));
+}
+
 }  // namespace
 }  // namespace zarvex
 
@@ -136,9 +196,12 @@ int main(int argc, char** argv) {
     using namespace zarvex;
     fs::path work = "/tmp/zarvex-export-bench";
     bool with4k = true;
+    bool zoomOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--no-4k") {
             with4k = false;
+        } else if (std::string(argv[i]) == "--zoom-only") {
+            zoomOnly = true;
         } else {
             work = argv[i];
         }
@@ -154,18 +217,22 @@ int main(int argc, char** argv) {
         }
     };
     prepare(typical, Scenario::typical, 1920, 1080, 10);
+    // No presets here: the export uses the default style.
+    const std::string dataHome = "XDG_DATA_HOME=" + (work / "data").string();
+    if (zoomOnly) {
+        compareZoom(typical, work, dataHome);
+        return 0;
+    }
     prepare(scrolling, Scenario::scrolling, 1920, 1080, 10);
     if (with4k) {
         prepare(uhd, Scenario::typical, 3840, 2160, 3);
     }
-    // No presets here: the export uses the default style.
-    const std::string dataHome = "XDG_DATA_HOME=" + (work / "data").string();
-
     compare(typical, work, dataHome,
             "Typical screen recording (typing, pointer, scrolling in bursts, pauses), 10 s "
             "1920x1080, 600 frames at 60 fps, x264 medium CRF 18:");
     compare(scrolling, work, dataHome,
             "Worst case (a document scrolling in every frame), 10 s 1920x1080:");
+    compareZoom(typical, work, dataHome);
     if (with4k) {
         const Run big =
             run({ZARVEX_BINARY, "export", uhd.string(), "-o", (work / "a4k.mp4").string()},

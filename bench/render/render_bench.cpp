@@ -8,6 +8,8 @@
 //   Compose/BGRA       the compositor alone, BGRA sources and output
 //   ExportPath         decoded yuv420p screen and webcam → styled frame →
 //                      yuv420p for the encoder, as the export runs it
+//   ExportPath/Zoomed  the same inside a zoom segment at 2× (the screen drawn
+//                      from a quarter of the source)
 //   BuildInstruction   one StyleInstruction from a cached background
 //   BuildBackground    the default gradient background itself
 //   Baseline/Swscale   swscale converting one 1920×1080 BGRA frame to yuv420p
@@ -26,9 +28,9 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "media/yuv.h"
 #include "render/background.h"
 #include "render/style_compositor.h"
-#include "media/yuv.h"
 
 namespace zarvex {
 namespace {
@@ -73,10 +75,15 @@ StyleInstruction::Parameters scene(Size canvas, const Image& background) {
     return parameters;
 }
 
-void compose(benchmark::State& state, PixelFormat sources, PixelFormat output) {
+void compose(benchmark::State& state, PixelFormat sources, PixelFormat output,
+             bool zoomed = false) {
     const Size canvas = canvasFor(int(state.range(0)));
-    const StyleInstruction instruction(
-        scene(canvas, makeBackground(StyleSettings().background, canvas)));
+    StyleInstruction::Parameters parameters =
+        scene(canvas, makeBackground(StyleSettings().background, canvas));
+    if (zoomed) {
+        parameters.zoom = {{0, 3, 2.0, 0.4, 0.45, {}, false}};
+    }
+    const StyleInstruction instruction(std::move(parameters));
     const std::vector<SourceFrame> frames{
         {kScreen, picture(sources, int(canvas.width), int(canvas.height))},
         {kWebcam, picture(sources, 1280, 720)}};
@@ -111,6 +118,11 @@ void exportPath(benchmark::State& state) {
     compose(state, PixelFormat::i420, PixelFormat::i420);
 }
 BENCHMARK(exportPath)->Name("ExportPath")->Apply(canvases);
+
+void exportPathZoomed(benchmark::State& state) {
+    compose(state, PixelFormat::i420, PixelFormat::i420, true);
+}
+BENCHMARK(exportPathZoomed)->Name("ExportPath/Zoomed")->Apply(canvases);
 
 void buildInstruction(benchmark::State& state) {
     const Size canvas = canvasFor(int(state.range(0)));

@@ -260,7 +260,8 @@ int runPlay(const std::vector<std::string>& args, CommandLineIO io) {
     std::unique_ptr<ProjectDocument> document;
     try {
         document = std::make_unique<ProjectDocument>(parsed->folder);
-        // Playing only looks: the recording's folder stays as it was.
+        // Playing only looks: the recording's folder stays as it was (zoom made
+        // from its clicks is not stored either).
         document->setReadOnly(true);
     } catch (const std::exception& error) {
         io.err << "Could not open recording: " << error.what() << "\n";

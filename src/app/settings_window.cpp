@@ -188,6 +188,9 @@ QWidget* SettingsWindow::recordingSection() {
     cursorSwitch_ = boundSwitch(prefs.defaultCursorEnabled(),
                                 [&prefs](bool on) { prefs.setDefaultCursorEnabled(on); });
     group->addRow(QStringLiteral("Show cursor by default"), cursorSwitch_);
+    zoomSwitch_ =
+        boundSwitch(prefs.zoomOnClicks(), [&prefs](bool on) { prefs.setZoomOnClicks(on); });
+    group->addRow(QStringLiteral("Zoom in on clicks"), zoomSwitch_);
     return section(QStringLiteral("Recording"), 2, group);
 }
 

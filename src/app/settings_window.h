@@ -55,6 +55,7 @@ class SettingsWindow : public WindowBackdrop {
     ToggleSwitch* systemAudioSwitch() const { return systemAudioSwitch_; }
     ToggleSwitch* cameraSwitch() const { return cameraSwitch_; }
     ToggleSwitch* cursorSwitch() const { return cursorSwitch_; }
+    ToggleSwitch* zoomSwitch() const { return zoomSwitch_; }
     QLabel* folderLabel() const { return folderLabel_; }
     QLineEdit* filenameField() const { return filenameField_; }
     // The "Choose…" dialog while it is open.
@@ -85,6 +86,7 @@ class SettingsWindow : public WindowBackdrop {
     ToggleSwitch* systemAudioSwitch_ = nullptr;
     ToggleSwitch* cameraSwitch_ = nullptr;
     ToggleSwitch* cursorSwitch_ = nullptr;
+    ToggleSwitch* zoomSwitch_ = nullptr;
     QLabel* folderLabel_ = nullptr;
     QLineEdit* filenameField_ = nullptr;
     QPointer<QFileDialog> folderDialog_;

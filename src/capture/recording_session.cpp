@@ -15,6 +15,7 @@ RecordingSession::RecordingSession(const CaptureServices& services, WebcamWritin
       directory_(ensureRecordingsDirectory(preferences)),
       name_(recordingFolderName(startsAt)),
       bundleURL_(freeRecordingFolder(directory_, name_)),
+      zoomOnClicks_(preferences.zoomOnClicks()),
       screenRecorder_(std::make_unique<ScreenRecorder>(services)) {}
 
 RecordingSession::~RecordingSession() {
@@ -88,6 +89,9 @@ void RecordingSession::writeProject() const {
     meta.micIncluded = options_.micEnabled;
     meta.systemAudioIncluded = options_.systemAudioEnabled;
     meta.eventsFile = std::string(kEventsFileName);
+    if (zoomOnClicks_) {
+        meta.zoom = ZoomSettings{true, std::nullopt};
+    }
     writeProjectFile(bundleURL_, meta);
 }
 

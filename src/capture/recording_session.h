@@ -100,6 +100,7 @@ class RecordingSession {
     std::filesystem::path directory_;
     std::string name_;
     std::filesystem::path bundleURL_;
+    bool zoomOnClicks_ = false;  // the project starts with automatic zoom
     std::unique_ptr<ScreenRecorder> screenRecorder_;
     std::unique_ptr<MouseEventRecorder> mouseRecorder_;
     HostTime sessionStart_{};

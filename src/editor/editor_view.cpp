@@ -10,9 +10,13 @@
 #include <QVBoxLayout>
 
 #include "editor/chrome.h"
+#include "editor/player_time_model.h"
 #include "editor/player_view.h"
 #include "editor/style_column.h"
 #include "editor/transport_bar.h"
+#include "editor/zoom_editor.h"
+#include "editor/zoom_lane.h"
+#include "editor/zoom_section.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 #include "ui/look.h"
@@ -94,6 +98,15 @@ EditorView::EditorView(ProjectDocument& document, PresetStore& presets, EditorHe
     body_->addLayout(stage_, 1);
     inspector_ = new InspectorView(document, presets);
     body_->addWidget(inspector_);
+    // Zoom segments: edited in the lane under the scrubber, the inspector's
+    // section and by dragging the picture.
+    zoom_ = new ZoomEditor(document, this);
+    PlayerTimeModel& time = player_->time();
+    zoom_->seek = [&time](double seconds) { time.seek(seconds); };
+    zoom_->playhead = [&time] { return time.current(); };
+    transport_->setZoomLane(new ZoomLane(*zoom_));
+    inspector_->addZoomSection(new ZoomSection(*zoom_));
+    player_->setZoomEditor(zoom_);
     column->addLayout(body_, 1);
     // Space plays and pauses, as in any player; text fields keep it for typing.
     auto* space = new QShortcut(Qt::Key_Space, this);

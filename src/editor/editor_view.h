@@ -16,6 +16,7 @@ class PlayerView;
 class PresetStore;
 class ProjectDocument;
 class TransportBar;
+class ZoomEditor;
 
 // A message bar under the header for what went wrong while the recording is
 // open (a rename, a save or an export): the document's error message with a
@@ -51,6 +52,7 @@ class EditorView : public QWidget {
     PlayerView* playerView() const { return player_; }
     TransportBar* transport() const { return transport_; }
     InspectorView* inspector() const { return inspector_; }
+    ZoomEditor* zoomEditor() const { return zoom_; }
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -65,6 +67,7 @@ class EditorView : public QWidget {
     PlayerView* player_;
     TransportBar* transport_;
     InspectorView* inspector_;
+    ZoomEditor* zoom_;
 };
 
 }  // namespace zarvex

@@ -8,6 +8,7 @@
 
 #include "editor/frame_view.h"
 #include "editor/player_time_model.h"
+#include "editor/zoom_editor.h"
 #include "render/geometry.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
@@ -54,7 +55,14 @@ class PlayerView::Overlay : public QWidget {
             view_.moveBubble(p, false);
             return;
         }
+        if (view_.draggingCentre_) {
+            view_.dragCentre(p, false);
+            return;
+        }
         view_.setHovering(view_.bubbleRect().contains(p));
+        if (!view_.hovering_) {
+            setCursor(view_.canDragCentre(p) ? Qt::SizeAllCursor : Qt::ArrowCursor);
+        }
     }
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && view_.bubbleRect().contains(event->position())) {
@@ -62,10 +70,21 @@ class PlayerView::Overlay : public QWidget {
             view_.pressPoint_ = event->position();
             return;
         }
+        if (event->button() == Qt::LeftButton && view_.canDragCentre(event->position())) {
+            view_.draggingCentre_ = true;
+            view_.pressPoint_ = event->position();
+            view_.zoom_->beginCentreDrag();
+            return;
+        }
         event->ignore();
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) {
+            return;
+        }
+        if (view_.draggingCentre_) {
+            view_.dragCentre(event->position(), true);
+            view_.draggingCentre_ = false;
             return;
         }
         if (view_.draggingBubble_) {
@@ -136,6 +155,21 @@ QRectF PlayerView::bubbleRect() const {
     }
     const Size canvas = canvasSize(document_.style().aspect, document_.screenSize());
     return toQRectF(bubbleViewRect(webcam, canvas, toRect(videoRect())));
+}
+
+QRectF PlayerView::screenRect() const {
+    const Size canvas = canvasSize(document_.style().aspect, document_.screenSize());
+    const std::optional<ScreenLayout> layout =
+        layoutScreen(document_.style(), canvas, document_.screenSize());
+    const QRectF video = videoRect();
+    if (!layout || !(canvas.width > 0) || video.isEmpty()) {
+        return {};
+    }
+    // Canvas y grows upwards, the view's downwards.
+    const double k = video.width() / canvas.width;
+    const Rect& r = layout->screenRect;
+    return {video.x() + r.x * k, video.y() + (canvas.height - r.maxY()) * k, r.width * k,
+            r.height * k};
 }
 
 double PlayerView::outlineOpacity() const {
@@ -241,6 +275,21 @@ void PlayerView::fadeOutline() {
     outlineFade_.setStartValue(outlineOpacity());
     outlineFade_.setEndValue(target);
     outlineFade_.start();
+}
+
+bool PlayerView::canDragCentre(QPointF pointer) const {
+    return zoom_ != nullptr && zoom_->selectedSegment() != nullptr && document_.isLoaded() &&
+           screenRect().contains(pointer);
+}
+
+void PlayerView::dragCentre(QPointF pointer, bool final) {
+    const QRectF screen = screenRect();
+    if (zoom_ == nullptr || screen.isEmpty() ||
+        !centreThrottle_.admit(mediaClockSeconds(), final)) {
+        return;
+    }
+    zoom_->dragCentre((pointer.x() - pressPoint_.x()) / screen.width(),
+                      (pointer.y() - pressPoint_.y()) / screen.height());
 }
 
 void PlayerView::moveBubble(QPointF pointer, bool final) {

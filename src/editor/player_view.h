@@ -10,6 +10,7 @@ namespace zarvex {
 class FrameView;
 class PlayerTimeModel;
 class ProjectDocument;
+class ZoomEditor;
 
 // The styled preview: the document's player drawn at the canvas fitted into
 // the view, framed in the theme's panel style, with the webcam bubble's
@@ -23,6 +24,11 @@ class PlayerView : public QWidget {
     ~PlayerView() override;
 
     PlayerTimeModel& time() { return *time_; }
+    // While the editor has a zoom segment selected, dragging the screen
+    // picture moves that segment's centre (as often as the bubble's moves).
+    void setZoomEditor(ZoomEditor* zoom) { zoom_ = zoom; }
+    // The screen picture's rectangle within videoRect(), in view coordinates.
+    QRectF screenRect() const;
     FrameView* frameView() const { return frameView_; }
 
     // The canvas of the current style fitted into the view, and the bubble's
@@ -54,6 +60,8 @@ class PlayerView : public QWidget {
     void setDragging(bool dragging);
     void fadeOutline();
     void moveBubble(QPointF pointer, bool final);
+    bool canDragCentre(QPointF pointer) const;
+    void dragCentre(QPointF pointer, bool final);
 
     ProjectDocument& document_;
     std::unique_ptr<PlayerTimeModel> time_;
@@ -67,6 +75,9 @@ class PlayerView : public QWidget {
     QRectF shownVideo_;
     QRectF shownBubble_;
     QVariantAnimation outlineFade_;
+    ZoomEditor* zoom_ = nullptr;
+    bool draggingCentre_ = false;
+    BubbleDragThrottle centreThrottle_;
 };
 
 }  // namespace zarvex

@@ -13,6 +13,7 @@
 #include "editor/slider_row.h"
 #include "editor/style_rules.h"
 #include "editor/swatches.h"
+#include "editor/zoom_section.h"
 #include "render/geometry.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
@@ -135,6 +136,7 @@ InspectorView::InspectorView(ProjectDocument& document, PresetStore& presets, QW
         column->addWidget(sections[i]);
     }
     column->addStretch(1);
+    sections_ = column;
     scroll_->setWidget(content);
 
     connect(&document_, &ProjectDocument::styleChanged, this, &InspectorView::showStyle);
@@ -228,6 +230,17 @@ QWidget* InspectorView::buildClicksSection() {
     connect(ripples_, &ToggleSwitch::toggled, this,
             [this](bool on) { edit([on](StyleSettings& s) { s.clickRipples = on; }); });
     return labelled(QStringLiteral("Show click ripples"), ripples_);
+}
+
+void InspectorView::addZoomSection(ZoomSection* zoom) {
+    zoom_ = zoom;
+    auto* divider = new QWidget;
+    auto* inset = new QHBoxLayout(divider);
+    inset->setContentsMargins(kSectionPadding, 0, kSectionPadding, 0);
+    inset->addWidget(new Divider(Qt::Horizontal));
+    const int stretch = sections_->count() - 1;  // stays last
+    sections_->insertWidget(stretch, divider);
+    sections_->insertWidget(stretch + 1, section(QStringLiteral("Zoom"), 6, zoom));
 }
 
 void InspectorView::showStyle() {

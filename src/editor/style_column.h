@@ -6,6 +6,7 @@
 
 class QComboBox;
 class QScrollArea;
+class QVBoxLayout;
 
 namespace zarvex {
 
@@ -18,10 +19,11 @@ class SegmentedControl;
 class SliderRow;
 class ThemedBar;
 class ToggleSwitch;
+class ZoomSection;
 
 // The inspector column (300 points wide): the sections Presets, Background,
-// Layout, Aspect Ratio, Camera Bubble (only with a webcam) and Click Effects
-// (only with clicks). Every control writes the document's style at once and
+// Layout, Aspect Ratio, Camera Bubble (only with a webcam), Click Effects
+// (only with clicks) and, once added, Zoom. Every control writes the document's style at once and
 // shows it again whenever it changes.
 class InspectorView : public QWidget {
     Q_OBJECT
@@ -43,6 +45,9 @@ class InspectorView : public QWidget {
     QWidget* clicksSection() const { return clicksSection_; }
     ToggleSwitch* ripplesSwitch() const { return ripples_; }
     QScrollArea* scrollArea() const { return scroll_; }
+    // Appends the Zoom section (the column owns it).
+    void addZoomSection(ZoomSection* zoom);
+    ZoomSection* zoomSection() const { return zoom_; }
 
   private:
     QWidget* buildLayoutSection();
@@ -71,6 +76,8 @@ class InspectorView : public QWidget {
     SliderRow* bubbleSize_ = nullptr;
     QWidget* clicksSection_ = nullptr;
     ToggleSwitch* ripples_ = nullptr;
+    QVBoxLayout* sections_ = nullptr;
+    ZoomSection* zoom_ = nullptr;
 };
 
 }  // namespace zarvex

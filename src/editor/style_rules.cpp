@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "render/geometry.h"
 
@@ -66,6 +67,15 @@ std::string sliderValueText(double value, ValueFormat format) {
             return std::to_string(truncated(value));
         case ValueFormat::degrees:
             return std::to_string(truncated(value)) + "°";
+        case ValueFormat::magnification: {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f", value);
+            std::string shown = text;
+            if (shown.ends_with('0')) {
+                shown.pop_back();
+            }
+            return shown + "×";
+        }
     }
     return {};
 }

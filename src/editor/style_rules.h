@@ -48,12 +48,14 @@ inline constexpr SliderRange kShadowOpacityRange{0, 1};
 inline constexpr SliderRange kShadowSoftnessRange{0, 120};
 inline constexpr SliderRange kAngleRange{0, 360};
 inline constexpr SliderRange kBubbleSizeRange{0.1, 0.45};
+inline constexpr SliderRange kZoomScaleRange{1.25, 3.0};
 
 // How a slider row shows its value.
 enum class ValueFormat {
-    fraction,  // × 100, truncated, "%": "20%"
-    points,    // truncated: "44"
-    degrees,   // truncated, "°": "45°"
+    fraction,       // × 100, truncated, "%": "20%"
+    points,         // truncated: "44"
+    degrees,        // truncated, "°": "45°"
+    magnification,  // two decimals, a trailing zero dropped, "×": "1.25×", "2.0×"
 };
 
 std::string sliderValueText(double value, ValueFormat format);

@@ -14,6 +14,7 @@
 #include "editor/transport_rules.h"
 #include "editor/trim_range_slider.h"
 #include "editor/trim_rules.h"
+#include "editor/zoom_lane.h"
 #include "render/project_document.h"
 #include "ui/application_theme.h"
 #include "ui/look.h"
@@ -50,13 +51,13 @@ TransportBar::TransportBar(ProjectDocument& document, PlayerTimeModel& time, QWi
     row->addWidget(currentLabel_);
 
     auto* timeline = new QWidget;
-    auto* timelineColumn = new QVBoxLayout(timeline);
-    timelineColumn->setContentsMargins(0, 0, 0, 0);
-    timelineColumn->setSpacing(1);
+    timelineColumn_ = new QVBoxLayout(timeline);
+    timelineColumn_->setContentsMargins(0, 0, 0, 0);
+    timelineColumn_->setSpacing(1);
     scrubber_ = new TimelineScrubber;
     markers_ = new ClickMarkerStrip;
-    timelineColumn->addWidget(scrubber_);
-    timelineColumn->addWidget(markers_);
+    timelineColumn_->addWidget(scrubber_);
+    timelineColumn_->addWidget(markers_);
     trimSlider_ = new TrimRangeSlider;
     timelineStack_ = new QStackedWidget;
     timelineStack_->addWidget(timeline);
@@ -119,6 +120,11 @@ TransportBar::TransportBar(ProjectDocument& document, PlayerTimeModel& time, QWi
 
 void TransportBar::togglePlay() {
     time_.togglePlay(document_.trimRange());
+}
+
+void TransportBar::setZoomLane(ZoomLane* lane) {
+    timelineColumn_->addWidget(lane);
+    timelineStack_->setFixedHeight(timelineStack_->minimumHeight() + 1 + lane->sizeHint().height());
 }
 
 void TransportBar::setTrimMode(bool on) {

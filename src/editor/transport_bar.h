@@ -6,6 +6,7 @@ class QLabel;
 class QSlider;
 class QStackedWidget;
 class QToolButton;
+class QVBoxLayout;
 
 namespace zarvex {
 
@@ -14,6 +15,7 @@ class PlayerTimeModel;
 class ProjectDocument;
 class TimelineScrubber;
 class TrimRangeSlider;
+class ZoomLane;
 
 // The bar under the preview, left to right: play/pause, the playhead's time,
 // the timeline (scrubber over click markers) or in trim mode the trim
@@ -27,6 +29,8 @@ class TransportBar : public ThemedBar {
     void setTrimMode(bool on);
     // Plays or pauses inside the trim range.
     void togglePlay();
+    // Puts the zoom lane under the click markers (the bar owns it).
+    void setZoomLane(ZoomLane* lane);
 
     QToolButton* playButton() const { return playButton_; }
     QLabel* currentLabel() const { return currentLabel_; }
@@ -57,6 +61,7 @@ class TransportBar : public ThemedBar {
     QLabel* currentLabel_;
     QLabel* durationLabel_;
     QStackedWidget* timelineStack_;
+    QVBoxLayout* timelineColumn_;
     TimelineScrubber* scrubber_;
     ClickMarkerStrip* markers_;
     TrimRangeSlider* trimSlider_;

@@ -144,6 +144,14 @@ std::string Preferences::themeID() const {
     return text(prefs::themeID).value_or(std::string(prefs::kDefaultThemeID));
 }
 
+bool Preferences::zoomOnClicks() const {
+    return boolean(prefs::zoomOnClicks).value_or(prefs::kDefaultZoomOnClicks);
+}
+
+void Preferences::setZoomOnClicks(bool on) {
+    store_.setValue(prefs::zoomOnClicks, on);
+}
+
 void Preferences::setCountdownSeconds(std::int64_t seconds) {
     store_.setValue(prefs::countdownSeconds, seconds);
 }

@@ -40,6 +40,7 @@ inline constexpr std::string_view themeID = "themeID";
 // per kind of source (Wayland sessions).
 inline constexpr std::string_view screenCastMonitorToken = "screenCastMonitorToken";
 inline constexpr std::string_view screenCastWindowToken = "screenCastWindowToken";
+inline constexpr std::string_view zoomOnClicks = "zoomOnClicks";
 
 inline constexpr std::int64_t kDefaultCountdownSeconds = 3;
 inline constexpr bool kDefaultMicEnabled = true;
@@ -51,6 +52,7 @@ inline constexpr std::uint32_t kDefaultHotkeyModifiers = 768;  // command + shif
 inline constexpr std::string_view kDefaultHotkeyDisplay = "⌘⇧G";
 inline constexpr std::string_view kDefaultExportFilenamePattern = "{{name}}";
 inline constexpr std::string_view kDefaultThemeID = "studio";
+inline constexpr bool kDefaultZoomOnClicks = false;
 
 // Modifier bits of the stored hotkey.
 inline constexpr std::uint32_t kCommandKey = 256;
@@ -85,6 +87,8 @@ class Preferences {
     // Empty means the default folder.
     std::string recordingsFolder() const;
     std::string themeID() const;
+    // New recordings start with automatic zoom on clicks.
+    bool zoomOnClicks() const;
 
     void setCountdownSeconds(std::int64_t seconds);
     void setDefaultMicEnabled(bool on);
@@ -95,6 +99,7 @@ class Preferences {
     void setExportFilenamePattern(std::string_view pattern);
     void setRecordingsFolder(std::string_view path);
     void setThemeID(std::string_view id);
+    void setZoomOnClicks(bool on);
 
     std::optional<std::int64_t> integer(std::string_view key) const;
     std::optional<bool> boolean(std::string_view key) const;

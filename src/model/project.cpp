@@ -95,6 +95,9 @@ Json toJson(const ProjectMeta& meta) {
     if (meta.eventsFile) {
         object["eventsFile"] = *meta.eventsFile;
     }
+    if (meta.zoom) {
+        object["zoom"] = toJson(*meta.zoom);
+    }
     return object;
 }
 
@@ -128,6 +131,9 @@ ProjectMeta decodeProjectMeta(const JsonDecoder& json) {
     meta.trimStart = optionalNumber(json, "trimStart");
     meta.trimEnd = optionalNumber(json, "trimEnd");
     meta.eventsFile = optionalFileName(json, "eventsFile");
+    if (json.contains("zoom")) {
+        meta.zoom = decodeZoom(json.json()["zoom"]);
+    }
     return meta;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/style.h"
+#include "model/zoom.h"
 
 namespace zarvex {
 
@@ -33,6 +34,8 @@ struct ProjectMeta {
     std::optional<double> trimStart;
     std::optional<double> trimEnd;
     std::optional<std::string> eventsFile;
+    // Zoom on clicks; absent means none. A malformed value reads as absent.
+    std::optional<ZoomSettings> zoom;
 
     bool operator==(const ProjectMeta&) const = default;
 };

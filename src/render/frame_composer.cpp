@@ -6,6 +6,7 @@
 #include <new>
 
 #include "media/yuv.h"
+#include "render/zoom.h"
 
 namespace zarvex {
 namespace {
@@ -154,13 +155,25 @@ std::optional<std::vector<PixelRect>> FrameComposer::changedAreas(
     if ((before == nullptr) != (now == nullptr)) {
         return std::nullopt;
     }
-    if (now != nullptr && now->data[0] != before->data[0]) {
+    // While the magnification moves, the whole screen picture changes; while
+    // it holds still, a changed source area maps through it.
+    const ZoomView viewBefore = style->zoomAt(last_->sources.compositionTime.seconds());
+    const ZoomView view = style->zoomAt(sources.compositionTime.seconds());
+    if (now != nullptr && (now->data[0] != before->data[0] || view != viewBefore)) {
         if (!layers || now->format != before->format || now->width != before->width ||
             now->height != before->height ||
             Size{double(now->width), double(now->height)} != style->screenSize()) {
             return std::nullopt;
         }
-        if (const std::optional<PixelBox> box = changedBox(*before, *now)) {
+        if (view != viewBefore) {
+            areas.push_back(layers->mask.extent);
+        } else if (view.scale != 1) {
+            if (const std::optional<PixelBox> box = changedBox(*before, *now)) {
+                areas.push_back(reachOfChange(*box, zoomWindow(view, now->width, now->height),
+                                              layers->placed, kScaleReach)
+                                    .intersection(layers->mask.extent));
+            }
+        } else if (const std::optional<PixelBox> box = changedBox(*before, *now)) {
             const PixelRect& placed = layers->placed;
             const double kx = double(placed.width) / now->width;
             const double ky = double(placed.height) / now->height;
@@ -184,9 +197,10 @@ std::optional<std::vector<PixelRect>> FrameComposer::changedAreas(
     }
     if (layers && style->style().ripplesEnabled()) {
         for (const RecordedClick& click : style->clicks()) {
-            for (const MediaTime time : {last_->sources.compositionTime, sources.compositionTime}) {
+            for (const auto& [time, shown] : {std::pair{last_->sources.compositionTime, viewBefore},
+                                              std::pair{sources.compositionTime, view}}) {
                 if (const std::optional<RippleRing> ring =
-                        rippleAt(click, time.seconds(), layers->layout.screenRect)) {
+                        rippleInView(click, time.seconds(), layers->layout.screenRect, shown)) {
                     const double r = ring->outerRadius;
                     areas.push_back(
                         PixelRect::covering({ring->center.x - r, ring->center.y - r, 2 * r, 2 * r})

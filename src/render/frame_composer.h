@@ -11,8 +11,9 @@ namespace zarvex {
 // Draws the styled frames of one stream (the export's, the player's) one
 // after another, reusing the frame before: only the parts of the canvas that
 // change are drawn again (where the screen picture differs from the last one,
-// the bubble when the webcam picture is new, the click ripples visible in
-// either frame); the rest is copied. A frame drawn like the last one is that
+// mapped through a steady zoom; the whole screen while a zoom moves; the
+// bubble when the webcam picture is new, the click ripples visible in either
+// frame); the rest is copied. A frame drawn like the last one is that
 // frame again. The pixels always come out exactly as composeFrame() draws
 // them. One composer per thread; frames may jump in time (a seek just draws
 // more).

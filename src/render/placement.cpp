@@ -44,4 +44,15 @@ void placeSource(const VideoFrame& source, const PixelBox& region, const PixelRe
         target.mutablePixel(visible.x, visible.maxY() - 1), target.stride(), scratch.scale);
 }
 
+void placeWindow(const VideoFrame& source, const SourceWindow& window, const PixelRect& placed,
+                 const PixelRect& visible, Image& target, ScratchBuffers& scratch) {
+    if (visible.isEmpty()) {
+        return;
+    }
+    scaleWindow(
+        source, window, placed.width, placed.height,
+        {visible.x - placed.x, placed.maxY() - visible.maxY(), visible.width, visible.height},
+        target.mutablePixel(visible.x, visible.maxY() - 1), target.stride(), scratch.scale);
+}
+
 }  // namespace zarvex

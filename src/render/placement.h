@@ -27,4 +27,9 @@ Image scratchImage(std::vector<std::uint8_t>& buffer, const PixelRect& extent);
 void placeSource(const VideoFrame& source, const PixelBox& region, const PixelRect& placed,
                  const PixelRect& visible, Image& target, ScratchBuffers& scratch);
 
+// The same for a window of the source whose edges may fall between pixels
+// (a magnified part of the picture).
+void placeWindow(const VideoFrame& source, const SourceWindow& window, const PixelRect& placed,
+                 const PixelRect& visible, Image& target, ScratchBuffers& scratch);
+
 }  // namespace zarvex

@@ -134,6 +134,7 @@ ProjectDocument::ProjectDocument(std::filesystem::path bundleURL, Services servi
         player_ = makeQtPlaybackEngine(scheduler_);
     }
     meta_ = readProjectFile(bundleURL_);
+    zoom_ = meta_.zoom;
     // A player that fails stops (its rate observers hear of it): say why.
     player_->addRateObserver([this](double rate) {
         if (std::optional<std::string> error = player_->error(); rate == 0 && error) {
@@ -193,6 +194,23 @@ void ProjectDocument::changeTrim(std::optional<double>& field, std::optional<dou
     field = seconds;
     emit trimChanged();
     applyTrim();
+    scheduleSave();
+}
+
+void ProjectDocument::setZoom(const ZoomSettings& zoom) {
+    ZoomSettings mended = zoom;
+    if (mended.segments) {
+        // Before loading, the duration is not known yet.
+        mended.segments = composition_
+                              ? mendedSegments(std::move(*mended.segments), duration_.seconds())
+                              : mendedSegments(std::move(*mended.segments));
+    }
+    if (mended == zoom_) {
+        return;
+    }
+    zoom_ = std::move(mended);
+    emit zoomChanged();
+    applyStyleToPlayer();
     scheduleSave();
 }
 
@@ -281,6 +299,7 @@ void ProjectDocument::finishLoad(const LoadOutcome& outcome, std::function<void(
     screenSize_ = timeline.screenSize;
     duration_ = timeline.duration;
     clicks_ = timeline.clicks;
+    prepareZoom();
     if (outcome.background.entry()) {
         backgroundCache_ = outcome.background;
     }
@@ -318,12 +337,30 @@ VideoCompositionSource ProjectDocument::videoCompositionSource() const {
     source.webcamTrackID = webcamTrackID_;
     source.duration = duration_;
     source.clicks = clicks_;
+    if (zoom_ && zoom_->segments) {
+        source.zoom = *zoom_->segments;
+    }
     return source;
 }
 
 std::shared_ptr<const VideoComposition> ProjectDocument::makeVideoComposition(double scale) {
     return std::make_shared<const VideoComposition>(
         makeStyledVideoComposition(videoCompositionSource(), scale, backgroundCache_));
+}
+
+// Automatic zoom without segments gets them from the clicks now; they are
+// stored by the next save (a read-only document never writes them).
+void ProjectDocument::prepareZoom() {
+    if (!zoom_) {
+        return;
+    }
+    const double seconds = duration_.seconds();
+    if (zoom_->segments) {
+        zoom_->segments = mendedSegments(std::move(*zoom_->segments), seconds);
+    } else if (zoom_->autoZoom) {
+        zoom_->segments = segmentsFromClicks(clicks_, seconds);
+    }
+    emit zoomChanged();
 }
 
 bool ProjectDocument::isStyleApplied() const {
@@ -390,6 +427,7 @@ ProjectMeta ProjectDocument::projectToSave() {
     meta_.style = style_;
     meta_.trimStart = trimStart_;
     meta_.trimEnd = trimEnd_;
+    meta_.zoom = zoom_;
     return meta_;
 }
 

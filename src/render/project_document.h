@@ -61,6 +61,8 @@ class ProjectDocument : public QObject {
     const std::optional<std::string>& errorMessage() const { return errorMessage_; }
     std::optional<double> trimStart() const { return trimStart_; }
     std::optional<double> trimEnd() const { return trimEnd_; }
+    // Zoom on clicks; absent for a project that has none.
+    const std::optional<ZoomSettings>& zoom() const { return zoom_; }
 
     // Equal values change nothing. A new style reaches the player at once (the
     // still frame is redrawn while paused), or, when its background must be
@@ -70,6 +72,9 @@ class ProjectDocument : public QObject {
     void setStyle(const StyleSettings& style);
     void setTrimStart(std::optional<double> seconds);
     void setTrimEnd(std::optional<double> seconds);
+    // Like a style edit: redrawn at once, saved 400 ms after the last edit.
+    // The segments are mended for the recording's duration first.
+    void setZoom(const ZoomSettings& zoom);
     void setExportRequested(bool requested);
     void setErrorMessage(std::optional<std::string> message);
 
@@ -145,6 +150,7 @@ class ProjectDocument : public QObject {
     void exportProgressChanged();
     void errorMessageChanged();
     void trimChanged();
+    void zoomChanged();
     // An export finished: show this file in the file viewer.
     void revealInFileViewer(const std::filesystem::path& file);
     // An export ended (after exportProgress went back to nothing).
@@ -168,6 +174,7 @@ class ProjectDocument : public QObject {
     VideoCompositionSource videoCompositionSource() const;
     void setExportProgress(std::optional<double> progress);
     void applyStyleToPlayer();
+    void prepareZoom();
     void changeTrim(std::optional<double>& field, std::optional<double> seconds);
     void applyTrim();
     void scheduleSave();
@@ -182,6 +189,7 @@ class ProjectDocument : public QObject {
     std::optional<std::string> errorMessage_;
     std::optional<double> trimStart_;
     std::optional<double> trimEnd_;
+    std::optional<ZoomSettings> zoom_;
 
     std::unique_ptr<Player> player_;
     std::shared_ptr<TaskScheduler> scheduler_;

@@ -25,11 +25,24 @@ struct Tap {
     int weight;  // of the second, 0...255
 };
 
+// How one axis of the virtual destination maps onto the source: the
+// destination spans source edges [origin, origin + span]; the source has
+// `size` pixels to read. A whole picture has origin 0 and span = size.
+struct Axis {
+    double origin;
+    double span;
+    int size;
+};
+
+Axis wholeAxis(int size) {
+    return {0.0, double(size), size};
+}
+
 // Source position of destination pixel `d` (centres aligned), for d in virtual
 // destination coordinates; the result's index + 1 may be `size` only with weight 0.
-Tap tapFor(int d, int srcSize, int dstSize) {
+Tap tapFor(int d, const Axis& axis, int dstSize) {
     const double position =
-        std::clamp((d + 0.5) * srcSize / dstSize - 0.5, 0.0, double(srcSize - 1));
+        std::clamp(axis.origin + (d + 0.5) * axis.span / dstSize - 0.5, 0.0, double(axis.size - 1));
     int index = static_cast<int>(position);
     int weight = static_cast<int>(std::lround((position - index) * kWeightOne));
     if (weight == kWeightOne) {
@@ -158,17 +171,18 @@ struct ColumnSpan {
     int span;
 };
 
-ColumnSpan planColumns(const PixelBox& clip, int srcWidth, int dstWidth, ScaleScratch& scratch) {
+ColumnSpan planColumns(const PixelBox& clip, const Axis& axis, int dstWidth,
+                       ScaleScratch& scratch) {
     scratch.columns.resize(std::size_t(clip.width));
     scratch.weights.resize(8 * std::size_t(clip.width));
     for (int i = 0; i < clip.width; ++i) {
-        const Tap tap = tapFor(clip.x + i, srcWidth, dstWidth);
+        const Tap tap = tapFor(clip.x + i, axis, dstWidth);
         scratch.columns[std::size_t(i)] = tap.index;
         std::fill_n(scratch.weights.begin() + 8 * i, 4, std::uint16_t(kWeightOne - tap.weight));
         std::fill_n(scratch.weights.begin() + 8 * i + 4, 4, std::uint16_t(tap.weight));
     }
     const int first = scratch.columns.front();
-    const int last = std::min(scratch.columns.back() + 1, srcWidth - 1);
+    const int last = std::min(scratch.columns.back() + 1, axis.size - 1);
     for (std::int32_t& column : scratch.columns) {
         column -= first;
     }
@@ -179,36 +193,47 @@ ColumnSpan planColumns(const PixelBox& clip, int srcWidth, int dstWidth, ScaleSc
 // and then the horizontal one into dst. The row gets a copy of its last pixel
 // so every tap can read its second pixel.
 template <typename MakeRow>
-void filterRows(const PixelBox& clip, int srcHeight, int dstHeight, ColumnSpan columns,
+void filterRows(const PixelBox& clip, const Axis& rows, int dstHeight, ColumnSpan columns,
                 std::uint8_t* dst, int dstStride, ScaleScratch& scratch, MakeRow makeRow) {
     std::uint8_t* row = sized(scratch.row, 4 * std::size_t(columns.span + 1));
     for (int r = 0; r < clip.height; ++r) {
-        makeRow(tapFor(clip.y + r, srcHeight, dstHeight), row);
+        makeRow(tapFor(clip.y + r, rows, dstHeight), row);
         std::memcpy(row + 4 * columns.span, row + 4 * (columns.span - 1), 4);
         filterColumns(row, scratch.columns.data(), scratch.weights.data(),
                       dst + std::ptrdiff_t(r) * dstStride, clip.width);
     }
 }
 
-void scaleBgra(const std::uint8_t* src, int srcStride, int srcWidth, int srcHeight, int dstWidth,
+// Whether the part shown is at least twice the target in both directions.
+bool halves(const Axis& x, const Axis& y, int dstWidth, int dstHeight) {
+    return x.span / 2 >= dstWidth && y.span / 2 >= dstHeight;
+}
+
+// Halving a picture halves the source edges a window spans; a whole picture
+// stays whole (an odd last row or column is dropped).
+Axis halved(const Axis& axis, bool whole) {
+    const int half = axis.size / 2;
+    return whole ? wholeAxis(half) : Axis{axis.origin / 2, axis.span / 2, half};
+}
+
+void scaleBgra(const std::uint8_t* src, int srcStride, Axis x, Axis y, bool whole, int dstWidth,
                int dstHeight, const PixelBox& clip, std::uint8_t* dst, int dstStride,
                ScaleScratch& scratch) {
     // Halve while the picture stays at least as large as the target; libyuv's
     // exact 2:1 box average (an odd last row or column is dropped).
-    for (int which = 0; srcWidth / 2 >= dstWidth && srcHeight / 2 >= dstHeight; which ^= 1) {
-        const int halfWidth = srcWidth / 2;
-        const int halfHeight = srcHeight / 2;
+    for (int which = 0; halves(x, y, dstWidth, dstHeight) && x.size >= 2 && y.size >= 2;
+         which ^= 1) {
+        x = halved(x, whole);
+        y = halved(y, whole);
         std::uint8_t* half =
-            sized(scratch.halves[which], 4 * std::size_t(halfWidth) * std::size_t(halfHeight));
-        libyuv::ARGBScale(src, srcStride, 2 * halfWidth, 2 * halfHeight, half, 4 * halfWidth,
-                          halfWidth, halfHeight, libyuv::kFilterBox);
+            sized(scratch.halves[which], 4 * std::size_t(x.size) * std::size_t(y.size));
+        libyuv::ARGBScale(src, srcStride, 2 * x.size, 2 * y.size, half, 4 * x.size, x.size, y.size,
+                          libyuv::kFilterBox);
         src = half;
-        srcStride = 4 * halfWidth;
-        srcWidth = halfWidth;
-        srcHeight = halfHeight;
+        srcStride = 4 * x.size;
     }
-    const ColumnSpan columns = planColumns(clip, srcWidth, dstWidth, scratch);
-    filterRows(clip, srcHeight, dstHeight, columns, dst, dstStride, scratch,
+    const ColumnSpan columns = planColumns(clip, x, dstWidth, scratch);
+    filterRows(clip, y, dstHeight, columns, dst, dstStride, scratch,
                [&](Tap tap, std::uint8_t* row) {
                    const std::uint8_t* upper =
                        src + std::ptrdiff_t(tap.index) * srcStride + 4 * columns.first;
@@ -222,9 +247,10 @@ void scaleBgra(const std::uint8_t* src, int srcStride, int srcWidth, int srcHeig
 // rows and only the rows the output needs are converted, at the source's
 // width. Equal to converting first (chroma rows are blended with the weights of
 // the luma rows they serve) up to rounding.
-void scaleI420(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
-               const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch) {
-    const ColumnSpan columns = planColumns(clip, region.width, dstWidth, scratch);
+void scaleI420(const VideoFrame& source, const PixelBox& region, const Axis& x, const Axis& y,
+               int dstWidth, int dstHeight, const PixelBox& clip, std::uint8_t* dst, int dstStride,
+               ScaleScratch& scratch) {
+    const ColumnSpan columns = planColumns(clip, x, dstWidth, scratch);
     // Plane rows are blended over the columns read, kept at their own offsets
     // so the conversion sees whole chroma pairs.
     const int x0 = region.x + columns.first;
@@ -234,7 +260,7 @@ void scaleI420(const VideoFrame& source, const PixelBox& region, int dstWidth, i
     std::uint8_t* luma = sized(scratch.planeRows[0], std::size_t(x1));
     std::uint8_t* u = sized(scratch.planeRows[1], std::size_t(c1));
     std::uint8_t* v = sized(scratch.planeRows[2], std::size_t(c1));
-    filterRows(clip, region.height, dstHeight, columns, dst, dstStride, scratch,
+    filterRows(clip, y, dstHeight, columns, dst, dstStride, scratch,
                [&](Tap tap, std::uint8_t* row) {
                    const int y0 = region.y + tap.index;
                    const int y1 = tap.weight == 0 ? y0 : y0 + 1;
@@ -248,21 +274,11 @@ void scaleI420(const VideoFrame& source, const PixelBox& region, int dstWidth, i
                });
 }
 
-}  // namespace
-
-void scalePicture(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
-                  const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch) {
-    if (clip.width <= 0 || clip.height <= 0 || region.width <= 0 || region.height <= 0) {
-        return;
-    }
-    if (region.width == dstWidth && region.height == dstHeight) {
-        convertRegionToBgra(source, region.x + clip.x, region.y + clip.y, clip.width, clip.height,
-                            dst, dstStride);
-        return;
-    }
-    const bool halving = region.width / 2 >= dstWidth && region.height / 2 >= dstHeight;
-    if (source.format == PixelFormat::i420 && !halving) {
-        scaleI420(source, region, dstWidth, dstHeight, clip, dst, dstStride, scratch);
+void scaleAxes(const VideoFrame& source, const PixelBox& region, const Axis& x, const Axis& y,
+               bool whole, int dstWidth, int dstHeight, const PixelBox& clip, std::uint8_t* dst,
+               int dstStride, ScaleScratch& scratch) {
+    if (source.format == PixelFormat::i420 && !halves(x, y, dstWidth, dstHeight)) {
+        scaleI420(source, region, x, y, dstWidth, dstHeight, clip, dst, dstStride, scratch);
         return;
     }
     const std::uint8_t* pixels = nullptr;
@@ -278,7 +294,44 @@ void scalePicture(const VideoFrame& source, const PixelBox& region, int dstWidth
                             stride);
         pixels = converted;
     }
-    scaleBgra(pixels, stride, region.width, region.height, dstWidth, dstHeight, clip, dst,
+    scaleBgra(pixels, stride, x, y, whole, dstWidth, dstHeight, clip, dst, dstStride, scratch);
+}
+
+}  // namespace
+
+void scalePicture(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
+                  const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch) {
+    if (clip.width <= 0 || clip.height <= 0 || region.width <= 0 || region.height <= 0) {
+        return;
+    }
+    if (region.width == dstWidth && region.height == dstHeight) {
+        convertRegionToBgra(source, region.x + clip.x, region.y + clip.y, clip.width, clip.height,
+                            dst, dstStride);
+        return;
+    }
+    scaleAxes(source, region, wholeAxis(region.width), wholeAxis(region.height), true, dstWidth,
+              dstHeight, clip, dst, dstStride, scratch);
+}
+
+void scaleWindow(const VideoFrame& source, const SourceWindow& window, int dstWidth, int dstHeight,
+                 const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch) {
+    if (clip.width <= 0 || clip.height <= 0 || !(window.width > 0) || !(window.height > 0) ||
+        source.width <= 0 || source.height <= 0) {
+        return;
+    }
+    // Only the pixels around the window are read: enough beyond its edges for
+    // the filter's neighbours after every 2:1 step.
+    const int marginX = 2 + int(std::ceil(2 * window.width / dstWidth));
+    const int marginY = 2 + int(std::ceil(2 * window.height / dstHeight));
+    const int x0 = std::clamp(int(std::floor(window.x)) - marginX, 0, source.width - 1);
+    const int y0 = std::clamp(int(std::floor(window.y)) - marginY, 0, source.height - 1);
+    const int x1 =
+        std::clamp(int(std::ceil(window.x + window.width)) + marginX, x0 + 1, source.width);
+    const int y1 =
+        std::clamp(int(std::ceil(window.y + window.height)) + marginY, y0 + 1, source.height);
+    const PixelBox region{x0, y0, x1 - x0, y1 - y0};
+    scaleAxes(source, region, {window.x - x0, window.width, region.width},
+              {window.y - y0, window.height, region.height}, false, dstWidth, dstHeight, clip, dst,
               dstStride, scratch);
 }
 

@@ -34,4 +34,21 @@ struct ScaleScratch {
 void scalePicture(const VideoFrame& source, const PixelBox& region, int dstWidth, int dstHeight,
                   const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch);
 
+// A part of a picture in pixels from its top-left corner; its edges may fall
+// between pixels.
+struct SourceWindow {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    bool operator==(const SourceWindow&) const = default;
+};
+
+// Like scalePicture, for `window` of the whole source: the window's edges map
+// exactly onto the virtual picture's, so a window moving by a fraction of a
+// pixel moves the picture smoothly. The filter reads the pixels around the
+// window too, as far as the source reaches.
+void scaleWindow(const VideoFrame& source, const SourceWindow& window, int dstWidth, int dstHeight,
+                 const PixelBox& clip, std::uint8_t* dst, int dstStride, ScaleScratch& scratch);
+
 }  // namespace zarvex

@@ -10,6 +10,7 @@
 #include "media/yuv.h"
 #include "render/placement.h"
 #include "render/shapes.h"
+#include "render/zoom.h"
 
 namespace zarvex {
 namespace {
@@ -87,13 +88,13 @@ void drawRing(const RippleRing& ring, Image& target, const PixelRect& clip) {
 }
 
 void drawRipples(const StyleInstruction& instruction, double now, const Rect& screenRect,
-                 Image& target, const PixelRect& clip) {
+                 const ZoomView& view, Image& target, const PixelRect& clip) {
     if (!instruction.style().ripplesEnabled()) {
         return;
     }
     // In list order, so later clicks end up on top.
     for (const RecordedClick& click : instruction.clicks()) {
-        if (const std::optional<RippleRing> ring = rippleAt(click, now, screenRect)) {
+        if (const std::optional<RippleRing> ring = rippleInView(click, now, screenRect, view)) {
             drawRing(*ring, target, clip);
         }
     }
@@ -116,12 +117,19 @@ void composeFrame(const StyleInstruction& instruction, const CompositionRequest&
     }
     if (*layers) {
         const ScreenLayers& s = **layers;
+        const double now = request.compositionTime.seconds();
+        const ZoomView view = instruction.zoomAt(now);
         copyAround(s.base, s.mask.extent, clip, target);
-        placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed,
-                    s.mask.extent.intersection(clip), target, scratch);
+        if (view.scale == 1) {
+            placeSource(*screen, {0, 0, screen->width, screen->height}, s.placed,
+                        s.mask.extent.intersection(clip), target, scratch);
+        } else {
+            // Straight from the source's own pixels, so magnified text stays sharp.
+            placeWindow(*screen, zoomWindow(view, screen->width, screen->height), s.placed,
+                        s.mask.extent.intersection(clip), target, scratch);
+        }
         drawMasked(target, s.mask, s.base, target, screen->format == PixelFormat::i420, clip);
-        drawRipples(instruction, request.compositionTime.seconds(), s.layout.screenRect, target,
-                    clip);
+        drawRipples(instruction, now, s.layout.screenRect, view, target, clip);
     } else {
         copyAround(instruction.background(), {}, clip, target);
     }

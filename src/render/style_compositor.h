@@ -66,6 +66,8 @@ class CompositionResult {
 
 // Draws styled frames from a StyleInstruction: background, screen shadow,
 // the screen cut to its rounded corners, click ripples, bubble shadow, bubble.
+// Inside a zoom segment the screen's picture is a magnified part of the
+// source, scaled from the source's own pixels; everything else stays put.
 // Holds no state: any number of threads may run requests at once. Per frame it
 // only scales and blends the source pictures and draws ripples in their own
 // small boxes; it allocates nothing but the output buffer (per-thread working

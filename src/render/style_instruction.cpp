@@ -58,6 +58,7 @@ StyleInstruction::StyleInstruction(Parameters parameters)
       canvas_(parameters.canvas),
       clicks_(std::move(parameters.clicks)),
       screenSize_(parameters.screenSize),
+      zoom_(std::move(parameters.zoom)),
       lazy_(std::make_shared<Lazy>()) {
     std::vector<TrackID> required{screenTrackID_};
     if (webcamTrackID_) {
@@ -69,7 +70,7 @@ StyleInstruction::StyleInstruction(Parameters parameters)
 
 StyleInstruction::Parameters StyleInstruction::parameters() const {
     return {timeRange_,        style_,  screenTrackID_, webcamTrackID_, canvas_,
-            lazy_->background, clicks_, screenSize_};
+            lazy_->background, clicks_, screenSize_,    zoom_};
 }
 
 const StyleInstruction::Prepared& StyleInstruction::prepared() const {

@@ -8,6 +8,7 @@
 #include "media/media_time.h"
 #include "model/project.h"
 #include "model/style.h"
+#include "model/zoom.h"
 #include "render/bubble.h"
 #include "render/geometry.h"
 #include "render/image.h"
@@ -75,6 +76,9 @@ class StyleInstruction final : public VideoCompositionInstruction {
         // Size of the screen frames the requests will carry; frames of another
         // size are still drawn correctly, but their layers are built per frame.
         Size screenSize;
+        // Magnified stretches on the composition's timeline, as mendedSegments
+        // leaves them; none draws every frame unmagnified.
+        std::vector<ZoomSegment> zoom;
     };
 
     explicit StyleInstruction(Parameters parameters);
@@ -94,6 +98,9 @@ class StyleInstruction final : public VideoCompositionInstruction {
     const Image& background() const { return prepared().background; }
     const std::vector<RecordedClick>& clicks() const { return clicks_; }
     Size screenSize() const { return screenSize_; }
+    const std::vector<ZoomSegment>& zoom() const { return zoom_; }
+    // The magnification at `seconds` on the composition's timeline.
+    ZoomView zoomAt(double seconds) const { return zarvex::zoomAt(zoom_, seconds); }
 
     // Prepared layers, read by the compositor.
     const std::optional<ScreenLayers>& screenLayers() const { return prepared().screen; }
@@ -122,6 +129,7 @@ class StyleInstruction final : public VideoCompositionInstruction {
     Size canvas_;
     std::vector<RecordedClick> clicks_;
     Size screenSize_;
+    std::vector<ZoomSegment> zoom_;
     std::shared_ptr<Lazy> lazy_;
 };
 

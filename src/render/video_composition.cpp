@@ -91,6 +91,7 @@ VideoComposition makeStyledVideoComposition(const VideoCompositionSource& source
         parameters.clicks = source.clicks;
     }
     parameters.screenSize = source.screenSize;
+    parameters.zoom = source.zoom;
 
     VideoComposition composition;
     composition.renderSize = renderSize;

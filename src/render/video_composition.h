@@ -70,11 +70,12 @@ struct VideoCompositionSource {
     std::optional<TrackID> webcamTrackID;
     MediaTime duration = MediaTime::zero();
     std::vector<RecordedClick> clicks;
+    std::vector<ZoomSegment> zoom;
 };
 
 // One StyleInstruction over [0, duration) at the render size for `scale`, with
-// the scaled style, the cached background, and the clicks unless the style
-// switches ripples off. Throws std::bad_alloc when memory runs out.
+// the scaled style, the cached background, the clicks unless the style
+// switches ripples off, and the zoom segments. Throws std::bad_alloc when memory runs out.
 VideoComposition makeStyledVideoComposition(const VideoCompositionSource& source, double scale,
                                             BackgroundCache& cache);
 

@@ -67,6 +67,7 @@ TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaults) {
     EXPECT_TRUE(window->systemAudioSwitch()->isChecked());
     EXPECT_FALSE(window->cameraSwitch()->isChecked());
     EXPECT_TRUE(window->cursorSwitch()->isChecked());
+    EXPECT_FALSE(window->zoomSwitch()->isChecked());
     EXPECT_EQ(window->folderLabel()->property("displayPath").toString(), "~/Videos/Zarvex");
     EXPECT_EQ(window->filenameField()->text(), "");
     EXPECT_EQ(window->filenameField()->placeholderText(), "{{name}}");
@@ -77,8 +78,10 @@ TEST_F(SettingsWindowTest, ControlsStoreTheirPreferencesAndSurviveAReopen) {
     window->countdownPicker()->activated(0);  // "Off"
     QTest::mouseClick(window->cameraSwitch(), Qt::LeftButton);
     QTest::mouseClick(window->micSwitch(), Qt::LeftButton);
+    QTest::mouseClick(window->zoomSwitch(), Qt::LeftButton);
     QTest::keyClicks(window->filenameField(), "{{name}}-{{datetime}}");
     EXPECT_EQ(preferences.countdownSeconds(), 0);
+    EXPECT_TRUE(preferences.zoomOnClicks());
     EXPECT_TRUE(preferences.defaultCameraEnabled());
     EXPECT_FALSE(preferences.defaultMicEnabled());
     EXPECT_EQ(preferences.exportFilenamePattern(), "{{name}}-{{datetime}}");
@@ -88,6 +91,7 @@ TEST_F(SettingsWindowTest, ControlsStoreTheirPreferencesAndSurviveAReopen) {
     EXPECT_EQ(window->countdownPicker()->currentText(), "Off");
     EXPECT_TRUE(window->cameraSwitch()->isChecked());
     EXPECT_FALSE(window->micSwitch()->isChecked());
+    EXPECT_TRUE(window->zoomSwitch()->isChecked());
     EXPECT_EQ(window->filenameField()->text(), "{{name}}-{{datetime}}");
     EXPECT_EQ(window->folderLabel()->property("displayPath").toString(), "/media/disk/Zarvex");
 

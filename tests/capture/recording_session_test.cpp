@@ -231,6 +231,7 @@ TEST_F(RecordingSessionTest, FailedStartsLeaveTheFolderAndAbortStopsEverything) 
 TEST_F(RecordingSessionTest, RecordingsStartedInTheSameSecondKeepTheirOwnFolders) {
     const auto now = system_clock::now();
     auto first = session({DisplayTarget{kDisplay}}, now);
+    preferences.setZoomOnClicks(true);  // "Zoom in on clicks": the second starts with auto zoom
     auto second = session({DisplayTarget{kDisplay}}, now);
     EXPECT_EQ(first->bundleURL(), second->bundleURL()) << "neither folder exists yet";
     first->start();
@@ -245,6 +246,8 @@ TEST_F(RecordingSessionTest, RecordingsStartedInTheSameSecondKeepTheirOwnFolders
     EXPECT_EQ(testing::colourAt(second->bundleURL() / "screen.mov", 0.5), 0x0000ffu);
     EXPECT_TRUE(isRecordingFolder(first->bundleURL()));
     EXPECT_TRUE(isRecordingFolder(second->bundleURL()));
+    EXPECT_EQ(readProjectFile(first->bundleURL()).zoom, std::nullopt);
+    EXPECT_EQ(readProjectFile(second->bundleURL()).zoom, (ZoomSettings{true, std::nullopt}));
 }
 
 // A session prepared for a countdown that is then cancelled lets go of its

@@ -1,5 +1,6 @@
 // The editor's rules without widgets: transport texts and play start, trim
-// handles, the bubble on the preview, inspector values, and the time model.
+// handles, the bubble on the preview, inspector values, zoom edits, and the
+// time model.
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "editor/transport_rules.h"
 #include "editor/trim_rules.h"
 #include "editor/window_placement.h"
+#include "editor/zoom_rules.h"
 #include "fake_player.h"
 
 namespace zarvex {
@@ -149,6 +151,40 @@ TEST(InspectorRules, ValueTextsTruncateAndShowTheirUnits) {
     EXPECT_EQ(sliderValueText(std::nan(""), ValueFormat::points), "0");
     EXPECT_EQ(kAngleRange.clamp(400), 360);
     EXPECT_EQ(kBubbleSizeRange.clamp(0), 0.1);
+    EXPECT_EQ(sliderValueText(kZoomScaleRange.minimum, ValueFormat::magnification), "1.25×");
+    EXPECT_EQ(sliderValueText(kZoomScaleRange.maximum, ValueFormat::magnification), "3.0×");
+}
+
+// ---------------------------------------------------------------- zoom
+
+TEST(ZoomRules, EditsStayClearOfNeighboursAndTheAutoSwitchKeepsTheUsersSegments) {
+    ZoomSettings zoom{false, std::vector<ZoomSegment>{{1, 3, 2, 0.5, 0.5, {{2, 0.2, 0.2}}, true},
+                                                      {5, 6.5, 2, 0.5, 0.5, {}, false}}};
+    // Moved into its neighbour: it stops against it, pans along, the user's now.
+    const ZoomSegment moved = withSegmentMoved(zoom, 0, 4, 10).segments->at(0);
+    EXPECT_EQ((std::array{moved.start, moved.end, moved.pans[0].t}), (std::array{3.0, 5.0, 4.0}));
+    EXPECT_FALSE(moved.automatic);
+    EXPECT_EQ(withSegmentResized(zoom, 1, ZoomEdge::start, 7, 10).segments->at(1).start, 5.5);
+    EXPECT_EQ(withSegmentResized(zoom, 1, ZoomEdge::end, 12, 10).segments->at(1).end, 10);
+    // Added at the playhead: 2 s, or the room there is, moved back to fill 1 s.
+    EXPECT_EQ(withSegmentAdded(zoom, 8, 10)->zoom.segments->at(2).end, 10);
+    const std::optional<AddedZoom> squeezed = withSegmentAdded(zoom, 4.5, 10);
+    ASSERT_TRUE(squeezed);
+    EXPECT_EQ(squeezed->index, 1);
+    EXPECT_EQ((std::pair{squeezed->zoom.segments->at(1).start, squeezed->zoom.segments->at(1).end}),
+              (std::pair{4.0, 5.0}));
+    EXPECT_FALSE(withSegmentAdded(zoom, 2, 10));  // inside a segment
+    const ZoomSettings tight{false, std::vector<ZoomSegment>{{1, 3, 2, 0.5, 0.5, {}, false},
+                                                             {3.5, 5, 2, 0.5, 0.5, {}, false}}};
+    EXPECT_FALSE(withSegmentAdded(tight, 3.2, 10));  // under a second of room
+    // Off: the automatic one goes. On: clicks make segments except over the user's.
+    const ZoomSettings off = withAutoZoom(zoom, false, {}, 10);
+    EXPECT_EQ(off.segments->size(), 1u);
+    const ZoomSettings on = withAutoZoom(off, true, {{1.0, 0.3, 0.3}, {5.2, 0.6, 0.6}}, 10);
+    ASSERT_EQ(on.segments->size(), 2u);
+    EXPECT_TRUE(on.segments->at(0).automatic);
+    EXPECT_EQ(on.segments->at(1), zoom.segments->at(1));
+    EXPECT_TRUE(on.autoZoom);
 }
 
 TEST(InspectorRules, TabsSwitchTheBackgroundOnlyToAnotherKind) {

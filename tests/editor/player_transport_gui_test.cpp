@@ -1,10 +1,11 @@
 // The preview and the transport driven like a user would: play and pause
 // inside the trim, the scrubber and click markers, mute and volume, the trim
-// handles, and dragging the webcam bubble.
+// handles, dragging the webcam bubble, and editing zoom segments.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -13,14 +14,19 @@
 #include "editor/editor_view.h"
 #include "editor/player_time_model.h"
 #include "editor/player_view.h"
+#include "editor/slider_row.h"
 #include "editor/style_column.h"
 #include "editor/swatches.h"
 #include "editor/timeline.h"
 #include "editor/transport_bar.h"
 #include "editor/trim_range_slider.h"
 #include "editor/trim_rules.h"
+#include "editor/zoom_editor.h"
+#include "editor/zoom_lane.h"
+#include "editor/zoom_section.h"
 #include "editor_fixture.h"
 #include "render/project_document.h"
+#include "ui/toggle_switch.h"
 
 namespace zarvex {
 namespace {
@@ -220,6 +226,84 @@ TEST_F(PlayerTransportTest, DraggingTheBubblePlacesItOnTheCanvasAndSavesIt) {
     mouse(QEvent::MouseButtonRelease, home, Qt::NoButton);
     EXPECT_TRUE(document().style().webcam.positionX);
     EXPECT_EQ(litCorners(), 1 << 3);
+}
+
+// The recording is 2 s long with clicks at 0.5 s and 1.25 s.
+TEST_F(PlayerTransportTest, ZoomSegmentsAreEditedInTheLaneTheSectionAndThePreview) {
+    ZoomEditor& zoom = *view->zoomEditor();
+    ZoomSection* section = view->inspector()->zoomSection();
+    ZoomLane* lane = transport->findChild<ZoomLane*>();
+    ASSERT_TRUE(section && lane);
+    EXPECT_FALSE(section->scaleRow()->isEnabled());
+    const auto segment = [&] { return zoom.segments().at(0); };
+    const auto drag = [&](QWidget* widget, QPointF from, QPointF to) {
+        testing::sendMouse(widget, QEvent::MouseButtonPress, from.toPoint());
+        testing::sendMouse(widget, QEvent::MouseMove, to.toPoint());
+        testing::sendMouse(widget, QEvent::MouseButtonRelease, to.toPoint(), Qt::NoButton);
+    };
+    const int y = lane->height() / 2;
+
+    // Auto on: the two clicks share one segment, from 0.4 s before the first
+    // to the recording's end.
+    QTest::mouseClick(section->autoSwitch(), Qt::LeftButton);
+    ASSERT_EQ(zoom.segments().size(), 1u);
+    EXPECT_NEAR(segment().start, 0.1, 1e-6);
+    EXPECT_NEAR(segment().end, 2.0, 0.02);
+    EXPECT_TRUE(segment().automatic);
+
+    // A click selects it and moves the playhead to where it is fully zoomed.
+    time().seek(0);
+    QTest::mouseClick(lane, Qt::LeftButton, {}, lane->barRect(0).center().toPoint());
+    EXPECT_EQ(zoom.selected(), 0);
+    EXPECT_NEAR(time().current(), 0.7, 1e-6);
+    EXPECT_TRUE(section->scaleRow()->isEnabled());
+    EXPECT_EQ(section->scaleRow()->valueText(), "2.0×");
+
+    // Its end dragged to 1.2 s, then past its start: never under 1 s.
+    drag(lane, {lane->barRect(0).right(), double(y)}, {lane->positionOf(1.2), double(y)});
+    EXPECT_NEAR(segment().end, 1.2, 0.02);
+    EXPECT_FALSE(segment().automatic);  // the user's now
+    drag(lane, {lane->barRect(0).right(), double(y)}, {lane->positionOf(0.2), double(y)});
+    EXPECT_NEAR(segment().end - segment().start, 1.0, 1e-9);
+    // Moved by its middle: half a second later, the same length.
+    const double start = segment().start;
+    drag(lane, lane->barRect(0).center(),
+         lane->barRect(0).center() + QPointF(lane->positionOf(0.5) - lane->positionOf(0), 0));
+    EXPECT_NEAR(segment().start, start + 0.5, 0.02);
+    EXPECT_NEAR(segment().end - segment().start, 1.0, 1e-9);
+
+    // The scale slider; then auto off keeps the user's segment.
+    section->scaleRow()->slider()->setValue(section->scaleRow()->stepOf(3.0));
+    ASSERT_TRUE(waitUntil([&] { return segment().scale == 3.0; }));
+    QTest::mouseClick(section->autoSwitch(), Qt::LeftButton);
+    EXPECT_FALSE(document().zoom()->autoZoom);
+    ASSERT_EQ(zoom.segments().size(), 1u);
+
+    // Delete removes the selected one.
+    QTest::mouseClick(lane, Qt::LeftButton, {}, lane->barRect(0).center().toPoint());
+    ASSERT_TRUE(waitUntil([&] { return window->isActiveWindow(); }));
+    QTest::keyClick(lane, Qt::Key_Delete);
+    EXPECT_TRUE(zoom.segments().empty());
+    EXPECT_EQ(zoom.selected(), -1);
+
+    // "Add Zoom" at the playhead: up to 2 s, within the recording, selected.
+    time().seek(0.3);
+    QTest::mouseClick(section->addButton(), Qt::LeftButton);
+    ASSERT_EQ(zoom.segments().size(), 1u);
+    EXPECT_EQ((std::pair{segment().start, segment().scale}), (std::pair{0.3, 2.0}));
+    EXPECT_NEAR(segment().end, 2.0, 0.02);
+    EXPECT_EQ(zoom.selected(), 0);
+
+    // Dragging the picture moves the centre the other way, as if held.
+    PlayerView* player = view->playerView();
+    const QRectF screen = player->screenRect();
+    QWidget* overlay = player->childAt(screen.center().toPoint());
+    ASSERT_NE(overlay, nullptr);
+    drag(overlay, screen.center(), screen.center() - QPointF(0.1 * screen.width(), 0));
+    EXPECT_NEAR(segment().x, 0.55, 0.01);
+    EXPECT_NEAR(segment().y, 0.5, 0.01);
+    waitUntilSaved(document());
+    EXPECT_EQ(readProjectFile(document().bundleURL()).zoom, document().zoom());
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ using ProjectDocumentTrim = ProjectDocumentTest;
 using ProjectDocumentSaving = ProjectDocumentTest;
 using ProjectDocumentRename = ProjectDocumentTest;
 using ProjectDocumentExport = ProjectDocumentTest;
+using ProjectDocumentZoom = ProjectDocumentTest;
 
 const VideoComposition* playerComposition(const OpenDocument& open) {
     return open.player->currentItem()->videoComposition.get();
@@ -212,6 +213,46 @@ TEST_F(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
     open->saveNow();
     EXPECT_FALSE(readProjectFile(folder).trimEnd);
     EXPECT_FALSE(open->hasPendingSave());
+}
+
+// Segments made from the clicks when the recording opens, drawn alike by the
+// player and the export, stored by the next save and never by a read-only
+// document.
+TEST_F(ProjectDocumentZoom, AutomaticSegmentsReachPlayerAndExportAndAreStoredByTheNextSave) {
+    ProjectMeta meta = readProjectFile(folder);
+    meta.zoom = ZoomSettings{true, std::nullopt};
+    writeProjectFile(folder, meta);
+    const std::string original = readText(folder / "project.json");
+    {
+        const auto readOnly = openDocument(folder);
+        readOnly->setReadOnly(true);
+        loadAndWait(readOnly);
+        ASSERT_TRUE(readOnly->zoom() && readOnly->zoom()->segments);
+        readOnly->setZoom(ZoomSettings{false, std::vector<ZoomSegment>{}});
+        readOnly->saveNow();
+    }
+    EXPECT_EQ(readText(folder / "project.json"), original);
+
+    const auto open = loadDocument(folder);
+    const std::vector<ZoomSegment> made = segmentsFromClicks(open->clicks(), 1.5);
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(open->zoom()->segments, made);
+    const auto zoomOf = [](const VideoComposition& composition) {
+        return dynamic_cast<const StyleInstruction&>(*composition.instructions[0]).zoom();
+    };
+    EXPECT_EQ(zoomOf(*playerComposition(open)), made);
+    EXPECT_FALSE(open->hasPendingSave());
+
+    ZoomSettings edited = *open->zoom();
+    edited.segments->front().scale = 3;
+    const VideoComposition* before = playerComposition(open);
+    open->setZoom(edited);
+    EXPECT_NE(playerComposition(open), before);  // redrawn at once
+    EXPECT_EQ(zoomOf(*playerComposition(open)).front().scale, 3);
+    open.scheduler->advance(400ms);
+    waitUntilSaved(open);
+    EXPECT_EQ(readProjectFile(folder).zoom, edited);
+    EXPECT_EQ(zoomOf(*open->makeVideoComposition(0.5)), edited.segments);  // as exported
 }
 
 TEST_F(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {

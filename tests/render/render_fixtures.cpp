@@ -92,6 +92,7 @@ StyleInstruction makeInstruction(const InstructionSetup& setup) {
     parameters.background = makeBackground(setup.style.background, setup.canvas);
     parameters.clicks = setup.clicks;
     parameters.screenSize = setup.screenSize;
+    parameters.zoom = setup.zoom;
     return StyleInstruction(std::move(parameters));
 }
 

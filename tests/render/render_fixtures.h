@@ -49,6 +49,7 @@ struct InstructionSetup {
     Size screenSize{320, 180};
     std::vector<RecordedClick> clicks{};
     bool webcamTrack = false;
+    std::vector<ZoomSegment> zoom{};
 };
 StyleInstruction makeInstruction(const InstructionSetup& setup);
 

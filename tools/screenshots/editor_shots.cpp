@@ -1,9 +1,12 @@
 // The editor window in each state worth reviewing: loaded, playing, trim mode,
 // each background tab, the save-preset popover, the export sheet's two faces,
-// the error banner, the question on closing while exporting, and the error face.
+// the error banner, a selected zoom segment, the question on closing while
+// exporting, and the error face.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 
 #include <functional>
@@ -18,6 +21,7 @@
 #include "editor/presets_menu.h"
 #include "editor/style_column.h"
 #include "editor/transport_bar.h"
+#include "editor/zoom_editor.h"
 #include "media_fixtures.h"
 #include "model/preset_store.h"
 #include "model/user_dirs.h"
@@ -165,6 +169,19 @@ ZARVEX_SHOT(editor) {
     scene.document().setErrorMessage("A recording named “Product Demo 2” already exists.");
     shot.capture(scene.window(), "editor-error-banner");
     scene.document().setErrorMessage(std::nullopt);
+
+    // Zoom on clicks: the segment made from the clicks in the lane,
+    // selected (the playhead moves into it), its section in view.
+    scene.document().setTrimStart(std::nullopt);
+    scene.document().setTrimEnd(std::nullopt);
+    ZoomEditor& zoom = *view.zoomEditor();
+    zoom.setAutoZoom(true);
+    zoom.select(0);
+    QScrollBar* scroll = view.inspector()->scrollArea()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    waitFor([&] { return scene.document().isStyleApplied(); });
+    shots::ShotContext::settle(500);
+    shot.capture(scene.window(), "editor-zoom");
 
     // Closing the window while it exports asks first.
     scene.document().exportTo(scene.dir() / "Product Demo.mp4", {});
