@@ -1,6 +1,10 @@
 #include "app/session_capture.h"
 
 #include <QGuiApplication>
+#include <QPointer>
+
+#include <map>
+#include <mutex>
 
 #include "capture/session_type.h"
 #include "capture/wayland/wayland_backend.h"
@@ -13,9 +17,7 @@ std::shared_ptr<void> waylandToolkit() {
     if (QCoreApplication::instance() != nullptr) {
         return nullptr;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
-    }
+    preferWaylandToolkit();
     static int argc = 1;
     static char name[] = "zarvex";
     static char* argv[] = {name, nullptr};
@@ -27,7 +29,74 @@ std::string_view tokenKey(CastSourceType type) {
                                           : prefs::screenCastMonitorToken;
 }
 
+// Tokens kept for a recording thread: a copy read under a lock, written
+// through to the preferences on their own thread.
+class QueuedTokens {
+  public:
+    QueuedTokens(Preferences& preferences, QObject& mainThread)
+        : preferences_(preferences), mainThread_(&mainThread) {
+        for (CastSourceType type : {CastSourceType::monitor, CastSourceType::window}) {
+            tokens_[type] = preferences.text(tokenKey(type)).value_or(std::string());
+        }
+    }
+
+    std::string load(CastSourceType type) {
+        std::lock_guard lock(mutex_);
+        return tokens_[type];
+    }
+
+    void save(CastSourceType type, const std::string& token) {
+        {
+            std::lock_guard lock(mutex_);
+            tokens_[type] = token;
+        }
+        QMetaObject::invokeMethod(
+            mainThread_.data(),
+            [preferences = &preferences_, type, token] {
+                preferences->setText(tokenKey(type), token);
+            },
+            Qt::QueuedConnection);
+    }
+
+  private:
+    Preferences& preferences_;
+    QPointer<QObject> mainThread_;
+    std::mutex mutex_;
+    std::map<CastSourceType, std::string> tokens_;
+};
+
 }  // namespace
+
+void preferWaylandToolkit() {
+    if (currentSessionType() == SessionType::wayland &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+    }
+}
+
+DesktopCapture makeDesktopCapture(Preferences& preferences, QObject& mainThread,
+                                  const X11Options& x11) {
+    DesktopCapture capture;
+    capture.session = currentSessionType();
+    if (capture.session == SessionType::x11) {
+        capture.uiContent = makeX11ShareableContent(x11);
+        capture.captureContent = makeX11ShareableContent(x11);
+        capture.screenCapture = makeX11ScreenCapture(x11);
+        capture.inputMonitor = makeX11InputMonitor(x11);
+        return capture;
+    }
+    capture.uiContent = makeWaylandShareableContent();
+    capture.captureContent = makeWaylandShareableContent();
+    auto tokens = std::make_shared<QueuedTokens>(preferences, mainThread);
+    WaylandOptions options;
+    options.clock = x11.clock;
+    options.tokens.load = [tokens](CastSourceType type) { return tokens->load(type); };
+    options.tokens.save = [tokens](CastSourceType type, const std::string& token) {
+        tokens->save(type, token);
+    };
+    capture.screenCapture = makeWaylandScreenCapture(options);
+    return capture;
+}
 
 SessionCapture makeSessionCapture(Preferences* preferences) {
     SessionCapture capture;

@@ -4,8 +4,12 @@
 
 #include "capture/input_monitor.h"
 #include "capture/screen_capture.h"
+#include "capture/session_type.h"
 #include "capture/shareable_content.h"
+#include "capture/x11/x11_backend.h"
 #include "model/preferences.h"
+
+class QObject;
 
 namespace zarvex {
 
@@ -24,5 +28,27 @@ struct SessionCapture {
 // With `preferences` the screen capture is made too, keeping the desktop's
 // restore tokens there. Throws ScreenCaptureError.
 SessionCapture makeSessionCapture(Preferences* preferences);
+
+// In a Wayland session Qt draws through the compositor (falling back to
+// Xwayland), unless QT_QPA_PLATFORM chooses. Call before the application
+// object is made.
+void preferWaylandToolkit();
+
+// The desktop application's capture backends, picked once by the session type.
+struct DesktopCapture {
+    SessionType session = SessionType::x11;
+    std::unique_ptr<ShareableContentSource> uiContent;       // read on the main thread
+    std::unique_ptr<ShareableContentSource> captureContent;  // read by the recording's thread
+    std::unique_ptr<ScreenCaptureService> screenCapture;
+    std::unique_ptr<InputMonitor> inputMonitor;  // null: no clicks are recorded
+};
+
+// Made on the main thread of a running Qt GUI application. Recordings start
+// on their own thread: the desktop's restore tokens are read there from a copy
+// taken now and written back to `preferences` by queued calls to `mainThread`
+// (dropped once it is gone). `x11` serves an X11 session. Throws
+// ScreenCaptureError when the X display cannot be opened.
+DesktopCapture makeDesktopCapture(Preferences& preferences, QObject& mainThread,
+                                  const X11Options& x11);
 
 }  // namespace zarvex

@@ -19,8 +19,10 @@
 #include <mutex>
 
 #include "app/bundle_info.h"
+#include "app/control_window.h"
 #include "app/hotkey_manager.h"
 #include "app/recent_recordings.h"
+#include "app/session_capture.h"
 #include "app/settings_window.h"
 #include "app/shortcut_settings.h"
 #include "app/single_instance.h"
@@ -31,7 +33,6 @@
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recordings_directory.h"
 #include "capture/v4l2/v4l2_camera.h"
-#include "capture/x11/x11_backend.h"
 #include "editor/editor_windows.h"
 #include "flow/app_state.h"
 #include "flow/camera_controller.h"
@@ -84,12 +85,14 @@ struct TrayApplication::Parts {
     explicit Parts(TrayApplication& owner)
         : preferences(userPreferences()),
           translucent(compositingManagerRunning()),
-          options{std::nullopt, [this](const std::string& name) { return scales.scale(name); },
-                  &systemClock()},
-          uiContent(makeX11ShareableContent(options)),
-          captureContent(makeX11ShareableContent(options)),
-          screenCapture(makeX11ScreenCapture(options)),
-          inputMonitor(makeX11InputMonitor(options)),
+          capture(makeDesktopCapture(
+              preferences, owner,
+              {std::nullopt, [this](const std::string& name) { return scales.scale(name); },
+               &systemClock()})),
+          uiContent(std::move(capture.uiContent)),
+          captureContent(std::move(capture.captureContent)),
+          screenCapture(std::move(capture.screenCapture)),
+          inputMonitor(std::move(capture.inputMonitor)),
           cameraPreview(translucent),
           camera([this] {
               return std::make_unique<CameraManager>([] { return makeV4l2Camera(); }, permissions,
@@ -142,9 +145,14 @@ struct TrayApplication::Parts {
                   },
           }),
           recent([this] { return recordingsDirectory(preferences); }),
-          hotkey(ShortcutSettings::shared(), makeHotkey()) {}
+          hotkey(ShortcutSettings::shared(), makeHotkey(capture.session)) {}
 
-    static std::unique_ptr<GlobalHotkey> makeHotkey() {
+    // No key grab in a Wayland session: X11 grabs would see only keys typed
+    // into Xwayland's windows.
+    static std::unique_ptr<GlobalHotkey> makeHotkey(SessionType session) {
+        if (session == SessionType::wayland) {
+            return nullptr;
+        }
         try {
             return makeX11GlobalHotkey();
         } catch (const std::exception&) {
@@ -156,7 +164,7 @@ struct TrayApplication::Parts {
     ScreenScales scales;
     LinuxPermissionAuthority permissions;
     bool translucent;
-    X11Options options;
+    DesktopCapture capture;  // its parts are moved out below
     std::unique_ptr<ShareableContentSource> uiContent;
     std::unique_ptr<ShareableContentSource> captureContent;
     std::unique_ptr<ScreenCaptureService> screenCapture;
@@ -208,6 +216,18 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
     updateMenu();
     updateIcon();
     p.tray.show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Nowhere to show the icon: the menu becomes a window of its own.
+        controlWindow_ = new ControlWindow(p.tray);
+        controlWindow_->setAttribute(Qt::WA_QuitOnClose, false);
+        connect(controlWindow_, &ControlWindow::closed, this, [this] {
+            // Without an icon to come back to, closing it ends Zarvex.
+            if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+                quit();
+            }
+        });
+        controlWindow_->present();
+    }
     p.hotkey.registerHandler([this] {
         // From the key's event: the primary action runs in its own turn.
         QTimer::singleShot(0, this, [this] { parts_->state.toggleRecording(); });
@@ -216,7 +236,13 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
 
 TrayApplication::TrayApplication() : TrayApplication(Hooks{}) {}
 
-TrayApplication::~TrayApplication() = default;
+TrayApplication::~TrayApplication() {
+    delete controlWindow_;  // its buttons hold the menu's actions
+}
+
+ControlWindow* TrayApplication::controlWindow() const {
+    return controlWindow_;
+}
 
 AppState& TrayApplication::state() {
     return parts_->state;
@@ -338,6 +364,10 @@ void TrayApplication::handleRequest(const std::vector<std::string>& arguments) {
         openRecording(arguments[1]);
     } else if (arguments.size() == 1 && arguments[0] == "settings") {
         hooks_.openSettings();
+    } else if (arguments.size() == 1 && arguments[0] == "toggle") {
+        parts_->state.toggleRecording();
+    } else if (controlWindow_ != nullptr) {
+        controlWindow_->present();
     } else {
         parts_->tray.showMessage(QStringLiteral("Zarvex is running"),
                                  QStringLiteral("Start a recording from the tray menu or with %1.")
@@ -378,6 +408,7 @@ void onQuitSignal(int) {
 }  // namespace
 
 int runTrayApplication(const std::vector<std::string>& request) {
+    preferWaylandToolkit();
     GuiApplication gui({"zarvex"});
     QApplication::setQuitOnLastWindowClosed(false);
 
