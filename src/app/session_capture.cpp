@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "app/wayland/desktop_window_chooser.h"
 #include "capture/session_type.h"
 #include "capture/wayland/wayland_backend.h"
 #include "capture/x11/x11_backend.h"
@@ -85,11 +86,16 @@ DesktopCapture makeDesktopCapture(Preferences& preferences, QObject& mainThread,
         capture.inputMonitor = makeX11InputMonitor(x11);
         return capture;
     }
-    capture.uiContent = makeWaylandShareableContent();
-    capture.captureContent = makeWaylandShareableContent();
+    auto picked = std::make_shared<PickedWindows>();
+    capture.uiContent = makeWaylandShareableContent(picked);
+    capture.captureContent = makeWaylandShareableContent(picked);
     auto tokens = std::make_shared<QueuedTokens>(preferences, mainThread);
+    capture.windowChooser = std::make_unique<DesktopWindowChooser>(
+        picked,
+        [tokens](const std::string& token) { tokens->save(CastSourceType::window, token); });
     WaylandOptions options;
     options.clock = x11.clock;
+    options.pickedWindows = picked;
     options.tokens.load = [tokens](CastSourceType type) { return tokens->load(type); };
     options.tokens.save = [tokens](CastSourceType type, const std::string& token) {
         tokens->save(type, token);

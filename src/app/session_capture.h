@@ -7,6 +7,7 @@
 #include "capture/session_type.h"
 #include "capture/shareable_content.h"
 #include "capture/x11/x11_backend.h"
+#include "flow/flow_ports.h"
 #include "model/preferences.h"
 
 class QObject;
@@ -41,6 +42,9 @@ struct DesktopCapture {
     std::unique_ptr<ShareableContentSource> captureContent;  // read by the recording's thread
     std::unique_ptr<ScreenCaptureService> screenCapture;
     std::unique_ptr<InputMonitor> inputMonitor;  // null: no clicks are recorded
+    // The desktop's window chooser; null where windows are picked on the
+    // selection's overlays (X11).
+    std::unique_ptr<WindowChooser> windowChooser;
 };
 
 // Made on the main thread of a running Qt GUI application. Recordings start

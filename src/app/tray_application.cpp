@@ -45,6 +45,7 @@
 #include "flow/ui/recording_frame_window.h"
 #include "flow/ui/screen_geometry.h"
 #include "flow/ui/selection_windows.h"
+#include "flow/ui/wayland_stage.h"
 #include "model/project.h"
 #include "model/settings_store.h"
 #include "ui/gui_application.h"
@@ -85,6 +86,7 @@ struct TrayApplication::Parts {
     explicit Parts(TrayApplication& owner)
         : preferences(userPreferences()),
           translucent(compositingManagerRunning()),
+          host(wayland() ? waylandStageHost() : ViewHost()),
           capture(makeDesktopCapture(
               preferences, owner,
               {std::nullopt, [this](const std::string& name) { return scales.scale(name); },
@@ -93,16 +95,19 @@ struct TrayApplication::Parts {
           captureContent(std::move(capture.captureContent)),
           screenCapture(std::move(capture.screenCapture)),
           inputMonitor(std::move(capture.inputMonitor)),
+          windowChooser(std::move(capture.windowChooser)),
           cameraPreview(translucent),
           camera([this] {
               return std::make_unique<CameraManager>([] { return makeV4l2Camera(); }, permissions,
                                                      [this] { return cameraPreview.preview(); });
           }),
-          views(translucent,
-                [this](SelectionModel& model, SelectionViews::ControlsActions actions) {
-                    return makeControlsPanel(model, std::move(actions.onStart),
-                                             std::move(actions.onCancel), translucent);
-                }),
+          views(
+              translucent,
+              [this](SelectionModel& model, SelectionViews::ControlsActions actions) {
+                  return makeControlsPanel(model, std::move(actions.onStart),
+                                           std::move(actions.onCancel), translucent);
+              },
+              host),
           selection({
               .desktop = [this] { return uiContent->content(); },
               .pointer = [] { return toPoint(QCursor::pos()); },
@@ -110,14 +115,15 @@ struct TrayApplication::Parts {
               .preferences = &preferences,
               .views = &views,
               .camera = &camera,
+              .windowChooser = windowChooser.get(),
               .reportError =
                   [this](const std::string& message) { state.setLastErrorMessage(message); },
           }),
           countdown([this] { return uiContent->content().displays; },
-                    countdownWindows(translucent)),
+                    countdownWindows(translucent, host)),
           indicator([this] { return uiContent->content(); },
                     [this](WindowID id) { return uiContent->windowFrame(id); },
-                    recordingFrameWindows(translucent)),
+                    recordingFrameWindows(translucent, host)),
           state({
               .permissions = &permissions,
               .preferences = &preferences,
@@ -135,6 +141,7 @@ struct TrayApplication::Parts {
                           return makePulseAudioCapture(source);
                       };
                       services.ownProcessID = static_cast<std::uint32_t>(::getpid());
+                      holdBackPreview(options.target);
                       return std::make_unique<RecordingSession>(services, camera.webcam(), options,
                                                                 preferences, startsAt);
                   },
@@ -160,15 +167,36 @@ struct TrayApplication::Parts {
         }
     }
 
+    // Qt draws through a Wayland compositor: windows cannot place themselves,
+    // and recordings cannot leave them out.
+    static bool wayland() {
+        return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    }
+
+    // Where nothing of ours can be left out of a recording, the camera
+    // preview stays off the screen while it would cover what is recorded
+    // (anywhere, for a window the desktop does not place for us to see).
+    void holdBackPreview(const CaptureTarget& target) {
+        if (!wayland()) {
+            return;
+        }
+        const std::optional<Rect> area =
+            indicatorFrame(target, uiContent->content(),
+                           [this](WindowID id) { return uiContent->windowFrame(id); });
+        cameraPreview.holdBack(!area || toQRectF(*area).intersects(cameraPreview.frame()));
+    }
+
     Preferences& preferences;
     ScreenScales scales;
     LinuxPermissionAuthority permissions;
     bool translucent;
+    ViewHost host;
     DesktopCapture capture;  // its parts are moved out below
     std::unique_ptr<ShareableContentSource> uiContent;
     std::unique_ptr<ShareableContentSource> captureContent;
     std::unique_ptr<ScreenCaptureService> screenCapture;
     std::unique_ptr<InputMonitor> inputMonitor;
+    std::unique_ptr<WindowChooser> windowChooser;
     CameraPreviewWindow cameraPreview;
     CameraController camera;
     SelectionWindows views;
@@ -190,10 +218,17 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
     connect(qApp, &QGuiApplication::screenAdded, this, [&p] { p.scales.update(); });
     connect(qApp, &QGuiApplication::screenRemoved, this, [&p] { p.scales.update(); });
 
-    connect(&p.state, &AppState::phaseChanged, this, [this] {
+    connect(&p.state, &AppState::phaseChanged, this, [this, &p] {
+        if (p.state.phase() == AppState::Phase::idle) {
+            p.cameraPreview.holdBack(false);
+        }
         updateMenu();
         updateIcon();
     });
+    p.cameraPreview.setHost(p.host);
+    if (Parts::wayland()) {
+        p.countdown.setClearance(std::chrono::milliseconds(50));
+    }
     connect(&p.state, &AppState::elapsedTextChanged, this, &TrayApplication::updateMenu);
     connect(&p.state, &AppState::lastErrorMessageChanged, this, &TrayApplication::updateMenu);
     // A recording that has been finished is a new recent one.
