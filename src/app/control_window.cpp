@@ -20,7 +20,6 @@ QToolButton* itemButton(QAction* action) {
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    button->setProperty("role", QStringLiteral("menuItem"));
     if (action->menu() != nullptr) {
         button->setPopupMode(QToolButton::InstantPopup);
     }

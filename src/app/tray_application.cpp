@@ -28,6 +28,7 @@
 #include "app/single_instance.h"
 #include "app/tray_menu.h"
 #include "app/update_controller.h"
+#include "app/wayland/portal_hotkey.h"
 #include "app/x11/x11_hotkey.h"
 #include "capture/linux/linux_permissions.h"
 #include "capture/pulse/pulse_audio_capture.h"
@@ -158,7 +159,14 @@ struct TrayApplication::Parts {
     // into Xwayland's windows.
     static std::unique_ptr<GlobalHotkey> makeHotkey(SessionType session) {
         if (session == SessionType::wayland) {
-            return nullptr;
+            // The desktop's shortcut service binds the key where it has one;
+            // elsewhere the user binds `zarvex toggle` to a key.
+            ShortcutSettings::shared().setBinding(ShortcutSettings::Binding::command);
+            return std::make_unique<PortalHotkey>([](bool available) {
+                ShortcutSettings::shared().setBinding(available
+                                                          ? ShortcutSettings::Binding::desktop
+                                                          : ShortcutSettings::Binding::command);
+            });
         }
         try {
             return makeX11GlobalHotkey();

@@ -15,15 +15,15 @@ namespace {
 // everywhere", this one as "input nowhere".
 const QRegion kNoInput(-2, -2, 1, 1);
 
-// wlroots' tiling desktops (sway and its kin) draw nothing beneath a
-// full-screen window, so a transparent one would black out the screen (and
-// the recording of it). They float a window of fixed size instead, centred:
-// the screen's size covers the screen exactly. Other desktops composite a
-// transparent full-screen window over what lies beneath, and place it.
+// wlroots' tiling desktops (sway, which names its socket in SWAYSOCK, and its kin) draw nothing
+// beneath a full-screen window, so a transparent one would black out the screen (and the recording
+// of it). They float a window of fixed size instead, centred: the screen's size covers the screen
+// exactly. Other desktops composite a transparent full-screen window over what lies beneath, and
+// place it.
 const bool kTilingDesktop = [] {
     const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP").toLower();
     return desktop.contains("sway") || desktop.contains("wlroots") || desktop.contains("river") ||
-           desktop.contains("hyprland");
+           desktop.contains("hyprland") || qEnvironmentVariableIsSet("SWAYSOCK");
 }();
 
 }  // namespace

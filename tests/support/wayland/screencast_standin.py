@@ -6,6 +6,9 @@
 # cancelled the dialog; "log" gets a line per SelectSources (the restore data
 # sent, the cursor mode); "cast-pid" names the process feeding the node
 # (stopping it stops the stream as a still screen would).
+# It is the desktop's shortcut service too: "log" gets a line per bound
+# shortcut (id, description, preferred trigger), and a file "press" is taken
+# as a press of the last one bound.
 # Usage: screencast_standin.py BUS_NAME FOLDER X Y WIDTH HEIGHT
 import json, os, subprocess, sys, time
 import gi
@@ -26,6 +29,15 @@ interface = Gio.DBusNodeInfo.new_for_xml(
     + '</interface></node>').interfaces[0]
 properties = {"AvailableSourceTypes": 1, "AvailableCursorModes": 3, "version": 4}
 cast = None
+shortcuts = Gio.DBusNodeInfo.new_for_xml(
+    '<node><interface name="org.freedesktop.impl.portal.GlobalShortcuts">'
+    '<method name="CreateSession"><arg type="o" direction="in"/><arg type="o" direction="in"/>'
+    f'<arg type="s" direction="in"/>{answer}</method>'
+    '<method name="BindShortcuts"><arg type="o" direction="in"/><arg type="o" direction="in"/>'
+    f'<arg type="a(sa{{sv}})" direction="in"/><arg type="s" direction="in"/>{answer}</method>'
+    '<signal name="Activated"><arg type="o"/><arg type="s"/><arg type="t"/><arg type="a{sv}"/>'
+    '</signal><property name="version" type="u" access="read"/></interface></node>').interfaces[0]
+bound = None
 
 
 def start_node():
@@ -49,8 +61,16 @@ def start_node():
 
 
 def call(connection, sender, path, interface_name, method, parameters, invocation):
+    global bound
     options, response, results = parameters.unpack()[-1], 0, {}
-    if method == "SelectSources":
+    if method == "BindShortcuts":
+        session, chosen = parameters.unpack()[1:3]
+        with open(f"{folder}/log", "a") as log:
+            for id, props in chosen:
+                log.write(f"bind {id} {props.get('description')} {props.get('preferred_trigger')}\n")
+                bound = (session, id)
+        results = {"shortcuts": GLib.Variant("a(sa{sv})", [(id, {}) for id, _ in chosen])}
+    elif method == "SelectSources":
         restored = options.get("restore_data", (None, None, "none"))[2]
         with open(f"{folder}/log", "a") as log:
             log.write(f"restore {restored} cursor {options.get('cursor_mode', 0)}\n")
@@ -68,9 +88,20 @@ def call(connection, sender, path, interface_name, method, parameters, invocatio
     invocation.return_value(GLib.Variant("(ua{sv})", (response, results)))
 
 
+def press(connection):
+    if bound and os.path.exists(f"{folder}/press"):
+        os.remove(f"{folder}/press")
+        connection.emit_signal(None, "/org/freedesktop/portal/desktop", shortcuts.name, "Activated",
+                               GLib.Variant("(osta{sv})", (*bound, 0, {})))
+    return True
+
+
 def registered(connection, _):
     connection.register_object("/org/freedesktop/portal/desktop", interface, call,
                                lambda *args: GLib.Variant("u", properties[args[-1]]), None)
+    connection.register_object("/org/freedesktop/portal/desktop", shortcuts, call,
+                               lambda *args: GLib.Variant("u", 1), None)
+    GLib.timeout_add(50, press, connection)
 
 
 Gio.bus_own_name(Gio.BusType.SESSION, name, Gio.BusNameOwnerFlags.NONE, registered, None, None)
