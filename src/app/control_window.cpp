@@ -70,7 +70,13 @@ void ControlWindow::rebuild() {
             group = new FormGroup;
             groups_->addWidget(group);
         }
-        group->addRowWidget(itemButton(action));
+        QToolButton* button = itemButton(action);
+        if (action == tray_.action(MenuItem::primary)) {
+            QFont bold = button->font();
+            bold.setWeight(QFont::DemiBold);
+            button->setFont(bold);
+        }
+        group->addRowWidget(button);
     }
 }
 
