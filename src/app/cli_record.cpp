@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <optional>
 #include <ostream>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "app/cli.h"
 #include "app/session_capture.h"
@@ -23,6 +25,7 @@
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recording_session.h"
 #include "capture/v4l2/v4l2_camera.h"
+#include "capture/wayland/screencast_portal.h"
 #include "model/settings_store.h"
 
 namespace zarvex {
@@ -243,8 +246,33 @@ int runRecord(const std::vector<std::string>& args, CommandLineIO io) {
         }
 
         RecordingSession session(services, camera, selection, userPreferences());
+        // An interrupt while the start waits for the desktop (its dialog may
+        // be open) ends that wait; one that comes as the start completes
+        // stops the recording at once.
+        std::atomic<bool> starting = true;
+        std::atomic<bool> interrupted = false;
+        std::thread watcher([&] {
+            while (starting) {
+                if (interrupts.wait(kFailureCheck)) {
+                    interrupted = true;
+                    ScreenCastPortal::interruptWaits();
+                    return;
+                }
+            }
+        });
+        const auto startWatched = [&] {
+            try {
+                session.start();
+            } catch (...) {
+                starting = false;
+                watcher.join();
+                throw;
+            }
+            starting = false;
+            watcher.join();
+        };
         try {
-            session.start();
+            startWatched();
         } catch (...) {
             session.abort();
             // Nothing of a recording that never started is kept: its folder
@@ -255,7 +283,9 @@ int runRecord(const std::vector<std::string>& args, CommandLineIO io) {
             }
             throw;
         }
-        waitForTheEnd(request, session, interrupts, io.err);
+        if (!interrupted) {
+            waitForTheEnd(request, session, interrupts, io.err);
+        }
         io.out << session.stop().string() << "\n";
         return kExitOk;
     } catch (const std::exception& error) {

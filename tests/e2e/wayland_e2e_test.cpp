@@ -152,6 +152,19 @@ TEST_F(WaylandRecording, RefusalsAreReportedInTheDesktopsWords) {
               "record on Wayland.\n");
     EXPECT_EQ(recordings(), before);
 
+    // Ctrl-C while the dialog is open ends the wait.
+    std::ofstream(desktop->castFolder() / "hold").close();
+    const std::string asked = text(desktop->castFolder() / "log");
+    pid_t recorderPid = 0;
+    auto recorder =
+        desktop->start(zarvex({"record", "--no-mic", "--no-system-audio"}), recorderPid);
+    EXPECT_TRUE(testing::eventually([&] { return text(desktop->castFolder() / "log") != asked; }));
+    ::kill(recorderPid, SIGINT);
+    EXPECT_TRUE(testing::eventually([&] { return recorder->exited(); }));
+    fs::remove(desktop->castFolder() / "hold");
+    EXPECT_EQ(recorder->stop(), 1);
+    EXPECT_EQ(recordings(), before);
+
     // Without its compositor a Wayland session has no desktop, Xwayland or not.
     std::vector<std::string> noCompositor = zarvex({"displays"});
     noCompositor.insert(noCompositor.begin(), {"env", "WAYLAND_DISPLAY=gone"});

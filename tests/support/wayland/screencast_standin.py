@@ -3,7 +3,7 @@
 # forwards to. Each Start makes a new PipeWire node, as desktops do, from
 # GStreamer (colour bars, 30 frames a second; such a node serves one consumer
 # only) placed at X, Y. In FOLDER: a file "answer" makes Start say the user
-# cancelled the dialog; "log" gets a line per SelectSources (the restore data
+# cancelled the dialog, a file "hold" that the dialog stays open; "log" gets a line per SelectSources (the restore data
 # sent, the cursor mode); "cast-pid" names the process feeding the node
 # (stopping it stops the stream as a still screen would).
 # It is the desktop's shortcut service too: "log" gets a line per bound
@@ -74,6 +74,8 @@ def call(connection, sender, path, interface_name, method, parameters, invocatio
         restored = options.get("restore_data", (None, None, "none"))[2]
         with open(f"{folder}/log", "a") as log:
             log.write(f"restore {restored} cursor {options.get('cursor_mode', 0)}\n")
+    elif method == "Start" and os.path.exists(f"{folder}/hold"):
+        return  # the dialog stays open: no answer
     elif method == "Start":
         cancel = os.path.exists(f"{folder}/answer")
         node = 0 if cancel else start_node()
