@@ -115,9 +115,11 @@ SessionCapture makeSessionCapture(Preferences* preferences) {
         return capture;
     }
     capture.toolkit = waylandToolkit();
-    capture.content = makeWaylandShareableContent();
+    capture.pickedWindows = std::make_shared<PickedWindows>();
+    capture.content = makeWaylandShareableContent(capture.pickedWindows);
     if (preferences != nullptr) {
         WaylandOptions options;
+        options.pickedWindows = capture.pickedWindows;
         options.tokens.load = [preferences](CastSourceType type) {
             return preferences->text(tokenKey(type)).value_or(std::string());
         };
@@ -127,6 +129,22 @@ SessionCapture makeSessionCapture(Preferences* preferences) {
         capture.screenCapture = makeWaylandScreenCapture(options);
     }
     return capture;
+}
+
+WindowID pickWindow(SessionCapture& capture, Preferences& preferences, bool showsCursor) {
+    const std::string_view key = tokenKey(CastSourceType::window);
+    std::unique_ptr<ScreenCast> cast = ScreenCastPortal::connect()->start(
+        {CastSourceType::window, showsCursor, preferences.text(key).value_or(std::string())});
+    preferences.setText(key, cast->restoreToken());
+    const CastStream& stream = cast->streams().front();
+    // A window whose size is not told is recorded at the size of the display.
+    Size size{1280, 720};
+    if (stream.frame && stream.frame->width > 0 && stream.frame->height > 0) {
+        size = {stream.frame->width * 1.0, stream.frame->height * 1.0};
+    } else if (const auto displays = capture.content->content().displays; !displays.empty()) {
+        size = displays.front().frame.size();
+    }
+    return capture.pickedWindows->add(std::move(cast), size);
 }
 
 }  // namespace zarvex

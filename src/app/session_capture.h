@@ -6,6 +6,7 @@
 #include "capture/screen_capture.h"
 #include "capture/session_type.h"
 #include "capture/shareable_content.h"
+#include "capture/wayland/picked_windows.h"
 #include "capture/x11/x11_backend.h"
 #include "flow/flow_ports.h"
 #include "model/preferences.h"
@@ -22,6 +23,8 @@ struct SessionCapture {
     std::unique_ptr<ShareableContentSource> content;
     std::unique_ptr<ScreenCaptureService> screenCapture;  // null when only content was asked for
     std::unique_ptr<InputMonitor> inputMonitor;           // null: no clicks are recorded
+    // Wayland: the windows picked in the desktop's dialog (pickWindow()).
+    std::shared_ptr<PickedWindows> pickedWindows;
 };
 
 // For the command line, on its main thread. In a Wayland session the Qt GUI
@@ -29,6 +32,11 @@ struct SessionCapture {
 // With `preferences` the screen capture is made too, keeping the desktop's
 // restore tokens there. Throws ScreenCaptureError.
 SessionCapture makeSessionCapture(Preferences* preferences);
+
+// In a Wayland session, where the desktop's dialog picks a window (or a kept
+// token picks the one chosen before): the picked window, listed by `capture`'s
+// content and recorded by its screen capture. Throws what the portal throws.
+WindowID pickWindow(SessionCapture& capture, Preferences& preferences, bool showsCursor);
 
 // In a Wayland session Qt draws through the compositor (falling back to
 // Xwayland), unless QT_QPA_PLATFORM chooses. Call before the application

@@ -100,6 +100,16 @@ TEST_F(WaylandRecording, DisplaysAndRegionsComeFromTheDesktopsScreenCast) {
     // time with it hidden.
     EXPECT_EQ(text(desktop->castFolder() / "log"),
               "restore none cursor 2\nrestore display cursor 1\n");
+
+    // No windows are listed: a window is picked in the desktop's dialog.
+    EXPECT_EQ(desktop->run(zarvex({"windows"})).out, "");
+    const ProcessResult window = desktop->run(
+        zarvex({"record", "--seconds", "1", "--no-mic", "--no-system-audio", "--window", "0"}));
+    ASSERT_EQ(window.exitCode, 0) << window.err;
+    const fs::path third = fs::path(window.out.substr(0, window.out.size() - 1)) / "screen.mov";
+    expectPicture(third, "1280x720", 0.5, 91, 150, kBars[0]);
+    EXPECT_NE(text(desktop->home() / ".config/Zarvex/Zarvex.conf").find("screenCastWindowToken="),
+              std::string::npos);
 }
 
 // A cast that stops delivering (a still screen) still makes a movie that
