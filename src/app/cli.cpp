@@ -5,6 +5,7 @@
 #include "app/bundle_info.h"
 #include "app/tray_application.h"
 #include "capture/linux/linux_permissions.h"
+#include "capture/session_type.h"
 
 namespace zarvex {
 
@@ -25,6 +26,10 @@ const std::vector<Subcommand>& subcommands() {
         {"displays", "displays", "List the displays that can be recorded.", runDisplays, true},
         {"windows", "windows", "List the windows that can be recorded.", runWindows, true},
         {"settings", "settings", "Open the settings window.", runSettings, true},
+        {"toggle", "toggle",
+         "Start or stop recording in the running Zarvex, as its shortcut does (bind it to a key "
+         "in your desktop's keyboard settings).",
+         runToggle, true},
     };
     return commands;
 }
@@ -43,6 +48,14 @@ bool refusedWithoutDesktop(CommandLineIO io) {
 }  // namespace
 
 std::optional<std::string> missingDesktop() {
+    // A Wayland session draws through its compositor (Xwayland's display
+    // beside it does not count) and records through its portal.
+    if (currentSessionType() == SessionType::wayland) {
+        if (waylandCompositorReachable()) {
+            return std::nullopt;
+        }
+        return std::string(kNoWaylandCompositor);
+    }
     // Windows go where screen capture reads from: the X display that the
     // capture permission check opens, refused in the same words.
     LinuxPermissionAuthority display;
@@ -54,6 +67,15 @@ std::optional<std::string> missingDesktop() {
 
 int runTray(CommandLineIO io) {
     return refusedWithoutDesktop(io) ? kExitFailure : runTrayApplication();
+}
+
+int runToggle(const std::vector<std::string>& args, CommandLineIO io) {
+    if (!args.empty()) {
+        io.err << "Usage: zarvex toggle\n";
+        return kExitUsage;
+    }
+    // Zarvex starts when it is not running yet, and begins a selection then.
+    return runTrayApplication({"toggle"});
 }
 
 void printUsage(std::ostream& out) {

@@ -54,5 +54,6 @@ int runExport(const std::vector<std::string>& args, CommandLineIO io);
 int runSettings(const std::vector<std::string>& args, CommandLineIO io);
 int runPlay(const std::vector<std::string>& args, CommandLineIO io);
 int runOpen(const std::vector<std::string>& args, CommandLineIO io);
+int runToggle(const std::vector<std::string>& args, CommandLineIO io);
 
 }  // namespace zarvex

@@ -7,6 +7,7 @@
 
 #include "app/cli.h"
 #include "app/session_capture.h"
+#include "capture/session_type.h"
 
 namespace zarvex {
 namespace {
@@ -64,6 +65,11 @@ int runDisplays(const std::vector<std::string>& args, CommandLineIO io) {
 }
 
 int runWindows(const std::vector<std::string>& args, CommandLineIO io) {
+    if (args.empty() && currentSessionType() == SessionType::wayland) {
+        io.err << "zarvex: this desktop lets no program list its windows: zarvex record --window 0 "
+                  "asks you to pick one in its dialog.\n";
+        return kExitOk;
+    }
     return listContent(args, io, "windows", [](const ShareableContent& content, std::ostream& out) {
         for (const auto& window : content.windows) {
             out << window.id << ' ' << quoted(window.title) << ' ';

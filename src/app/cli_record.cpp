@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <optional>
 #include <ostream>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "app/cli.h"
 #include "app/session_capture.h"
@@ -23,6 +25,7 @@
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recording_session.h"
 #include "capture/v4l2/v4l2_camera.h"
+#include "capture/wayland/screencast_portal.h"
 #include "model/settings_store.h"
 
 namespace zarvex {
@@ -176,6 +179,39 @@ class InterruptSignals {
     sigset_t previous_{};
 };
 
+// Until the recording has begun, an interrupt ends the waits for the desktop
+// (its dialog may be open) at once; one that comes as the start completes
+// stops the recording straight away.
+class StartInterrupts {
+  public:
+    explicit StartInterrupts(const InterruptSignals& interrupts)
+        : thread_([this, &interrupts] {
+              while (watching_) {
+                  if (interrupts.wait(kFailureCheck)) {
+                      interrupted_ = true;
+                      ScreenCastPortal::interruptWaits();
+                      return;
+                  }
+              }
+          }) {}
+    ~StartInterrupts() { stop(); }
+    StartInterrupts(const StartInterrupts&) = delete;
+    StartInterrupts& operator=(const StartInterrupts&) = delete;
+
+    void stop() {
+        watching_ = false;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    bool interrupted() const { return interrupted_; }
+
+  private:
+    std::atomic<bool> watching_ = true;
+    std::atomic<bool> interrupted_ = false;
+    std::thread thread_;
+};
+
 // Waits until the time is up, an interrupt arrives or capture cannot go on
 // (checked every kFailureCheck, so a full disk ends the recording at once).
 // On a terminal the elapsed time is shown on stderr meanwhile.
@@ -224,13 +260,18 @@ int runRecord(const std::vector<std::string>& args, CommandLineIO io) {
 
     const InterruptSignals interrupts;
     try {
+        StartInterrupts startInterrupts(interrupts);
         LinuxPermissionAuthority permissions;
         ensureScreenAndMicrophone(permissions);
 
-        const SessionCapture capture = makeSessionCapture(&userPreferences());
-        const SelectionResult selection{
-            request.target ? *request.target : primaryDisplay(*capture.content), request.microphone,
-            request.systemAudio, request.camera, request.cursor};
+        SessionCapture capture = makeSessionCapture(&userPreferences());
+        CaptureTarget target = request.target ? *request.target : primaryDisplay(*capture.content);
+        if (capture.pickedWindows && std::holds_alternative<WindowTarget>(target)) {
+            // Wayland lists no windows: the desktop's dialog picks the one to record.
+            target = WindowTarget{pickWindow(capture, userPreferences(), request.cursor)};
+        }
+        const SelectionResult selection{target, request.microphone, request.systemAudio,
+                                        request.camera, request.cursor};
         CaptureServices services{capture.content.get(),
                                  capture.screenCapture.get(),
                                  capture.inputMonitor.get(),
@@ -255,7 +296,10 @@ int runRecord(const std::vector<std::string>& args, CommandLineIO io) {
             }
             throw;
         }
-        waitForTheEnd(request, session, interrupts, io.err);
+        startInterrupts.stop();
+        if (!startInterrupts.interrupted()) {
+            waitForTheEnd(request, session, interrupts, io.err);
+        }
         io.out << session.stop().string() << "\n";
         return kExitOk;
     } catch (const std::exception& error) {

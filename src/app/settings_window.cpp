@@ -149,7 +149,19 @@ QWidget* SettingsWindow::recordingSection() {
     Preferences& prefs = services_.preferences;
     auto* group = new FormGroup;
     recorder_ = new ShortcutRecorder(services_.shortcut);
-    group->addRow(QStringLiteral("Record shortcut"), recorder_);
+    // Where the desktop binds the key, the row says where instead.
+    bindingLabel_ = new QLabel;
+    bindingLabel_->setProperty("role", QStringLiteral("secondary"));
+    bindingLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* shortcutRow = new QWidget;
+    auto* shortcutLayout = new QHBoxLayout(shortcutRow);
+    shortcutLayout->setContentsMargins(0, 0, 0, 0);
+    shortcutLayout->addWidget(recorder_);
+    shortcutLayout->addWidget(bindingLabel_);
+    group->addRow(QStringLiteral("Record shortcut"), shortcutRow);
+    showShortcutBinding();
+    connect(&services_.shortcut, &ShortcutSettings::bindingChanged, this,
+            &SettingsWindow::showShortcutBinding);
     // Why the last key pressed was refused, until the recorder listens again.
     shortcutCaption_ = group->addCaption(QString());
     shortcutCaption_->hide();
@@ -192,6 +204,15 @@ QWidget* SettingsWindow::recordingSection() {
         boundSwitch(prefs.zoomOnClicks(), [&prefs](bool on) { prefs.setZoomOnClicks(on); });
     group->addRow(QStringLiteral("Zoom in on clicks"), zoomSwitch_);
     return section(QStringLiteral("Recording"), 2, group);
+}
+
+void SettingsWindow::showShortcutBinding() {
+    const ShortcutSettings::Binding binding = services_.shortcut.binding();
+    recorder_->setVisible(binding == ShortcutSettings::Binding::recorder);
+    bindingLabel_->setVisible(binding != ShortcutSettings::Binding::recorder);
+    bindingLabel_->setText(binding == ShortcutSettings::Binding::desktop
+                               ? QStringLiteral("Set in your desktop's settings")
+                               : QStringLiteral("Bind a key to: zarvex toggle"));
 }
 
 QWidget* SettingsWindow::savingSection() {

@@ -50,6 +50,9 @@ class SettingsWindow : public WindowBackdrop {
     QLabel* themeCaption() const { return themeCaption_; }
     ShortcutRecorder* shortcutRecorder() const { return recorder_; }
     QLabel* shortcutCaption() const { return shortcutCaption_; }
+    // What the shortcut row says where the desktop binds the key (hidden
+    // where the recorder shows).
+    QLabel* shortcutBindingLabel() const { return bindingLabel_; }
     QComboBox* countdownPicker() const { return countdownPicker_; }
     ToggleSwitch* micSwitch() const { return micSwitch_; }
     ToggleSwitch* systemAudioSwitch() const { return systemAudioSwitch_; }
@@ -73,6 +76,7 @@ class SettingsWindow : public WindowBackdrop {
     void showLoginState();
     void showThemeState();
     void showFolder();
+    void showShortcutBinding();
 
     Services services_;
     ToggleSwitch* loginSwitch_ = nullptr;
@@ -81,6 +85,7 @@ class SettingsWindow : public WindowBackdrop {
     QLabel* themeCaption_ = nullptr;
     ShortcutRecorder* recorder_ = nullptr;
     QLabel* shortcutCaption_ = nullptr;
+    QLabel* bindingLabel_ = nullptr;
     QComboBox* countdownPicker_ = nullptr;
     ToggleSwitch* micSwitch_ = nullptr;
     ToggleSwitch* systemAudioSwitch_ = nullptr;

@@ -32,4 +32,11 @@ void ShortcutSettings::setRecording(bool recording) {
     }
 }
 
+void ShortcutSettings::setBinding(Binding binding) {
+    if (binding_ != binding) {
+        binding_ = binding;
+        emit bindingChanged();
+    }
+}
+
 }  // namespace zarvex

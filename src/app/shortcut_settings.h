@@ -26,6 +26,13 @@ class ShortcutSettings : public QObject {
     // Stores key code, modifiers and text, then announces shortcutChanged.
     void store(const RecordedShortcut& shortcut);
 
+    // Who binds the key: Zarvex itself (the settings record a shortcut), the
+    // desktop's shortcut service (its own settings bind it), or nobody (the
+    // user binds `zarvex toggle` in the desktop's keyboard settings).
+    enum class Binding { recorder, desktop, command };
+    Binding binding() const { return binding_; }
+    void setBinding(Binding binding);
+
     // While the recorder listens, the hotkey manager releases its grab so the
     // keys reach the recorder; it grabs again when recording ends.
     void setRecording(bool recording);
@@ -35,10 +42,12 @@ class ShortcutSettings : public QObject {
     // A new shortcut was stored: unregister the old hotkey, register this one.
     void shortcutChanged();
     void recordingChanged(bool recording);
+    void bindingChanged();
 
   private:
     Preferences& preferences_;
     bool recording_ = false;
+    Binding binding_ = Binding::recorder;
 };
 
 }  // namespace zarvex

@@ -19,19 +19,21 @@
 #include <mutex>
 
 #include "app/bundle_info.h"
+#include "app/control_window.h"
 #include "app/hotkey_manager.h"
 #include "app/recent_recordings.h"
+#include "app/session_capture.h"
 #include "app/settings_window.h"
 #include "app/shortcut_settings.h"
 #include "app/single_instance.h"
 #include "app/tray_menu.h"
 #include "app/update_controller.h"
+#include "app/wayland/portal_hotkey.h"
 #include "app/x11/x11_hotkey.h"
 #include "capture/linux/linux_permissions.h"
 #include "capture/pulse/pulse_audio_capture.h"
 #include "capture/recordings_directory.h"
 #include "capture/v4l2/v4l2_camera.h"
-#include "capture/x11/x11_backend.h"
 #include "editor/editor_windows.h"
 #include "flow/app_state.h"
 #include "flow/camera_controller.h"
@@ -44,6 +46,7 @@
 #include "flow/ui/recording_frame_window.h"
 #include "flow/ui/screen_geometry.h"
 #include "flow/ui/selection_windows.h"
+#include "flow/ui/wayland_stage.h"
 #include "model/project.h"
 #include "model/settings_store.h"
 #include "ui/gui_application.h"
@@ -84,22 +87,28 @@ struct TrayApplication::Parts {
     explicit Parts(TrayApplication& owner)
         : preferences(userPreferences()),
           translucent(compositingManagerRunning()),
-          options{std::nullopt, [this](const std::string& name) { return scales.scale(name); },
-                  &systemClock()},
-          uiContent(makeX11ShareableContent(options)),
-          captureContent(makeX11ShareableContent(options)),
-          screenCapture(makeX11ScreenCapture(options)),
-          inputMonitor(makeX11InputMonitor(options)),
+          host(wayland() ? waylandStageHost() : ViewHost()),
+          capture(makeDesktopCapture(
+              preferences, owner,
+              {std::nullopt, [this](const std::string& name) { return scales.scale(name); },
+               &systemClock()})),
+          uiContent(std::move(capture.uiContent)),
+          captureContent(std::move(capture.captureContent)),
+          screenCapture(std::move(capture.screenCapture)),
+          inputMonitor(std::move(capture.inputMonitor)),
+          windowChooser(std::move(capture.windowChooser)),
           cameraPreview(translucent),
           camera([this] {
               return std::make_unique<CameraManager>([] { return makeV4l2Camera(); }, permissions,
                                                      [this] { return cameraPreview.preview(); });
           }),
-          views(translucent,
-                [this](SelectionModel& model, SelectionViews::ControlsActions actions) {
-                    return makeControlsPanel(model, std::move(actions.onStart),
-                                             std::move(actions.onCancel), translucent);
-                }),
+          views(
+              translucent,
+              [this](SelectionModel& model, SelectionViews::ControlsActions actions) {
+                  return makeControlsPanel(model, std::move(actions.onStart),
+                                           std::move(actions.onCancel), translucent);
+              },
+              host),
           selection({
               .desktop = [this] { return uiContent->content(); },
               .pointer = [] { return toPoint(QCursor::pos()); },
@@ -107,14 +116,15 @@ struct TrayApplication::Parts {
               .preferences = &preferences,
               .views = &views,
               .camera = &camera,
+              .windowChooser = windowChooser.get(),
               .reportError =
                   [this](const std::string& message) { state.setLastErrorMessage(message); },
           }),
           countdown([this] { return uiContent->content().displays; },
-                    countdownWindows(translucent)),
+                    countdownWindows(translucent, host)),
           indicator([this] { return uiContent->content(); },
                     [this](WindowID id) { return uiContent->windowFrame(id); },
-                    recordingFrameWindows(translucent)),
+                    recordingFrameWindows(translucent, host)),
           state({
               .permissions = &permissions,
               .preferences = &preferences,
@@ -132,6 +142,7 @@ struct TrayApplication::Parts {
                           return makePulseAudioCapture(source);
                       };
                       services.ownProcessID = static_cast<std::uint32_t>(::getpid());
+                      holdBackPreview(options.target);
                       return std::make_unique<RecordingSession>(services, camera.webcam(), options,
                                                                 preferences, startsAt);
                   },
@@ -142,9 +153,21 @@ struct TrayApplication::Parts {
                   },
           }),
           recent([this] { return recordingsDirectory(preferences); }),
-          hotkey(ShortcutSettings::shared(), makeHotkey()) {}
+          hotkey(ShortcutSettings::shared(), makeHotkey(capture.session)) {}
 
-    static std::unique_ptr<GlobalHotkey> makeHotkey() {
+    // No key grab in a Wayland session: X11 grabs would see only keys typed
+    // into Xwayland's windows.
+    static std::unique_ptr<GlobalHotkey> makeHotkey(SessionType session) {
+        if (session == SessionType::wayland) {
+            // The desktop's shortcut service binds the key where it has one;
+            // elsewhere the user binds `zarvex toggle` to a key.
+            ShortcutSettings::shared().setBinding(ShortcutSettings::Binding::command);
+            return std::make_unique<PortalHotkey>([](bool available) {
+                ShortcutSettings::shared().setBinding(available
+                                                          ? ShortcutSettings::Binding::desktop
+                                                          : ShortcutSettings::Binding::command);
+            });
+        }
         try {
             return makeX11GlobalHotkey();
         } catch (const std::exception&) {
@@ -152,15 +175,36 @@ struct TrayApplication::Parts {
         }
     }
 
+    // Qt draws through a Wayland compositor: windows cannot place themselves,
+    // and recordings cannot leave them out.
+    static bool wayland() {
+        return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    }
+
+    // Where nothing of ours can be left out of a recording, the camera
+    // preview stays off the screen while it would cover what is recorded
+    // (anywhere, for a window the desktop does not place for us to see).
+    void holdBackPreview(const CaptureTarget& target) {
+        if (!wayland()) {
+            return;
+        }
+        const std::optional<Rect> area =
+            indicatorFrame(target, uiContent->content(),
+                           [this](WindowID id) { return uiContent->windowFrame(id); });
+        cameraPreview.holdBack(!area || toQRectF(*area).intersects(cameraPreview.frame()));
+    }
+
     Preferences& preferences;
     ScreenScales scales;
     LinuxPermissionAuthority permissions;
     bool translucent;
-    X11Options options;
+    ViewHost host;
+    DesktopCapture capture;  // its parts are moved out below
     std::unique_ptr<ShareableContentSource> uiContent;
     std::unique_ptr<ShareableContentSource> captureContent;
     std::unique_ptr<ScreenCaptureService> screenCapture;
     std::unique_ptr<InputMonitor> inputMonitor;
+    std::unique_ptr<WindowChooser> windowChooser;
     CameraPreviewWindow cameraPreview;
     CameraController camera;
     SelectionWindows views;
@@ -182,10 +226,17 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
     connect(qApp, &QGuiApplication::screenAdded, this, [&p] { p.scales.update(); });
     connect(qApp, &QGuiApplication::screenRemoved, this, [&p] { p.scales.update(); });
 
-    connect(&p.state, &AppState::phaseChanged, this, [this] {
+    connect(&p.state, &AppState::phaseChanged, this, [this, &p] {
+        if (p.state.phase() == AppState::Phase::idle) {
+            p.cameraPreview.holdBack(false);
+        }
         updateMenu();
         updateIcon();
     });
+    p.cameraPreview.setHost(p.host);
+    if (Parts::wayland()) {
+        p.countdown.setClearance(std::chrono::milliseconds(50));
+    }
     connect(&p.state, &AppState::elapsedTextChanged, this, &TrayApplication::updateMenu);
     connect(&p.state, &AppState::lastErrorMessageChanged, this, &TrayApplication::updateMenu);
     // A recording that has been finished is a new recent one.
@@ -208,6 +259,18 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
     updateMenu();
     updateIcon();
     p.tray.show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Nowhere to show the icon: the menu becomes a window of its own.
+        controlWindow_ = new ControlWindow(p.tray);
+        controlWindow_->setAttribute(Qt::WA_QuitOnClose, false);
+        connect(controlWindow_, &ControlWindow::closed, this, [this] {
+            // Without an icon to come back to, closing it ends Zarvex.
+            if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+                quit();
+            }
+        });
+        controlWindow_->present();
+    }
     p.hotkey.registerHandler([this] {
         // From the key's event: the primary action runs in its own turn.
         QTimer::singleShot(0, this, [this] { parts_->state.toggleRecording(); });
@@ -216,7 +279,13 @@ TrayApplication::TrayApplication(Hooks hooks, QObject* parent)
 
 TrayApplication::TrayApplication() : TrayApplication(Hooks{}) {}
 
-TrayApplication::~TrayApplication() = default;
+TrayApplication::~TrayApplication() {
+    delete controlWindow_;  // its buttons hold the menu's actions
+}
+
+ControlWindow* TrayApplication::controlWindow() const {
+    return controlWindow_;
+}
 
 AppState& TrayApplication::state() {
     return parts_->state;
@@ -338,6 +407,10 @@ void TrayApplication::handleRequest(const std::vector<std::string>& arguments) {
         openRecording(arguments[1]);
     } else if (arguments.size() == 1 && arguments[0] == "settings") {
         hooks_.openSettings();
+    } else if (arguments.size() == 1 && arguments[0] == "toggle") {
+        parts_->state.toggleRecording();
+    } else if (controlWindow_ != nullptr) {
+        controlWindow_->present();
     } else {
         parts_->tray.showMessage(QStringLiteral("Zarvex is running"),
                                  QStringLiteral("Start a recording from the tray menu or with %1.")
@@ -378,6 +451,7 @@ void onQuitSignal(int) {
 }  // namespace
 
 int runTrayApplication(const std::vector<std::string>& request) {
+    preferWaylandToolkit();
     GuiApplication gui({"zarvex"});
     QApplication::setQuitOnLastWindowClosed(false);
 

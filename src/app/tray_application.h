@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <qcoro/qcorotask.h>
 
@@ -17,6 +18,7 @@ namespace zarvex {
 
 class AppState;
 class CameraController;
+class ControlWindow;
 class HotkeyManager;
 class RecentRecordings;
 class SelectionController;
@@ -57,11 +59,15 @@ class TrayApplication : public QObject {
     SelectionController& selection();
     RecentRecordings& recent();
 
+    // The menu as a window, on a desktop without a tray host; null otherwise.
+    ControlWindow* controlWindow() const;
+
     // What the menu shows now.
     MenuState menuState() const;
 
-    // A request handed over by a later process: {} or {"activate"}, {"open",
-    // FOLDER}, {"settings"}.
+    // A request handed over by a later process: {} or {"activate"} (shows the
+    // control window when there is one), {"open", FOLDER}, {"settings"},
+    // {"toggle"} (the primary action).
     void handleRequest(const std::vector<std::string>& arguments);
 
     // Opens a folder in the editor, with `notice` in its banner; a folder
@@ -86,6 +92,7 @@ class TrayApplication : public QObject {
 
     Hooks hooks_;
     std::unique_ptr<Parts> parts_;
+    QPointer<ControlWindow> controlWindow_;
     bool quitting_ = false;
 };
 

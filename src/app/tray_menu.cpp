@@ -118,7 +118,8 @@ void TrayMenu::fill(QMenu& menu, std::vector<QAction*>& actions,
 }
 
 void TrayMenu::setEntries(const std::vector<MenuEntry>& entries) {
-    if (!sameItems(entries, entries_)) {
+    const bool changed = !sameItems(entries, entries_);
+    if (changed) {
         fill(menu_, actions_, entries);
     }
     entries_ = entries;
@@ -126,6 +127,9 @@ void TrayMenu::setEntries(const std::vector<MenuEntry>& entries) {
         if (entries_[i].item != MenuItem::separator && entries_[i].item != MenuItem::openRecent) {
             apply(actions_[i], entries_[i]);
         }
+    }
+    if (changed) {
+        emit rebuilt();
     }
 }
 

@@ -46,6 +46,8 @@ class TrayMenu : public QObject {
   signals:
     void triggered(zarvex::MenuItem item);
     void recentChosen(const std::filesystem::path& folder);
+    // The menu's actions were replaced (its items changed, not only their texts).
+    void rebuilt();
 
   private:
     void fill(QMenu& menu, std::vector<QAction*>& actions, const std::vector<MenuEntry>& entries);

@@ -40,6 +40,14 @@ ContentFilter displayFilter(const ShareableDisplay& display, std::uint32_t ownPr
 
 }  // namespace
 
+HostTime minimumFrameSpacing(const StreamConfiguration& configuration) {
+    const MediaTime& interval = configuration.minimumFrameInterval;
+    if (!interval.isValid() || interval.value <= 0) {
+        return HostTime{0};
+    }
+    return HostTime{interval.value * std::int64_t{1'000'000'000} / interval.timescale};
+}
+
 Rect integralRect(const Rect& rect) {
     double x = rect.x;
     double y = rect.y;

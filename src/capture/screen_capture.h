@@ -38,12 +38,17 @@ struct StreamConfiguration {
     // outside the display are delivered black.
     std::optional<Rect> sourceRect;
     MediaTime minimumFrameInterval{1, 60};
+
     bool showsCursor = true;
     // At most this many delivered frames may be held by the consumer at once;
     // while it holds that many, changes wait for a later frame.
     int queueDepth = 6;
     bool operator==(const StreamConfiguration&) const = default;
 };
+
+// The least time between two delivered frames as host time; none (0) when the
+// configuration's interval is not a positive time.
+HostTime minimumFrameSpacing(const StreamConfiguration& configuration);
 
 struct ScreenStreamPlan {
     ContentFilter filter;

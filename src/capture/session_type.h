@@ -14,4 +14,12 @@ SessionType sessionTypeOf(const char* waylandDisplay, const char* xdgSessionType
 // The session of this process's environment.
 SessionType currentSessionType();
 
+// True when the Wayland compositor of this environment accepts connections:
+// the socket WAYLAND_DISPLAY names (an absolute path, or a name in
+// XDG_RUNTIME_DIR; "wayland-0" when unset, as for every Wayland client).
+bool waylandCompositorReachable();
+
+// What a Wayland session without a reachable compositor is told.
+extern const char* const kNoWaylandCompositor;
+
 }  // namespace zarvex

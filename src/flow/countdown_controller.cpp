@@ -39,6 +39,9 @@ QCoro::Task<bool> CountdownController::run(int seconds, CaptureTarget target) {
         }
     }
     badge.reset();
+    if (ranOut && clearance_.count() > 0) {
+        co_await sleepFor(clearance_);
+    }
     co_return ranOut;
 }
 

@@ -36,10 +36,16 @@ class CountdownController : public QObject, public Countdown {
     QCoro::Task<bool> run(int seconds, CaptureTarget target) override;
     void cancel() override { cancelled_ = true; }
 
+    // How long a badge that was taken away needs to be gone from the screen
+    // before the recording may begin: zero where recordings leave our windows
+    // out, a few frames where they cannot (Wayland).
+    void setClearance(std::chrono::milliseconds clearance) { clearance_ = clearance; }
+
   private:
     std::function<std::vector<ShareableDisplay>()> displays_;
     BadgeFactory makeBadge_;
     std::chrono::milliseconds step_;
+    std::chrono::milliseconds clearance_{0};
     bool cancelled_ = false;
 };
 

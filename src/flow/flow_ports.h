@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "capture/records.h"
+#include "capture/selection_rules.h"
 
 namespace zarvex {
 
@@ -21,6 +22,20 @@ class TargetSelector {
     // Ends the running selection with `result` (nothing: cancelled); does
     // nothing when none runs.
     virtual void finish(std::optional<SelectionResult> result) = 0;
+};
+
+// Where the desktop's own chooser picks the window to record (Wayland: no
+// program may look at the others' windows). Main thread.
+class WindowChooser {
+  public:
+    virtual ~WindowChooser() = default;
+    // Whether the desktop shares single windows at all.
+    virtual bool offersWindows() = 0;
+    // Shows the desktop's chooser; the window picked, nothing when the user
+    // cancelled. Throws with the words for the user when the desktop fails.
+    virtual QCoro::Task<std::optional<WindowPick>> choose(bool showsCursor) = 0;
+    // The selection has ended: every pick but `kept` is let go.
+    virtual void keepOnly(std::optional<WindowID> kept) = 0;
 };
 
 class Countdown {

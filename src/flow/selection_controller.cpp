@@ -38,6 +38,11 @@ QCoro::Task<std::optional<SelectionResult>> SelectionController::beginSelection(
         std::move(initial), [this] { return desktop().windows; }, services_.ownProcessID, this);
     model_ = model;
 
+    if (services_.windowChooser != nullptr) {
+        model->chooseWindowsOnDesktop(services_.windowChooser->offersWindows());
+        connect(model, &SelectionModel::windowChoiceWanted, this,
+                [this, model] { chooseWindow(model); });
+    }
     if (model->selection().cameraEnabled) {
         startPreview(model, false);
     }
@@ -100,12 +105,50 @@ void SelectionController::finish(std::optional<SelectionResult> result) {
         model_->deleteLater();
         model_ = nullptr;
     }
+    if (services_.windowChooser != nullptr) {
+        std::optional<WindowID> kept;
+        if (result) {
+            if (const auto* window = std::get_if<WindowTarget>(&result->target)) {
+                kept = window->windowID;
+            }
+        }
+        services_.windowChooser->keepOnly(kept);
+    }
     // Confirmed with the camera on, the camera keeps running for the recording.
     if ((!result || !result->cameraEnabled) && services_.camera != nullptr) {
         services_.camera->stop();
     }
     if (completion_) {
         std::exchange(completion_, nullptr)->complete(std::move(result));
+    }
+}
+
+QCoro::Task<void> SelectionController::chooseWindow(QPointer<SelectionModel> model) {
+    // One dialog at a time; the desktop's own is modal to the user anyway.
+    if (choosingWindow_) {
+        co_return;
+    }
+    choosingWindow_ = true;
+    std::optional<WindowPick> pick;
+    std::optional<std::string> failure;
+    try {
+        pick = co_await services_.windowChooser->choose(model->selection().cursorEnabled);
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    choosingWindow_ = false;
+    // A selection that has finished meanwhile takes no notice; its pick is
+    // let go with the next selection's end.
+    if (model == nullptr) {
+        if (pick && !completion_) {
+            services_.windowChooser->keepOnly(std::nullopt);
+        }
+        co_return;
+    }
+    if (pick) {
+        model->setWindowPick(pick);
+    } else if (failure && services_.reportError) {
+        services_.reportError(*failure);
     }
 }
 

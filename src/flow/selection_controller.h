@@ -63,6 +63,8 @@ class SelectionController : public QObject, public TargetSelector {
         Preferences* preferences = nullptr;
         SelectionViews* views = nullptr;
         CameraController* camera = nullptr;  // none: the camera switch cannot stay on
+        // The desktop's window chooser; none: windows are picked on the overlays.
+        WindowChooser* windowChooser = nullptr;
         // Where a camera that fails after the user switched it on is reported.
         std::function<void(const std::string&)> reportError;
     };
@@ -86,12 +88,14 @@ class SelectionController : public QObject, public TargetSelector {
 
     ShareableContent desktop() const;
     QCoro::Task<void> startPreview(QPointer<SelectionModel> model, bool reportFailure);
+    QCoro::Task<void> chooseWindow(QPointer<SelectionModel> model);
 
     Services services_;
     std::shared_ptr<Pending> completion_;
     QPointer<SelectionModel> model_;
     std::vector<std::unique_ptr<SelectionWindow>> overlays_;
     std::unique_ptr<SelectionWindow> panel_;
+    bool choosingWindow_ = false;
 };
 
 }  // namespace zarvex

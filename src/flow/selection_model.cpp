@@ -24,7 +24,14 @@ void SelectionModel::update(const std::function<void(Selection&)>& edit) {
 }
 
 void SelectionModel::setMode(CaptureMode mode) {
+    if (mode == CaptureMode::window && desktopChooses_ && !windowsOffered_) {
+        return;
+    }
+    const bool toWindow = mode == CaptureMode::window && selection_.mode != mode;
     update([mode](Selection& s) { s.mode = mode; });
+    if (toWindow && desktopChooses_ && !selection_.windowPick) {
+        emit windowChoiceWanted();
+    }
 }
 
 void SelectionModel::setMicEnabled(bool on) {
@@ -52,12 +59,26 @@ std::optional<WindowPick> SelectionModel::windowAt(Point pointer) const {
                               ownProcessID_);
 }
 
+void SelectionModel::setWindowPick(std::optional<WindowPick> pick) {
+    update([&pick](Selection& s) { s.windowPick = pick; });
+}
+
+void SelectionModel::chooseWindowsOnDesktop(bool offered) {
+    desktopChooses_ = true;
+    windowsOffered_ = offered;
+    emit changed();
+}
+
 void SelectionModel::press(const ShareableDisplay& display, Point point, Point pointer) {
     switch (selection_.mode) {
         case CaptureMode::screen:
             setSelectedDisplayID(display.id);
             break;
         case CaptureMode::window: {
+            if (desktopChooses_) {
+                emit windowChoiceWanted();
+                break;
+            }
             const auto pick = selection_.hoverWindow ? selection_.hoverWindow : windowAt(pointer);
             update([&pick](Selection& s) { s.windowPick = pick; });
             break;

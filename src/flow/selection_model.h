@@ -34,6 +34,16 @@ class SelectionModel : public QObject {
     void setCameraEnabled(bool on);
     void setCursorEnabled(bool on);
     void setSelectedDisplayID(std::optional<DisplayID> id);
+    void setWindowPick(std::optional<WindowPick> pick);
+
+    // Windows are picked in the desktop's chooser instead of on the overlays
+    // (`offered`: whether the desktop shares windows at all). A press in
+    // window mode, and switching to it with no window picked, then asks for
+    // the chooser (windowChoiceWanted) instead of testing what lies under the
+    // pointer.
+    void chooseWindowsOnDesktop(bool offered);
+    bool windowsChosenOnDesktop() const { return desktopChooses_; }
+    bool windowsOffered() const { return windowsOffered_; }
 
     // A press on the overlay of `display` at `point` (view coordinates);
     // `pointer` is the same place in global points.
@@ -51,6 +61,8 @@ class SelectionModel : public QObject {
     void changed();
     // The camera switch changed (also through changed()).
     void cameraEnabledChanged(bool on);
+    // The desktop's chooser should pick a window.
+    void windowChoiceWanted();
 
   private:
     void update(const std::function<void(Selection&)>& edit);
@@ -59,6 +71,8 @@ class SelectionModel : public QObject {
     Selection selection_;
     WindowList windows_;
     std::uint32_t ownProcessID_;
+    bool desktopChooses_ = false;
+    bool windowsOffered_ = true;
     std::optional<Point> dragStart_;
     DisplayID dragDisplay_ = 0;
 };

@@ -1,10 +1,12 @@
 #include "ui/segmented_control.h"
 
 #include <QEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 #include "ui/application_theme.h"
 #include "ui/look.h"
@@ -77,8 +79,33 @@ int SegmentedControl::segmentAt(const QPoint& point) const {
     return -1;
 }
 
+void SegmentedControl::setSegmentEnabled(int index, bool enabled, const QString& toolTip) {
+    if (enabled) {
+        disabled_.remove(index);
+        toolTips_.remove(index);
+    } else {
+        disabled_.insert(index);
+        toolTips_.insert(index, toolTip);
+    }
+    update();
+}
+
+bool SegmentedControl::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = toolTips_.value(segmentAt(help->pos()));
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, this, segmentRect(segmentAt(help->pos())));
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void SegmentedControl::pick(int index) {
-    if (index < 0 || index >= count()) {
+    if (index < 0 || index >= count() || disabled_.contains(index)) {
         return;
     }
     setCurrentIndex(index);
@@ -142,7 +169,10 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
             painter.drawLine(QPointF(segment.left(), segment.top() + 5),
                              QPointF(segment.left(), segment.bottom() - 4));
         }
-        const QColor text = selected && solid ? QColor(Qt::white) : ink;
+        QColor text = selected && solid ? QColor(Qt::white) : ink;
+        if (disabled_.contains(i)) {
+            text.setAlphaF(0.35f);
+        }
         painter.setPen(text);
         QFont f = font();
         if (selected) {

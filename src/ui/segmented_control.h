@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QWidget>
 
@@ -17,6 +19,12 @@ class SegmentedControl : public QWidget {
     void setSegments(const QStringList& labels, const QStringList& symbols = {});
     int count() const { return static_cast<int>(labels_.size()); }
     QString label(int index) const { return labels_.value(index); }
+
+    // A disabled segment cannot be picked and shows `toolTip` (when given)
+    // under the pointer.
+    void setSegmentEnabled(int index, bool enabled, const QString& toolTip = {});
+    bool isSegmentEnabled(int index) const { return !disabled_.contains(index); }
+    QString segmentToolTip(int index) const { return toolTips_.value(index); }
 
     int currentIndex() const { return current_; }
     // Selects without emitting activated; emits currentIndexChanged when it changes.
@@ -39,6 +47,7 @@ class SegmentedControl : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     void pick(int index);
@@ -46,6 +55,8 @@ class SegmentedControl : public QWidget {
     QStringList labels_;
     QStringList symbols_;
     int current_ = -1;
+    QSet<int> disabled_;
+    QHash<int, QString> toolTips_;
 };
 
 }  // namespace zarvex

@@ -29,18 +29,17 @@ TEST(Install, PutsTheProgramItsDesktopEntryIconsAndMetainfoInPlace) {
     EXPECT_NE(entry.find("\nIcon=zarvex\n"), std::string::npos);
     EXPECT_EQ(runProcess({prefix / "bin/zarvex", "--version"}).out, "zarvex 0.1.0 (1)\n");
     if (std::filesystem::exists("/usr/bin/appstreamcli")) {
-        const auto valid = runProcess(
-            {"appstreamcli", "validate", "--no-net",
-             prefix / "share/metainfo/app.zarvex.Zarvex.metainfo.xml"});
+        const auto valid = runProcess({"appstreamcli", "validate", "--no-net",
+                                       prefix / "share/metainfo/app.zarvex.Zarvex.metainfo.xml"});
         EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
     }
 }
 
 TEST(Install, TheDebianPackageDeclaresWhatItNeedsAndRuns) {
     testing::TempDir folder;
-    const auto built = runProcess({CPACK_COMMAND, "-G", "DEB", "--config",
-                                   std::string(ZARVEX_BUILD_DIR) + "/CPackConfig.cmake", "-B",
-                                   folder.path()});
+    const auto built =
+        runProcess({CPACK_COMMAND, "-G", "DEB", "--config",
+                    std::string(ZARVEX_BUILD_DIR) + "/CPackConfig.cmake", "-B", folder.path()});
     ASSERT_EQ(built.exitCode, 0) << built.out << built.err;
     const auto package = folder / "zarvex_0.1.0_amd64.deb";
     ASSERT_TRUE(std::filesystem::exists(package)) << built.out;

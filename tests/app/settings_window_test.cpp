@@ -71,6 +71,18 @@ TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaults) {
     EXPECT_EQ(window->folderLabel()->property("displayPath").toString(), "~/Videos/Zarvex");
     EXPECT_EQ(window->filenameField()->text(), "");
     EXPECT_EQ(window->filenameField()->placeholderText(), "{{name}}");
+
+    // Where the desktop binds the key, the row says so instead of recording one.
+    EXPECT_TRUE(window->shortcutBindingLabel()->isHidden());
+    shortcut.setBinding(ShortcutSettings::Binding::desktop);
+    EXPECT_TRUE(window->shortcutRecorder()->isHidden());
+    EXPECT_EQ(window->shortcutBindingLabel()->text(), "Set in your desktop's settings");
+    shortcut.setBinding(ShortcutSettings::Binding::command);
+    EXPECT_FALSE(window->shortcutBindingLabel()->isHidden());
+    EXPECT_EQ(window->shortcutBindingLabel()->text(), "Bind a key to: zarvex toggle");
+    shortcut.setBinding(ShortcutSettings::Binding::recorder);
+    EXPECT_FALSE(window->shortcutRecorder()->isHidden());
+    EXPECT_TRUE(window->shortcutBindingLabel()->isHidden());
 }
 
 TEST_F(SettingsWindowTest, ControlsStoreTheirPreferencesAndSurviveAReopen) {

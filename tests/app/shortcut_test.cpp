@@ -1,4 +1,5 @@
 #include "app/shortcut.h"
+#include "app/wayland/portal_hotkey.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,13 @@ TEST(Shortcut, TextTheLinuxWayInCtrlAltShiftSuperOrder) {
     EXPECT_EQ(shortcutText(Hotkey{122, 4096 + 2048}), "Alt+Super+F1");
     EXPECT_EQ(shortcutText(Hotkey{49, 256}), "Ctrl+Space");
     EXPECT_EQ(shortcutText(Hotkey{200, 256}), "Ctrl+Key 200");
+
+    // The same values as a desktop's shortcut service takes a preferred trigger.
+    EXPECT_EQ(preferredTrigger({'g', 768}), "CTRL+SHIFT+g");
+    EXPECT_EQ(preferredTrigger({'k', 7936}), "CTRL+ALT+SHIFT+LOGO+k");
+    EXPECT_EQ(preferredTrigger({0xffbe, 4096 + 2048}), "ALT+LOGO+F1");
+    EXPECT_EQ(preferredTrigger({0x20, 256}), "CTRL+space");
+    EXPECT_EQ(preferredTrigger({',', 256}), "");  // no name known: none offered
 }
 
 TEST(Shortcut, TheShortcutInForceIsOneThatCanBeRegistered) {

@@ -100,6 +100,16 @@ TEST_F(WaylandRecording, DisplaysAndRegionsComeFromTheDesktopsScreenCast) {
     // time with it hidden.
     EXPECT_EQ(text(desktop->castFolder() / "log"),
               "restore none cursor 2\nrestore display cursor 1\n");
+
+    // No windows are listed: a window is picked in the desktop's dialog.
+    EXPECT_EQ(desktop->run(zarvex({"windows"})).out, "");
+    const ProcessResult window = desktop->run(
+        zarvex({"record", "--seconds", "1", "--no-mic", "--no-system-audio", "--window", "0"}));
+    ASSERT_EQ(window.exitCode, 0) << window.err;
+    const fs::path third = fs::path(window.out.substr(0, window.out.size() - 1)) / "screen.mov";
+    expectPicture(third, "1280x720", 0.5, 91, 150, kBars[0]);
+    EXPECT_NE(text(desktop->home() / ".config/Zarvex/Zarvex.conf").find("screenCastWindowToken="),
+              std::string::npos);
 }
 
 // A cast that stops delivering (a still screen) still makes a movie that
@@ -151,6 +161,75 @@ TEST_F(WaylandRecording, RefusalsAreReportedInTheDesktopsWords) {
               "zarvex: Zarvex needs the desktop's screen-sharing service (xdg-desktop-portal) to "
               "record on Wayland.\n");
     EXPECT_EQ(recordings(), before);
+
+    // Ctrl-C while the dialog is open ends the wait.
+    std::ofstream(desktop->castFolder() / "hold").close();
+    const std::string asked = text(desktop->castFolder() / "log");
+    pid_t recorderPid = 0;
+    auto recorder =
+        desktop->start(zarvex({"record", "--no-mic", "--no-system-audio"}), recorderPid);
+    EXPECT_TRUE(testing::eventually([&] { return text(desktop->castFolder() / "log") != asked; }));
+    ::kill(recorderPid, SIGINT);
+    EXPECT_TRUE(testing::eventually([&] { return recorder->exited(); }));
+    fs::remove(desktop->castFolder() / "hold");
+    EXPECT_EQ(recorder->stop(), 1);
+    EXPECT_EQ(recordings(), before);
+
+    // Without its compositor a Wayland session has no desktop, Xwayland or not.
+    std::vector<std::string> noCompositor = zarvex({"displays"});
+    noCompositor.insert(noCompositor.begin(), {"env", "WAYLAND_DISPLAY=gone"});
+    const ProcessResult gone = desktop->run(noCompositor);
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.err,
+              "zarvex: Zarvex needs the Wayland desktop to record: WAYLAND_DISPLAY is not set or "
+              "its compositor cannot be reached.\n");
+}
+
+// Where no tray host runs, the tray application shows its menu as the window
+// "Zarvex"; `zarvex toggle` and the desktop's shortcut (bound through the
+// portal with the stored shortcut as preferred trigger) each run its primary
+// action: the first starts a selection, whose overlay dims the screen on
+// Wayland too, the second cancels it.
+TEST_F(WaylandRecording, TrayApplicationWithoutTrayHost) {
+    const auto windows = [] {
+        const std::string tree = desktop->run({"swaymsg", "-t", "get_tree"}).out;
+        std::vector<std::string> names;
+        for (auto at = tree.find("\"app_id\": \"zarvex\""); at != std::string::npos;
+             at = tree.find("\"app_id\": \"zarvex\"", at + 1)) {
+            const auto name = tree.rfind("\"name\": \"", at) + 9;
+            names.push_back(tree.substr(name, tree.find('"', name) - name));
+        }
+        return names;
+    };
+    // The grey of the desktop at a point away from every window, from grim.
+    const auto grey = [] {
+        const std::string ppm = desktop->run({"grim", "-t", "ppm", "-g", "100,100 1x1", "-"}).out;
+        return ppm.empty() ? -1 : static_cast<unsigned char>(ppm.back());
+    };
+    const int undimmed = grey();
+    ASSERT_GT(undimmed, 0);
+    pid_t pid = 0;
+    auto tray = desktop->start(zarvex({}), pid);
+    ASSERT_TRUE(
+        testing::eventually([&] { return windows() == std::vector<std::string>{"Zarvex"}; }));
+    ASSERT_TRUE(testing::eventually([&] {
+        return text(desktop->castFolder() / "log")
+                   .find("bind toggle-recording Start or stop recording CTRL+SHIFT+g\n") !=
+               std::string::npos;
+    }));
+
+    EXPECT_EQ(desktop->run(zarvex({"toggle"})).exitCode, 0);
+    // Black at 0.4 over the desktop.
+    EXPECT_TRUE(testing::eventually([&] { return std::abs(grey() - undimmed * 6 / 10) <= 2; }))
+        << grey() << " over " << undimmed;
+    EXPECT_EQ(windows().size(), 2u);
+
+    std::ofstream(desktop->castFolder() / "press").close();
+    EXPECT_TRUE(testing::eventually([&] { return grey() == undimmed; }));
+    EXPECT_EQ(windows(), std::vector<std::string>{"Zarvex"});
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(testing::eventually([&] { return tray->exited(); }));
+    EXPECT_EQ(tray->stop(), 0);
 }
 
 }  // namespace

@@ -127,6 +127,23 @@ class FakeSelectionViews : public SelectionViews {
     };
 };
 
+// The desktop's window chooser: each choice waits until the test answers it.
+class FakeWindowChooser : public WindowChooser {
+  public:
+    bool offered = true;
+    int asked = 0;
+    std::shared_ptr<Completion<std::optional<WindowPick>>> pending;
+    std::vector<std::optional<WindowID>> kept;
+
+    bool offersWindows() override { return offered; }
+    QCoro::Task<std::optional<WindowPick>> choose(bool) override {
+        ++asked;
+        const auto answer = pending = std::make_shared<Completion<std::optional<WindowPick>>>();
+        co_return co_await answer->wait();
+    }
+    void keepOnly(std::optional<WindowID> window) override { kept.push_back(window); }
+};
+
 class SelectionControllerTest : public ::testing::Test {
   protected:
     SelectionControllerTest() { testing::coreApplication(); }
@@ -162,6 +179,58 @@ class SelectionControllerTest : public ::testing::Test {
     }};
     std::optional<std::optional<SelectionResult>> outcome;
 };
+
+// Where the desktop's chooser picks windows, switching to window mode and a
+// press in it ask the chooser (one dialog at a time); its pick is recorded and
+// every other one is let go when the selection ends. A desktop that shares no
+// windows keeps window mode out of reach.
+TEST_F(SelectionControllerTest, TheDesktopsChooserPicksWindows) {
+    FakeWindowChooser chooser;
+    SelectionController desktop{{
+        .desktop =
+            [] {
+                return ShareableContent{{kLeft, kRight}, {}};
+            },
+        .pointer = [this] { return pointer; },
+        .preferences = &preferences,
+        .views = &views,
+        .windowChooser = &chooser,
+        .reportError = {},
+    }};
+    const auto begin = [&] {
+        outcome.reset();
+        [](SelectionController& controller,
+           std::optional<std::optional<SelectionResult>>& outcome) -> QCoro::Task<void> {
+            outcome = co_await controller.beginSelection();
+        }(desktop, outcome);
+        return desktop.model();
+    };
+    SelectionModel* model = begin();
+    model->setMode(CaptureMode::window);
+    model->press(kLeft, {5, 5}, {5, 5});  // while the dialog is open: no second one
+    EXPECT_EQ(chooser.asked, 1);
+    chooser.pending->complete(std::nullopt);  // cancelled
+    testing::processEventsFor(std::chrono::milliseconds(20));
+    EXPECT_FALSE(model->canStart());
+    model->press(kLeft, {5, 5}, {5, 5});
+    EXPECT_EQ(chooser.asked, 2);
+    chooser.pending->complete(WindowPick{9, {}, "Window"});
+    ASSERT_TRUE(processEventsUntil([&] { return model->canStart(); }));
+    desktop.confirm();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(*outcome, (SelectionResult{WindowTarget{9}, true, true, false, true}));
+    EXPECT_EQ(chooser.kept, std::vector<std::optional<WindowID>>{9u});
+
+    chooser.offered = false;
+    model = begin();
+    EXPECT_FALSE(model->windowsOffered());
+    model->setMode(CaptureMode::window);
+    EXPECT_EQ(model->selection().mode, CaptureMode::region);
+    EXPECT_EQ(chooser.asked, 2);
+    desktop.cancel();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(chooser.kept.back(), std::nullopt);
+}
 
 TEST_F(SelectionControllerTest, CoversEveryDisplayAndConfirmsOnlyAPick) {
     begin();

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include "app/control_window.h"
 #include "app/menu_content.h"
 #include "app/tray_menu.h"
 #include "capture/indicator_geometry.h"
@@ -96,9 +97,15 @@ ShareableDisplay mainDisplay() {
 }
 
 // The overlays and the controls bar over the scene for one state.
-void captureSelection(shots::ShotContext& shot, const Selection& state, const QString& name) {
+// `desktopWindows`: windows are picked in the desktop's chooser (Wayland), which
+// `offered` them or not.
+void captureSelection(shots::ShotContext& shot, const Selection& state, const QString& name,
+                      std::optional<bool> desktopWindows = std::nullopt) {
     const auto scene = showDesktop();
     SelectionModel model(state, {}, 0);
+    if (desktopWindows) {
+        model.chooseWindowsOnDesktop(*desktopWindows);
+    }
     SelectionWindows views(false, [](SelectionModel& m, SelectionViews::ControlsActions) {
         return makeControlsPanel(m, {}, {}, false);
     });
@@ -107,10 +114,12 @@ void captureSelection(shots::ShotContext& shot, const Selection& state, const QS
     auto panel = views.showControls(model, display, {});
     shots::ShotContext::settle(400);
     shot.captureArea(toQRectF(display.frame).toRect(), name);
-    if (name == "selection-region") {
+    if (name == "selection-region" || name == "selection-displays-only") {
         // The controls bar alone, in this theme.
         QWidget* bar = static_cast<SelectionWidget&>(*panel).widget();
-        shot.captureArea(bar->geometry().adjusted(-24, -24, 24, 24), "controls-bar");
+        shot.captureArea(
+            bar->geometry().adjusted(-24, -24, 24, 24),
+            name == "selection-region" ? "controls-bar" : "controls-bar-displays-only");
     }
 }
 
@@ -173,6 +182,13 @@ ZARVEX_SHOT(tray_menu) {
         "tray-menu-recent");
     tray.recentMenu().hide();
     tray.menu().hide();
+
+    // The menu as a window, where no tray host runs.
+    ControlWindow window(tray);
+    window.move(200, 120);
+    shot.capture(window, "control-window");
+    tray.setEntries(menuEntries(menuState(Phase::recording)));
+    shot.capture(window, "control-window-recording");
 }
 
 ZARVEX_SHOT(selection) {
@@ -198,6 +214,11 @@ ZARVEX_SHOT(selection) {
     picked.cameraEnabled = true;
     picked.micEnabled = false;
     captureSelection(shot, picked, "selection-window-picked");
+    // Where the desktop's own chooser picks windows, and where it shares none.
+    Selection asking = fresh;
+    asking.mode = CaptureMode::window;
+    captureSelection(shot, asking, "selection-window-desktop", true);
+    captureSelection(shot, region, "selection-displays-only", false);
 }
 
 ZARVEX_SHOT(countdown) {

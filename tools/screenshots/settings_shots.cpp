@@ -19,6 +19,12 @@ ZARVEX_SHOT(settings) {
     emit window.shortcutRecorder()->refused(
         QString::fromStdString(shortcutFromKeyPress(Qt::Key_VolumeUp, Qt::ControlModifier).reason));
     shot.capture(window, "settings-shortcut-refused");
+    // Where the desktop binds the key (Wayland), with and without its service.
+    ShortcutSettings::shared().setBinding(ShortcutSettings::Binding::desktop);
+    shot.capture(window, "settings-shortcut-desktop");
+    ShortcutSettings::shared().setBinding(ShortcutSettings::Binding::command);
+    shot.capture(window, "settings-shortcut-command");
+    ShortcutSettings::shared().setBinding(ShortcutSettings::Binding::recorder);
 }
 
 ZARVEX_SHOT(update_dialog) {

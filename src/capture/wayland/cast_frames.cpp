@@ -1,5 +1,7 @@
 #include "capture/wayland/cast_frames.h"
 
+#include "capture/frame_fill.h"
+
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
 #include <libyuv/scale_argb.h>
@@ -10,27 +12,17 @@
 namespace zarvex::wayland {
 namespace {
 
-constexpr std::uint32_t kOpaque = 0xff000000u;
-
 int rounded(double value) {
     return static_cast<int>(std::lround(value));
 }
 
-std::uint32_t* pixelRow(const VideoFrame& frame, int y) {
-    return reinterpret_cast<std::uint32_t*>(frame.row(0, y));
-}
-
 void fillBlackOutside(VideoFrame& frame, const PixelRect& keep) {
-    for (int y = 0; y < frame.height; ++y) {
-        std::uint32_t* row = pixelRow(frame, y);
-        if (y < keep.y || y >= keep.maxY()) {
-            std::fill_n(row, frame.width, kOpaque);
-            continue;
-        }
-        std::fill_n(row, std::clamp(keep.x, 0, frame.width), kOpaque);
-        const int right = std::clamp(keep.maxX(), 0, frame.width);
-        std::fill_n(row + right, frame.width - right, kOpaque);
-    }
+    const int w = frame.width;
+    const int h = frame.height;
+    fillBlack(frame, {0, 0, w, keep.y});
+    fillBlack(frame, {0, keep.maxY(), w, h - keep.maxY()});
+    fillBlack(frame, {0, keep.y, keep.x, keep.height});
+    fillBlack(frame, {keep.maxX(), keep.y, w - keep.maxX(), keep.height});
 }
 
 // Converts width × height picture pixels starting at `in` into premultiplied
@@ -38,21 +30,18 @@ void fillBlackOutside(VideoFrame& frame, const PixelRect& keep) {
 void convertPixels(const std::uint8_t* in, int inStride, CastPixelFormat format, bool opaque,
                    std::uint8_t* out, int outStride, int width, int height) {
     const bool swapped = format == CastPixelFormat::rgbx || format == CastPixelFormat::rgba;
+    const bool hasAlpha = format == CastPixelFormat::bgra || format == CastPixelFormat::rgba;
     if (swapped) {
         libyuv::ABGRToARGB(in, inStride, out, outStride, width, height);
-    } else {
-        libyuv::ARGBCopy(in, inStride, out, outStride, width, height);
+        in = out;
+        inStride = outStride;
     }
-    const bool hasAlpha = format == CastPixelFormat::bgra || format == CastPixelFormat::rgba;
     if (opaque || !hasAlpha) {
-        for (int y = 0; y < height; ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(out + std::ptrdiff_t(y) * outStride);
-            for (int x = 0; x < width; ++x) {
-                row[x] |= kOpaque;
-            }
-        }
-    } else {
+        copyOpaque(in, inStride, out, outStride, width, height);
+    } else if (swapped) {
         libyuv::ARGBAttenuate(out, outStride, out, outStride, width, height);
+    } else {
+        libyuv::ARGBAttenuate(in, inStride, out, outStride, width, height);
     }
 }
 

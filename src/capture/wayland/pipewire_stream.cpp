@@ -32,13 +32,6 @@ constexpr HostTime kPlausiblePast = 1s;
 constexpr HostTime kPlausibleFuture = 5ms;
 constexpr int kHeldRecheckMs = 5;
 
-HostTime frameInterval(const MediaTime& interval) {
-    if (!interval.isValid() || interval.value <= 0) {
-        return HostTime{0};
-    }
-    return HostTime{interval.value * std::int64_t{1'000'000'000} / interval.timescale};
-}
-
 std::optional<CastPixelFormat> castFormat(std::uint32_t format) {
     switch (format) {
         case SPA_VIDEO_FORMAT_BGRx:
@@ -70,7 +63,7 @@ class PipeWireScreenStream final : public ScreenStream {
           configuration_(configuration),
           output_(output),
           clock_(clock),
-          interval_(frameInterval(configuration.minimumFrameInterval)),
+          interval_(minimumFrameSpacing(configuration)),
           pool_(PixelFormat::bgra, configuration.width, configuration.height) {
         initPipeWire();
         loop_ = pw_loop_new(nullptr);

@@ -13,6 +13,8 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
+#include <mutex>
+#include <set>
 
 #include "capture/errors.h"
 #include "capture/shareable_content.h"
@@ -21,6 +23,7 @@ namespace zarvex {
 
 const char* const kScreenCastRefusal =
     "Screen recording was not allowed. Choose what to share in your desktop's dialog to record.";
+const char* const kScreenCastInterrupted = "Interrupted before the recording began.";
 const char* const kNoScreenCastService =
     "Zarvex needs the desktop's screen-sharing service (xdg-desktop-portal) to record on Wayland.";
 
@@ -95,6 +98,19 @@ std::vector<CastStream> readStreams(const QVariant& value) {
     argument.endArray();
     return streams;
 }
+
+// The waits for the desktop's answers in progress, so an interrupt can end
+// them from another thread.
+struct Waits {
+    std::mutex mutex;
+    std::set<QEventLoop*> loops;
+    bool interrupted = false;
+
+    static Waits& shared() {
+        static Waits waits;
+        return waits;
+    }
+};
 
 // Waits for one Request's Response signal on the calling thread.
 class ResponseWaiter : public QObject {
@@ -300,14 +316,32 @@ class DesktopScreenCastPortal final : public ScreenCastPortal {
             path = handle;
             subscribe(path, true);
         }
+        bool interrupted = false;
         if (!waiter.answer) {
             QDBusServiceWatcher gone(kService, bus_, QDBusServiceWatcher::WatchForUnregistration);
             QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, &waiter.loop,
                              &QEventLoop::quit);
             QTimer::singleShot(answerWithinMs, &waiter.loop, &QEventLoop::quit);
-            waiter.loop.exec();
+            Waits& waits = Waits::shared();
+            {
+                std::lock_guard lock(waits.mutex);
+                waits.loops.insert(&waiter.loop);
+                interrupted = waits.interrupted;
+            }
+            if (!interrupted) {
+                waiter.loop.exec();
+            }
+            std::lock_guard lock(waits.mutex);
+            waits.loops.erase(&waiter.loop);
+            interrupted = waits.interrupted && !waiter.answer;
         }
         subscribe(path, false);
+        if (interrupted) {
+            bus_.call(QDBusMessage::createMethodCall(kService, path, kRequestInterface,
+                                                     QStringLiteral("Close")),
+                      QDBus::NoBlock);
+            throw ScreenCaptureError(kScreenCastInterrupted);
+        }
         if (!waiter.answer) {
             bus_.call(QDBusMessage::createMethodCall(kService, path, kRequestInterface,
                                                      QStringLiteral("Close")),
@@ -324,6 +358,15 @@ class DesktopScreenCastPortal final : public ScreenCastPortal {
 };
 
 }  // namespace
+
+void ScreenCastPortal::interruptWaits() {
+    Waits& waits = Waits::shared();
+    std::lock_guard lock(waits.mutex);
+    waits.interrupted = true;
+    for (QEventLoop* loop : waits.loops) {
+        QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+    }
+}
 
 std::unique_ptr<ScreenCastPortal> ScreenCastPortal::connect() {
     QDBusConnection bus = QDBusConnection::sessionBus();

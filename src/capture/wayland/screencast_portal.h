@@ -69,11 +69,17 @@ class ScreenCastPortal {
     // with the Wayland text when the user cancels the dialog or the desktop
     // refuses, ScreenCaptureError when the service fails.
     virtual std::unique_ptr<ScreenCast> start(const CastRequest& request) = 0;
+
+    // Ends every wait for the desktop's answer, now and from now on in this
+    // process: each throws ScreenCaptureError with kScreenCastInterrupted.
+    // Any thread (an interrupt's, while the dialog is open).
+    static void interruptWaits();
 };
 
 // What the user is told when the dialog is cancelled or refused, and when the
 // desktop has no screen-cast service.
 extern const char* const kScreenCastRefusal;
 extern const char* const kNoScreenCastService;
+extern const char* const kScreenCastInterrupted;
 
 }  // namespace zarvex

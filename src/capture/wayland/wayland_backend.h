@@ -13,6 +13,7 @@
 #include "capture/clock.h"
 #include "capture/screen_capture.h"
 #include "capture/shareable_content.h"
+#include "capture/wayland/picked_windows.h"
 #include "capture/wayland/screencast_portal.h"
 
 namespace zarvex {
@@ -27,13 +28,18 @@ struct RestoreTokenStore {
 struct WaylandOptions {
     const Clock* clock = &systemClock();
     RestoreTokenStore tokens;
+    // Windows picked in the desktop's chooser: a window target names one of
+    // them, and its recording takes over the cast started when it was picked.
+    std::shared_ptr<PickedWindows> pickedWindows;
 };
 
 // Displays are the toolkit's screens: their output names, logical geometry and
-// device-pixel ratios; no windows are listed (the desktop's own chooser picks
-// them). Needs the Qt GUI application object; made on its thread, it follows
-// screen changes there and may be read from any one thread at a time.
-std::unique_ptr<ShareableContentSource> makeWaylandShareableContent();
+// device-pixel ratios. The only windows listed are `picked` ones (the desktop's
+// own chooser picks them). Needs the Qt GUI application object; made on its
+// thread, it follows screen changes there and may be read from any one thread
+// at a time.
+std::unique_ptr<ShareableContentSource> makeWaylandShareableContent(
+    std::shared_ptr<PickedWindows> picked = nullptr);
 
 // The identifier of the display with this output name (stable while it is
 // connected; never 0).

@@ -37,6 +37,17 @@ class WaylandScreenCapture final : public ScreenCaptureService {
     std::unique_ptr<ScreenStream> startCapture(const ContentFilter& filter,
                                                const StreamConfiguration& configuration,
                                                ScreenStreamOutput& output) override {
+        if (filter.kind == ContentFilter::Kind::window && options_.pickedWindows) {
+            if (std::unique_ptr<ScreenCast> cast = options_.pickedWindows->take(filter.windowID)) {
+                if (cast->streams().empty()) {
+                    throw ScreenCaptureError("The desktop shared no screen stream.");
+                }
+                const std::uint32_t node = cast->streams().front().nodeID;
+                const int fd = cast->openPipeWireRemote();
+                return startPipeWireStream(std::move(cast), fd, node, filter, configuration, output,
+                                           *options_.clock);
+            }
+        }
         const auto portal = ScreenCastPortal::connect();
         const CastSourceType type = filter.kind == ContentFilter::Kind::display
                                         ? CastSourceType::monitor

@@ -14,7 +14,8 @@ Rect toRect(const QRect& rect) {
 // A snapshot of the screens, taken on the GUI thread whenever they change.
 class WaylandShareableContent final : public ShareableContentSource {
   public:
-    WaylandShareableContent() {
+    explicit WaylandShareableContent(std::shared_ptr<PickedWindows> picked)
+        : picked_(std::move(picked)) {
         auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
         if (app == nullptr) {
             throw ScreenCaptureError("The desktop's screens cannot be read without a GUI.");
@@ -38,8 +39,13 @@ class WaylandShareableContent final : public ShareableContentSource {
     }
 
     ShareableContent content() override {
-        std::lock_guard lock(mutex_);
-        return content_;
+        std::unique_lock lock(mutex_);
+        ShareableContent content = content_;
+        lock.unlock();
+        if (picked_) {
+            content.windows = picked_->list();
+        }
+        return content;
     }
 
     std::optional<Rect> windowFrame(WindowID) override { return std::nullopt; }
@@ -62,6 +68,7 @@ class WaylandShareableContent final : public ShareableContentSource {
         content_ = std::move(content);
     }
 
+    std::shared_ptr<PickedWindows> picked_;
     QObject context_;
     std::mutex mutex_;
     ShareableContent content_;
@@ -78,8 +85,9 @@ DisplayID waylandDisplayID(const std::string& outputName) {
     return hash == 0 ? 1 : hash;
 }
 
-std::unique_ptr<ShareableContentSource> makeWaylandShareableContent() {
-    return std::make_unique<WaylandShareableContent>();
+std::unique_ptr<ShareableContentSource> makeWaylandShareableContent(
+    std::shared_ptr<PickedWindows> picked) {
+    return std::make_unique<WaylandShareableContent>(std::move(picked));
 }
 
 }  // namespace zarvex

@@ -9,41 +9,17 @@
 namespace zarvex::x11 {
 namespace {
 
-constexpr std::uint32_t kOpaque = 0xff000000u;
-constexpr std::uint32_t kOpaqueBlack = 0xff000000u;
-
 std::uint32_t* pixelRow(const VideoFrame& frame, int y) {
     return reinterpret_cast<std::uint32_t*>(frame.row(0, y));
 }
 
 }  // namespace
 
-void copyOpaque(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
-                int destinationStride, int width, int height) {
-    for (int y = 0; y < height; ++y) {
-        const auto* in =
-            reinterpret_cast<const std::uint32_t*>(source + std::ptrdiff_t(y) * sourceStride);
-        auto* out =
-            reinterpret_cast<std::uint32_t*>(destination + std::ptrdiff_t(y) * destinationStride);
-        // A plain loop: the compiler turns it into wide OR-and-store.
-        for (int x = 0; x < width; ++x) {
-            out[x] = in[x] | kOpaque;
-        }
-    }
-}
-
 void copyPixels(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
                 int destinationStride, int width, int height) {
     for (int y = 0; y < height; ++y) {
         std::memcpy(destination + std::ptrdiff_t(y) * destinationStride,
                     source + std::ptrdiff_t(y) * sourceStride, std::size_t(width) * 4);
-    }
-}
-
-void fillBlack(VideoFrame& frame, const PixelRect& rect) {
-    const PixelRect area = rect.intersection({0, 0, frame.width, frame.height});
-    for (int y = area.y; y < area.maxY(); ++y) {
-        std::fill_n(pixelRow(frame, y) + area.x, area.width, kOpaqueBlack);
     }
 }
 

@@ -6,23 +6,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "capture/frame_fill.h"
 #include "capture/x11/x11_geometry.h"
 #include "media/video_frame.h"
 
 namespace zarvex::x11 {
 
-// Copies 32-bit pixels and makes each one opaque: X leaves the fourth byte of
-// 24-bit pixels undefined, and a translucent window's pixels are shown as the
-// server shows them without a compositor, over black.
-void copyOpaque(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
-                int destinationStride, int width, int height);
+// copyOpaque() and fillBlack() (frame_fill.h) serve here too: X leaves the
+// fourth byte of 24-bit pixels undefined, and a translucent window's pixels
+// are shown as the server shows them without a compositor, over black.
 
 // Copies 32-bit pixels as they are.
 void copyPixels(const std::uint8_t* source, int sourceStride, std::uint8_t* destination,
                 int destinationStride, int width, int height);
-
-// Opaque black over `rect` (clipped to the frame).
-void fillBlack(VideoFrame& frame, const PixelRect& rect);
 
 // `destination` = `source` when both have the same size; otherwise the source
 // scaled to fit inside, centred, with black around it.

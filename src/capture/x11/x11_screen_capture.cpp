@@ -61,13 +61,6 @@ constexpr std::chrono::milliseconds kStopGrace{1000};
 // larger read is cheaper than many round trips.
 constexpr std::size_t kMaxDamageRects = 16;
 
-HostTime frameInterval(const MediaTime& interval) {
-    if (!interval.isValid() || interval.value <= 0) {
-        return HostTime{0};
-    }
-    return HostTime{interval.value * std::int64_t{1'000'000'000} / interval.timescale};
-}
-
 int toMilliseconds(HostTime time) {
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(time).count());
 }
@@ -82,7 +75,7 @@ class X11ScreenStream final : public ScreenStream {
           filter_(filter),
           configuration_(configuration),
           output_(output),
-          interval_(frameInterval(configuration.minimumFrameInterval)),
+          interval_(minimumFrameSpacing(configuration)),
           pool_(PixelFormat::bgra, configuration.width, configuration.height) {
         connection_.requireBgrxPixels();
         serverTime_ = calibrateServerTime(connection_, clock_);

@@ -68,18 +68,41 @@ std::unique_ptr<CameraPreview> CameraPreviewWindow::preview() {
 }
 
 void CameraPreviewWindow::showPreview() {
+    wanted_ = true;
     if (!placed_) {
         QScreen* screen = screenAt(toPoint(QCursor::pos()));
-        const Rect frame = cameraPreviewFrame(toRect(screen->availableGeometry()));
-        move(toQRectF(frame).topLeft().toPoint());
+        frame_ = toQRectF(cameraPreviewFrame(toRect(screen->availableGeometry())));
+        if (host_) {
+            host_(*this, frame_);
+        } else {
+            move(frame_.topLeft().toPoint());
+        }
         placed_ = true;
+    }
+    if (heldBack_) {
+        return;
     }
     show();
     raise();
 }
 
 void CameraPreviewWindow::hidePreview() {
+    wanted_ = false;
     hide();
+}
+
+void CameraPreviewWindow::holdBack(bool held) {
+    heldBack_ = held;
+    if (held) {
+        hide();
+    } else if (wanted_) {
+        show();
+        raise();
+    }
+}
+
+QRectF CameraPreviewWindow::frame() const {
+    return frame_;
 }
 
 void CameraPreviewWindow::setPicture(QImage picture) {
@@ -132,7 +155,9 @@ void CameraPreviewWindow::mousePressEvent(QMouseEvent* event) {
 
 void CameraPreviewWindow::mouseMoveEvent(QMouseEvent* event) {
     if (dragOffset_) {
-        move(event->globalPosition().toPoint() - *dragOffset_);
+        const QPoint to = event->globalPosition().toPoint() - *dragOffset_;
+        frame_.translate(to - pos());
+        move(to);
     }
 }
 

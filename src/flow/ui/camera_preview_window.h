@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "capture/camera_manager.h"
+#include "flow/ui/screen_geometry.h"
 
 namespace zarvex {
 
@@ -32,6 +33,14 @@ class CameraPreviewWindow : public QWidget {
     void showPreview();
     void hidePreview();
 
+    // Where the preview goes when it cannot place itself (Wayland).
+    void setHost(ViewHost host) { host_ = std::move(host); }
+    // Kept off the screen while held back (it would show in a recording);
+    // shown again when let go, if the camera still wants it.
+    void holdBack(bool held);
+    // Where the preview is, in global points; empty before it was first shown.
+    QRectF frame() const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -44,7 +53,11 @@ class CameraPreviewWindow : public QWidget {
     void setPicture(QImage picture);
 
     bool translucent_;
+    ViewHost host_;
     bool placed_ = false;
+    bool wanted_ = false;
+    bool heldBack_ = false;
+    QRectF frame_;
     QImage picture_;
     std::optional<QPoint> dragOffset_;
 };

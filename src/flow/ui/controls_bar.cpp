@@ -163,6 +163,8 @@ void ControlsBar::follow() {
     }
     const Selection& selection = model_->selection();
     modes_->setCurrentIndex(modeIndex(selection.mode));
+    modes_->setSegmentEnabled(modeIndex(CaptureMode::window), model_->windowsOffered(),
+                              QStringLiteral("This desktop shares whole displays only."));
     const QColor primary = palette().color(QPalette::WindowText);
     const QColor secondary = secondaryTextColor(palette());
     for (std::size_t i = 0; i < kToggles.size(); ++i) {

@@ -44,14 +44,17 @@ void CountdownWindow::paintEvent(QPaintEvent*) {
     painter.drawText(bounds, Qt::AlignCenter, QString::number(count_));
 }
 
-CountdownController::BadgeFactory countdownWindows(bool translucent) {
-    return [translucent](int count, const Rect& frame) -> std::unique_ptr<CountdownBadge> {
+CountdownController::BadgeFactory countdownWindows(bool translucent, ViewHost host) {
+    return [translucent, host](int count, const Rect& frame) -> std::unique_ptr<CountdownBadge> {
         const QRectF area = toQRectF(frame);
         QImage behind;
         if (!translucent) {
             behind = grabScreen(screenAt({frame.midX(), frame.midY()}), area);
         }
         auto window = std::make_unique<CountdownWindow>(count, area, std::move(behind));
+        if (host) {
+            host(*window, area);
+        }
         window->show();
         window->raise();
         return window;

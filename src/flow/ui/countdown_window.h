@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "flow/countdown_controller.h"
+#include "flow/ui/screen_geometry.h"
 
 namespace zarvex {
 
@@ -31,7 +32,7 @@ class CountdownWindow : public QWidget, public CountdownBadge {
 };
 
 // Badges shown by the countdown controller; `translucent` when a compositing
-// manager runs.
-CountdownController::BadgeFactory countdownWindows(bool translucent);
+// manager runs; `host` takes them in where windows cannot place themselves.
+CountdownController::BadgeFactory countdownWindows(bool translucent, ViewHost host = {});
 
 }  // namespace zarvex

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
 
 #include "flow/ui/screen_geometry.h"
 #include "flow/ui/selection_overlay.h"
@@ -13,15 +14,19 @@ constexpr int kRaiseIntervalMs = 1000;
 
 }  // namespace
 
-RecordingFrameWindow::RecordingFrameWindow(const QRectF& frame, bool translucent)
+RecordingFrameWindow::RecordingFrameWindow(const QRectF& frame, bool translucent, ViewHost host)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput |
                            Qt::WindowDoesNotAcceptFocus),
-      translucent_(translucent) {
+      translucent_(translucent),
+      host_(std::move(host)) {
     setAttribute(Qt::WA_TranslucentBackground, translucent_);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Zarvex recording frame"));
     setGeometry(frame.toAlignedRect());
+    if (host_) {
+        host_(*this, frame);
+    }
     raise_.setInterval(kRaiseIntervalMs);
     connect(&raise_, &QTimer::timeout, this, [this] {
         if (isVisible()) {
@@ -32,6 +37,10 @@ RecordingFrameWindow::RecordingFrameWindow(const QRectF& frame, bool translucent
 }
 
 void RecordingFrameWindow::setFrame(const Rect& frame) {
+    if (host_) {
+        host_(*this, toQRectF(frame));
+        return;
+    }
     const QRect wanted = toQRectF(frame).toAlignedRect();
     if (geometry() != wanted) {
         setGeometry(wanted);
@@ -63,9 +72,23 @@ void RecordingFrameWindow::paintEvent(QPaintEvent*) {
     painter.drawRect(toQRectF(frameOutline({width() * 1.0, height() * 1.0})));
 }
 
-RecordingIndicator::FrameFactory recordingFrameWindows(bool translucent) {
-    return [translucent](const Rect& frame) -> std::unique_ptr<RecordingFrame> {
-        auto window = std::make_unique<RecordingFrameWindow>(toQRectF(frame), translucent);
+namespace {
+
+class NoFrame final : public RecordingFrame {
+  public:
+    void setFrame(const Rect&) override {}
+    void orderOut() override {}
+};
+
+}  // namespace
+
+RecordingIndicator::FrameFactory recordingFrameWindows(bool translucent, ViewHost host) {
+    return [translucent, host](const Rect& frame) -> std::unique_ptr<RecordingFrame> {
+        const QRectF area = toQRectF(frame);
+        if (host && area.contains(screenAt({frame.midX(), frame.midY()})->geometry())) {
+            return std::make_unique<NoFrame>();
+        }
+        auto window = std::make_unique<RecordingFrameWindow>(area, translucent, host);
         window->show();
         window->raise();
         return window;

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "flow/recording_indicator.h"
+#include "flow/ui/screen_geometry.h"
 
 namespace zarvex {
 
@@ -16,7 +17,7 @@ namespace zarvex {
 class RecordingFrameWindow : public QWidget, public RecordingFrame {
     Q_OBJECT
   public:
-    RecordingFrameWindow(const QRectF& frame, bool translucent);
+    RecordingFrameWindow(const QRectF& frame, bool translucent, ViewHost host = {});
 
     void setFrame(const Rect& frame) override;
     void orderOut() override;
@@ -27,12 +28,15 @@ class RecordingFrameWindow : public QWidget, public RecordingFrame {
 
   private:
     bool translucent_;
+    ViewHost host_;
     // Windows raised later would cover the frame; it comes back to the top.
     QTimer raise_;
 };
 
 // Frames shown by the recording indicator; `translucent` when a compositing
-// manager runs.
-RecordingIndicator::FrameFactory recordingFrameWindows(bool translucent);
+// manager runs. With a `host` (Wayland, where nothing can be left out of a
+// recording) a frame that would cover a whole screen is not shown: the
+// desktop marks a shared display itself, and a frame on it would be recorded.
+RecordingIndicator::FrameFactory recordingFrameWindows(bool translucent, ViewHost host = {});
 
 }  // namespace zarvex

@@ -6,11 +6,14 @@
 #include <QImage>
 #include <QRectF>
 
+#include <functional>
+
 #include "capture/shareable_content.h"
 #include "model/geometry.h"
 
 class QPainter;
 class QScreen;
+class QWidget;
 
 namespace zarvex {
 
@@ -26,6 +29,11 @@ inline QPointF toQPointF(const Point& point) {
 inline Point toPoint(const QPointF& point) {
     return {point.x(), point.y()};
 }
+
+// Where a flow window goes when it cannot place itself (on Wayland): the host
+// takes the window in at `frame` (global points) and shows it there when it is
+// shown. Empty: the window is a top-level window that places itself.
+using ViewHost = std::function<void(QWidget& view, const QRectF& frame)>;
 
 // The screen showing a display: the one of the same output name, else the one
 // with the same geometry, else the primary screen.

@@ -9,6 +9,15 @@
 #include "ui/look.h"
 
 namespace zarvex {
+namespace {
+
+// The hint in the middle of an overlay: larger than the size label, in the
+// same black box.
+constexpr double kHintFontSize = 15;
+constexpr double kHintPadding = 14;
+constexpr double kHintRadius = 10;
+
+}  // namespace
 
 QColor selectionAccent() {
     return QColor(255, 59, 48);
@@ -103,6 +112,16 @@ void SelectionOverlay::paintEvent(QPaintEvent*) {
         return;
     }
     const QColor dim(0, 0, 0, qRound(255 * kDimAlpha));
+    if (model_->windowsChosenOnDesktop() && model_->selection().mode == CaptureMode::window) {
+        // Where the desktop's chooser picks windows, the overlay cannot show
+        // them: it says what a click does.
+        painter.fillRect(bounds, dim);
+        drawHint(painter,
+                 model_->selection().windowPick
+                     ? QStringLiteral("Window chosen. Click to choose another.")
+                     : QStringLiteral("Click to choose a window in your desktop's dialog."));
+        return;
+    }
     const OverlayLook look = overlayLook(model_->selection(), display_);
     switch (look.kind) {
         case OverlayLook::Kind::dimmed:
@@ -127,6 +146,21 @@ void SelectionOverlay::paintEvent(QPaintEvent*) {
     if (look.kind == OverlayLook::Kind::cutOut) {
         drawSizeLabel(painter, toQRectF(look.rect));
     }
+}
+
+void SelectionOverlay::drawHint(QPainter& painter, const QString& text) {
+    const QFont font = themeFont(FontDesign::defaultDesign, kHintFontSize, QFont::Medium);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font);
+    const QSizeF box(metrics.horizontalAdvance(text) + 2 * kHintPadding,
+                     metrics.height() + 2 * kHintPadding);
+    const QRectF area(QPointF(rect().center()) - QPointF(box.width() / 2, box.height() / 2), box);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, qRound(255 * kSizeLabelAlpha)));
+    painter.drawRoundedRect(area, kHintRadius, kHintRadius);
+    painter.setPen(Qt::white);
+    painter.drawText(area, Qt::AlignCenter, text);
 }
 
 void SelectionOverlay::drawSizeLabel(QPainter& painter, const QRectF& rect) {

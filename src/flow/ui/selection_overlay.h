@@ -44,6 +44,7 @@ class SelectionOverlay : public QWidget {
     void updateCursor();
     Point global(const QPointF& local) const;
     void drawSizeLabel(QPainter& painter, const QRectF& rect);
+    void drawHint(QPainter& painter, const QString& text);
 
     QPointer<SelectionModel> model_;
     ShareableDisplay display_;

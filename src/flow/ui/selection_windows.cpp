@@ -23,8 +23,8 @@ void SelectionWidget::makeKey() {
     }
 }
 
-SelectionWindows::SelectionWindows(bool translucent, ControlsFactory makeControls)
-    : translucent_(translucent), makeControls_(std::move(makeControls)) {}
+SelectionWindows::SelectionWindows(bool translucent, ControlsFactory makeControls, ViewHost host)
+    : translucent_(translucent), makeControls_(std::move(makeControls)), host_(std::move(host)) {}
 
 std::unique_ptr<SelectionWindow> SelectionWindows::showOverlay(SelectionModel& model,
                                                                const ShareableDisplay& display,
@@ -36,6 +36,9 @@ std::unique_ptr<SelectionWindow> SelectionWindows::showOverlay(SelectionModel& m
     // A display that goes away takes its overlay along.
     if (screen != nullptr) {
         QObject::connect(screen, &QObject::destroyed, overlay, &QWidget::close);
+    }
+    if (host_) {
+        host_(*overlay, toQRectF(display.frame));
     }
     overlay->show();
     overlay->raise();
@@ -52,7 +55,11 @@ std::unique_ptr<SelectionWindow> SelectionWindows::showControls(SelectionModel& 
     panel->adjustSize();
     const Point origin =
         controlsBarOrigin(display.frame, {panel->width() * 1.0, panel->height() * 1.0});
-    panel->move(toQPointF(origin).toPoint());
+    if (host_) {
+        host_(*panel, QRectF(toQPointF(origin), QSizeF(panel->size())));
+    } else {
+        panel->move(toQPointF(origin).toPoint());
+    }
     panel->show();
     panel->raise();
     return std::make_unique<SelectionWidget>(panel);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "flow/selection_controller.h"
+#include "flow/ui/screen_geometry.h"
 
 namespace zarvex {
 
@@ -32,7 +33,7 @@ class SelectionWindows : public SelectionViews {
 
     // `translucent` when a compositing manager runs; otherwise each overlay
     // shows a still picture of its display.
-    SelectionWindows(bool translucent, ControlsFactory makeControls);
+    SelectionWindows(bool translucent, ControlsFactory makeControls, ViewHost host = {});
 
     std::unique_ptr<SelectionWindow> showOverlay(SelectionModel& model,
                                                  const ShareableDisplay& display,
@@ -44,6 +45,7 @@ class SelectionWindows : public SelectionViews {
   private:
     bool translucent_;
     ControlsFactory makeControls_;
+    ViewHost host_;
 };
 
 }  // namespace zarvex

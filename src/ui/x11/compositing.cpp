@@ -10,6 +10,10 @@
 namespace zarvex {
 
 bool compositingManagerRunning() {
+    // A Wayland compositor always composites.
+    if (qGuiApp && qGuiApp->platformName().startsWith(QLatin1String("wayland"))) {
+        return true;
+    }
     const auto* x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;

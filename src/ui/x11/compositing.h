@@ -4,7 +4,7 @@ namespace zarvex {
 
 // Whether a compositing manager runs on the application's X screen (someone
 // owns _NET_WM_CM_Sn), so translucent windows show what lies behind them.
-// False off X11 or without a connection. Main thread.
+// Always true on Wayland; false without a connection. Main thread.
 bool compositingManagerRunning();
 
 }  // namespace zarvex

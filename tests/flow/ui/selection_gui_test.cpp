@@ -21,10 +21,12 @@
 #include "flow/selection_controller.h"
 #include "flow/ui/camera_preview_window.h"
 #include "flow/ui/controls_bar.h"
+#include "flow/ui/countdown_window.h"
 #include "flow/ui/recording_frame_window.h"
 #include "flow/ui/screen_geometry.h"
 #include "flow/ui/selection_overlay.h"
 #include "flow/ui/selection_windows.h"
+#include "flow/ui/wayland_stage.h"
 #include "flow_fakes.h"
 #include "gui/gui_environment.h"
 #include "gui/windows.h"
@@ -259,6 +261,54 @@ TEST_F(SelectionGuiTest, ControlsBarSwitchesCarryTheirState) {
     xdotool({"click", "1"});
     ASSERT_TRUE(ended());
     EXPECT_EQ(*outcome, std::nullopt);
+}
+
+// Where windows cannot place themselves (Wayland) the flow's views are held
+// by one screen-sized window that takes input only where a view does; the
+// camera preview stays off screen while held back; a desktop that shares no
+// windows disables the Window segment.
+TEST(WaylandViewsGui, AStageTakesInputOnlyWhereItsViewsDo) {
+    testing::GuiEnvironment::get();
+    const ViewHost host = waylandStageHost();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const Rect display = toRect(QRectF(screen->geometry()));
+    auto badge = countdownWindows(true, host)(3, {100, 100, 180, 180});
+    auto frame = recordingFrameWindows(true, host)({50, 60, 306, 206});
+    EXPECT_TRUE(shown<RecordingFrameWindow>().empty());  // views, not windows
+    CameraPreviewWindow preview(true);
+    preview.setHost(host);
+    preview.holdBack(true);
+    preview.showPreview();
+    WaylandStage& stage = WaylandStage::of(screen);
+    ASSERT_TRUE(processEventsUntil([&] { return stage.isVisible(); }));
+    EXPECT_TRUE(preview.isHidden());
+    EXPECT_TRUE(stage.inputRegion().isEmpty());  // badge and frame let the pointer through
+    preview.holdBack(false);
+    ASSERT_TRUE(processEventsUntil([&] { return !stage.inputRegion().isEmpty(); }));
+    const QRect bubble = preview.frame().toRect().translated(-screen->geometry().topLeft());
+    EXPECT_EQ(stage.inputRegion(), QRegion(bubble));
+    // A frame around the whole display would be recorded with it: none.
+    EXPECT_EQ(stage.findChildren<RecordingFrameWindow*>().size(), 1u);
+    auto whole = recordingFrameWindows(true, host)(display);
+    EXPECT_EQ(stage.findChildren<RecordingFrameWindow*>().size(), 1u);
+    badge.reset();
+    frame.reset();
+    preview.hidePreview();
+    EXPECT_TRUE(processEventsUntil([&] { return stage.isHidden(); }));
+
+    MemoryKeyValueStore store;
+    Preferences preferences(store);
+    SelectionModel model(Selection::initial(preferences), {}, 0);
+    model.chooseWindowsOnDesktop(false);
+    ControlsBar bar(model, {}, {});
+    bar.show();
+    SegmentedControl& modes = bar.modePicker();
+    EXPECT_FALSE(modes.isSegmentEnabled(1));
+    EXPECT_EQ(modes.segmentToolTip(1), "This desktop shares whole displays only.");
+    QTest::mouseClick(&modes, Qt::LeftButton, {}, modes.segmentRect(1).center());
+    EXPECT_EQ(model.selection().mode, CaptureMode::region);
+    QTest::mouseClick(&modes, Qt::LeftButton, {}, modes.segmentRect(0).center());
+    EXPECT_EQ(model.selection().mode, CaptureMode::screen);
 }
 
 // A recording of the whole display while the frame and the camera preview are

@@ -3,9 +3,13 @@
 # forwards to. Each Start makes a new PipeWire node, as desktops do, from
 # GStreamer (colour bars, 30 frames a second; such a node serves one consumer
 # only) placed at X, Y. In FOLDER: a file "answer" makes Start say the user
-# cancelled the dialog; "log" gets a line per SelectSources (the restore data
+# cancelled the dialog, a file "hold" that the dialog stays open; a window
+# asked for is one the size of the output; "log" gets a line per SelectSources (the restore data
 # sent, the cursor mode); "cast-pid" names the process feeding the node
 # (stopping it stops the stream as a still screen would).
+# It is the desktop's shortcut service too: "log" gets a line per bound
+# shortcut (id, description, preferred trigger), and a file "press" is taken
+# as a press of the last one bound.
 # Usage: screencast_standin.py BUS_NAME FOLDER X Y WIDTH HEIGHT
 import json, os, subprocess, sys, time
 import gi
@@ -24,8 +28,18 @@ interface = Gio.DBusNodeInfo.new_for_xml(
     + ''.join(f'<property name="{p}" type="u" access="read"/>'
               for p in ("AvailableSourceTypes", "AvailableCursorModes", "version"))
     + '</interface></node>').interfaces[0]
-properties = {"AvailableSourceTypes": 1, "AvailableCursorModes": 3, "version": 4}
+properties = {"AvailableSourceTypes": 3, "AvailableCursorModes": 3, "version": 4}
 cast = None
+shortcuts = Gio.DBusNodeInfo.new_for_xml(
+    '<node><interface name="org.freedesktop.impl.portal.GlobalShortcuts">'
+    '<method name="CreateSession"><arg type="o" direction="in"/><arg type="o" direction="in"/>'
+    f'<arg type="s" direction="in"/>{answer}</method>'
+    '<method name="BindShortcuts"><arg type="o" direction="in"/><arg type="o" direction="in"/>'
+    f'<arg type="a(sa{{sv}})" direction="in"/><arg type="s" direction="in"/>{answer}</method>'
+    '<signal name="Activated"><arg type="o"/><arg type="s"/><arg type="t"/><arg type="a{sv}"/>'
+    '</signal><property name="version" type="u" access="read"/></interface></node>').interfaces[0]
+bound = None
+selected = 1
 
 
 def start_node():
@@ -49,28 +63,52 @@ def start_node():
 
 
 def call(connection, sender, path, interface_name, method, parameters, invocation):
+    global bound, selected
     options, response, results = parameters.unpack()[-1], 0, {}
-    if method == "SelectSources":
+    if method == "BindShortcuts":
+        session, chosen = parameters.unpack()[1:3]
+        with open(f"{folder}/log", "a") as log:
+            for id, props in chosen:
+                log.write(f"bind {id} {props.get('description')} {props.get('preferred_trigger')}\n")
+                bound = (session, id)
+        results = {"shortcuts": GLib.Variant("a(sa{sv})", [(id, {}) for id, _ in chosen])}
+    elif method == "SelectSources":
+        selected = options.get("types", 1)
         restored = options.get("restore_data", (None, None, "none"))[2]
         with open(f"{folder}/log", "a") as log:
             log.write(f"restore {restored} cursor {options.get('cursor_mode', 0)}\n")
+    elif method == "Start" and os.path.exists(f"{folder}/hold"):
+        return  # the dialog stays open: no answer
     elif method == "Start":
         cancel = os.path.exists(f"{folder}/answer")
         node = 0 if cancel else start_node()
         response = 1 if cancel else 0 if node else 2
         if node:
-            place = {"position": GLib.Variant("(ii)", (x, y)),
-                     "size": GLib.Variant("(ii)", (width, height)),
-                     "source_type": GLib.Variant("u", 1)}
+            window = selected == 2  # a window: no position
+            place = {"size": GLib.Variant("(ii)", (width, height)),
+                     "source_type": GLib.Variant("u", 2 if window else 1)}
+            if not window:
+                place["position"] = GLib.Variant("(ii)", (x, y))
             results = {"streams": GLib.Variant("a(ua{sv})", [(node, place)]),
                        "persist_mode": GLib.Variant("u", 2),
                        "restore_data": GLib.Variant("(suv)", ("zarvex", 1, GLib.Variant("s", "display")))}
     invocation.return_value(GLib.Variant("(ua{sv})", (response, results)))
 
 
+def press(connection):
+    if bound and os.path.exists(f"{folder}/press"):
+        os.remove(f"{folder}/press")
+        connection.emit_signal(None, "/org/freedesktop/portal/desktop", shortcuts.name, "Activated",
+                               GLib.Variant("(osta{sv})", (*bound, 0, {})))
+    return True
+
+
 def registered(connection, _):
     connection.register_object("/org/freedesktop/portal/desktop", interface, call,
                                lambda *args: GLib.Variant("u", properties[args[-1]]), None)
+    connection.register_object("/org/freedesktop/portal/desktop", shortcuts, call,
+                               lambda *args: GLib.Variant("u", 1), None)
+    GLib.timeout_add(50, press, connection)
 
 
 Gio.bus_own_name(Gio.BusType.SESSION, name, Gio.BusNameOwnerFlags.NONE, registered, None, None)

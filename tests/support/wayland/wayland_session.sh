@@ -63,8 +63,9 @@ until_true Xwayland grep -q : x-display
 
 standin=org.freedesktop.impl.portal.desktop.zarvextest
 mkdir -p portals
-printf '[portal]\nDBusName=%s\nInterfaces=org.freedesktop.impl.portal.ScreenCast;\nUseIn=sway\n' \
-  $standin >portals/zarvextest.portal
+printf '[portal]\nDBusName=%s\nInterfaces=%s;%s;\nUseIn=sway\n' $standin \
+  org.freedesktop.impl.portal.ScreenCast org.freedesktop.impl.portal.GlobalShortcuts \
+  >portals/zarvextest.portal
 /usr/bin/python3 "$here/screencast_standin.py" $standin "$XDG_RUNTIME_DIR/standin" 0 0 "$width" \
   "$height" >standin.log 2>&1 &
 until_true "the screen-cast stand-in" has_owner $standin
