@@ -209,6 +209,10 @@ QWidget* SettingsWindow::recordingSection() {
 void SettingsWindow::showShortcutBinding() {
     const ShortcutSettings::Binding binding = services_.shortcut.binding();
     recorder_->setVisible(binding == ShortcutSettings::Binding::recorder);
+    // A refused key is the recorder's news: without the recorder it goes too.
+    if (binding != ShortcutSettings::Binding::recorder && shortcutCaption_ != nullptr) {
+        shortcutCaption_->hide();
+    }
     bindingLabel_->setVisible(binding != ShortcutSettings::Binding::recorder);
     bindingLabel_->setText(binding == ShortcutSettings::Binding::desktop
                                ? QStringLiteral("Set in your desktop's settings")
