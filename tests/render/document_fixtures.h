@@ -14,11 +14,6 @@
 // a still-frame player, and waiting on the event loop without timing claims.
 namespace zarvex::testing {
 
-// The process's QCoreApplication, created on first use.
-inline void ensureCoreApplication() {
-    coreApplication();
-}
-
 // A movie with one audio track and no video, where a screen movie should be.
 void writeMovieWithoutVideo(const std::filesystem::path& path);
 
