@@ -23,24 +23,6 @@ using testing::afterT0;
 using testing::FakeCamera;
 using testing::kT0;
 
-struct PreviewLog {
-    int built = 0;
-    int shown = 0;
-    int hidden = 0;
-    int frames = 0;
-};
-
-class LoggingPreview : public CameraPreview {
-  public:
-    explicit LoggingPreview(PreviewLog& log) : log_(log) { ++log_.built; }
-    void show() override { ++log_.shown; }
-    void hide() override { ++log_.hidden; }
-    void present(const CameraFrame&) override { ++log_.frames; }
-
-  private:
-    PreviewLog& log_;
-};
-
 // A camera that reports no capture size, as one with an unknown mode might.
 class SizelessCamera : public FakeCamera {
   public:
@@ -53,7 +35,7 @@ class CameraManagerTest : public ::testing::Test {
     testing::TempDir dir;
     std::filesystem::path file = dir / "webcam.mov";
     testing::FakePermissionAuthority permissions;
-    PreviewLog preview;
+    testing::CountingPreview::Counts preview;
     int camerasMade = 0;
     FakeCamera* camera = nullptr;  // the camera made last
     std::function<std::unique_ptr<FakeCamera>()> makeCamera = [] {
@@ -66,7 +48,7 @@ class CameraManagerTest : public ::testing::Test {
                               return made;
                           },
                           permissions,
-                          [this] { return std::make_unique<LoggingPreview>(preview); }};
+                          [this] { return std::make_unique<testing::CountingPreview>(preview); }};
 };
 
 TEST_F(CameraManagerTest, FailedStartsKeepNoCameraSoTheNextStartTriesAgain) {
