@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include <cstdlib>
 #include <regex>
 
 #include <gtest/gtest.h>

@@ -4,7 +4,6 @@
 #include <QPoint>
 
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 #include "editor/editor_windows.h"
