@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kFallbackWidth = 1280;
 constexpr int kFallbackHeight = 720;
+// How long stopWriting() waits for the encoder queue to take the last picture.
+constexpr auto kLastFrameWait = std::chrono::seconds(2);
 
 }  // namespace
 
@@ -94,21 +96,24 @@ void CameraManager::startWriting(const std::filesystem::path& file, HostTime ses
         throw writerFailure(error, kWebcamWriterNotStartedMessage);
     }
     writer->startSession(toMediaTime(sessionStart));
+    auto feed = std::make_unique<VideoTrackFeed>(input);
+    feed->begin(sessionStart);
+    // The camera delivers all the time: no picture is repeated while it stands still.
+    feed->stopRepeating();
 
     std::unique_ptr<MovieWriter> replaced;
     std::lock_guard lock(writerMutex_);
     replaced = std::exchange(writer_, std::move(writer));
     writerInput_ = &input;
-    writerSessionStart_ = sessionStart;
+    feed_ = std::move(feed);
     isWriting_ = true;
 }
 
 void CameraManager::didOutputFrame(const CameraFrame& frame, CameraPreview* preview) {
     {
         std::lock_guard lock(writerMutex_);
-        if (isWriting_ && writerInput_ != nullptr && frame.time >= writerSessionStart_ &&
-            writerInput_->isReadyForMoreMediaData()) {
-            writerInput_->append(frame.image, toMediaTime(frame.time));
+        if (isWriting_ && feed_) {
+            feed_->deliver(frame.image, frame.time);
         }
     }
     if (preview != nullptr) {
@@ -123,18 +128,23 @@ bool CameraManager::writerFailed() const {
 
 void CameraManager::stopWriting() {
     std::unique_ptr<MovieWriter> writer;
+    std::unique_ptr<VideoTrackFeed> feed;
     VideoWriterInput* input = nullptr;
     {
         std::lock_guard lock(writerMutex_);
         isWriting_ = false;
-        if (writer_ && writerInput_ != nullptr) {
+        if (writer_ && feed_) {
             writer = std::move(writer_);
+            feed = std::move(feed_);
             input = std::exchange(writerInput_, nullptr);
         }
     }
     if (!writer) {
         return;
     }
+    // A picture still waiting for the encoder goes in; the file ends on it.
+    feed->finish({}, kLastFrameWait,
+                 [&] { return writer->status() == MovieWriter::Status::writing; });
     input->markAsFinished();
     writer->finishWriting();
     if (writer->status() == MovieWriter::Status::failed) {

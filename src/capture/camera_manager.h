@@ -7,6 +7,7 @@
 
 #include "capture/camera_capture.h"
 #include "capture/permissions.h"
+#include "capture/track_feeds.h"
 #include "media/movie_writer.h"
 
 namespace zarvex {
@@ -78,7 +79,10 @@ class CameraManager final : public WebcamWriting {
 
     // The file is QuickTime, one H.264 track at the camera's capture size
     // (1280 × 720 when the camera gives none), written in fragments like the
-    // screen movie. Throws "Camera is not running." when the camera is not
+    // screen movie. Like the screen movie, the latest picture always reaches
+    // it: one that finds the encoder busy waits for room (a newer picture
+    // takes its place), at the latest until stopWriting(), so the file ends on
+    // the last picture the camera took. Throws "Camera is not running." when the camera is not
     // built or not delivering, and the writer's message (or "Could not start
     // webcam writer.") when the file cannot be started.
     void startWriting(const std::filesystem::path& file, HostTime sessionStart) override;
@@ -105,7 +109,7 @@ class CameraManager final : public WebcamWriting {
     mutable std::mutex writerMutex_;
     std::unique_ptr<MovieWriter> writer_;
     VideoWriterInput* writerInput_ = nullptr;
-    HostTime writerSessionStart_{};
+    std::unique_ptr<VideoTrackFeed> feed_;
     bool isWriting_ = false;
 };
 

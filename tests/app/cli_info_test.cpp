@@ -13,13 +13,8 @@ namespace {
 using testing::TempDir;
 using testing::writeText;
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
+// runCommandLine() in this process, as `zarvex ARGS` runs it.
+testing::ProcessResult run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = runCommandLine(args, {out, err});
     return {code, out.str(), err.str()};
@@ -46,8 +41,8 @@ TEST_F(InfoCommand, FreshRecordingSummary) {
     writeText(folder / "screen.mov", std::string(2500, 'x'));
     writeEventsFile(folder, RecordedEvents{1, {{0.5, 0.1, 0.2}, {1.5, 0.3, 0.4}, {2.5, 0.5, 0.6}}});
 
-    const CliRun result = run({"info", folder.string()});
-    EXPECT_EQ(result.code, 0) << result.err;
+    const testing::ProcessResult result = run({"info", folder.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
               "Recording     Zarvex 2026-12-05 at 1.56.29 AM\n"
@@ -74,8 +69,8 @@ TEST_F(InfoCommand, StyledTrimmedRecordingWithWebcam) {
     meta.trimEnd = 10;
     writeProjectFile(folder, meta);
 
-    const CliRun result = run({"info", folder.string() + "/"});
-    EXPECT_EQ(result.code, 0) << result.err;
+    const testing::ProcessResult result = run({"info", folder.string() + "/"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out,
               "Recording     Zarvex 2026-12-05 at 1.56.29 AM\n"
               "Created       2026-12-05T01:56:29Z\n"
@@ -95,15 +90,15 @@ TEST_F(InfoCommand, StyledTrimmedRecordingWithWebcam) {
 TEST_F(InfoCommand, BrokenClickFileIsReportedNotFatal) {
     writeProjectFile(folder, freshMeta());
     writeText(folder / "events.json", "{");
-    const CliRun result = run({"info", folder.string()});
-    EXPECT_EQ(result.code, 0);
+    const testing::ProcessResult result = run({"info", folder.string()});
+    EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("Clicks        none (events.json is unreadable"), std::string::npos);
 }
 
 TEST_F(InfoCommand, FoldersThatAreNoReadableRecordingFail) {
     for (const auto& path : {folder, dir / "missing"}) {
-        const CliRun result = run({"info", path.string()});
-        EXPECT_EQ(result.code, 1);
+        const testing::ProcessResult result = run({"info", path.string()});
+        EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.err, "That folder isn't a Zarvex recording.\n");
         EXPECT_EQ(result.out, "");
     }
@@ -112,8 +107,8 @@ TEST_F(InfoCommand, FoldersThatAreNoReadableRecordingFail) {
     json["style"] = toJson(StyleSettings{});
     json["style"].erase("aspect");
     writeText(folder / "project.json", json.dump(2));
-    const CliRun result = run({"info", folder.string()});
-    EXPECT_EQ(result.code, 1);
+    const testing::ProcessResult result = run({"info", folder.string()});
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "Could not open recording: Missing key \"style.aspect\".\n");
 
     json = toJson(freshMeta());
@@ -123,10 +118,10 @@ TEST_F(InfoCommand, FoldersThatAreNoReadableRecordingFail) {
 }
 
 TEST(CommandLine, UsageErrorsAndTheProgramsExitCodes) {
-    EXPECT_EQ(run({"info"}).code, 2);
-    EXPECT_EQ(run({"info", "a", "b"}).code, 2);
-    const CliRun unknown = run({"frobnicate"});
-    EXPECT_EQ(unknown.code, 2);
+    EXPECT_EQ(run({"info"}).exitCode, 2);
+    EXPECT_EQ(run({"info", "a", "b"}).exitCode, 2);
+    const testing::ProcessResult unknown = run({"frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("unknown command \"frobnicate\""), std::string::npos);
 
     const auto help = testing::runProcess({ZARVEX_BINARY, "--help"});

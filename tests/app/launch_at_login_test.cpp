@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "event_loop.h"
 #include "process.h"
@@ -11,13 +10,6 @@
 
 namespace zarvex {
 namespace {
-
-std::string read(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(LaunchAtLogin, WritesAnEntryThatStartsZarvexAndRemovesIt) {
     testing::TempDir config;
@@ -36,12 +28,13 @@ TEST(LaunchAtLogin, WritesAnEntryThatStartsZarvexAndRemovesIt) {
         login.set(true);
         EXPECT_TRUE(login.isEnabled());
         EXPECT_FALSE(login.lastErrorMessage());
-        EXPECT_EQ(read(entry).find("[Desktop Entry]\nType=Application\nName=Zarvex\n"), 0u);
+        EXPECT_EQ(testing::readText(entry).find("[Desktop Entry]\nType=Application\nName=Zarvex\n"),
+                  0u);
         // Started as GLib's reader of desktop entries (GNOME's session) starts it.
         EXPECT_EQ(testing::runProcess({"gio", "launch", entry.string()}).exitCode, 0)
-            << read(entry);
+            << testing::readText(entry);
         ASSERT_TRUE(testing::processEventsUntil([&] { return std::filesystem::exists(ran); }));
-        EXPECT_EQ(read(ran), program.string() + " 0\n");
+        EXPECT_EQ(testing::readText(ran), program.string() + " 0\n");
         std::filesystem::remove(ran);
 
         // Hidden entries count as off, as desktops treat them.

@@ -7,18 +7,18 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include <cstdlib>
 #include <regex>
 
 #include <gtest/gtest.h>
 
 #include "child_process.h"
 #include "document_fixtures.h"
-#include "gui_application.h"
+#include "gui/gui_environment.h"
 #include "media_fixtures.h"
 #include "model/project.h"
 #include "process.h"
 #include "temp_dir.h"
+#include "xvfb.h"
 
 namespace zarvex {
 namespace {
@@ -85,9 +85,7 @@ double meanDifference(const QImage& a, const QImage& b) {
 }
 
 TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
-    testing::GuiApplication::instance();
-    const testing::Xvfb& server = testing::GuiApplication::server();
-    testing::WindowManager windowManager(server);
+    const testing::Xvfb& server = testing::GuiEnvironment::get().server();
     testing::TempDir dir;
     const std::filesystem::path folder = dir / "Play Me";
     testing::RecordingFolderOptions recording;

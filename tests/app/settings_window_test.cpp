@@ -54,8 +54,8 @@ class SettingsWindowTest : public GuiTest {
     std::unique_ptr<ApplicationTheme> theme;
 };
 
-TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaults) {
-    const auto window = open();
+TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaultsAndControlsStoreTheirPreferences) {
+    auto window = open();
     EXPECT_EQ(window->width(), 480);  // the 440 form and its margins
     EXPECT_FALSE(window->loginSwitch()->isChecked());
     EXPECT_FALSE(window->loginCaption()->isVisible());
@@ -83,10 +83,8 @@ TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaults) {
     shortcut.setBinding(ShortcutSettings::Binding::recorder);
     EXPECT_FALSE(window->shortcutRecorder()->isHidden());
     EXPECT_TRUE(window->shortcutBindingLabel()->isHidden());
-}
 
-TEST_F(SettingsWindowTest, ControlsStoreTheirPreferencesAndSurviveAReopen) {
-    auto window = open();
+    // The controls store their preferences, which a reopened window shows.
     window->countdownPicker()->activated(0);  // "Off"
     QTest::mouseClick(window->cameraSwitch(), Qt::LeftButton);
     QTest::mouseClick(window->micSwitch(), Qt::LeftButton);
@@ -163,7 +161,7 @@ TEST_F(SettingsWindowTest, ShortcutRecorderStoresOrCancelsAndAnnouncesTheChange)
     EXPECT_FALSE(shortcut.isRecording());
 }
 
-TEST_F(SettingsWindowTest, LoginSwitchWritesTheEntryOrShowsTheError) {
+TEST_F(SettingsWindowTest, LoginSwitchWritesTheEntryOrShowsTheErrorAndTheThemeApplies) {
     const auto window = open();
     const auto entry = config / "autostart" / "zarvex.desktop";
     QTest::mouseClick(window->loginSwitch(), Qt::LeftButton);
@@ -178,10 +176,8 @@ TEST_F(SettingsWindowTest, LoginSwitchWritesTheEntryOrShowsTheError) {
     EXPECT_FALSE(window->loginSwitch()->isChecked());
     EXPECT_TRUE(window->loginCaption()->isVisible());
     EXPECT_TRUE(window->loginCaption()->text().startsWith("Could not create the folder "));
-}
 
-TEST_F(SettingsWindowTest, ThemePickerStoresAndAppliesTheThemeAtOnce) {
-    const auto window = open();
+    // The theme picker stores and applies the theme at once.
     window->themePicker()->activated(1);
     QApplication::processEvents();
     EXPECT_EQ(preferences.themeID(), "rewind");

@@ -62,28 +62,25 @@ TEST(Shortcut, KeyPressesWhileRecording) {
         Hotkey hotkey;
         const char* text;
     };
+    using enum KeyPressOutcome;
     const int ctrl = Qt::ControlModifier, alt = Qt::AltModifier, shift = Qt::ShiftModifier,
               meta = Qt::MetaModifier, keypad = Qt::KeypadModifier;
     for (const Case& c : std::vector<Case>{
-             {Qt::Key_A, shift, KeyPressOutcome::cancel, {}, ""},
-             {Qt::Key_Escape, 0, KeyPressOutcome::cancel, {}, ""},
-             {Qt::Key_Control, ctrl, KeyPressOutcome::keepListening, {}, ""},
-             {Qt::Key_Shift, ctrl | shift, KeyPressOutcome::keepListening, {}, ""},
-             {Qt::Key_VolumeUp, ctrl, KeyPressOutcome::refuse, {}, ""},
-             {Qt::Key_Comma, alt | keypad, KeyPressOutcome::refuse, {}, ""},
-             {Qt::Key_7, ctrl | keypad, KeyPressOutcome::record, {89, 256}, "Ctrl+KP 7"},
+             {Qt::Key_A, shift, cancel, {}, ""},
+             {Qt::Key_Escape, 0, cancel, {}, ""},
+             {Qt::Key_Control, ctrl, keepListening, {}, ""},
+             {Qt::Key_Shift, ctrl | shift, keepListening, {}, ""},
+             {Qt::Key_VolumeUp, ctrl, refuse, {}, ""},
+             {Qt::Key_Comma, alt | keypad, refuse, {}, ""},
+             {Qt::Key_7, ctrl | keypad, record, {89, 256}, "Ctrl+KP 7"},
              // control 4096 + option 2048 + shift 512 + command 256
-             {Qt::Key_K,
-              ctrl | alt | shift | meta,
-              KeyPressOutcome::record,
-              {40, 6912},
-              "Ctrl+Alt+Shift+Super+K"},
-             {Qt::Key_G, ctrl | shift, KeyPressOutcome::record, {5, 768}, "Ctrl+Shift+G"},
-             {Qt::Key_At, meta | shift, KeyPressOutcome::record, {19, 4096 + 512}, "Shift+Super+2"},
+             {Qt::Key_K, ctrl | alt | shift | meta, record, {40, 6912}, "Ctrl+Alt+Shift+Super+K"},
+             {Qt::Key_G, ctrl | shift, record, {5, 768}, "Ctrl+Shift+G"},
+             {Qt::Key_At, meta | shift, record, {19, 4096 + 512}, "Shift+Super+2"},
          }) {
         const KeyPressResult result = shortcutFromKeyPress(c.key, c.modifiers);
         EXPECT_EQ(result.outcome, c.outcome) << c.key;
-        if (c.outcome == KeyPressOutcome::record) {
+        if (c.outcome == record) {
             ASSERT_TRUE(result.shortcut);
             EXPECT_EQ(result.shortcut->hotkey, c.hotkey);
             EXPECT_EQ(result.shortcut->text, c.text);

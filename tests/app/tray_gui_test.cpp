@@ -280,17 +280,6 @@ TEST_F(TrayGuiTest, RecentRecordingsAndTheFolderChooser) {
     EXPECT_EQ(opened.back(), made[2]);
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 TEST(TrayProcess, ASecondZarvexHandsItsRequestToTheRunningOne) {
     const auto& server = testing::GuiEnvironment::get().server();
     testing::TempDir runtime;
@@ -302,7 +291,7 @@ TEST(TrayProcess, ASecondZarvexHandsItsRequestToTheRunningOne) {
         {.environment = {{"DISPLAY", server.display()}, {"XDG_RUNTIME_DIR", runtime.path()}},
          .quiet = true});
     const auto socket = runtime / ("zarvex-_" + server.display().substr(1) + ".socket");
-    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(socket); }, 20s));
+    ASSERT_TRUE(testing::eventually([&] { return std::filesystem::exists(socket); }));
 
     const auto zarvex = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"env", display, runtimeDir, ZARVEX_BINARY});
@@ -321,7 +310,7 @@ TEST(TrayProcess, ASecondZarvexHandsItsRequestToTheRunningOne) {
 
     // A termination signal quits like the menu does.
     ::kill(running.pid(), SIGTERM);
-    EXPECT_TRUE(waitFor([&] { return running.exited(); }, 10s));
+    EXPECT_TRUE(testing::eventually([&] { return running.exited(); }, 10s));
     EXPECT_EQ(running.stop(), 0);
     EXPECT_FALSE(std::filesystem::exists(socket));
 }

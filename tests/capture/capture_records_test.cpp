@@ -18,7 +18,6 @@ using testing::TempDir;
 using testing::writeText;
 using Kind = PermissionError::Kind;
 using Status = AuthorizationStatus;
-using Strings = std::vector<std::string>;
 
 // What ensureScreenAndMicrophone (or ensureCamera) refuses with; nothing when it passes.
 std::optional<Kind> refusal(FakePermissionAuthority& authority, bool camera = false) {
@@ -31,48 +30,33 @@ std::optional<Kind> refusal(FakePermissionAuthority& authority, bool camera = fa
 }
 
 TEST(Permissions, ScreenFirstThenMicrophonePromptingOnlyWhenUndetermined) {
+    // Screen granted, a screen request grants, the microphone's status, a
+    // microphone request grants: the refusal and the calls made, in order.
     struct Case {
-        bool screenGranted, screenRequestGrants;
+        bool screen, screenAsk;
         Status audio;
-        bool audioRequestGrants;
+        bool audioAsk;
         std::optional<Kind> refused;
-        Strings calls;
+        std::string calls;
     };
+    const std::optional<Kind> none;
     for (const Case& c : std::vector<Case>{
-             {true, true, Status::authorized, true, std::nullopt, {"screen?", "audio?"}},
-             {false,
-              false,
-              Status::denied,
-              true,
-              Kind::screenRecordingDenied,
-              {"screen?", "request screen"}},
-             {false,
-              true,
-              Status::authorized,
-              true,
-              std::nullopt,
-              {"screen?", "request screen", "audio?"}},
-             {true, true, Status::restricted, true, Kind::microphoneDenied, {"screen?", "audio?"}},
-             {true, true, Status::denied, true, Kind::microphoneDenied, {"screen?", "audio?"}},
-             {true,
-              true,
-              Status::notDetermined,
-              false,
-              Kind::microphoneDenied,
-              {"screen?", "audio?", "request audio"}},
-             {true,
-              true,
-              Status::notDetermined,
-              true,
-              std::nullopt,
-              {"screen?", "audio?", "request audio"}},
+             {true, true, Status::authorized, true, none, "screen? audio?"},
+             {false, false, Status::denied, true, Kind::screenRecordingDenied,
+              "screen? request screen"},
+             {false, true, Status::authorized, true, none, "screen? request screen audio?"},
+             {true, true, Status::restricted, true, Kind::microphoneDenied, "screen? audio?"},
+             {true, true, Status::denied, true, Kind::microphoneDenied, "screen? audio?"},
+             {true, true, Status::notDetermined, false, Kind::microphoneDenied,
+              "screen? audio? request audio"},
+             {true, true, Status::notDetermined, true, none, "screen? audio? request audio"},
          }) {
         FakePermissionAuthority authority;
-        authority.screenGranted = c.screenGranted;
-        authority.screenRequestGrants = c.screenRequestGrants;
+        authority.screenGranted = c.screen;
+        authority.screenRequestGrants = c.screenAsk;
         authority.audioStatus = c.audio;
-        authority.audioRequestGrants = c.audioRequestGrants;
-        EXPECT_EQ(refusal(authority), c.refused);
+        authority.audioRequestGrants = c.audioAsk;
+        EXPECT_EQ(refusal(authority), c.refused) << c.calls;
         EXPECT_EQ(authority.calls, c.calls);
     }
 
@@ -80,7 +64,7 @@ TEST(Permissions, ScreenFirstThenMicrophonePromptingOnlyWhenUndetermined) {
     authority.videoStatus = Status::notDetermined;
     authority.videoRequestGrants = false;
     EXPECT_EQ(refusal(authority, true), Kind::cameraDenied);
-    EXPECT_EQ(authority.calls, (Strings{"video?", "request video"}));
+    EXPECT_EQ(authority.calls, "video? request video");
     authority = {};
     EXPECT_EQ(refusal(authority, true), std::nullopt);
 }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>

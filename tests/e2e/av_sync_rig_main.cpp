@@ -3,9 +3,9 @@
 // the synchronisation tests.
 //
 // Usage: zarvex_av_sync_rig --sink NAME --size WxH --beeps N --interval SECONDS
-//        [--latency MS] [--position X,Y]
+//        [--latency MS]
 //
-// Shows a black window at X,Y (the top-left corner by default) of the X display ($DISPLAY) and
+// Shows a black window at the top-left corner of the X display ($DISPLAY) and
 // plays silence into the PulseAudio sink (PULSE_SERVER) with the given target
 // latency (--latency MS, 20 when absent). Prints "ready" once both run. Then,
 // every interval, it writes a 60 ms 1 kHz beep into the stream and turns the
@@ -47,8 +47,6 @@ struct Arguments {
     int beeps = 3;
     double interval = 1.0;
     int latencyMs = 20;
-    int x = 0;
-    int y = 0;
 };
 
 std::int64_t monotonicNanoseconds() {
@@ -72,7 +70,7 @@ void sleepUntil(std::int64_t nanoseconds) {
 // The window the flashes are shown in.
 class Flasher {
   public:
-    Flasher(int x, int y, int width, int height) {
+    Flasher(int width, int height) {
         connection_ = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(connection_)) {
             fail("cannot open the X display");
@@ -82,8 +80,8 @@ class Flasher {
         black_ = screen->black_pixel;
         window_ = xcb_generate_id(connection_);
         const std::uint32_t values[] = {black_, 1};
-        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, std::int16_t(x),
-                          std::int16_t(y), std::uint16_t(width), std::uint16_t(height), 0,
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0,
+                          std::uint16_t(width), std::uint16_t(height), 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(connection_, window_);
@@ -219,11 +217,9 @@ int main(int argc, char** argv) {
             args.interval = std::atof(value);
         } else if (name == "--latency") {
             args.latencyMs = std::atoi(value);
-        } else if (name == "--position") {
-            std::sscanf(value, "%d,%d", &args.x, &args.y);
         }
     }
-    Flasher flasher(args.x, args.y, args.width, args.height);
+    Flasher flasher(args.width, args.height);
     Beeper beeper(args.sink, args.latencyMs);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the stream settles
     std::printf("ready\n");

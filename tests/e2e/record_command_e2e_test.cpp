@@ -84,16 +84,6 @@ class RecordCommand : public ::testing::Test {
         window->command("animate 40");
         return window;
     }
-
-    std::size_t recordingCount() const {
-        std::error_code error;
-        std::size_t count = 0;
-        for ([[maybe_unused]] const auto& entry :
-             std::filesystem::directory_iterator(recordings, error)) {
-            ++count;
-        }
-        return count;
-    }
 };
 
 TEST_F(RecordCommand, RecordsIntoTheFolderFromTheSettingsAndExportsAtTheSameLength) {
@@ -286,7 +276,7 @@ TEST_F(RecordCommand, FailuresAreOneLineAndLeaveNoFolder) {
     result = zarvex({"record", "--camera", "--seconds", "1"});  // no camera on test machines
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "zarvex: Recording failed: No camera available.\n");
-    EXPECT_EQ(recordingCount(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(recordings) && !std::filesystem::is_empty(recordings));
 
     for (const std::vector<std::string>& wrong : {
              std::vector<std::string>{"record", "--seconds", "0"},

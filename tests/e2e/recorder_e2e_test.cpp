@@ -92,6 +92,16 @@ class RecorderE2E : public ::testing::Test {
         return testing::thrownText(
             [&] { recorder.start(target, movie, false, false, true, systemClock().now()); });
     }
+
+    // A recording session into `dir`, without a camera.
+    std::unique_ptr<RecordingSession> session(const SelectionResult& options) {
+        preferences.setRecordingsFolder(dir.path().string());
+        return std::make_unique<RecordingSession>(services, camera, options, preferences);
+    }
+    MemoryKeyValueStore store;
+    Preferences preferences{store};
+    testing::FakePermissionAuthority permissions;
+    CameraManager camera{[] { return nullptr; }, permissions};
 };
 
 // Audio that plays from before the start is in both tracks from their first
@@ -172,17 +182,11 @@ TEST_F(RecorderE2E, MovieEndsOnTheLastPictureWhileTheEncoderIsBehind) {
 // and on the microphone, and so does its export.
 TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
     pulse.addMicrophone();
-    MemoryKeyValueStore store;
-    Preferences preferences(store);
-    preferences.setRecordingsFolder(dir.path().string());
-    testing::FakePermissionAuthority permissions;
-    CameraManager camera([] { return nullptr; }, permissions);
-    RecordingSession session(services, camera, {DisplayTarget{display()}, true, true, false, false},
-                             preferences);
+    const auto recording = session({DisplayTarget{display()}, true, true, false, false});
     // As after a countdown: the sources deliver by T0.
-    session.prepare();
-    EXPECT_TRUE(session.waitForAudio(5s));
-    session.start();
+    recording->prepare();
+    EXPECT_TRUE(recording->waitForAudio(5s));
+    recording->start();
     constexpr int kBeeps = 3;
     // System audio from a player with a usual output latency, the microphone
     // hearing a low-latency one.
@@ -190,7 +194,7 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
                                         std::pair{testing::PulseDaemon::kMicSinkName, "20"}}) {
         testing::ChildProcess rig(
             {ZARVEX_AV_SYNC_RIG, "--sink", sink, "--size", "640x360", "--beeps",
-             std::to_string(kBeeps), "--interval", "0.7"},
+             std::to_string(kBeeps), "--interval", "0.7", "--latency", latency},
             {.environment = {{"DISPLAY", server.display()}, {"PULSE_SERVER", pulse.server()}}});
         EXPECT_EQ(rig.readLine(10s), "ready");
         for (int i = 0; i < kBeeps; ++i) {
@@ -200,7 +204,7 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
         EXPECT_EQ(rig.stop(), 0);
     }
     std::this_thread::sleep_for(300ms);
-    const auto folder = session.stop();
+    const auto folder = recording->stop();
     const auto movie = folder / "screen.mov";
     const MovieInfo info = readMovieInfo(movie);
     const auto flashes = testing::flashTimes(movie);
@@ -238,20 +242,20 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
     }
 }
 
-TEST_F(RecorderE2E, RegionWithoutAudioHasOneTrackOfTheEvenSize) {
+// A region without audio has one track of the even size; a window shows even
+// when covered; targets that are gone fail with their messages.
+TEST_F(RecorderE2E, RegionsWindowsAndTargetsThatAreGone) {
     record(RegionTarget{display(), Rect{20, 10, 301, 201}}, 0.7);
     EXPECT_EQ(testing::probeStreams(movie), std::vector<std::string>{"h264 300x200"});
-}
+    std::filesystem::remove(movie);
 
-TEST_F(RecorderE2E, WindowTargetShowsTheWindowEvenWhenCovered) {
     auto recorded = window({.x = 40, .y = 30, .width = 200, .height = 120, .color = "ff0000"});
     auto cover = window({.x = 0, .y = 0, .width = kWidth, .height = kHeight, .color = "00ff00"});
     record(WindowTarget{recorded.id()}, 0.7);
     EXPECT_EQ(testing::probeStreams(movie), std::vector<std::string>{"h264 200x120"});
     EXPECT_EQ(colourAt(movie, 0.3), 0xff0000u);
-}
+    std::filesystem::remove(movie);
 
-TEST_F(RecorderE2E, TargetsThatAreGoneFailWithTheirMessages) {
     auto closing = std::make_unique<TestWindow>(
         ZARVEX_TEST_WINDOW, server,
         TestWindow::Options{.x = 10, .y = 10, .width = 100, .height = 100, .title = "Closing"});
@@ -263,16 +267,9 @@ TEST_F(RecorderE2E, TargetsThatAreGoneFailWithTheirMessages) {
 }
 
 TEST_F(RecorderE2E, ClicksLandInEventsJsonWithFractionsAndTimes) {
-    MemoryKeyValueStore store;
-    Preferences preferences(store);
-    preferences.setRecordingsFolder(dir.path().string());
-    testing::FakePermissionAuthority permissions;
-    CameraManager camera([] { return nullptr; }, permissions);
-    RecordingSession session(
-        services, camera,
-        {RegionTarget{display(), Rect{100, 100, 400, 200}}, false, false, false, true},
-        preferences);
-    session.start();
+    const auto recording =
+        session({RegionTarget{display(), Rect{100, 100, 400, 200}}, false, false, false, true});
+    recording->start();
     auto click = [&](int x, int y, int button = 1) {
         testing::runXClient(server, {"xdotool", "mousemove", std::to_string(x), std::to_string(y),
                                      "click", std::to_string(button)});
@@ -284,8 +281,8 @@ TEST_F(RecorderE2E, ClicksLandInEventsJsonWithFractionsAndTimes) {
     click(50, 50);       // elsewhere
     click(499, 299);     // the last pixel inside
     ASSERT_TRUE(monitor.waitForPresses(6));
-    const double elapsed = toSeconds(systemClock().now() - session.sessionStart());
-    const auto folder = session.stop();
+    const double elapsed = toSeconds(systemClock().now() - recording->sessionStart());
+    const auto folder = recording->stop();
 
     const RecordedEvents events = readEventsFile(folder / "events.json");
     ASSERT_EQ(events.clicks.size(), 3u);

@@ -38,6 +38,12 @@ void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons b
     QApplication::sendEvent(widget, &event);
 }
 
+void drag(QWidget* widget, QPointF from, QPointF to) {
+    sendMouse(widget, QEvent::MouseButtonPress, from.toPoint());
+    sendMouse(widget, QEvent::MouseMove, to.toPoint());
+    sendMouse(widget, QEvent::MouseButtonRelease, to.toPoint(), Qt::NoButton);
+}
+
 EditorTest::EditorTest()
     : presets(dir / "data"),
       windows({presets, [this](const std::filesystem::path& p) { revealed.push_back(p); }}) {}

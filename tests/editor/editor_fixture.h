@@ -4,7 +4,6 @@
 #include <QPoint>
 
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 #include "editor/editor_windows.h"
@@ -31,6 +30,8 @@ std::filesystem::path writeEditorRecording(const std::filesystem::path& folder,
 // with the button held down.
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint at,
                Qt::MouseButtons buttons = Qt::LeftButton);
+// Presses at `from`, moves to `to` with the button held and releases there.
+void drag(QWidget* widget, QPointF from, QPointF to);
 
 // Editor windows over a private preset store, with the file manager replaced
 // by a list of what it was asked to show.

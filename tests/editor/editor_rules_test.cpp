@@ -1,8 +1,6 @@
 // The editor's rules without widgets: transport texts and play start, trim
 // handles, the bubble on the preview, inspector values, zoom edits, and the
 // time model.
-#include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 #include "editor/bubble_drag.h"
@@ -12,6 +10,7 @@
 #include "editor/trim_rules.h"
 #include "editor/window_placement.h"
 #include "editor/zoom_rules.h"
+#include "event_loop.h"
 #include "fake_player.h"
 
 namespace zarvex {
@@ -259,18 +258,9 @@ TEST(InspectorRules, PresetNamesLoseSpacesAndTabsAtTheEndsAndBlankOnesAreNotSave
 
 // ---------------------------------------------------------------- time model
 
-class PlayerTimeModelTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "editor_rules_test";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
-    }
+TEST(PlayerTimeModel, MirrorsThePlayersClockRateAndAudioSettings) {
+    testing::coreApplication();
     testing::FakePlayer player;
-};
-
-TEST_F(PlayerTimeModelTest, MirrorsThePlayersClockRateAndAudioSettings) {
     player.setVolume(0.25f);
     player.setMuted(true);
     auto item = std::make_shared<PlayerItem>();

@@ -33,11 +33,12 @@ namespace zarvex {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using testing::waitUntil;
 
 class EditorWindowTest : public testing::EditorTest {};
 
-TEST_F(EditorWindowTest, OpensOneWindowPerFolderAndReportsFoldersItCannotRead) {
+TEST_F(EditorWindowTest, OpensOneWindowPerFolderReportsFoldersItCannotReadAndFollowsTheTheme) {
     const fs::path folder = testing::writeEditorRecording(dir / "Demo");
     EditorWindow& window = openLoaded(folder);
     EXPECT_EQ(window.windowTitle(), "Demo");
@@ -60,6 +61,20 @@ TEST_F(EditorWindowTest, OpensOneWindowPerFolderAndReportsFoldersItCannotRead) {
     writeFileAtomically(dir / "Not a recording" / "project.json", "{}");
     EXPECT_TRUE(windows.open(dir / "Not a recording"));
     EXPECT_EQ(windows.count(), 1u);
+
+    // The window follows the theme while open.
+    const QColor studio = window.palette().color(QPalette::Window);
+    const QImage before = testing::grabFromScreen(window);
+    ThemeManager::shared().apply("rewind");
+    QApplication::processEvents();
+    EXPECT_EQ(ApplicationTheme::current().id, "rewind");
+    EXPECT_EQ(window.palette().color(QPalette::Window), QColor(255, 246, 232));
+    EXPECT_NE(window.palette().color(QPalette::Window), studio);
+    ASSERT_TRUE(waitUntil([&] {
+        // The top-left of the backdrop turns from the dark stage to cream.
+        return qGray(testing::grabFromScreen(window).pixel(2, 2)) > 200;
+    }));
+    EXPECT_LT(qGray(before.pixel(2, 2)), 60);
 }
 
 TEST_F(EditorWindowTest, ARecordingThatCannotBeLoadedShowsWhatWentWrong) {
@@ -196,22 +211,6 @@ TEST_F(EditorWindowTest, ClosingSavesPausesAndForgetsTheWindow) {
     EXPECT_TRUE(fs::exists(dir / "One.mp4") && fs::exists(dir / "Two.mp4"));
 }
 
-TEST_F(EditorWindowTest, TheWindowFollowsTheThemeWhileOpen) {
-    EditorWindow& window = openLoaded(testing::writeEditorRecording(dir / "Demo"));
-    const QColor studio = window.palette().color(QPalette::Window);
-    const QImage before = testing::grabFromScreen(window);
-    ThemeManager::shared().apply("rewind");
-    QApplication::processEvents();
-    EXPECT_EQ(ApplicationTheme::current().id, "rewind");
-    EXPECT_EQ(window.palette().color(QPalette::Window), QColor(255, 246, 232));
-    EXPECT_NE(window.palette().color(QPalette::Window), studio);
-    ASSERT_TRUE(waitUntil([&] {
-        // The top-left of the backdrop turns from the dark stage to cream.
-        return qGray(testing::grabFromScreen(window).pixel(2, 2)) > 200;
-    }));
-    EXPECT_LT(qGray(before.pixel(2, 2)), 60);
-}
-
 TEST_F(EditorWindowTest, LoadingSavingImagesRenameAndExportNeverHoldTheMainThread) {
     const fs::path folder =
         testing::writeEditorRecording(dir / "Big", {.width = 1920, .height = 1080, .frames = 60});
@@ -275,11 +274,14 @@ TEST(OpenCommand, OpensTheEditorInTheRunningZarvexOneWindowPerFolder) {
     const std::string runtime = (home / "runtime").string();
     fs::create_directory(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
-    const std::vector<std::string> environment{"env", "DISPLAY=" + server.display(),
-                                               "HOME=" + home.path().string(),
-                                               "XDG_RUNTIME_DIR=" + runtime};
+    const std::map<std::string, std::string> environment{{"DISPLAY", server.display()},
+                                                         {"HOME", home.path().string()},
+                                                         {"XDG_RUNTIME_DIR", runtime}};
     const auto run = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), environment.begin(), environment.end());
+        for (const auto& [name, value] : environment) {
+            arguments.insert(arguments.begin(), name + "=" + value);
+        }
+        arguments.insert(arguments.begin(), "env");
         return testing::runProcess(arguments);
     };
     const auto windowsNamedDemo = [&] {
@@ -290,32 +292,22 @@ TEST(OpenCommand, OpensTheEditorInTheRunningZarvexOneWindowPerFolder) {
 
     // The first becomes the running Zarvex and opens the window.
     testing::ChildProcess first({ZARVEX_BINARY, "open", folder.string()},
-                                {.environment = {{"DISPLAY", server.display()},
-                                                 {"HOME", home.path().string()},
-                                                 {"XDG_RUNTIME_DIR", runtime}},
-                                 .quiet = true});
-    for (int i = 0; i < 300 && windowsNamedDemo() == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+                                {.environment = environment, .quiet = true});
+    ASSERT_TRUE(testing::eventually([&] { return windowsNamedDemo() != 0; }, 30s, 100ms));
     ASSERT_EQ(windowsNamedDemo(), 1);
     // A second one hands the folder over: the same window comes forward.
     EXPECT_EQ(run({ZARVEX_BINARY, "open", folder.string()}).exitCode, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_for(500ms);
     EXPECT_EQ(windowsNamedDemo(), 1);
 
     // Ctrl+W closes the window; Zarvex stays in the tray until told to quit.
     const std::string window = run({"xdotool", "search", "--onlyvisible", "--name", "^Demo$"}).out;
     run({"xdotool", "windowactivate", "--sync", window.substr(0, window.find('\n')), "key",
          "--clearmodifiers", "ctrl+w"});
-    for (int i = 0; i < 100 && windowsNamedDemo() != 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_EQ(windowsNamedDemo(), 0);
+    EXPECT_TRUE(testing::eventually([&] { return windowsNamedDemo() == 0; }, 10s, 100ms));
     EXPECT_FALSE(first.exited());
     ::kill(first.pid(), SIGTERM);
-    for (int i = 0; i < 100 && !first.exited(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    EXPECT_TRUE(testing::eventually([&] { return first.exited(); }, 10s));
     EXPECT_EQ(first.stop(), 0);
 }
 

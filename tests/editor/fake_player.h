@@ -7,20 +7,10 @@
 
 namespace zarvex::testing {
 
-// A player whose clock and rate the test moves: it records seeks and rate
-// changes and calls the observers when told to.
+// A player whose clock the test moves: it records seeks and calls the time
+// observers when told to.
 class FakePlayer : public NullPlayer {
   public:
-    double rate() const override { return rate_; }
-    void setRate(double rate) override {
-        rates.push_back(rate);
-        if (rate != rate_) {
-            rate_ = rate;
-            for (auto& [id, observer] : rateObservers_) {
-                observer(rate);
-            }
-        }
-    }
     void seek(MediaTime time, std::function<void(bool)> completion = {}) override {
         seeks.push_back(time.seconds());
         NullPlayer::seek(time, std::move(completion));
@@ -48,11 +38,9 @@ class FakePlayer : public NullPlayer {
     std::size_t observerCount() const { return timeObservers_.size() + rateObservers_.size(); }
 
     std::vector<double> seeks;
-    std::vector<double> rates;
     MediaTime observerInterval = MediaTime::invalid();
 
   private:
-    double rate_ = 0;
     int nextID_ = 0;
     std::map<ObserverID, std::function<void(MediaTime)>> timeObservers_;
     std::map<ObserverID, std::function<void(double)>> rateObservers_;

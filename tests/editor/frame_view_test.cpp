@@ -6,7 +6,7 @@
 
 #include "document_fixtures.h"
 #include "editor/frame_view.h"
-#include "gui_application.h"
+#include "gui/gui_environment.h"
 #include "player_rig.h"
 #include "render_fixtures.h"
 
@@ -26,10 +26,8 @@ VideoFrame grabbed(QWidget& widget, const QRect& area) {
     return frame;
 }
 
-class FrameViewTest : public ::testing::Test {
+class FrameViewTest : public testing::GuiTest {
   protected:
-    FrameViewTest() { testing::GuiApplication::instance(); }
-
     // Shows `view` at `size` attached to the rig's player, at `time`.
     void showAt(FrameView& view, PlayerRig& rig, QSize size, double time) {
         QPalette palette = view.palette();

@@ -85,7 +85,7 @@ TEST_F(PlayerTransportTest, PlayingStaysInsideTheTrimRange) {
     EXPECT_LT(time().current(), 1.2);
 }
 
-TEST_F(PlayerTransportTest, TheScrubberAndTheClickMarkersSeek) {
+TEST_F(PlayerTransportTest, TheScrubberAndTheClickMarkersSeekAndTheVolumeReachesThePlayer) {
     ClickMarkerStrip* markers = transport->markers();
     EXPECT_EQ(markers->times(), (std::vector<double>{0.5, 1.25}));
     QTest::mouseClick(markers, Qt::LeftButton, {},
@@ -106,9 +106,8 @@ TEST_F(PlayerTransportTest, TheScrubberAndTheClickMarkersSeek) {
     EXPECT_NEAR(time().current(), 1.6, 0.02);
     ASSERT_TRUE(waitUntil(
         [&] { return std::abs(document().player().currentTime().seconds() - 1.6) < 0.02; }));
-}
 
-TEST_F(PlayerTransportTest, MuteAndVolumeReachThePlayer) {
+    // Mute and volume reach the player.
     EXPECT_EQ(transport->volumeSlider()->width(), 64);
     EXPECT_EQ(transport->muteButton()->toolTip(), "Mute");
     QTest::mouseClick(transport->muteButton(), Qt::LeftButton);
@@ -131,10 +130,7 @@ TEST_F(PlayerTransportTest, TrimHandlesSnapToTheEndsAndKeepTheirSpan) {
     const double duration = document().duration().seconds();
     const int y = slider->height() / 2;
     const auto drag = [&](QPointF from, double toX) {
-        testing::sendMouse(slider, QEvent::MouseButtonPress, from.toPoint());
-        testing::sendMouse(slider, QEvent::MouseMove, QPoint(qRound(toX), y));
-        testing::sendMouse(slider, QEvent::MouseButtonRelease, QPoint(qRound(toX), y),
-                           Qt::NoButton);
+        testing::drag(slider, from, QPointF(toX, y));
     };
 
     // The start handle pushed against the end stops 0.2 s before it.
@@ -236,11 +232,6 @@ TEST_F(PlayerTransportTest, ZoomSegmentsAreEditedInTheLaneTheSectionAndThePrevie
     ASSERT_TRUE(section && lane);
     EXPECT_FALSE(section->scaleRow()->isEnabled());
     const auto segment = [&] { return zoom.segments().at(0); };
-    const auto drag = [&](QWidget* widget, QPointF from, QPointF to) {
-        testing::sendMouse(widget, QEvent::MouseButtonPress, from.toPoint());
-        testing::sendMouse(widget, QEvent::MouseMove, to.toPoint());
-        testing::sendMouse(widget, QEvent::MouseButtonRelease, to.toPoint(), Qt::NoButton);
-    };
     const int y = lane->height() / 2;
 
     // Auto on: the two clicks share one segment, from 0.4 s before the first
@@ -260,15 +251,16 @@ TEST_F(PlayerTransportTest, ZoomSegmentsAreEditedInTheLaneTheSectionAndThePrevie
     EXPECT_EQ(section->scaleRow()->valueText(), "2.0×");
 
     // Its end dragged to 1.2 s, then past its start: never under 1 s.
-    drag(lane, {lane->barRect(0).right(), double(y)}, {lane->positionOf(1.2), double(y)});
+    testing::drag(lane, {lane->barRect(0).right(), double(y)}, {lane->positionOf(1.2), double(y)});
     EXPECT_NEAR(segment().end, 1.2, 0.02);
     EXPECT_FALSE(segment().automatic);  // the user's now
-    drag(lane, {lane->barRect(0).right(), double(y)}, {lane->positionOf(0.2), double(y)});
+    testing::drag(lane, {lane->barRect(0).right(), double(y)}, {lane->positionOf(0.2), double(y)});
     EXPECT_NEAR(segment().end - segment().start, 1.0, 1e-9);
     // Moved by its middle: half a second later, the same length.
     const double start = segment().start;
-    drag(lane, lane->barRect(0).center(),
-         lane->barRect(0).center() + QPointF(lane->positionOf(0.5) - lane->positionOf(0), 0));
+    testing::drag(
+        lane, lane->barRect(0).center(),
+        lane->barRect(0).center() + QPointF(lane->positionOf(0.5) - lane->positionOf(0), 0));
     EXPECT_NEAR(segment().start, start + 0.5, 0.02);
     EXPECT_NEAR(segment().end - segment().start, 1.0, 1e-9);
 
@@ -299,7 +291,7 @@ TEST_F(PlayerTransportTest, ZoomSegmentsAreEditedInTheLaneTheSectionAndThePrevie
     const QRectF screen = player->screenRect();
     QWidget* overlay = player->childAt(screen.center().toPoint());
     ASSERT_NE(overlay, nullptr);
-    drag(overlay, screen.center(), screen.center() - QPointF(0.1 * screen.width(), 0));
+    testing::drag(overlay, screen.center(), screen.center() - QPointF(0.1 * screen.width(), 0));
     EXPECT_NEAR(segment().x, 0.55, 0.01);
     EXPECT_NEAR(segment().y, 0.5, 0.01);
     waitUntilSaved(document());

@@ -128,8 +128,7 @@ class CameraRig {
   public:
     // Set before the camera is first started: start() then fails with it.
     std::optional<std::string> startFailure;
-    std::atomic<int> shows{0};
-    std::atomic<int> hides{0};
+    CountingPreview::Counts preview{.onUse = [this] { note(); }};
     std::atomic<bool> running{false};
 
     // The names of the threads the camera and its preview were used from.
@@ -166,23 +165,6 @@ class CameraRig {
         CameraRig& rig_;
     };
 
-    class Preview : public CameraPreview {
-      public:
-        explicit Preview(CameraRig& rig) : rig_(rig) {}
-        void show() override {
-            rig_.note();
-            ++rig_.shows;
-        }
-        void hide() override {
-            rig_.note();
-            ++rig_.hides;
-        }
-        void present(const CameraFrame&) override {}
-
-      private:
-        CameraRig& rig_;
-    };
-
     FakePermissionAuthority permissions;
     mutable std::mutex mutex_;
     mutable std::set<std::string> threads_;
@@ -190,9 +172,9 @@ class CameraRig {
   public:
     // Last: the camera thread uses everything above until it ends.
     CameraController controller{[this] {
-        return std::make_unique<CameraManager>([this] { return std::make_unique<Camera>(*this); },
-                                               permissions,
-                                               [this] { return std::make_unique<Preview>(*this); });
+        return std::make_unique<CameraManager>(
+            [this] { return std::make_unique<Camera>(*this); }, permissions,
+            [this] { return std::make_unique<CountingPreview>(preview); });
     }};
 };
 

@@ -187,8 +187,8 @@ TEST(CameraController, TheCameraIsOnlyEverUsedOnItsOwnThread) {
         });
         session.join();
         EXPECT_FALSE(rig.running);
-        EXPECT_EQ(rig.shows, 2);
-        EXPECT_EQ(rig.hides, 3);
+        EXPECT_EQ(rig.preview.shown, 2);
+        EXPECT_EQ(rig.preview.hidden, 3);
         EXPECT_EQ(rig.threads(), std::set<std::string>{CameraController::kThreadName});
     }
 

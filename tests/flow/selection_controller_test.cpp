@@ -279,11 +279,11 @@ TEST_F(SelectionControllerTest, OneSelectionAtATimeFinishedExactlyOnce) {
 TEST_F(SelectionControllerTest, CameraRunsWhileItsSwitchIsOnAndStaysForARecording) {
     preferences.setDefaultCameraEnabled(true);
     begin();
-    ASSERT_TRUE(processEventsUntil([&] { return camera.running && camera.shows == 1; }));
+    ASSERT_TRUE(processEventsUntil([&] { return camera.running && camera.preview.shown == 1; }));
     controller.model()->setCameraEnabled(false);
     ASSERT_TRUE(processEventsUntil([&] { return !camera.running; }));
     controller.model()->setCameraEnabled(true);
-    ASSERT_TRUE(processEventsUntil([&] { return camera.running && camera.shows == 2; }));
+    ASSERT_TRUE(processEventsUntil([&] { return camera.running && camera.preview.shown == 2; }));
     controller.model()->setMode(CaptureMode::screen);
     controller.confirm();
     ASSERT_TRUE(ended());

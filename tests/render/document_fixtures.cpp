@@ -25,7 +25,7 @@ StyleSettings fallbackStyle() {
 }
 
 OpenDocument openDocument(const std::filesystem::path& folder) {
-    ensureCoreApplication();
+    coreApplication();
     OpenDocument open;
     open.scheduler = std::make_shared<ManualScheduler>();
     auto player = std::make_unique<StillFramePlayer>();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,11 +12,6 @@
 // Opening project documents in tests: a QtCore application, a manual clock,
 // a still-frame player, and waiting on the event loop without timing claims.
 namespace zarvex::testing {
-
-// The process's QCoreApplication, created on first use.
-inline void ensureCoreApplication() {
-    coreApplication();
-}
 
 // A movie with one audio track and no video, where a screen movie should be.
 void writeMovieWithoutVideo(const std::filesystem::path& path);

@@ -90,7 +90,7 @@ TEST(PlaybackEngine, PlaysOnASteadyClockWithoutSound) {
     const std::size_t before = rig.sink().count();
     const auto start = std::chrono::steady_clock::now();
     rig.player().setRate(1);
-    testing::runEventLoopFor(600ms);
+    testing::processEventsFor(600ms);
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double position = rig.player().currentTime().seconds() - 0.2;
@@ -144,7 +144,7 @@ TEST(PlaybackEngine, StopsAtTheEndTimeAndPlaysAgainFromTheStart) {
     EXPECT_EQ(rig.player().currentTime(), seconds(0.5));
 }
 
-TEST(PlaybackEngine, RedrawsThePausedPictureWhenTheStyleChanges) {
+TEST(PlaybackEngine, RedrawsThePausedPictureOnStyleChangesAndDrawsAtTheViewSize) {
     PlayerRig rig;
     ASSERT_TRUE(rig.seekAndWait(seconds(0.7)));
     const std::size_t before = rig.sink().count();
@@ -163,13 +163,12 @@ TEST(PlaybackEngine, RedrawsThePausedPictureWhenTheStyleChanges) {
     rig.player().setVideoComposition(again);
     ASSERT_TRUE(rig.seekAndWait(rig.player().currentTime()));
     expectShows(rig, *again, seconds(0.7));
-}
 
-TEST(PlaybackEngine, DrawsAtTheViewSizeWhenThatIsSmaller) {
-    PlayerRig rig;  // a 320 × 240 canvas
+    // Smaller than the 320 × 240 canvas, the view gets pictures drawn at its
+    // size: 100 / 240 of the canvas, the document's own rule.
+    rig.player().setVideoComposition(rig.initialComposition());
     rig.player().setMaximumPictureSize({160, 100});
     ASSERT_TRUE(rig.seekAndWait(seconds(0.4)));
-    // 100 / 240 of the canvas: the document's own rule for a scaled composition.
     const auto scaled = rig.videoComposition(StyleSettings{}, 100.0 / 240);
     EXPECT_EQ(scaled->renderSize, (Size{132, 100}));
     expectShows(rig, *scaled, seconds(0.4));

@@ -82,7 +82,7 @@ class PlaybackSound : public ::testing::Test {
         rig.player().setRate(1);
         EXPECT_TRUE(
             processEventsUntil([&] { return rig.player().rate() == 0; }, std::chrono::seconds(20)));
-        testing::runEventLoopFor(std::chrono::milliseconds(300));  // the sink's own delay
+        testing::processEventsFor(std::chrono::milliseconds(300));  // the sink's own delay
         return recording.samples();
     }
 
@@ -137,12 +137,12 @@ TEST_F(PlaybackSound, PauseHoldsTheTimeAndPlayGoesOnFromThere) {
     ASSERT_TRUE(processEventsUntil([&] { return rig.player().currentTime().seconds() > 0.5; }));
     rig.player().setRate(0);
     const double paused = rig.player().currentTime().seconds();
-    testing::runEventLoopFor(std::chrono::milliseconds(300));
+    testing::processEventsFor(std::chrono::milliseconds(300));
     EXPECT_EQ(rig.player().currentTime().seconds(), paused);
 
     // The paused stream goes on: no new start, no wait for a new stream.
     rig.player().setRate(1);
-    testing::runEventLoopFor(std::chrono::milliseconds(500));
+    testing::processEventsFor(std::chrono::milliseconds(500));
     EXPECT_NEAR(rig.player().currentTime().seconds(), paused + 0.5, 0.15);
     rig.player().setRate(0);
 }

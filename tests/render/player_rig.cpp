@@ -33,7 +33,7 @@ std::size_t RecordingSink::count() const {
 }
 
 PlayerRig::PlayerRig(const PlayerRigOptions& options) : folder_(dir_ / "Recording") {
-    ensureCoreApplication();
+    coreApplication();
     writeRecordingFolder(folder_, options.recording);
     ProjectMeta meta = readProjectFile(folder_);
     if (options.webcamFrames) {

@@ -81,9 +81,4 @@ class PlayerRig {
     std::unique_ptr<PlaybackEngine> player_;
 };
 
-// Runs the Qt event loop for `duration`.
-inline void runEventLoopFor(std::chrono::milliseconds duration) {
-    processEventsFor(duration);
-}
-
 }  // namespace zarvex::testing

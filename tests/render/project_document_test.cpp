@@ -40,14 +40,6 @@ class ProjectDocumentTest : public ::testing::Test {
     TempDir dir;
     std::filesystem::path folder = makeRecording(dir);
 };
-using ProjectDocumentOpening = ProjectDocumentTest;
-using ProjectDocumentLoading = ProjectDocumentTest;
-using ProjectDocumentStyle = ProjectDocumentTest;
-using ProjectDocumentTrim = ProjectDocumentTest;
-using ProjectDocumentSaving = ProjectDocumentTest;
-using ProjectDocumentRename = ProjectDocumentTest;
-using ProjectDocumentExport = ProjectDocumentTest;
-using ProjectDocumentZoom = ProjectDocumentTest;
 
 const VideoComposition* playerComposition(const OpenDocument& open) {
     return open.player->currentItem()->videoComposition.get();
@@ -61,7 +53,7 @@ void loadAndWait(const OpenDocument& open) {
 
 // ---------------------------------------------------------------- opening and loading
 
-TEST_F(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
+TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_EQ(openDocument(folder)->style(), testing::fallbackStyle());
 
     ProjectMeta meta = readProjectFile(folder);
@@ -77,7 +69,7 @@ TEST_F(ProjectDocumentOpening, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_THROW(openDocument(dir.path()), DecodeError);
 }
 
-TEST_F(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
+TEST_F(ProjectDocumentTest, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
     const auto open = loadDocument(folder);
     EXPECT_EQ(open->webcamTrackID(), std::optional<TrackID>(4));
     EXPECT_EQ(open->clickTimes(), (std::vector<double>{0.5}));  // the earlier click is dropped
@@ -93,7 +85,7 @@ TEST_F(ProjectDocumentLoading, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
     EXPECT_FALSE(open->errorMessage());
 }
 
-TEST_F(ProjectDocumentLoading, AppliesTheStoredTrim) {
+TEST_F(ProjectDocumentTest, AppliesTheStoredTrim) {
     ProjectMeta meta = readProjectFile(folder);
     meta.trimStart = 0.25;
     meta.trimEnd = 1.0;
@@ -103,7 +95,7 @@ TEST_F(ProjectDocumentLoading, AppliesTheStoredTrim) {
     EXPECT_EQ(open.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
 }
 
-TEST_F(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
+TEST_F(ProjectDocumentTest, FailuresLandInTheErrorMessage) {
     testing::writeMovieWithoutVideo(folder / "screen.mov");
     auto open = openDocument(folder);
     loadAndWait(open);
@@ -119,7 +111,7 @@ TEST_F(ProjectDocumentLoading, FailuresLandInTheErrorMessage) {
 
 // ---------------------------------------------------------------- style, trim and saving
 
-TEST_F(ProjectDocumentStyle, AnEqualStyleChangesNothing) {
+TEST_F(ProjectDocumentTest, AnEqualStyleChangesNothing) {
     const auto open = loadDocument(folder);
     int changes = 0;
     QObject::connect(open.document.get(), &ProjectDocument::styleChanged, [&] { ++changes; });
@@ -134,7 +126,7 @@ void waitUntilSaved(const OpenDocument& open) {
     ASSERT_TRUE(processEventsUntil([&] { return !open->hasPendingSave(); }));
 }
 
-TEST_F(ProjectDocumentStyle, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfterTheLast) {
+TEST_F(ProjectDocumentTest, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfterTheLast) {
     const auto open = loadDocument(folder);
     open.player->seek(MediaTime::fromSeconds(0.5));
     const std::string original = readText(folder / "project.json");
@@ -170,7 +162,7 @@ TEST_F(ProjectDocumentStyle, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfter
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);
 }
 
-TEST_F(ProjectDocumentStyle, BackgroundsAreReusedAndABurstOfThemDrawsOnlyTheLatest) {
+TEST_F(ProjectDocumentTest, BackgroundsAreReusedAndABurstOfThemDrawsOnlyTheLatest) {
     const auto open = loadDocument(folder);
     const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
     const std::uint8_t* first = backgroundPixels();
@@ -191,7 +183,7 @@ TEST_F(ProjectDocumentStyle, BackgroundsAreReusedAndABurstOfThemDrawsOnlyTheLate
     EXPECT_EQ(framesDrawn, 1);
 }
 
-TEST_F(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
+TEST_F(ProjectDocumentTest, ChangesLimitThePlayerAndAreSaved) {
     const auto open = loadDocument(folder);
     int changes = 0;
     QObject::connect(open.document.get(), &ProjectDocument::trimChanged, [&] { ++changes; });
@@ -218,7 +210,7 @@ TEST_F(ProjectDocumentTrim, ChangesLimitThePlayerAndAreSaved) {
 // Segments made from the clicks when the recording opens, drawn alike by the
 // player and the export, stored by the next save and never by a read-only
 // document.
-TEST_F(ProjectDocumentZoom, AutomaticSegmentsReachPlayerAndExportAndAreStoredByTheNextSave) {
+TEST_F(ProjectDocumentTest, AutomaticSegmentsReachPlayerAndExportAndAreStoredByTheNextSave) {
     ProjectMeta meta = readProjectFile(folder);
     meta.zoom = ZoomSettings{true, std::nullopt};
     writeProjectFile(folder, meta);
@@ -255,7 +247,7 @@ TEST_F(ProjectDocumentZoom, AutomaticSegmentsReachPlayerAndExportAndAreStoredByT
     EXPECT_EQ(zoomOf(*open->makeVideoComposition(0.5)), edited.segments);  // as exported
 }
 
-TEST_F(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
+TEST_F(ProjectDocumentTest, KeepsTheRestOfTheProjectFileAndReportsFailures) {
     ProjectMeta expected = readProjectFile(folder);
     const auto open = loadDocument(folder);
     open->setStyle(styleWithRadius(7));
@@ -274,7 +266,7 @@ TEST_F(ProjectDocumentSaving, KeepsTheRestOfTheProjectFileAndReportsFailures) {
     EXPECT_EQ(open->style().cornerRadius, 8);
 }
 
-TEST_F(ProjectDocumentSaving, APendingSaveIsWrittenWhenTheDocumentGoesAway) {
+TEST_F(ProjectDocumentTest, APendingSaveIsWrittenWhenTheDocumentGoesAway) {
     auto open = loadDocument(folder);
     open->setStyle(styleWithRadius(3));
     open.document.reset();
@@ -293,7 +285,7 @@ void renameAndWait(const OpenDocument& open, std::string_view name) {
     ASSERT_TRUE(processEventsUntil([&] { return done; }));
 }
 
-TEST_F(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
+TEST_F(ProjectDocumentTest, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_EQ(sanitizedRecordingName(" a/b:c "), "a-b-c");
     EXPECT_EQ(sanitizedRecordingName("\n\t\u00A0x y\u3000\r\n"), "x y");
     EXPECT_EQ(sanitizedRecordingName(" \n "), "");
@@ -322,7 +314,7 @@ TEST_F(ProjectDocumentRename, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_FALSE(open->errorMessage());
 }
 
-TEST_F(ProjectDocumentRename, ASaveWhileTheFolderMovesLandsInTheNewFolder) {
+TEST_F(ProjectDocumentTest, ASaveWhileTheFolderMovesLandsInTheNewFolder) {
     const auto open = loadDocument(folder);
     bool done = false;
     open->rename("Moved", [&] { done = true; });
@@ -334,7 +326,7 @@ TEST_F(ProjectDocumentRename, ASaveWhileTheFolderMovesLandsInTheNewFolder) {
     EXPECT_FALSE(open->errorMessage());
 }
 
-TEST_F(ProjectDocumentRename, RefusesAnExistingTargetAndWaitsForAnExport) {
+TEST_F(ProjectDocumentTest, RefusesAnExistingTargetAndWaitsForAnExport) {
     std::filesystem::create_directory(dir / "Taken");
     const auto open = loadDocument(folder);
     renameAndWait(open, "Taken");
@@ -366,7 +358,7 @@ std::vector<std::string> otherFiles(const std::filesystem::path& folder) {
     return names;
 }
 
-TEST_F(ProjectDocumentExport, WritesTheMovieReportsProgressAndAsksToRevealIt) {
+TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndAsksToRevealIt) {
     const auto open = loadDocument(folder);
     std::vector<std::filesystem::path> revealed;
     QObject::connect(open.document.get(), &ProjectDocument::revealInFileViewer,
@@ -385,8 +377,16 @@ TEST_F(ProjectDocumentExport, WritesTheMovieReportsProgressAndAsksToRevealIt) {
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);  // the progress timer stopped
 }
 
-TEST_F(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
+TEST_F(ProjectDocumentTest, CancellingWhileSetUpOrRunningLeavesNoFileAndNoMessage) {
     const auto open = loadDocument(folder);
+    bool done = false;
+    open->exportTo(dir / "out.mp4", {}, [&] { done = true; });
+    EXPECT_EQ(open->exportProgress(), 0.0);
+    open->cancelExport();
+    ASSERT_TRUE(processEventsUntil([&] { return done; }));
+    EXPECT_FALSE(open->errorMessage());
+    EXPECT_TRUE(otherFiles(dir.path()).empty());
+
     bool cancelled = false;
     exportAndWait(open, dir / "out.mp4", {}, [&] {
         if (!cancelled) {
@@ -401,19 +401,7 @@ TEST_F(ProjectDocumentExport, CancellingLeavesNoFileAndNoMessage) {
     EXPECT_EQ(open->exportSession(), nullptr);
 }
 
-TEST_F(ProjectDocumentExport, CancellingWhileItIsSetUpEndsItWithoutAMessage) {
-    const auto open = loadDocument(folder);
-    bool done = false;
-    open->exportTo(dir / "out.mp4", {}, [&] { done = true; });
-    EXPECT_EQ(open->exportProgress(), 0.0);
-    open->cancelExport();
-    ASSERT_TRUE(processEventsUntil([&] { return done; }));
-    EXPECT_FALSE(open->errorMessage());
-    EXPECT_FALSE(open->exportProgress());
-    EXPECT_TRUE(otherFiles(dir.path()).empty());
-}
-
-TEST_F(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {
+TEST_F(ProjectDocumentTest, FailuresKeepTheFileAlreadyThereAndAreReported) {
     const auto open = loadDocument(folder);
     exportAndWait(open, dir / "no such folder" / "out.mp4");
     ASSERT_TRUE(open->errorMessage());
@@ -430,7 +418,7 @@ TEST_F(ProjectDocumentExport, FailuresKeepTheFileAlreadyThereAndAreReported) {
     EXPECT_FALSE(open->exportProgress());
 }
 
-TEST_F(ProjectDocumentExport, WithoutALoadedRecordingThereIsNoSession) {
+TEST_F(ProjectDocumentTest, WithoutALoadedRecordingThereIsNoSession) {
     const auto open = openDocument(folder);
     exportAndWait(open, dir / "out.mp4");
     EXPECT_EQ(open->errorMessage(),

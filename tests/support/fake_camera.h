@@ -1,9 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "capture/camera_capture.h"
+#include "capture/camera_manager.h"
 
 namespace zarvex::testing {
 
@@ -33,6 +36,29 @@ class FakeCamera : public CameraCapture {
     int height_;
     bool started_ = false;
     FrameHandler handler_;
+};
+
+// A camera preview that counts what it is asked to do, in `counts`.
+class CountingPreview : public CameraPreview {
+  public:
+    struct Counts {
+        std::atomic<int> built{0}, shown{0}, hidden{0}, frames{0};
+        std::function<void()> onUse;  // on every show and hide (to note the thread, say)
+    };
+
+    explicit CountingPreview(Counts& counts) : counts_(counts) { ++counts_.built; }
+    void show() override { used(counts_.shown); }
+    void hide() override { used(counts_.hidden); }
+    void present(const CameraFrame&) override { ++counts_.frames; }
+
+  private:
+    void used(std::atomic<int>& count) {
+        if (counts_.onUse) {
+            counts_.onUse();
+        }
+        ++count;
+    }
+    Counts& counts_;
 };
 
 }  // namespace zarvex::testing

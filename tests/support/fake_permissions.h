@@ -1,14 +1,13 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "capture/permissions.h"
 
 namespace zarvex::testing {
 
-// Scripted permission answers; records every call in `calls` so tests can
-// check order and whether the user was prompted.
+// Scripted permission answers; notes every call in `calls` ("screen? request
+// screen audio?") so tests can check order and whether the user was prompted.
 class FakePermissionAuthority : public PermissionAuthority {
   public:
     bool screenGranted = true;
@@ -17,24 +16,27 @@ class FakePermissionAuthority : public PermissionAuthority {
     AuthorizationStatus videoStatus = AuthorizationStatus::authorized;
     bool audioRequestGrants = true;
     bool videoRequestGrants = true;
-    std::vector<std::string> calls;
+    std::string calls;
 
     bool screenCaptureGranted() override {
-        calls.push_back("screen?");
+        note("screen?");
         return screenGranted;
     }
     bool requestScreenCapture() override {
-        calls.push_back("request screen");
+        note("request screen");
         return screenRequestGrants;
     }
     AuthorizationStatus status(CaptureDeviceKind kind) override {
-        calls.push_back(kind == CaptureDeviceKind::audio ? "audio?" : "video?");
+        note(kind == CaptureDeviceKind::audio ? "audio?" : "video?");
         return kind == CaptureDeviceKind::audio ? audioStatus : videoStatus;
     }
     bool requestAccess(CaptureDeviceKind kind) override {
-        calls.push_back(kind == CaptureDeviceKind::audio ? "request audio" : "request video");
+        note(kind == CaptureDeviceKind::audio ? "request audio" : "request video");
         return kind == CaptureDeviceKind::audio ? audioRequestGrants : videoRequestGrants;
     }
+
+  private:
+    void note(const std::string& call) { calls += (calls.empty() ? "" : " ") + call; }
 };
 
 }  // namespace zarvex::testing

@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
+#include <thread>
 
 #include "temp_dir.h"
 
@@ -48,6 +48,18 @@ ProcessResult runProcess(const std::vector<std::string>& argv) {
     result.out = readText(outPath);
     result.err = readText(errPath);
     return result;
+}
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+                std::chrono::milliseconds every) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(every);
+    }
+    return true;
 }
 
 }  // namespace zarvex::testing

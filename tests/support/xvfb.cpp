@@ -92,33 +92,30 @@ WindowManager::WindowManager(const Xvfb& server)
                                 {"XDG_CACHE_HOME", (home_ / "cache").string()}},
                 .quiet = true}) {
     const auto deadline = std::chrono::steady_clock::now() + seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
+    const auto running = [&] {
         const ProcessResult check = runProcess(
             {"xprop", "-display", server.display(), "-root", "_NET_SUPPORTING_WM_CHECK"});
-        if (check.exitCode == 0 && check.out.find("window id") != std::string::npos &&
-            windowManagerMapsWindows(server.display(), deadline)) {
-            return;
-        }
-        std::this_thread::sleep_for(milliseconds(50));
+        return check.exitCode == 0 && check.out.find("window id") != std::string::npos &&
+               windowManagerMapsWindows(server.display(), deadline);
+    };
+    if (!eventually(running, seconds(30), milliseconds(50))) {
+        throw std::runtime_error("openbox did not start");
     }
-    throw std::runtime_error("openbox did not start");
 }
 
 TrayHost::TrayHost(const Xvfb& server)
     : process_({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
                 "24", "--SetDockType", "true", "--transparent", "false", "--tint", "0x2b2d33"},
                {.environment = {{"DISPLAY", server.display()}}, .quiet = true}) {
-    const auto deadline = std::chrono::steady_clock::now() + seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-        // trayer maps its panel once it manages the tray.
-        if (runProcess({"env", "DISPLAY=" + server.display(), "xdotool", "search", "--onlyvisible",
-                        "--class", "trayer"})
-                .exitCode == 0) {
-            return;
-        }
-        std::this_thread::sleep_for(milliseconds(50));
+    // trayer maps its panel once it manages the tray.
+    const auto panelShown = [&] {
+        return runProcess({"env", "DISPLAY=" + server.display(), "xdotool", "search",
+                           "--onlyvisible", "--class", "trayer"})
+                   .exitCode == 0;
+    };
+    if (!eventually(panelShown, seconds(30), milliseconds(50))) {
+        throw std::runtime_error("trayer did not start");
     }
-    throw std::runtime_error("trayer did not start");
 }
 
 std::vector<std::string> TestWindow::arguments(const std::string& helperPath,

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "capture/pulse/pulse_audio_capture.h"
-#include "media/named_thread.h"
 #include "temp_dir.h"
 
 namespace zarvex {
@@ -15,7 +14,7 @@ using namespace std::chrono_literals;
 using testing::ScopedEnv;
 using testing::TempDir;
 
-TEST(PulseAudioCapture, UnreachableServerStartsAndDeliversNothing) {
+TEST(PulseAudioCapture, UnreachableServerStartsDeliversNothingAndStopsAtOnce) {
     TempDir dir;
     ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "no-server").string());
     for (const auto source : {AudioSource::microphone, AudioSource::systemAudio}) {
@@ -31,11 +30,8 @@ TEST(PulseAudioCapture, UnreachableServerStartsAndDeliversNothing) {
         EXPECT_FALSE(capture->isRunning());
         EXPECT_EQ(chunks, 0);
     }
-}
 
-TEST(PulseAudioCapture, StartTwiceIsRefusedAndStopIsIdempotent) {
-    TempDir dir;
-    ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "no-server").string());
+    // Starting twice is refused; stopping is idempotent, and prompt.
     auto capture = makePulseAudioCapture(AudioSource::microphone);
     capture->stop();  // never started
     capture->start([](const CapturedAudioChunk&) {});
@@ -48,15 +44,6 @@ TEST(PulseAudioCapture, StartTwiceIsRefusedAndStopIsIdempotent) {
     capture->start([](const CapturedAudioChunk&) {});  // restartable
     EXPECT_TRUE(capture->isRunning());
     // The destructor stops it.
-}
-
-TEST(NamedThread, RunsTheBodyUnderTheGivenName) {
-    std::string seen;
-    startNamedThread("system-audio", [&] { seen = currentThreadName(); }).join();
-    EXPECT_EQ(seen, "system-audio");
-    // The kernel keeps 15 bytes; longer names are cut rather than rejected.
-    startNamedThread("a-very-long-thread-name", [&] { seen = currentThreadName(); }).join();
-    EXPECT_EQ(seen, "a-very-long-thr");
 }
 
 }  // namespace

@@ -74,15 +74,4 @@ bool FrameCollector::waitForMoreFrames(std::size_t count, std::chrono::milliseco
     return waitForFrames(completeCount() + count, timeout);
 }
 
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 }  // namespace zarvex::testing

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "capture/screen_capture.h"
+#include "process.h"
 
 namespace zarvex::testing {
 
@@ -56,9 +57,5 @@ class FrameCollector : public ScreenStreamOutput {
     std::string error_;
     std::set<std::string> threadNames_;
 };
-
-// Polls `condition` every 10 ms until it holds or `timeout` passes.
-bool eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 }  // namespace zarvex::testing

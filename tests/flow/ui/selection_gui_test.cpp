@@ -12,8 +12,6 @@
 #include <QTest>
 #include <QToolButton>
 
-#include <cstring>
-
 #include "capture/recording_session.h"
 #include "capture/x11/x11_backend.h"
 #include "event_loop.h"
@@ -44,6 +42,13 @@ using testing::processEventsUntil;
 template <typename Window>
 std::vector<Window*> shown() {
     return testing::visibleWindows<Window>();
+}
+
+// The X11 backend on the test's server, at the screen's density.
+X11Options x11Options() {
+    return {std::nullopt,
+            [](const std::string&) { return QGuiApplication::primaryScreen()->devicePixelRatio(); },
+            &systemClock()};
 }
 
 class SelectionGuiTest : public testing::GuiTest {
@@ -106,10 +111,7 @@ class SelectionGuiTest : public testing::GuiTest {
 
     MemoryKeyValueStore store;
     Preferences preferences{store};
-    std::unique_ptr<ShareableContentSource> desktop = makeX11ShareableContent(
-        {std::nullopt,
-         [](const std::string&) { return QGuiApplication::primaryScreen()->devicePixelRatio(); },
-         &systemClock()});
+    std::unique_ptr<ShareableContentSource> desktop = makeX11ShareableContent(x11Options());
     SelectionWindows views{false,
                            [](SelectionModel& model, SelectionViews::ControlsActions actions) {
                                return makeControlsPanel(model, std::move(actions.onStart),
@@ -316,10 +318,7 @@ TEST(WaylandViewsGui, AStageTakesInputOnlyWhereItsViewsDo) {
 TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
     testing::GuiEnvironment::get();
     testing::TempDir folder;
-    auto content = makeX11ShareableContent(
-        {std::nullopt,
-         [](const std::string&) { return QGuiApplication::primaryScreen()->devicePixelRatio(); },
-         &systemClock()});
+    auto content = makeX11ShareableContent(x11Options());
     const ShareableDisplay display = content->content().displays.at(0);
     RecordingIndicator indicator([&] { return content->content(); },
                                  [&](WindowID id) { return content->windowFrame(id); },
@@ -339,14 +338,9 @@ TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
     CameraPreviewWindow preview(false);
     preview.showPreview();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
-    VideoFrame white = VideoFrame::allocate(PixelFormat::i420, 64, 48);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane == 0 ? 48 : 24;
-        for (int y = 0; y < rows; ++y) {
-            std::memset(white.row(plane, y), plane == 0 ? 235 : 128, plane == 0 ? 64 : 32);
-        }
-    }
-    preview.preview()->present({white, HostTime{}});
+    testing::FakeCamera previewCamera(64, 48);
+    previewCamera.start([&](const CameraFrame& frame) { preview.preview()->present(frame); });
+    previewCamera.deliverFrame(HostTime{}, 235);  // white
     ASSERT_TRUE(processEventsUntil([&] { return !preview.picture().isNull(); }));
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_EQ(preview.geometry(),
@@ -361,10 +355,7 @@ TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
     EXPECT_GT(qRed(screen.pixel(int(r), h / 2)), 150);
     EXPECT_GT(qGreen(screen.pixel(camera)), 200);
 
-    auto screenCapture = makeX11ScreenCapture(
-        {std::nullopt,
-         [](const std::string&) { return QGuiApplication::primaryScreen()->devicePixelRatio(); },
-         &systemClock()});
+    auto screenCapture = makeX11ScreenCapture(x11Options());
     CaptureServices services;
     services.content = content.get();
     services.screenCapture = screenCapture.get();
