@@ -43,7 +43,8 @@ QCoro::Task<void> RecentRecordings::read() {
             watcher_.addPath(watched);  // fails quietly while the folder does not exist
         }
         auto recent = co_await onQueue(
-            queue_, [&directory] { return recentRecordings(directory, kRecentRecordingsShown); });
+            queue_, [&directory] { return recentRecordings(directory, kRecentRecordingsShown); },
+            this);
         if (recent != list_) {
             list_ = std::move(recent);
             emit changed();

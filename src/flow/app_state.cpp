@@ -99,9 +99,10 @@ QCoro::Task<void> AppState::runStart() {
 
     std::exception_ptr refusal;
     try {
-        co_await onQueue(permissionQueue_, [permissions = services_.permissions] {
-            ensureScreenAndMicrophone(*permissions);
-        });
+        co_await onQueue(
+            permissionQueue_,
+            [permissions = services_.permissions] { ensureScreenAndMicrophone(*permissions); },
+            this);
     } catch (...) {
         refusal = std::current_exception();
     }

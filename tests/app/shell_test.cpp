@@ -147,6 +147,10 @@ TEST(RecentRecordings, FollowTheFolder) {
     ASSERT_TRUE(
         processEventsUntil([&] { return recent.list() == std::vector{folder / "Renamed"}; }));
     EXPECT_EQ(changes, 2);
+
+    // One destroyed while its first read is out is not updated when the read ends.
+    std::make_unique<RecentRecordings>([&] { return folder.path(); }).reset();
+    testing::processEventsFor(std::chrono::milliseconds(100));
 }
 
 TEST(Desktop, EveryCommandThatNeedsOneSaysWhatIsMissingAndExits1) {
