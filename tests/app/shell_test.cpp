@@ -27,13 +27,6 @@ std::vector<std::string> titles(const std::vector<MenuEntry>& entries) {
     return result;
 }
 
-TEST(MenuContent, ThePrimaryItemFollowsThePhase) {
-    EXPECT_EQ(primaryTitle(Phase::idle, "Ctrl+Shift+G"), "New Recording…  Ctrl+Shift+G");
-    EXPECT_EQ(primaryTitle(Phase::selecting, "X"), "Cancel Selection  X");
-    EXPECT_EQ(primaryTitle(Phase::countingDown, "X"), "Cancel Countdown  X");
-    EXPECT_EQ(primaryTitle(Phase::recording, "X"), "Stop Recording  X");
-}
-
 TEST(MenuContent, EntriesTopToBottom) {
     MenuState state;
     state.hotkeyText = "Ctrl+Shift+G";

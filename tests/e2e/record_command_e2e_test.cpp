@@ -269,13 +269,10 @@ TEST_F(RecordCommand, ServerThatGoesAwayKeepsTheMovieAndFails) {
 }
 
 TEST_F(RecordCommand, FailuresAreOneLineAndLeaveNoFolder) {
-    ProcessResult result = zarvex({"record", "--display", "4000000000", "--seconds", "1"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "zarvex: No display available to record.\n");
-    EXPECT_EQ(result.out, "");
-    result = zarvex({"record", "--camera", "--seconds", "1"});  // no camera on test machines
+    ProcessResult result = zarvex({"record", "--camera", "--seconds", "1"});  // no camera here
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "zarvex: Recording failed: No camera available.\n");
+    EXPECT_EQ(result.out, "");
     EXPECT_FALSE(std::filesystem::exists(recordings) && !std::filesystem::is_empty(recordings));
 
     for (const std::vector<std::string>& wrong : {
@@ -289,13 +286,6 @@ TEST_F(RecordCommand, FailuresAreOneLineAndLeaveNoFolder) {
         EXPECT_EQ(result.exitCode, 2) << wrong.back();
         EXPECT_NE(result.err.find("Usage: zarvex record"), std::string::npos);
     }
-
-    result = testing::runProcess(
-        {"env", "-u", "DISPLAY", "-u", "XDG_SESSION_TYPE", ZARVEX_BINARY, "record"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err,
-              "zarvex: Zarvex needs an X11 display to record: DISPLAY is not set or the display "
-              "cannot be opened.\n");
 }
 
 }  // namespace

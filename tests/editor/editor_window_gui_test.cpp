@@ -62,14 +62,9 @@ TEST_F(EditorWindowTest, OpensOneWindowPerFolderReportsFoldersItCannotReadAndFol
     EXPECT_TRUE(windows.open(dir / "Not a recording"));
     EXPECT_EQ(windows.count(), 1u);
 
-    // The window follows the theme while open.
-    const QColor studio = window.palette().color(QPalette::Window);
+    // The window follows the theme while open (its palette: look_test).
     const QImage before = testing::grabFromScreen(window);
     ThemeManager::shared().apply("rewind");
-    QApplication::processEvents();
-    EXPECT_EQ(ApplicationTheme::current().id, "rewind");
-    EXPECT_EQ(window.palette().color(QPalette::Window), QColor(255, 246, 232));
-    EXPECT_NE(window.palette().color(QPalette::Window), studio);
     ASSERT_TRUE(waitUntil([&] {
         // The top-left of the backdrop turns from the dark stage to cream.
         return qGray(testing::grabFromScreen(window).pixel(2, 2)) > 200;

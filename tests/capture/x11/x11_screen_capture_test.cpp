@@ -207,7 +207,7 @@ TEST_F(X11Test, WindowTargetInsideAWindowManagersFrame) {
     EXPECT_TRUE(pixelBecomes(250, 150, kGreen));
 }
 
-TEST_F(X11Test, ResizedWindowIsScaledIntoTheFrame) {
+TEST_F(X11Test, WindowStreamsScaleResizesAndSuspendOrEndWithoutError) {
     auto target = window({.x = 0, .y = 0, .width = 200, .height = 100, .color = "00ff00"});
     auto stream = start(plan(WindowTarget{target.id()}));
     ASSERT_TRUE(frames.waitForFrames(1));
@@ -216,17 +216,10 @@ TEST_F(X11Test, ResizedWindowIsScaledIntoTheFrame) {
     EXPECT_TRUE(pixelBecomes(20, 50, kBlack));
     EXPECT_EQ(frames.pixel(100, 50), kGreen);
     EXPECT_EQ(frames.records().back().width, 200);
-}
 
-TEST_F(X11Test, HiddenAndClosedWindowsSuspendAndEndTheStreamWithoutError) {
-    auto target = window({});
-    auto stream = start(plan(WindowTarget{target.id()}));
-    ASSERT_TRUE(frames.waitForFrames(1));
     target.command("unmap");
-    EXPECT_TRUE(testing::eventually([&] {
-        const auto records = frames.records();
-        return records.back().status == FrameStatus::suspended;
-    }));
+    EXPECT_TRUE(testing::eventually(
+        [&] { return frames.records().back().status == FrameStatus::suspended; }));
     const std::size_t shown = frames.completeCount();
     target.command("map");
     EXPECT_TRUE(frames.waitForFrames(shown + 1));
@@ -316,17 +309,26 @@ TEST_F(X11Test, ServerGoingAwayStopsTheStreamWithAnError) {
     stream->stopCapture();
 }
 
-TEST_F(X11Test, InputMonitorReportsOnlyTheMaskedButtonsWithTheirPositionAndTime) {
+// Positions are in points of the display: a monitor at twice the density
+// sees the same press at half the coordinates.
+TEST_F(X11Test, InputMonitorReportsOnlyTheMaskedButtonsWithTheirPositionInPointsAndTime) {
+    X11Options scaled = options;
+    scaled.scaleForOutput = [](const std::string&) { return 2.0; };
     auto x11Monitor = makeX11InputMonitor(options);
-    testing::CountingMonitor monitor(*x11Monitor);
+    auto scaledMonitor = makeX11InputMonitor(scaled);
+    testing::CountingMonitor monitor(*x11Monitor), halved(*scaledMonitor);
     auto token = monitor.addGlobalMonitor(eventMask(MouseEventType::rightMouseDown),
                                           [](const MouseEvent&) {});
-    click(20, 30, 2);  // middle
-    click(40, 50, 1);  // left, not asked for
-    click(60, 70, 3);  // right
+    auto halvedToken =
+        halved.addGlobalMonitor(eventMask(MouseEventType::leftMouseDown), [](const MouseEvent&) {});
+    click(20, 30, 2);    // middle
+    click(200, 300, 1);  // left, not asked for by the first
+    click(60, 70, 3);    // right
     ASSERT_TRUE(monitor.waitForPresses(1));
+    ASSERT_TRUE(halved.waitForPresses(1));
     // Presses arrive in order, so nothing else is on its way.
     token.reset();
+    halvedToken.reset();
     const auto events = monitor.events();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].type, MouseEventType::rightMouseDown);
@@ -334,18 +336,8 @@ TEST_F(X11Test, InputMonitorReportsOnlyTheMaskedButtonsWithTheirPositionAndTime)
     const HostTime now = systemClock().now();
     EXPECT_LE(events[0].timestamp, now);
     EXPECT_GT(events[0].timestamp, now - std::chrono::seconds(20));
-}
-
-TEST_F(X11Test, InputMonitorPositionsAreInPointsOfTheDisplay) {
-    X11Options scaled = options;
-    scaled.scaleForOutput = [](const std::string&) { return 2.0; };
-    auto scaledMonitor = makeX11InputMonitor(scaled);
-    testing::CountingMonitor monitor(*scaledMonitor);
-    auto token = monitor.addGlobalMonitor(eventMask(MouseEventType::leftMouseDown),
-                                          [](const MouseEvent&) {});
-    click(200, 300);
-    ASSERT_TRUE(monitor.waitForPresses(1));
-    EXPECT_EQ(monitor.events().at(0).location, (Point{100, 150}));
+    ASSERT_EQ(halved.events().size(), 1u);
+    EXPECT_EQ(halved.events().at(0).location, (Point{100, 150}));
 }
 
 }  // namespace
