@@ -13,7 +13,9 @@
 // written, plus the latency PulseAudio then reports for their last sample (the
 // sink's own latency included), less those 5 ms.
 // The window turns black again 150 ms later. For each beep it prints
-// "beep <monotonic ns>" of that moment, and exits after the last.
+// "beep <monotonic ns> <late ns>": that moment, and how long after it the
+// server had the window white (a rig starved of the processor shows it late);
+// it exits after the last.
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -232,7 +234,9 @@ int main(int argc, char** argv) {
         const std::int64_t heard = beeper.beep();
         sleepUntil(heard);
         flasher.show(true);
-        std::printf("beep %lld\n", static_cast<long long>(heard));
+        const std::int64_t late = monotonicNanoseconds() - heard;
+        std::printf("beep %lld %lld\n", static_cast<long long>(heard),
+                    static_cast<long long>(late));
         std::fflush(stdout);
         sleepUntil(heard + 150'000'000);
         flasher.show(false);
