@@ -1,5 +1,7 @@
 #include "app/recent_recordings.h"
 
+#include <QPointer>
+
 #include "app/menu_content.h"
 #include "capture/recordings_directory.h"
 #include "flow/awaitables.h"
@@ -42,9 +44,12 @@ QCoro::Task<void> RecentRecordings::read() {
             }
             watcher_.addPath(watched);  // fails quietly while the folder does not exist
         }
+        const QPointer<RecentRecordings> self(this);
         auto recent = co_await onQueue(
-            queue_, [&directory] { return recentRecordings(directory, kRecentRecordingsShown); },
-            this);
+            queue_, [&directory] { return recentRecordings(directory, kRecentRecordingsShown); });
+        if (!self) {
+            co_return;  // destroyed while the folder was read
+        }
         if (recent != list_) {
             list_ = std::move(recent);
             emit changed();

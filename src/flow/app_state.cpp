@@ -99,10 +99,9 @@ QCoro::Task<void> AppState::runStart() {
 
     std::exception_ptr refusal;
     try {
-        co_await onQueue(
-            permissionQueue_,
-            [permissions = services_.permissions] { ensureScreenAndMicrophone(*permissions); },
-            this);
+        co_await onQueue(permissionQueue_, [permissions = services_.permissions] {
+            ensureScreenAndMicrophone(*permissions);
+        });
     } catch (...) {
         refusal = std::current_exception();
     }

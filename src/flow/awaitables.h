@@ -21,13 +21,10 @@
 
 namespace zarvex {
 
-// Resumes `coroutine` on the main thread's event loop, through `context`: when
-// that object is gone by then, the coroutine is never resumed (it ran on its
-// owner, which is destroyed).
-inline void resumeOnMainThread(std::coroutine_handle<> coroutine,
-                               QObject* context = QCoreApplication::instance()) {
+// Resumes `coroutine` on the main thread's event loop.
+inline void resumeOnMainThread(std::coroutine_handle<> coroutine) {
     QMetaObject::invokeMethod(
-        context, [coroutine] { coroutine.resume(); }, Qt::QueuedConnection);
+        QCoreApplication::instance(), [coroutine] { coroutine.resume(); }, Qt::QueuedConnection);
 }
 
 // `co_await sleepFor(duration)`: resumes after `duration` on a precise timer,
@@ -46,16 +43,13 @@ inline auto sleepFor(std::chrono::milliseconds duration) {
 }
 
 // `co_await onQueue(queue, job)`: runs `job` on `queue` and hands back its
-// result, or throws what it threw. A coroutine of a QObject that owns `queue`
-// passes itself as `context`: destroyed meanwhile, it is not resumed (its
-// queue ends before the object does, so no result is posted to it after).
+// result, or throws what it threw.
 template <typename Job>
 class QueueJob {
   public:
     using Result = std::invoke_result_t<Job&>;
 
-    QueueJob(SerialQueue& queue, Job job, QObject* context)
-        : queue_(queue), job_(std::move(job)), context_(context) {}
+    QueueJob(SerialQueue& queue, Job job) : queue_(queue), job_(std::move(job)) {}
 
     bool await_ready() const noexcept { return false; }
 
@@ -70,7 +64,7 @@ class QueueJob {
             } catch (...) {
                 error_ = std::current_exception();
             }
-            resumeOnMainThread(coroutine, context_);
+            resumeOnMainThread(coroutine);
         });
     }
 
@@ -87,7 +81,6 @@ class QueueJob {
     struct Nothing {};
     SerialQueue& queue_;
     Job job_;
-    QObject* context_;
     std::conditional_t<std::is_void_v<Result>, Nothing, std::optional<Result>> result_;
     std::exception_ptr error_;
 };
@@ -96,11 +89,10 @@ class QueueJob {
 // temporaries twice when they own anything: capture by reference what the
 // coroutine keeps in its frame anyway.
 template <typename Job>
-QueueJob<Job> onQueue(SerialQueue& queue, Job job,
-                      QObject* context = QCoreApplication::instance()) {
+QueueJob<Job> onQueue(SerialQueue& queue, Job job) {
     static_assert(std::is_trivially_destructible_v<Job>,
                   "capture by reference: the coroutine frame outlives the job");
-    return QueueJob<Job>(queue, std::move(job), context);
+    return QueueJob<Job>(queue, std::move(job));
 }
 
 // A value handed over once from the main thread to one coroutine that awaits
