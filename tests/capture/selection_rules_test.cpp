@@ -51,20 +51,18 @@ TEST(Selection, TheCurrentModesPickMakesTheTarget) {
               (SelectionResult{RegionTarget{1, {5, 6, 70, 80}}, false, true, false, true}));
 }
 
-TEST(RegionDrag, SpansEitherWayAndIsClippedToTheView) {
+TEST(RegionDrag, SpansEitherWayIsClippedRoundedAndKeptFrom24Points) {
     EXPECT_EQ(dragRectangle({300, 200}, {100, 50}, {1440, 900}), (Rect{100, 50, 200, 150}));
     EXPECT_EQ(dragRectangle({1400, 850}, {1600, 1000}, {1440, 900}), (Rect{1400, 850, 40, 50}));
     EXPECT_EQ(dragRectangle({10, 10}, {-30, -40}, {1440, 900}), (Rect{0, 0, 10, 10}));
-}
 
-TEST(RegionDrag, PickIsRoundedHalvesAwayFromZeroAndNeedsOnePoint) {
+    // A pick is rounded half away from zero and needs one point.
     EXPECT_EQ(regionPick({10.4, 750, 200.5, 50}, 3), (RegionPick{3, {10, 750, 201, 50}}));
     EXPECT_EQ(regionPick({0.5, 2.5, 1, 1}, 3), (RegionPick{3, {1, 3, 1, 1}}));
     EXPECT_EQ(regionPick({10, 10, 0.9, 100}, 3), std::nullopt);
     EXPECT_EQ(regionPick({10, 10, 100, 0}, 3), std::nullopt);
-}
 
-TEST(RegionDrag, ReleaseKeepsOnlyRegionsOfAtLeast24Points) {
+    // Release keeps only regions of at least 24 points.
     EXPECT_EQ(regionKeptOnRelease(RegionPick{1, {0, 0, 30, 20}}), std::nullopt);
     EXPECT_EQ(regionKeptOnRelease(RegionPick{1, {0, 0, 23, 400}}), std::nullopt);
     EXPECT_EQ(regionKeptOnRelease(RegionPick{1, {0, 0, 24, 24}}), (RegionPick{1, {0, 0, 24, 24}}));
@@ -92,13 +90,12 @@ TEST(WindowHitTest, FrontMostQualifyingWindowUnderThePointer) {
     EXPECT_EQ(windowUnderPointer({}, {10, 10}, kOwn), std::nullopt);
 }
 
-TEST(SizeLabel, ShowsTruncatedPixels) {
+TEST(SizeLabel, ShowsTruncatedPixelsBelowTheRectangleOrInsideItAtTheBottom) {
     EXPECT_EQ(sizeLabelText({100, 50}, 2), "200 × 100");
     EXPECT_EQ(sizeLabelText({10.7, 33.9}, 1.5), "16 × 50");
     EXPECT_EQ(sizeLabelText({24, 24}, 1), "24 × 24");
-}
 
-TEST(SizeLabel, SitsBelowTheRectangleOrInsideItAtTheViewsBottom) {
+    // Below the rectangle, or inside it at the view's bottom.
     const Size text{60, 13};
     EXPECT_EQ(sizeLabelBox({100, 200, 300, 100}, text, {1440, 900}), (Rect{100, 304, 72, 25}));
     // Below, the box would end at 871 + 4 + 25 = 900: it fits a view 900 high, not one less.

@@ -266,11 +266,9 @@ TEST_F(RecorderE2E, ClicksLandInEventsJsonWithFractionsAndTimes) {
     };
     click(300, 200);     // the middle
     click(100, 100, 3);  // the top-left corner, right button
-    click(500, 200);     // on the right edge: outside
-    click(300, 300);     // on the bottom edge: outside
-    click(50, 50);       // elsewhere
+    click(50, 50);       // outside
     click(499, 299);     // the last pixel inside
-    ASSERT_TRUE(monitor.waitForPresses(6));
+    ASSERT_TRUE(monitor.waitForPresses(4));
     const double elapsed = toSeconds(systemClock().now() - recording->sessionStart());
     const auto folder = recording->stop();
 

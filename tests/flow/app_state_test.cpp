@@ -88,7 +88,7 @@ class AppStateTest : public ::testing::Test {
     }};
 };
 
-TEST_F(AppStateTest, ARefusedPermissionIsTheErrorLineAndNoSelectionStarts) {
+TEST_F(AppStateTest, ARefusedPermissionIsTheErrorLineAndACancelledSelectionClearsIt) {
     permissions.screenGranted = false;
     permissions.screenRequestGrants = false;
     state.toggleRecording();
@@ -98,10 +98,10 @@ TEST_F(AppStateTest, ARefusedPermissionIsTheErrorLineAndNoSelectionStarts) {
               PermissionError(PermissionError::Kind::screenRecordingDenied).what());
     EXPECT_EQ(phases, (Phases{Phase::selecting, Phase::idle}));
     EXPECT_EQ(selector.begun, 0);
-}
 
-TEST_F(AppStateTest, CancelledSelectionReturnsToIdleWithoutAnError) {
-    state.setLastErrorMessage("an old error");
+    // Granted, a cancelled selection returns to idle without an error.
+    permissions.screenGranted = true;
+    phases.clear();
     state.toggleRecording();
     EXPECT_EQ(state.lastErrorMessage(), std::nullopt);  // cleared by the start
     ASSERT_TRUE(processEventsUntil([&] { return selector.isAsking(); }));

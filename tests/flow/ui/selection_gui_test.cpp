@@ -38,11 +38,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::processEventsUntil;
-
-template <typename Window>
-std::vector<Window*> shown() {
-    return testing::visibleWindows<Window>();
-}
+using testing::visibleWindows;
 
 // The X11 backend on the test's server, at the screen's density.
 X11Options x11Options() {
@@ -56,7 +52,7 @@ class SelectionGuiTest : public testing::GuiTest {
     SelectionGuiTest() { preferences.setDefaultCameraEnabled(false); }
     ~SelectionGuiTest() override {
         controller.finish(std::nullopt);
-        processEventsUntil([] { return shown<SelectionOverlay>().empty(); }, 5s);
+        processEventsUntil([] { return visibleWindows<SelectionOverlay>().empty(); }, 5s);
     }
 
     const testing::Xvfb& server() { return testing::GuiEnvironment::get().server(); }
@@ -84,7 +80,7 @@ class SelectionGuiTest : public testing::GuiTest {
             test->outcome = co_await test->controller.beginSelection();
         }(this);
         ASSERT_TRUE(processEventsUntil([] {
-            const auto overlays = shown<SelectionOverlay>();
+            const auto overlays = visibleWindows<SelectionOverlay>();
             return !overlays.empty() && QTest::qWaitForWindowExposed(overlays.front(), 100);
         }));
         ASSERT_TRUE(processEventsUntil([this] {
@@ -132,7 +128,7 @@ class SelectionGuiTest : public testing::GuiTest {
 TEST_F(SelectionGuiTest, RegionDragsAreKeptFrom24PointsAndReturnRecordsThem) {
     moveTo(300, 200);
     begin();
-    const auto overlays = shown<SelectionOverlay>();
+    const auto overlays = visibleWindows<SelectionOverlay>();
     ASSERT_EQ(overlays.size(), 1u);
     const ShareableDisplay display = overlays.front()->display();
     EXPECT_EQ(QRectF(overlays.front()->geometry()), toQRectF(display.frame));
@@ -153,7 +149,7 @@ TEST_F(SelectionGuiTest, RegionDragsAreKeptFrom24PointsAndReturnRecordsThem) {
     ASSERT_TRUE(ended());
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ((*outcome)->target, CaptureTarget(RegionTarget{display.id, {200, 150, 24, 24}}));
-    EXPECT_TRUE(processEventsUntil([] { return shown<SelectionOverlay>().empty(); }));
+    EXPECT_TRUE(processEventsUntil([] { return visibleWindows<SelectionOverlay>().empty(); }));
 }
 
 TEST_F(SelectionGuiTest, EscapeClosesEverythingWithNoResult) {
@@ -162,7 +158,7 @@ TEST_F(SelectionGuiTest, EscapeClosesEverythingWithNoResult) {
     ASSERT_TRUE(ended());
     EXPECT_EQ(*outcome, std::nullopt);
     EXPECT_TRUE(processEventsUntil(
-        [this] { return shown<SelectionOverlay>().empty() && bar() == nullptr; }));
+        [this] { return visibleWindows<SelectionOverlay>().empty() && bar() == nullptr; }));
 }
 
 TEST_F(SelectionGuiTest, WindowModeHoversTheFrontMostQualifyingWindow) {
@@ -276,7 +272,7 @@ TEST(WaylandViewsGui, AStageTakesInputOnlyWhereItsViewsDo) {
     const Rect display = toRect(QRectF(screen->geometry()));
     auto badge = countdownWindows(true, host)(3, {100, 100, 180, 180});
     auto frame = recordingFrameWindows(true, host)({50, 60, 306, 206});
-    EXPECT_TRUE(shown<RecordingFrameWindow>().empty());  // views, not windows
+    EXPECT_TRUE(visibleWindows<RecordingFrameWindow>().empty());  // views, not windows
     CameraPreviewWindow preview(true);
     preview.setHost(host);
     preview.holdBack(true);
@@ -324,15 +320,15 @@ TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
                                  [&](WindowID id) { return content->windowFrame(id); },
                                  recordingFrameWindows(false));
     indicator.show(RegionTarget{display.id, {100, 120, 300, 200}});
-    ASSERT_EQ(shown<RecordingFrameWindow>().size(), 1u);
-    RecordingFrameWindow* frame = shown<RecordingFrameWindow>().front();
+    ASSERT_EQ(visibleWindows<RecordingFrameWindow>().size(), 1u);
+    RecordingFrameWindow* frame = visibleWindows<RecordingFrameWindow>().front();
     EXPECT_EQ(QRectF(frame->geometry()),
               QRectF(display.frame.x + 97, display.frame.y + 117, 306, 206));
     EXPECT_TRUE(frame->windowFlags().testFlag(Qt::WindowTransparentForInput));
 
     indicator.show(DisplayTarget{display.id});
-    ASSERT_EQ(shown<RecordingFrameWindow>().size(), 1u);
-    frame = shown<RecordingFrameWindow>().front();
+    ASSERT_EQ(visibleWindows<RecordingFrameWindow>().size(), 1u);
+    frame = visibleWindows<RecordingFrameWindow>().front();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     EXPECT_EQ(toRect(QRectF(frame->geometry())), display.frame);
     CameraPreviewWindow preview(false);
@@ -374,7 +370,7 @@ TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
         EXPECT_EQ(testing::colourAt(movie, 0.2, x, y), 0x000000u) << x << "," << y;
     }
     indicator.hide();
-    EXPECT_TRUE(shown<RecordingFrameWindow>().empty());
+    EXPECT_TRUE(visibleWindows<RecordingFrameWindow>().empty());
 }
 
 }  // namespace
