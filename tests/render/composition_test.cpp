@@ -91,7 +91,7 @@ TEST(ProjectTimeline, WithoutWebcamStartsAtTheScreenAndKeepsEveryAudioTrack) {
     EXPECT_EQ(timeline.clicks, (std::vector<RecordedClick>{{0.5, 0.25, 0.75}}));
 }
 
-TEST(ProjectTimeline, ALaterWebcamMovesTheOriginAndDropsEarlierClicks) {
+TEST(ProjectTimeline, TheLaterOfWebcamAndScreenIsTheOriginAndEarlierClicksAreDropped) {
     TempDir dir;
     const ProjectTimeline timeline =
         recordedTimeline(dir, {{0.2, 0.1, 0.1}, {0.5, 0.2, 0.2}, {1.25, 0.3, 0.3}}, 0.5);
@@ -116,18 +116,17 @@ TEST(ProjectTimeline, ALaterWebcamMovesTheOriginAndDropsEarlierClicks) {
     EXPECT_EQ(source.sourceFramesAt(MediaTime{6007, 6000}, tracks).signature,
               source.sourceFramesAt(MediaTime::fromSeconds(1.0), tracks).signature);
     EXPECT_EQ(countersAt(source, tracks, MediaTime::zero()), (std::vector{30, 0}));  // going back
-}
 
-TEST(ProjectTimeline, AnEarlierWebcamKeepsTheScreenStart) {
-    TempDir dir;
-    const ProjectTimeline timeline =
-        recordedTimeline(dir, {{0.2, 0.5, 0.5}, {0.3, 0.5, 0.5}}, 0.1, 0.25);
-    EXPECT_NEAR(seconds(timeline.origin), 0.25, 1e-6);
-    const CompositionTrack* webcam = timeline.composition.track(*timeline.webcamTrackID);
+    // An earlier webcam keeps the screen's start.
+    TempDir other;
+    const ProjectTimeline early =
+        recordedTimeline(other, {{0.2, 0.5, 0.5}, {0.3, 0.5, 0.5}}, 0.1, 0.25);
+    EXPECT_NEAR(seconds(early.origin), 0.25, 1e-6);
+    const CompositionTrack* webcam = early.composition.track(*early.webcamTrackID);
     EXPECT_NEAR(seconds(webcam->sourceRange.start), 0.25, 1e-6);  // cut to the base range
     EXPECT_NEAR(seconds(webcam->insertTime), 0, 1e-6);
-    ASSERT_EQ(timeline.clicks.size(), 1u);
-    EXPECT_NEAR(timeline.clicks[0].t, 0.05, 1e-6);
+    ASSERT_EQ(early.clicks.size(), 1u);
+    EXPECT_NEAR(early.clicks[0].t, 0.05, 1e-6);
 }
 
 TEST(ProjectTimeline, AWebcamEndingEarlyCoversOnlyItsOwnSpan) {
@@ -194,18 +193,13 @@ TEST(BackgroundCache, ReusesItsOneEntryWhileTheBackgroundAndTheWholeCanvasHold) 
     EXPECT_EQ(cache.background(broken, {4, 2}).width(), 4);
 }
 
-VideoCompositionSource sourceWithClicks() {
+TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineScaledForExport) {
+    BackgroundCache cache;
     VideoCompositionSource source;
     source.screenSize = {1440, 900};
     source.screenTrackID = 1;
     source.duration = {2, 1};
     source.clicks = {{0.5, 0.1, 0.2}};
-    return source;
-}
-
-TEST(StyledVideoComposition, OneInstructionOverTheWholeTimeline) {
-    BackgroundCache cache;
-    VideoCompositionSource source = sourceWithClicks();
     source.style.aspect = AspectPreset::wide16x9;
     const VideoComposition composition = makeStyledVideoComposition(source, 1.0, cache);
 
@@ -218,21 +212,18 @@ TEST(StyledVideoComposition, OneInstructionOverTheWholeTimeline) {
     EXPECT_EQ(instruction.canvas(), (Size{1600, 900}));
     EXPECT_EQ(instruction.clicks(), source.clicks);  // ripples absent count as on
     EXPECT_EQ(composition.instructionAt({5, 1}), composition.instructions[0].get());
-}
 
-TEST(StyledVideoComposition, ScaledForExportWithWebcamAndRipplesOff) {
-    BackgroundCache cache;
-    VideoCompositionSource source = sourceWithClicks();
+    // Scaled for export, with a webcam and ripples off.
+    source.style.aspect = AspectPreset::original;
     source.webcamTrackID = 4;
     source.style.clickRipples = false;
-    const VideoComposition composition = makeStyledVideoComposition(source, 0.5, cache);
-
-    EXPECT_EQ(composition.renderSize, (Size{720, 450}));
-    const auto& instruction = dynamic_cast<const StyleInstruction&>(*composition.instructions[0]);
-    EXPECT_EQ(instruction.requiredSourceTrackIDs(), (std::vector<TrackID>{1, 4}));
-    EXPECT_TRUE(instruction.clicks().empty());
-    EXPECT_EQ(instruction.style().cornerRadius, source.style.cornerRadius * 0.5);
-    EXPECT_EQ(instruction.background().width(), 720);
+    const VideoComposition scaled = makeStyledVideoComposition(source, 0.5, cache);
+    EXPECT_EQ(scaled.renderSize, (Size{720, 450}));
+    const auto& half = dynamic_cast<const StyleInstruction&>(*scaled.instructions[0]);
+    EXPECT_EQ(half.requiredSourceTrackIDs(), (std::vector<TrackID>{1, 4}));
+    EXPECT_TRUE(half.clicks().empty());
+    EXPECT_EQ(half.style().cornerRadius, source.style.cornerRadius * 0.5);
+    EXPECT_EQ(half.background().width(), 720);
 }
 
 }  // namespace

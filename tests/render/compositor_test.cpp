@@ -44,6 +44,17 @@ TEST(StyleCompositor, WithoutPaddingAScreenOfTheCanvasRatioFillsIt) {
         makeInstruction({.style = plainStyle(), .screenSize = {640, 360}});
     const VideoFrame large = patternFrame(640, 360);
     EXPECT_LE(maxDifference(compose(scaled, 0, &large), screen), 2);
+
+    // A screen frame of an unexpected size is still placed.
+    const StyleInstruction instruction =
+        makeInstruction({.style = paddedStyle(), .screenSize = {1920, 1080}});
+    const VideoFrame small = solidFrame(100, 100, kRed);
+    const VideoFrame placed = compose(instruction, 0, &small);
+    // A square screen in the 284×144 content area: 144×144, centred.
+    EXPECT_EQ(canvasPixel(placed, 87, 90), kBlue);
+    EXPECT_EQ(canvasPixel(placed, 88, 90), kRed);
+    EXPECT_EQ(canvasPixel(placed, 231, 90), kRed);
+    EXPECT_EQ(canvasPixel(placed, 232, 90), kBlue);
 }
 
 TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackground) {
@@ -126,9 +137,8 @@ TEST(StyleCompositor, RippleGrowsAndFadesFromTheClickCentredOnTheTopEdge) {
     // Symmetric about the top edge, over the background above it.
     EXPECT_TRUE(near(canvasPixel(half, 160, 169), Bgra{255, 108, 108, 255}, 3));
     EXPECT_TRUE(near(canvasPixel(half, 167, 162), canvasPixel(half, 152, 162), 1));
-}
 
-TEST(StyleCompositor, NoRippleOutsideItsTimeOrWhenSwitchedOff) {
+    // None outside its time or when switched off.
     const VideoFrame plain = rippleAt(0, std::nullopt, {});
     EXPECT_EQ(maxDifference(rippleAt(1.99), plain), 0);
     EXPECT_EQ(maxDifference(rippleAt(2.46), plain), 0);
@@ -162,33 +172,30 @@ class Bubble : public ::testing::Test {
     }();
 };
 
-TEST_F(Bubble, ShowsTheCentreSquareOfTheWebcam) {
+TEST_F(Bubble, ShowsTheWebcamsCentreSquareInItsShapeWithItsShadowOnlyWhenThereIsOne) {
     const VideoFrame frame = render(&webcam_, WebcamSpec::Shape::roundedRect);
     for (const auto& [x, y] : {std::pair{234, 47}, {273, 47}, {312, 47}, {273, 8}, {273, 86}}) {
         EXPECT_EQ(canvasPixel(frame, x, y), kGreen) << x << "," << y;
     }
     EXPECT_EQ(canvasPixel(frame, 231, 47), kBlack);  // just left of it: the screen
-}
 
-TEST_F(Bubble, CircleWithItsShadowBelow) {
-    const VideoFrame frame = render(&webcam_, WebcamSpec::Shape::circle);
-    EXPECT_EQ(canvasPixel(frame, 234, 47), kGreen);
-    EXPECT_NE(canvasPixel(frame, 235, 9).g, 255);  // the square's corner is outside the circle
+    const VideoFrame circle = render(&webcam_, WebcamSpec::Shape::circle);
+    EXPECT_EQ(canvasPixel(circle, 234, 47), kGreen);
+    EXPECT_NE(canvasPixel(circle, 235, 9).g, 255);  // the square's corner is outside the circle
     // Under the bubble the screen is darkened by the shadow, more below than above.
     const VideoFrame shaded = render(&webcam_, WebcamSpec::Shape::circle, false,
                                      solidFrame(320, 180, Bgra{200, 200, 200, 255}));
     EXPECT_LT(canvasPixel(shaded, 273, 4).g, 180);
     EXPECT_LT(canvasPixel(shaded, 273, 4).g, canvasPixel(shaded, 273, 90).g);
-}
 
-TEST_F(Bubble, MissingFrameHiddenOrNoTrackDrawsNoBubble) {
+    // A missing frame, a hidden bubble or no webcam track: no bubble.
     EXPECT_EQ(countOther(render(nullptr, WebcamSpec::Shape::circle), kBlack), 0);
     EXPECT_EQ(countOther(render(&webcam_, WebcamSpec::Shape::circle, true), kBlack), 0);
     // No webcam track in the instruction: a webcam frame in the request is ignored.
     const VideoFrame screen = solidFrame(320, 180, kBlack);
-    const VideoFrame frame =
-        compose(makeInstruction({.style = plainStyle()}), 0, &screen, &webcam_);
-    EXPECT_EQ(countOther(frame, kBlack), 0);
+    EXPECT_EQ(
+        countOther(compose(makeInstruction({.style = plainStyle()}), 0, &screen, &webcam_), kBlack),
+        0);
 }
 
 class OtherInstruction : public VideoCompositionInstruction {
@@ -351,18 +358,6 @@ TEST(StyleCompositor, NonsenseStyleValuesDegradeInsteadOfFailing) {
     }
 }
 
-TEST(StyleCompositor, ScreenFramesOfAnUnexpectedSizeAreStillPlaced) {
-    const StyleInstruction instruction =
-        makeInstruction({.style = paddedStyle(), .screenSize = {1920, 1080}});
-    const VideoFrame small = solidFrame(100, 100, kRed);
-    const VideoFrame frame = compose(instruction, 0, &small);
-    // A square screen in the 284×144 content area: 144×144, centred.
-    EXPECT_EQ(canvasPixel(frame, 87, 90), kBlue);
-    EXPECT_EQ(canvasPixel(frame, 88, 90), kRed);
-    EXPECT_EQ(canvasPixel(frame, 231, 90), kRed);
-    EXPECT_EQ(canvasPixel(frame, 232, 90), kBlue);
-}
-
 // Drawing only what changed: every frame the composer makes is exactly the
 // compositor's whole frame, while it draws little when little changes.
 
@@ -417,12 +412,11 @@ class FrameComposerTest : public ::testing::TestWithParam<PixelFormat> {
     FrameComposer composer_;
 };
 
-TEST_P(FrameComposerTest, DrawsAgainOnlyWhatChanged) {
+TEST_P(FrameComposerTest, DrawsAgainOnlyWhatChangedRipplesIncluded) {
     const VideoFrame face = toI420(patternFrame(320, 240));
     const VideoFrame otherFace = toI420(solidFrame(320, 240, kRed));
-    const VideoFrame screen = screenWithMark(100, 50);
 
-    composeExactly(sources(0.2, screen, face));
+    composeExactly(sources(0.2, screenWithMark(100, 50), face));
     EXPECT_EQ(composer_.lastDrawnShare(), 1);
 
     // The mark moved: a few pixels around its old and new places.
@@ -443,12 +437,10 @@ TEST_P(FrameComposerTest, DrawsAgainOnlyWhatChanged) {
     // A whole new screen: everything.
     composeExactly(sources(0.6, toI420(solidFrame(640, 360, kBlue)), otherFace));
     EXPECT_EQ(composer_.lastDrawnShare(), 1);
-}
-
-TEST_P(FrameComposerTest, RipplesAreDrawnWhileVisibleAndCleanedAway) {
-    const VideoFrame face = toI420(patternFrame(320, 240));
     const VideoFrame screen = screenWithMark(300, 200);
     composeExactly(sources(0.9, screen, face));
+
+    // The ripple of the click at 1 s: drawn while visible, then cleaned away.
     for (const double t : {1.0, 1.2, 1.45, 1.5}) {
         composeExactly(sources(t, screen, face));
         EXPECT_GT(composer_.lastDrawnShare(), 0) << t;  // the ring, or where it was
@@ -456,19 +448,15 @@ TEST_P(FrameComposerTest, RipplesAreDrawnWhileVisibleAndCleanedAway) {
     }
     composeExactly(sources(1.6, screen, face));
     EXPECT_EQ(composer_.lastDrawnShare(), 0);
-}
 
-TEST_P(FrameComposerTest, ANewInstructionIsDrawnWhole) {
-    const VideoFrame face = toI420(patternFrame(320, 240));
-    const VideoFrame screen = screenWithMark(10, 10);
-    composeExactly(sources(0.2, screen, face));
+    // A new instruction is drawn whole.
     InstructionSetup setup;
     setup.style.background = BackgroundStyle::solid("#336699");
     setup.canvas = {720, 480};
     setup.screenSize = {640, 360};
     setup.webcamTrack = true;
     composition_.instructions = {std::make_shared<const StyleInstruction>(makeInstruction(setup))};
-    composeExactly(sources(0.2, screen, face));
+    composeExactly(sources(1.6, screen, face));
     EXPECT_EQ(composer_.lastDrawnShare(), 1);
 }
 

@@ -38,14 +38,14 @@ TEST(BubbleRect, CornersWithMarginOfTheShorterSide) {
     EXPECT_NEAR(bottomRight.height, 259.2, 1e-9);
     EXPECT_NEAR(bottomRight.x, 1623, 1e-9);
     EXPECT_NEAR(bottomRight.y, 37.8, 1e-9);
-    webcam.corner = WebcamSpec::Corner::topLeft;
-    const Rect topLeft = bubbleRect(webcam, canvas);
-    EXPECT_NEAR(topLeft.x, 37.8, 1e-9);
-    EXPECT_NEAR(topLeft.maxY(), 1080 - 37.8, 1e-9);
-    webcam.corner = WebcamSpec::Corner::topRight;
-    EXPECT_NEAR(bubbleRect(webcam, canvas).maxX(), 1920 - 37.8, 1e-9);
-    webcam.corner = WebcamSpec::Corner::bottomLeft;
-    EXPECT_NEAR(bubbleRect(webcam, canvas).y, 37.8, 1e-9);
+    using Corner = WebcamSpec::Corner;
+    for (const auto& [corner, x, y] : {std::tuple{Corner::topLeft, 37.8, 1080 - 37.8 - 259.2},
+                                       {Corner::topRight, 1623.0, 1080 - 37.8 - 259.2},
+                                       {Corner::bottomLeft, 37.8, 37.8}}) {
+        webcam.corner = corner;
+        EXPECT_NEAR(bubbleRect(webcam, canvas).x, x, 1e-9);
+        EXPECT_NEAR(bubbleRect(webcam, canvas).y, y, 1e-9);
+    }
     // The size follows the height, the margin the shorter side.
     const Rect tall = bubbleRect(webcam, {1080, 1920});
     EXPECT_NEAR(tall.width, 0.24 * 1920, 1e-9);
@@ -75,15 +75,14 @@ TEST(BubbleRect, CustomCentreNeedsBothCoordinatesAndIsClampedInsideTheCanvas) {
     const Rect huge = bubbleRect(webcam, {1000, 800});
     EXPECT_EQ(huge.x, 1000 - 1600);
     EXPECT_EQ(huge.y, 800 - 1600);
-}
 
-TEST(CenterSquare, CropsTheMiddleOfTheLongerSide) {
+    // The webcam picture shown is the middle square of its longer side.
     const auto box = [](const PixelBox& b) { return std::tuple{b.x, b.y, b.width, b.height}; };
     EXPECT_EQ(box(centerSquare(1280, 720)), std::tuple(280, 0, 720, 720));
     EXPECT_EQ(box(centerSquare(480, 640)), std::tuple(0, 80, 480, 480));
 }
 
-TEST(LayoutScreen, FitsCentredInsideThePadding) {
+TEST(LayoutScreen, FitsCentredInsideThePaddingWithTheRadiusCapped) {
     StyleSettings style;  // padding 0.07, radius 24
     const auto layout = layoutScreen(style, {1920, 1080}, {1920, 1080});
     ASSERT_TRUE(layout);
@@ -97,10 +96,8 @@ TEST(LayoutScreen, FitsCentredInsideThePadding) {
     // A tall screen on a wide canvas is limited by the height.
     EXPECT_NEAR(layoutScreen(style, {1920, 1080}, {500, 1000})->screenRect.width,
                 (1080 - 2 * inset) / 2, 1e-9);
-}
 
-TEST(LayoutScreen, CornerRadiusIsCappedAndNothingIsPlacedWithoutRoom) {
-    StyleSettings style;
+    // The corner radius is capped; nothing is placed without room.
     style.paddingFraction = 0;
     style.cornerRadius = 5000;
     EXPECT_EQ(layoutScreen(style, {400, 200}, {400, 200})->cornerRadius, 100);
@@ -136,17 +133,16 @@ TEST(RippleAt, DrawnFromTheClickForFortyFiveHundredthsInclusive) {
         EXPECT_NEAR(last->opacity, 0, 1e-9);
         EXPECT_NEAR(last->innerRadius, last->outerRadius * 0.7, 1e-9);
     }
-}
 
-TEST(RippleAt, GrowsWithTheVideoHeightAndFlipsY) {
-    const Rect screen{0, 100, 1600, 1000};
-    const auto ring = rippleAt({1.0, 0.25, 0.0}, 1.225, screen);
+    // It grows with the video height, and y = 0 is the top edge.
+    const Rect tall{0, 100, 1600, 1000};
+    const auto ring = rippleAt({1.0, 0.25, 0.0}, 1.225, tall);
     ASSERT_TRUE(ring);
     EXPECT_NEAR(ring->outerRadius, 12 + 1000 * 0.5 * 0.035, 1e-9);
     EXPECT_NEAR(ring->opacity, 0.425, 1e-9);
     EXPECT_DOUBLE_EQ(ring->center.x, 400);
-    EXPECT_DOUBLE_EQ(ring->center.y, 1100);  // y = 0 is the top edge
-    EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, screen)->center.y, 100);
+    EXPECT_DOUBLE_EQ(ring->center.y, 1100);
+    EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, tall)->center.y, 100);
 }
 
 TEST(PixelRect, CoveringAndIntersection) {
