@@ -50,7 +50,7 @@ std::vector<int> countersAt(CompositionFrameSource& source, std::span<const Trac
     return counters;
 }
 
-TEST(MediaTimeArithmetic, IsExactAcrossTimescales) {
+TEST(Composition, TimesAreExactAcrossTimescalesAndTracksCountFromOneInTheirPlace) {
     EXPECT_EQ(addTimes({1, 60}, {1, 600}), (MediaTime{11, 600}));
     EXPECT_EQ(subtractTimes({1, 48000}, {1, 90000}), (MediaTime{15 - 8, 720000}));
     EXPECT_EQ(subtractTimes({1, 2}, {1, 1}), (MediaTime{-1, 2}));
@@ -58,9 +58,8 @@ TEST(MediaTimeArithmetic, IsExactAcrossTimescales) {
     // Timescales with no common multiple in 32 bits fall back to nanoseconds.
     const MediaTime mixed = addTimes({1, 2147483629}, {1, 2147483587});
     EXPECT_NEAR(mixed.seconds(), 2 / 2147483600.0, 1e-9);
-}
 
-TEST(Composition, TracksCountFromOneAndCoverTheirPlaceOnTheTimeline) {
+    // Composition tracks count from one and cover their place on the timeline.
     Composition composition;
     EXPECT_EQ(composition.duration(), MediaTime::zero());
     const TrackID video = composition.addTrack(TrackKind::video, "screen.mov", 0,
@@ -154,46 +153,10 @@ TEST(ProjectTimeline, AWebcamEndingEarlyCoversOnlyItsOwnSpan) {
     EXPECT_THROW(timelineOf(dir / "rec"), MediaError);
 }
 
-TEST(RenderSize, FollowsTheScaleTruncatedEvenAndAtLeastTwoAndExportsNeverEnlarge) {
-    EXPECT_EQ(renderSizeFor({3840, 2160}, 0.5), (Size{1920, 1080}));
-    EXPECT_EQ(renderSizeFor({2003, 1000}, 0.5), (Size{1000, 500}));  // 1001.5 → 1000
-    EXPECT_EQ(renderSizeFor({2, 2}, 0.5), (Size{2, 2}));             // 1 → 2
-
-    using Resolution = ExportOptions::Resolution;
-    EXPECT_EQ(exportScale(Resolution::native, {3840, 2160}), 1.0);
-    EXPECT_EQ(exportScale(Resolution::p1080, {1280, 720}), 1.0);
-    EXPECT_DOUBLE_EQ(exportScale(Resolution::p1080, {3840, 2160}), 0.5);
-    EXPECT_DOUBLE_EQ(exportScale(Resolution::p720, {1920, 1080}), 2.0 / 3.0);
-    EXPECT_EQ(exportScale(Resolution::p720, {1080, 1920}), 0.375);
-    EXPECT_EQ(renderSizeFor({1080, 1920}, 0.375), (Size{404, 720}));  // 405 rounds down to even
-}
-
-TEST(ScaledStyle, ScalesOnlyAbsoluteLengths) {
-    StyleSettings style;
-    style.webcam.sizeFraction = 0.3;
-    StyleSettings expected = style;
-    expected.cornerRadius = 12;
-    expected.shadow.blur = 22;
-    expected.shadow.offsetY = 7;
-    EXPECT_EQ(scaledStyle(style, 0.5), expected);
-}
-
 // The cache holds one background: reused while background and whole canvas
 // stay, drawn anew when either changes.
-TEST(BackgroundCache, ReusesItsOneEntryWhileTheBackgroundAndTheWholeCanvasHold) {
-    BackgroundCache cache;
-    const BackgroundStyle red = BackgroundStyle::solid("#FF0000");
-    const Image first = cache.background(red, {64, 32});
-    EXPECT_EQ(cache.background(red, {64.7, 32.2}).row(0), first.row(0));  // same pixels
-    EXPECT_NE(cache.background(BackgroundStyle::solid("#FF0001"), {64, 32}).row(0), first.row(0));
-    EXPECT_EQ(cache.background(red, {64, 34}).height(), 34);
-    EXPECT_NE(cache.background(red, {64, 32}).row(0), first.row(0));
-    // A background that JSON cannot hold is still drawn.
-    const BackgroundStyle broken = BackgroundStyle::gradient({{"#000000"}, 0.0 / 0.0});
-    EXPECT_EQ(cache.background(broken, {4, 2}).width(), 4);
-}
 
-TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineScaledForExport) {
+TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineAtEvenSizesOnACachedBackground) {
     BackgroundCache cache;
     VideoCompositionSource source;
     source.screenSize = {1440, 900};
@@ -224,6 +187,42 @@ TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineScaledForExport) 
     EXPECT_TRUE(half.clicks().empty());
     EXPECT_EQ(half.style().cornerRadius, source.style.cornerRadius * 0.5);
     EXPECT_EQ(half.background().width(), 720);
+
+    // Render sizes follow the scale, truncated to even and at least 2; exports never enlarge.
+    EXPECT_EQ(renderSizeFor({3840, 2160}, 0.5), (Size{1920, 1080}));
+    EXPECT_EQ(renderSizeFor({2003, 1000}, 0.5), (Size{1000, 500}));  // 1001.5 → 1000
+    EXPECT_EQ(renderSizeFor({2, 2}, 0.5), (Size{2, 2}));             // 1 → 2
+
+    using Resolution = ExportOptions::Resolution;
+    EXPECT_EQ(exportScale(Resolution::native, {3840, 2160}), 1.0);
+    EXPECT_EQ(exportScale(Resolution::p1080, {1280, 720}), 1.0);
+    EXPECT_DOUBLE_EQ(exportScale(Resolution::p1080, {3840, 2160}), 0.5);
+    EXPECT_DOUBLE_EQ(exportScale(Resolution::p720, {1920, 1080}), 2.0 / 3.0);
+    EXPECT_EQ(exportScale(Resolution::p720, {1080, 1920}), 0.375);
+    EXPECT_EQ(renderSizeFor({1080, 1920}, 0.375), (Size{404, 720}));  // 405 rounds down to even
+
+    // A scaled style scales only absolute lengths.
+    StyleSettings style;
+    style.webcam.sizeFraction = 0.3;
+    StyleSettings expected = style;
+    expected.cornerRadius = 12;
+    expected.shadow.blur = 22;
+    expected.shadow.offsetY = 7;
+    EXPECT_EQ(scaledStyle(style, 0.5), expected);
+
+    // The background cache holds one background: reused while background and whole canvas
+    // stay, drawn anew when either changes.
+    BackgroundCache backgrounds;
+    const BackgroundStyle red = BackgroundStyle::solid("#FF0000");
+    const Image first = backgrounds.background(red, {64, 32});
+    EXPECT_EQ(backgrounds.background(red, {64.7, 32.2}).row(0), first.row(0));  // same pixels
+    EXPECT_NE(backgrounds.background(BackgroundStyle::solid("#FF0001"), {64, 32}).row(0),
+              first.row(0));
+    EXPECT_EQ(backgrounds.background(red, {64, 34}).height(), 34);
+    EXPECT_NE(backgrounds.background(red, {64, 32}).row(0), first.row(0));
+    // A background that JSON cannot hold is still drawn.
+    const BackgroundStyle broken = BackgroundStyle::gradient({{"#000000"}, 0.0 / 0.0});
+    EXPECT_EQ(backgrounds.background(broken, {4, 2}).width(), 4);
 }
 
 }  // namespace

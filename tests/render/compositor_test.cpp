@@ -57,7 +57,7 @@ TEST(StyleCompositor, WithoutPaddingAScreenOfTheCanvasRatioFillsIt) {
     EXPECT_EQ(canvasPixel(placed, 232, 90), kBlue);
 }
 
-TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackground) {
+TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackgroundAndCornersShowIt) {
     StyleSettings style;  // gradient, shadow and corners on
     style.webcam.sizeFraction = 0.3;
     const StyleInstruction instruction =
@@ -65,22 +65,21 @@ TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackground) {
     const VideoFrame webcam = solidFrame(64, 48, kGreen);
     const VideoFrame frame = compose(instruction, 1.1, nullptr, &webcam);
     EXPECT_EQ(maxDifference(frame, makeBackground(style.background, {320, 180}).frame()), 0);
-}
 
-TEST(StyleCompositor, RoundedCornersShowTheBackground) {
-    StyleSettings style = paddedStyle();
+    // Rounded corners show the background.
+    style = paddedStyle();
     style.cornerRadius = 20;
     const VideoFrame screen = solidFrame(320, 180, kRed);
-    const VideoFrame frame = composeStyle(style, screen);
-    EXPECT_EQ(canvasPixel(frame, 33, 19), kBlue);    // corner pixel: outside the arc
-    EXPECT_EQ(canvasPixel(frame, 287, 161), kBlue);  // the opposite corner
-    EXPECT_EQ(canvasPixel(frame, 160, 18), kRed);    // just inside the bottom edge
-    EXPECT_EQ(canvasPixel(frame, 32, 90), kRed);     // just inside the left edge
-    EXPECT_EQ(canvasPixel(frame, 287, 90), kRed);
-    EXPECT_EQ(canvasPixel(frame, 31, 90), kBlue);  // just outside
-    EXPECT_EQ(canvasPixel(frame, 160, 17), kBlue);
+    const VideoFrame rounded = composeStyle(style, screen);
+    EXPECT_EQ(canvasPixel(rounded, 33, 19), kBlue);    // corner pixel: outside the arc
+    EXPECT_EQ(canvasPixel(rounded, 287, 161), kBlue);  // the opposite corner
+    EXPECT_EQ(canvasPixel(rounded, 160, 18), kRed);    // just inside the bottom edge
+    EXPECT_EQ(canvasPixel(rounded, 32, 90), kRed);     // just inside the left edge
+    EXPECT_EQ(canvasPixel(rounded, 287, 90), kRed);
+    EXPECT_EQ(canvasPixel(rounded, 31, 90), kBlue);  // just outside
+    EXPECT_EQ(canvasPixel(rounded, 160, 17), kBlue);
     // Along the arc the edge is anti-aliased: a blend of both colours.
-    const Bgra arc = canvasPixel(frame, 37, 24);
+    const Bgra arc = canvasPixel(rounded, 37, 24);
     EXPECT_GT(arc.r, 0);
     EXPECT_GT(arc.b, 0);
 
@@ -213,7 +212,7 @@ class OtherInstruction : public VideoCompositionInstruction {
     std::optional<std::vector<TrackID>> tracks_;
 };
 
-TEST(StyleCompositor, ReportsAWrongInstructionAndAMissingOutputFrame) {
+TEST(StyleCompositor, ReportsAWrongInstructionOrOutputFrameAndDegradesOnNonsenseValues) {
     const StyleCompositor compositor;
     FramePool pool(PixelFormat::bgra, 320, 180);
     const OtherInstruction other;
@@ -238,6 +237,31 @@ TEST(StyleCompositor, ReportsAWrongInstructionAndAMissingOutputFrame) {
     FramePool wrongSize(PixelFormat::bgra, 160, 90);
     request.renderContext = &wrongSize;
     EXPECT_EQ(compositor.startVideoCompositionRequest(request).error().code, 2);
+
+    // Nonsense style values degrade instead of failing.
+    const double nan = std::nan("");
+    std::vector<StyleSettings> styles(13);
+    styles[0].paddingFraction = nan;
+    styles[1].paddingFraction = 0.6;
+    styles[2].paddingFraction = -0.5;
+    styles[3].cornerRadius = nan;
+    styles[4].cornerRadius = 1e12;
+    styles[5].shadow = {nan, nan, nan};
+    styles[6].shadow = {7, 1e9, -1e9};
+    styles[7].shadow = {0.5, -40, 1e300};
+    styles[8].webcam.sizeFraction = nan;
+    styles[9].webcam.sizeFraction = 1e9;
+    styles[10].webcam.marginFraction = -3;
+    styles[11].webcam.positionX = nan;
+    styles[11].webcam.positionY = 1e300;
+    styles[12].background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
+    const VideoFrame screen = patternFrame(320, 180);
+    const VideoFrame webcam = patternFrame(64, 48);
+    for (std::size_t i = 0; i < styles.size(); ++i) {
+        const StyleInstruction instruction = makeInstruction(
+            {.style = styles[i], .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
+        EXPECT_EQ(compose(instruction, 0.1, &screen, &webcam).width, 320) << "edit " << i;
+    }
 }
 
 // Everything on: gradient, padding, corners, shadow, two ripples, bubble.
@@ -248,7 +272,7 @@ InstructionSetup busySetup() {
             .webcamTrack = true};
 }
 
-TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsAndThreads) {
+TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsThreadsAndKernels) {
     const StyleInstruction instruction = makeInstruction(busySetup());
     const VideoFrame screen = patternFrame(1280, 720);
     const VideoFrame webcam = patternFrame(640, 480);
@@ -278,6 +302,25 @@ TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsAndThreads) {
         thread.join();
     }
     EXPECT_EQ(worst, std::vector<int>(4, 0));
+
+    // Wide and plain kernels agree bit for bit; widths that are no multiple
+    // of 16 leave tails for the plain code.
+    InstructionSetup setup = busySetup();
+    setup.canvas = {646, 362};
+    setup.screenSize = {1286, 722};
+    const StyleInstruction odd = makeInstruction(setup);
+    const VideoFrame bgraScreen = patternFrame(1286, 722);
+    const VideoFrame oddScreen = toI420(bgraScreen);
+    const VideoFrame oddWebcam = toI420(patternFrame(646, 486));
+    VideoFrame results[2][2];
+    for (const bool wide : {true, false}) {
+        pixel::setWideKernelsAllowed(wide);
+        results[wide][0] = compose(odd, 1.2, &oddScreen, &oddWebcam, PixelFormat::i420);
+        results[wide][1] = compose(odd, 1.2, &bgraScreen, &oddWebcam);
+    }
+    pixel::setWideKernelsAllowed(true);
+    EXPECT_EQ(maxDifference(results[0][0], results[1][0]), 0);
+    EXPECT_EQ(maxDifference(results[0][1], results[1][1]), 0);
 }
 
 VideoFrame uniformI420(int y, int u, int v, ColorTags tags) {
@@ -309,52 +352,6 @@ TEST(StyleCompositor, I420SourcesFollowTheirColourTags) {
         const VideoFrame screen = uniformI420(c.y, c.u, c.v, c.tags);
         EXPECT_TRUE(near(canvasPixel(compose(instruction, 0, &screen), 32, 18), c.color, 1))
             << c.y << " " << c.u << " " << c.v;
-    }
-}
-
-TEST(StyleCompositor, WideAndPlainKernelsAgreeBitForBit) {
-    // Widths that are no multiple of 16 leave tails for the plain code.
-    InstructionSetup setup = busySetup();
-    setup.canvas = {646, 362};
-    setup.screenSize = {1286, 722};
-    const StyleInstruction instruction = makeInstruction(setup);
-    const VideoFrame bgraScreen = patternFrame(1286, 722);
-    const VideoFrame screen = toI420(bgraScreen);
-    const VideoFrame webcam = toI420(patternFrame(646, 486));
-    VideoFrame results[2][2];
-    for (const bool wide : {true, false}) {
-        pixel::setWideKernelsAllowed(wide);
-        results[wide][0] = compose(instruction, 1.2, &screen, &webcam, PixelFormat::i420);
-        results[wide][1] = compose(instruction, 1.2, &bgraScreen, &webcam);
-    }
-    pixel::setWideKernelsAllowed(true);
-    EXPECT_EQ(maxDifference(results[0][0], results[1][0]), 0);
-    EXPECT_EQ(maxDifference(results[0][1], results[1][1]), 0);
-}
-
-TEST(StyleCompositor, NonsenseStyleValuesDegradeInsteadOfFailing) {
-    const double nan = std::nan("");
-    std::vector<StyleSettings> styles(13);
-    styles[0].paddingFraction = nan;
-    styles[1].paddingFraction = 0.6;
-    styles[2].paddingFraction = -0.5;
-    styles[3].cornerRadius = nan;
-    styles[4].cornerRadius = 1e12;
-    styles[5].shadow = {nan, nan, nan};
-    styles[6].shadow = {7, 1e9, -1e9};
-    styles[7].shadow = {0.5, -40, 1e300};
-    styles[8].webcam.sizeFraction = nan;
-    styles[9].webcam.sizeFraction = 1e9;
-    styles[10].webcam.marginFraction = -3;
-    styles[11].webcam.positionX = nan;
-    styles[11].webcam.positionY = 1e300;
-    styles[12].background = BackgroundStyle::gradient({{"zz", ""}, 1e308});
-    const VideoFrame screen = patternFrame(320, 180);
-    const VideoFrame webcam = patternFrame(64, 48);
-    for (std::size_t i = 0; i < styles.size(); ++i) {
-        const StyleInstruction instruction = makeInstruction(
-            {.style = styles[i], .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
-        EXPECT_EQ(compose(instruction, 0.1, &screen, &webcam).width, 320) << "edit " << i;
     }
 }
 

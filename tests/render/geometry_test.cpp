@@ -11,7 +11,7 @@
 namespace zarvex {
 namespace {
 
-TEST(CanvasSize, AspectPresetsTruncatedToEvenAndNeverBelowTwo) {
+TEST(CanvasSize, AspectPresetsTruncatedToEvenNeverBelowTwoOnWholePixelsWithRipples) {
     const Size screen{1440, 900};
     EXPECT_EQ(canvasSize(AspectPreset::original, screen), (Size{1440, 900}));
     EXPECT_EQ(canvasSize(AspectPreset::wide16x9, screen), (Size{1600, 900}));
@@ -28,9 +28,51 @@ TEST(CanvasSize, AspectPresetsTruncatedToEvenAndNeverBelowTwo) {
         EXPECT_EQ(canvasSize(aspect, {0, 0}), (Size{2, 2}));
         EXPECT_EQ(canvasSize(aspect, {-5, 300}), (Size{2, 300}));
     }
+
+    // Pixel rectangles: covering and intersection.
+    EXPECT_EQ(PixelRect::covering({1.5, 2.2, 3, 0.5}), (PixelRect{1, 2, 4, 1}));
+    EXPECT_EQ(PixelRect::covering({0, 0, 4, 2}), (PixelRect{0, 0, 4, 2}));
+    EXPECT_TRUE(PixelRect::covering({0, 0, std::nan(""), 2}).isEmpty());
+    EXPECT_TRUE(PixelRect::covering({0, 0, -1, 2}).isEmpty());
+    EXPECT_TRUE(PixelRect::covering({0, 0, 1e300, 2}).width > 0);
+    EXPECT_EQ((PixelRect{0, 0, 10, 10}).intersection({5, -5, 10, 10}), (PixelRect{5, 0, 5, 5}));
+    EXPECT_TRUE((PixelRect{0, 0, 10, 10}).intersection({10, 0, 5, 5}).isEmpty());  // touching
+
+    // Ripples: drawn from the click for 0.45 s, inclusive.
+    const Rect area{100, 50, 800, 500};
+    const RecordedClick click{2.0, 0.5, 0.5};
+    EXPECT_FALSE(rippleAt(click, 1.99, area));
+    EXPECT_FALSE(rippleAt(click, MediaTime{1476, 600}.seconds(), area));  // 2.46
+    EXPECT_FALSE(rippleAt(click, 2.4501, area));
+
+    const auto first = rippleAt(click, MediaTime{2, 1}.seconds(), area);
+    ASSERT_TRUE(first);
+    EXPECT_DOUBLE_EQ(first->outerRadius, 6.0);  // max(6, 0.012 × 500)
+    EXPECT_DOUBLE_EQ(first->opacity, 0.85);
+    EXPECT_DOUBLE_EQ(first->innerRadius, 6.0 - 2.5);
+
+    // 2.45 as the player and the export state it (1/60 and 1/600 steps), whose
+    // doubles lie a hair beyond 0.45 s after the click.
+    for (const MediaTime t : {MediaTime{147, 60}, MediaTime{1470, 600}}) {
+        const auto last = rippleAt(click, t.seconds(), area);
+        ASSERT_TRUE(last);
+        EXPECT_NEAR(last->outerRadius, 6.0 + 500 * 0.035, 1e-9);
+        EXPECT_NEAR(last->opacity, 0, 1e-9);
+        EXPECT_NEAR(last->innerRadius, last->outerRadius * 0.7, 1e-9);
+    }
+
+    // It grows with the video height, and y = 0 is the top edge.
+    const Rect tall{0, 100, 1600, 1000};
+    const auto ring = rippleAt({1.0, 0.25, 0.0}, 1.225, tall);
+    ASSERT_TRUE(ring);
+    EXPECT_NEAR(ring->outerRadius, 12 + 1000 * 0.5 * 0.035, 1e-9);
+    EXPECT_NEAR(ring->opacity, 0.425, 1e-9);
+    EXPECT_DOUBLE_EQ(ring->center.x, 400);
+    EXPECT_DOUBLE_EQ(ring->center.y, 1100);
+    EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, tall)->center.y, 100);
 }
 
-TEST(BubbleRect, CornersWithMarginOfTheShorterSide) {
+TEST(BubbleRect, CornersWithMarginOfTheShorterSideOrACustomCentreClampedInside) {
     WebcamSpec webcam;  // 0.24 of the height, margin 0.035
     const Size canvas{1920, 1080};
     const Rect bottomRight = bubbleRect(webcam, canvas);
@@ -50,10 +92,9 @@ TEST(BubbleRect, CornersWithMarginOfTheShorterSide) {
     const Rect tall = bubbleRect(webcam, {1080, 1920});
     EXPECT_NEAR(tall.width, 0.24 * 1920, 1e-9);
     EXPECT_NEAR(tall.x, 37.8, 1e-9);
-}
 
-TEST(BubbleRect, CustomCentreNeedsBothCoordinatesAndIsClampedInsideTheCanvas) {
-    WebcamSpec webcam;
+    // A custom centre needs both coordinates and is clamped inside the canvas.
+    webcam = WebcamSpec{};
     const Rect corner = bubbleRect(webcam, {1000, 800});
     webcam.positionX = 0.5;
     EXPECT_EQ(bubbleRect(webcam, {1000, 800}), corner);
@@ -109,50 +150,6 @@ TEST(LayoutScreen, FitsCentredInsideThePaddingWithTheRadiusCapped) {
     EXPECT_FALSE(layoutScreen(style, {400, 200}, {400, 200}));
     style.paddingFraction = std::nan("");
     EXPECT_FALSE(layoutScreen(style, {400, 200}, {400, 200}));
-}
-
-TEST(RippleAt, DrawnFromTheClickForFortyFiveHundredthsInclusive) {
-    const Rect screen{100, 50, 800, 500};
-    const RecordedClick click{2.0, 0.5, 0.5};
-    EXPECT_FALSE(rippleAt(click, 1.99, screen));
-    EXPECT_FALSE(rippleAt(click, MediaTime{1476, 600}.seconds(), screen));  // 2.46
-    EXPECT_FALSE(rippleAt(click, 2.4501, screen));
-
-    const auto first = rippleAt(click, MediaTime{2, 1}.seconds(), screen);
-    ASSERT_TRUE(first);
-    EXPECT_DOUBLE_EQ(first->outerRadius, 6.0);  // max(6, 0.012 × 500)
-    EXPECT_DOUBLE_EQ(first->opacity, 0.85);
-    EXPECT_DOUBLE_EQ(first->innerRadius, 6.0 - 2.5);
-
-    // 2.45 as the player and the export state it (1/60 and 1/600 steps), whose
-    // doubles lie a hair beyond 0.45 s after the click.
-    for (const MediaTime t : {MediaTime{147, 60}, MediaTime{1470, 600}}) {
-        const auto last = rippleAt(click, t.seconds(), screen);
-        ASSERT_TRUE(last);
-        EXPECT_NEAR(last->outerRadius, 6.0 + 500 * 0.035, 1e-9);
-        EXPECT_NEAR(last->opacity, 0, 1e-9);
-        EXPECT_NEAR(last->innerRadius, last->outerRadius * 0.7, 1e-9);
-    }
-
-    // It grows with the video height, and y = 0 is the top edge.
-    const Rect tall{0, 100, 1600, 1000};
-    const auto ring = rippleAt({1.0, 0.25, 0.0}, 1.225, tall);
-    ASSERT_TRUE(ring);
-    EXPECT_NEAR(ring->outerRadius, 12 + 1000 * 0.5 * 0.035, 1e-9);
-    EXPECT_NEAR(ring->opacity, 0.425, 1e-9);
-    EXPECT_DOUBLE_EQ(ring->center.x, 400);
-    EXPECT_DOUBLE_EQ(ring->center.y, 1100);
-    EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, tall)->center.y, 100);
-}
-
-TEST(PixelRect, CoveringAndIntersection) {
-    EXPECT_EQ(PixelRect::covering({1.5, 2.2, 3, 0.5}), (PixelRect{1, 2, 4, 1}));
-    EXPECT_EQ(PixelRect::covering({0, 0, 4, 2}), (PixelRect{0, 0, 4, 2}));
-    EXPECT_TRUE(PixelRect::covering({0, 0, std::nan(""), 2}).isEmpty());
-    EXPECT_TRUE(PixelRect::covering({0, 0, -1, 2}).isEmpty());
-    EXPECT_TRUE(PixelRect::covering({0, 0, 1e300, 2}).width > 0);
-    EXPECT_EQ((PixelRect{0, 0, 10, 10}).intersection({5, -5, 10, 10}), (PixelRect{5, 0, 5, 5}));
-    EXPECT_TRUE((PixelRect{0, 0, 10, 10}).intersection({10, 0, 5, 5}).isEmpty());  // touching
 }
 
 }  // namespace
