@@ -76,7 +76,8 @@ TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_THROW(openDocument(dir.path()), DecodeError);
 }
 
-TEST_F(ProjectDocumentTest, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
+TEST_F(ProjectDocumentTest,
+       BuildsTheTimelineShowsTheFirstStyledFrameAndDrawsOnlyTheLatestBackground) {
     const auto open = loadDocument(folder);
     EXPECT_EQ(open->webcamTrackID(), std::optional<TrackID>(4));
     EXPECT_EQ(open->clickTimes(), (std::vector<double>{0.5}));  // the earlier click is dropped
@@ -99,6 +100,25 @@ TEST_F(ProjectDocumentTest, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
     const auto trimmed = loadDocument(folder);
     EXPECT_EQ(trimmed->trimRange(), (std::pair<double, double>{0.25, 1.0}));
     EXPECT_EQ(trimmed.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
+
+    // Backgrounds are reused, and a burst of them draws only the latest.
+    const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
+    const std::uint8_t* first = backgroundPixels();
+    open->setStyle(styleWithRadius(50));
+    EXPECT_EQ(backgroundPixels(), first);
+
+    int framesDrawn = 0;
+    open.player->setFrameHandler([&](const VideoFrame&, MediaTime) { ++framesDrawn; });
+    StyleSettings style = open->style();
+    for (const char* hex : {"#654321", "#111111", "#222222", "#333333"}) {
+        style.background = BackgroundStyle::solid(hex);
+        open->setStyle(style);
+    }
+    ASSERT_TRUE(processEventsUntil([&] { return open->isStyleApplied(); }));
+    EXPECT_NE(backgroundPixels(), first);
+    EXPECT_EQ(open->backgroundCache().entry()->first,
+              backgroundCacheKey(BackgroundStyle::solid("#333333"), {320, 240}));
+    EXPECT_EQ(framesDrawn, 1);
 }
 
 TEST_F(ProjectDocumentTest, FailuresLandInTheErrorMessage) {
@@ -163,27 +183,6 @@ TEST_F(ProjectDocumentTest, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfterT
     waitUntilSaved(open);
     EXPECT_EQ(readProjectFile(folder).style, style);
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);
-}
-
-TEST_F(ProjectDocumentTest, BackgroundsAreReusedAndABurstOfThemDrawsOnlyTheLatest) {
-    const auto open = loadDocument(folder);
-    const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
-    const std::uint8_t* first = backgroundPixels();
-    open->setStyle(styleWithRadius(50));
-    EXPECT_EQ(backgroundPixels(), first);
-
-    int framesDrawn = 0;
-    open.player->setFrameHandler([&](const VideoFrame&, MediaTime) { ++framesDrawn; });
-    StyleSettings style = open->style();
-    for (const char* hex : {"#654321", "#111111", "#222222", "#333333"}) {
-        style.background = BackgroundStyle::solid(hex);
-        open->setStyle(style);
-    }
-    ASSERT_TRUE(processEventsUntil([&] { return open->isStyleApplied(); }));
-    EXPECT_NE(backgroundPixels(), first);
-    EXPECT_EQ(open->backgroundCache().entry()->first,
-              backgroundCacheKey(BackgroundStyle::solid("#333333"), {320, 240}));
-    EXPECT_EQ(framesDrawn, 1);
 }
 
 TEST_F(ProjectDocumentTest, TrimAndStyleChangesAreSavedKeepingTheRestAndFailuresReported) {
