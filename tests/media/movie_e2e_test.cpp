@@ -87,7 +87,7 @@ void expectExportStream(const std::filesystem::path& path, const std::string& co
     }
 }
 
-TEST(ExportEncoding, H264AndHevcRoundTrips) {
+TEST(Encoding, OursAndForeignMoviesTaggedAndPlacedAsTheirStreamsSay) {
     TempDir dir;
     writeExport(dir / "h264.mp4", VideoSettings::exportH264(320, 180), 60);
     expectExportStream(dir / "h264.mp4", "h264");
@@ -96,10 +96,8 @@ TEST(ExportEncoding, H264AndHevcRoundTrips) {
     EXPECT_EQ(testing::streamsOf(testing::probeMovie(dir / "hevc.mp4"), "video")
                   .at(0)["codec_tag_string"],
               "hvc1");
-}
 
-TEST(RecordingEncoding, HighProfileVariableRateTaggedBt709) {
-    TempDir dir;
+    // Recordings: High profile H.264 in QuickTime, tagged BT.709.
     testing::writeScreenMovie(dir / "screen.mov");
     testing::writeWebcamMovie(dir / "webcam.mov", 0.5);
     const Json screen = testing::probeMovie(dir / "screen.mov");
@@ -111,10 +109,8 @@ TEST(RecordingEncoding, HighProfileVariableRateTaggedBt709) {
     // Another reader agrees that the webcam content starts half a second in.
     const Json webcam = testing::probeMovie(dir / "webcam.mov");
     EXPECT_NEAR(std::stod(webcam["streams"][0]["start_time"].get<std::string>()), 0.5, 0.002);
-}
 
-TEST(ForeignMovies, ContentRangeFollowsTheEditList) {
-    TempDir dir;
+    // Foreign movies: the content range follows the edit list.
     ffmpeg({"-f", "lavfi", "-i", "testsrc=s=160x120:r=30", "-f", "lavfi", "-i",
             "sine=f=440:r=44100", "-t", "2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
             "aac", "-output_ts_offset", "0.5", (dir / "late.mov").string()});
@@ -133,10 +129,8 @@ TEST(ForeignMovies, ContentRangeFollowsTheEditList) {
     const auto last = decoder.frameAt(MediaTime::fromSeconds(9));
     ASSERT_TRUE(last.has_value());
     EXPECT_NEAR(last->time.seconds(), 2.5 - 1 / 30.0, 0.001);
-}
 
-TEST(ForeignMovies, ColourTagsFollowTheStreamOrThePictureHeight) {
-    TempDir dir;
+    // Colour tags follow the stream, or else the picture height.
     struct Case {
         std::string name;
         std::string size;
@@ -245,7 +239,7 @@ Bgra centre(const VideoFrame& image) {
     return {p[0], p[1], p[2], p[3]};
 }
 
-TEST(LoadImageFormats, DecodesEveryBackgroundFormat) {
+TEST(LoadImageFormats, DecodesEveryBackgroundFormatPremultiplied) {
     TempDir dir;
     struct Case {
         const char* name;
@@ -268,10 +262,7 @@ TEST(LoadImageFormats, DecodesEveryBackgroundFormat) {
         EXPECT_NEAR(p.b, 0xC0, c.tolerance);
         EXPECT_EQ(p.a, 255);
     }
-}
-
-TEST(LoadImageFormats, TranslucentPngComesOutPremultiplied) {
-    TempDir dir;
+    // A translucent PNG comes out premultiplied.
     writeImage(dir / "half.png", "0xFF4000@0.5", "rgba");
     const auto image = loadImage(dir / "half.png");
     ASSERT_TRUE(image.has_value());

@@ -26,34 +26,7 @@ void expectNear(MediaTime time, double expected, double tolerance = 0.002) {
     EXPECT_NEAR(time.seconds(), expected, tolerance);
 }
 
-TEST(MovieWriter, RecordingHasTracksInOrderWithSizesAndRanges) {
-    TempDir dir;
-    testing::ScreenMovieOptions options;
-    options.width = 320;
-    options.height = 180;
-    options.frameCount = 90;
-    testing::writeScreenMovie(dir / "screen.mov", options);
-
-    const MovieInfo info = readMovieInfo(dir / "screen.mov");
-    ASSERT_EQ(info.tracks.size(), 3u);
-    EXPECT_EQ(info.tracks[0].kind, TrackKind::video);
-    EXPECT_EQ(info.tracks[0].codec, "h264");
-    EXPECT_EQ(info.tracks[0].width, 320);
-    EXPECT_EQ(info.tracks[0].height, 180);
-    expectNear(info.tracks[0].contentRange.start, 0);
-    expectNear(info.tracks[0].contentRange.end, 1.5);
-    for (int i : {1, 2}) {
-        EXPECT_EQ(info.tracks[i].kind, TrackKind::audio);
-        EXPECT_EQ(info.tracks[i].codec, "aac");
-        EXPECT_EQ(info.tracks[i].sampleRate, 48000);
-        EXPECT_EQ(info.tracks[i].channels, 2);
-        expectNear(info.tracks[i].contentRange.start, 0, 0.03);
-        expectNear(info.tracks[i].contentRange.end, 1.5, 0.03);
-    }
-    expectNear(info.duration, 1.5, 0.03);
-}
-
-TEST(MovieWriter, DropsSamplesBeforeTheSessionStartAndStartsTheMovieThere) {
+TEST(MovieWriter, DropsSamplesBeforeTheSessionStartGapsAreSilenceAndRealTimeInputDrops) {
     TempDir dir;
     const auto path = dir / "late.mov";
     {
@@ -85,13 +58,11 @@ TEST(MovieWriter, DropsSamplesBeforeTheSessionStartAndStartsTheMovieThere) {
     expectNear(info.tracks[1].contentRange.end, 0.5, 0.03);
 
     EXPECT_EQ(readCounter(VideoDecoder(path, 0).frameAt(MediaTime::zero()).value().image), 0);
-}
 
-TEST(MovieWriter, AudioChunksWithAGapLeaveSilence) {
-    TempDir dir;
-    const auto path = dir / "gap.mov";
+    // Audio chunks with a gap between them leave silence.
+    const auto gap = dir / "gap.mov";
     {
-        MovieWriter writer(path, MovieFileType::quickTimeMovie);
+        MovieWriter writer(gap, MovieFileType::quickTimeMovie);
         AudioWriterInput& audio = writer.addAudioInput({});
         writer.startWriting();
         writer.startSession(MediaTime::zero());
@@ -106,7 +77,7 @@ TEST(MovieWriter, AudioChunksWithAGapLeaveSilence) {
         writer.finishWriting();
         ASSERT_EQ(writer.status(), MovieWriter::Status::completed);
     }
-    AudioDecoder decoder(path, 0);
+    AudioDecoder decoder(gap, 0);
     auto powerAt = [&](double from) {
         decoder.seek(seconds(from));
         std::vector<float> window(2 * 9600);
@@ -116,9 +87,29 @@ TEST(MovieWriter, AudioChunksWithAGapLeaveSilence) {
     EXPECT_GT(powerAt(0.1), 1e-3);
     EXPECT_LT(powerAt(0.6), 1e-6);
     EXPECT_GT(powerAt(1.1), 1e-3);
+
+    // Real-time input drops frames when the encoder falls behind.
+    MovieWriter writer(dir / "flood.mov", MovieFileType::quickTimeMovie);
+    VideoWriterInput& video = writer.addVideoInput(VideoSettings::recordingH264(1280, 720), true);
+    writer.startWriting();
+    writer.startSession(MediaTime::zero());
+    const VideoFrame frame = counterFrame(5, 1280, 720);
+    int taken = 0;
+    int dropped = 0;
+    bool sawNotReady = false;
+    for (int i = 0; i < 60; ++i) {
+        sawNotReady = sawNotReady || !video.isReadyForMoreMediaData();
+        (video.append(frame, seconds(i / 60.0)) ? taken : dropped)++;
+    }
+    EXPECT_GE(taken, 4);
+    EXPECT_GT(dropped, 0);
+    EXPECT_TRUE(sawNotReady);
+    writer.finishWriting();
+    EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
+    EXPECT_EQ(readMovieInfo(dir / "flood.mov").tracks.size(), 1u);
 }
 
-TEST(MovieWriter, CancelAndDestructionWithoutFinishRemoveTheFile) {
+TEST(MovieWriter, CancelDestructionAndFailuresLeaveNoFileAndFailuresCarryFfmpegsText) {
     TempDir dir;
     for (bool cancel : {true, false}) {
         const auto path = dir / (cancel ? "cancelled.mov" : "dropped.mov");
@@ -140,10 +131,8 @@ TEST(MovieWriter, CancelAndDestructionWithoutFinishRemoveTheFile) {
         }
         EXPECT_FALSE(std::filesystem::exists(path));
     }
-}
 
-TEST(MovieWriter, RemovesAnOldFileAndReportsFfmpegTextOnFailure) {
-    TempDir dir;
+    // An old file is removed; failures carry FFmpeg's text.
     testing::writeText(dir / "old.mp4", "old content");
     {
         MovieWriter writer(dir / "old.mp4", MovieFileType::mpeg4);
@@ -159,28 +148,6 @@ TEST(MovieWriter, RemovesAnOldFileAndReportsFfmpegTextOnFailure) {
     MovieWriter odd(dir / "odd.mov", MovieFileType::quickTimeMovie);
     odd.addVideoInput(VideoSettings::recordingH264(63, 48), true);
     EXPECT_THROW(odd.startWriting(), MediaError);
-}
-
-TEST(MovieWriter, RealTimeInputDropsFramesWhenTheEncoderFallsBehind) {
-    TempDir dir;
-    MovieWriter writer(dir / "flood.mov", MovieFileType::quickTimeMovie);
-    VideoWriterInput& video = writer.addVideoInput(VideoSettings::recordingH264(1280, 720), true);
-    writer.startWriting();
-    writer.startSession(MediaTime::zero());
-    const VideoFrame frame = counterFrame(5, 1280, 720);
-    int taken = 0;
-    int dropped = 0;
-    bool sawNotReady = false;
-    for (int i = 0; i < 60; ++i) {
-        sawNotReady = sawNotReady || !video.isReadyForMoreMediaData();
-        (video.append(frame, seconds(i / 60.0)) ? taken : dropped)++;
-    }
-    EXPECT_GE(taken, 4);
-    EXPECT_GT(dropped, 0);
-    EXPECT_TRUE(sawNotReady);
-    writer.finishWriting();
-    EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
-    EXPECT_EQ(readMovieInfo(dir / "flood.mov").tracks.size(), 1u);
 }
 
 }  // namespace
