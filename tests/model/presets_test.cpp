@@ -39,14 +39,12 @@ class PresetLibraryTest : public ::testing::Test {
     }
 };
 
-TEST_F(PresetLibraryTest, MissingFolderIsCreatedAndMissingFileIsEmpty) {
-    EXPECT_TRUE(loaded().presets().empty());
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
-    EXPECT_FALSE(std::filesystem::exists(file));
-}
-
 TEST_F(PresetLibraryTest, SavingReplacesTheExactNameAndKeepsCaseInsensitiveOrder) {
     PresetLibrary library = loaded();
+    // A missing folder is made; a missing file is no presets.
+    EXPECT_TRUE(library.presets().empty());
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_FALSE(std::filesystem::exists(file));
     library.save("gamma", {});
     library.save("beta", {});
     library.save("Alpha", {});
@@ -66,7 +64,7 @@ TEST_F(PresetLibraryTest, SavingReplacesTheExactNameAndKeepsCaseInsensitiveOrder
     EXPECT_EQ(library.presets().size(), 6u);
 }
 
-TEST_F(PresetLibraryTest, LoadingKeepsTheFileOrderUntilTheNextSave) {
+TEST_F(PresetLibraryTest, LoadingKeepsTheFileOrderUntilTheNextSaveWhichWritesItPretty) {
     std::filesystem::create_directories(folder);
     writeText(file, encodePresetsFile({{"gamma", {}}, {"beta", {}}, {"Alpha", {}}}));
     PresetLibrary library = loaded();
@@ -74,20 +72,18 @@ TEST_F(PresetLibraryTest, LoadingKeepsTheFileOrderUntilTheNextSave) {
     library.save("delta", {});
     EXPECT_EQ(names(library), (Names{"Alpha", "beta", "delta", "gamma"}));
     EXPECT_FALSE(std::filesystem::exists(folder / "presets.json.unreadable"));
-}
 
-TEST_F(PresetLibraryTest, FileIsPrettyWithSortedKeysAndReloads) {
-    PresetLibrary library = loaded();
+    // The file is pretty, with sorted keys, and reloads.
     StyleSettings style;
     style.background = BackgroundStyle::solid("#1D1D1F");
     library.save("Dark", style);
     const std::string text = readText(file);
-    EXPECT_TRUE(text.starts_with("[\n  {\n    \"name\": \"Dark\",\n    \"style\": {\n"));
+    EXPECT_TRUE(text.starts_with("[\n  {\n    \"name\": \"Alpha\",\n    \"style\": {\n"));
     EXPECT_EQ(text, encodePresetsFile(library.presets()));
     EXPECT_EQ(loaded().presets(), library.presets());
 }
 
-TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndAlwaysWrites) {
+TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndTheDefaultPresetStylesNewRecordings) {
     PresetLibrary library = loaded();
     library.save("Clean", {});
     library.save("clean", {});
@@ -100,10 +96,8 @@ TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndAlwaysWrites) {
     std::filesystem::remove(file);
     library.deletePreset("nothing");
     EXPECT_EQ(readText(file), "[]");
-}
 
-TEST_F(PresetLibraryTest, DefaultPresetSuppliesNewRecordingStyle) {
-    PresetLibrary library = loaded();
+    // A preset named "default" in any case supplies the style of new recordings.
     EXPECT_EQ(library.styleForNewRecording(), StyleSettings::defaultStyle());
     library.save("Defaults", styleWithPadding(0.9));
     EXPECT_EQ(library.styleForNewRecording(), StyleSettings::defaultStyle());
@@ -137,9 +131,8 @@ TEST_F(PresetLibraryTest, UndecodableFileIsSetAsideBeforeTheFirstWrite) {
     // Later writes leave the set-aside copy alone.
     library.save("Newer", {});
     EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
-}
 
-TEST(PresetsFile, OneMalformedPresetFailsTheWholeFile) {
+    // One malformed preset fails the whole file.
     EXPECT_THROW(decodePresetsFile(R"([{"name":"A"}])"), DecodeError);
     EXPECT_THROW(decodePresetsFile(R"({"name":"A"})"), DecodeError);
     EXPECT_TRUE(decodePresetsFile("[]").empty());

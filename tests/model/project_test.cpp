@@ -73,7 +73,7 @@ TEST(ProjectFile, EncodesExactlyInSortedOrderAndRoundTrips) {
     EXPECT_EQ(decodeProjectFile(text), meta);
 }
 
-TEST(ProjectFile, RequiredKeysAreNamedAndAMalformedStyleFailsTheFile) {
+TEST(ProjectFile, RequiredKeysAreNamedOptionalOnesMayBeNullAndAMalformedStyleFails) {
     for (const char* key :
          {"version", "createdAt", "screenFile", "micIncluded", "systemAudioIncluded"}) {
         Json json = parseJson(kStartText);
@@ -86,9 +86,8 @@ TEST(ProjectFile, RequiredKeysAreNamedAndAMalformedStyleFailsTheFile) {
     EXPECT_THROW(decodeProjectFile("{\"version\": 1"), DecodeError);
     EXPECT_THROW(decodeProjectFile("[]"), DecodeError);
     EXPECT_THROW(decodeProjectFile(""), DecodeError);
-}
 
-TEST(ProjectFile, OptionalKeysMayBeNullAndUnknownKeysAreIgnored) {
+    // Optional keys may be null, unknown keys are ignored.
     Json json = parseJson(kStartText);
     json["webcamFile"] = nullptr;
     json["style"] = nullptr;
@@ -106,7 +105,7 @@ TEST(ProjectFile, OptionalKeysMayBeNullAndUnknownKeysAreIgnored) {
     EXPECT_EQ(meta.version, 7);
 }
 
-TEST(ProjectFile, CreatedAtIsStrict) {
+TEST(ProjectFile, CreatedAtIsStrictFileNamesStayInsideAndTheEventsFileIsExact) {
     for (const char* text :
          {"2026-12-05T01:56:29.123Z", "2026-12-05T01:56:29", "2026-12-05T01:56:29+00:00",
           "2026-12-05 01:56:29Z", "2026-13-05T01:56:29Z", "2026-02-30T01:56:29Z",
@@ -115,9 +114,8 @@ TEST(ProjectFile, CreatedAtIsStrict) {
     }
     EXPECT_EQ(parseTimestamp("2024-02-29T23:59:59Z"), at(2024, 2, 29, 23, 59, 59));
     EXPECT_EQ(formatTimestamp(at(1999, 1, 2, 3, 4, 5)), "1999-01-02T03:04:05Z");
-}
 
-TEST(ProjectFile, FileNamesMustStayInsideTheFolder) {
+    // File names must stay inside the folder.
     for (const char* key : {"screenFile", "webcamFile", "eventsFile"}) {
         for (const char* name :
              {"", "/etc/passwd", "..", "../other/screen.mov", "sub/..", "a/../../b.mov"}) {
@@ -127,9 +125,8 @@ TEST(ProjectFile, FileNamesMustStayInsideTheFolder) {
     for (const char* name : {"takes/screen..v2.mov", "..hidden", "sub/dir/file.mov"}) {
         EXPECT_EQ(decodeProjectFile(startJsonWith("screenFile", name).dump()).screenFile, name);
     }
-}
 
-TEST(EventsFile, CompactExactTextAndRequiredKeys) {
+    // The events file: compact exact text and required keys.
     RecordedEvents events;
     events.clicks = {{1.25, 0.5, 0.25}};
     EXPECT_EQ(encodeEventsFile(events), R"({"clicks":[{"t":1.25,"x":0.5,"y":0.25}],"version":1})");
@@ -143,7 +140,7 @@ TEST(EventsFile, CompactExactTextAndRequiredKeys) {
     EXPECT_EQ(error.value().path(), "clicks[1].y");
 }
 
-TEST(RecordingFolder, RecognisedByProjectFileOnly) {
+TEST(RecordingFolder, RecognisedByProjectFileAndReadThroughTheStoredNames) {
     TempDir dir;
     EXPECT_FALSE(isRecordingFolder(dir.path()));
     EXPECT_FALSE(isRecordingFolder(dir / "missing"));
@@ -152,10 +149,7 @@ TEST(RecordingFolder, RecognisedByProjectFileOnly) {
     std::filesystem::remove(dir / "project.json");
     writeText(dir / "project.json", "not even json");
     EXPECT_TRUE(isRecordingFolder(dir.path()));
-}
 
-TEST(RecordingFolder, WritesAndReadsItsFilesThroughTheStoredNames) {
-    TempDir dir;
     ProjectMeta meta = startMeta();
     writeProjectFile(dir.path(), meta);
     EXPECT_EQ(readText(dir / "project.json"), kStartText);
@@ -173,11 +167,9 @@ TEST(RecordingFolder, WritesAndReadsItsFilesThroughTheStoredNames) {
     EXPECT_EQ(webcamMoviePath(dir.path(), meta), dir.path() / "cam/webcam.mov");
     EXPECT_EQ(eventsFilePath(dir.path(), meta), dir / "clicks-2.json");
     EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // not written
-}
 
-TEST(RecordingFolder, BrokenOrUnnamedClickFilesGiveNoClicks) {
-    TempDir dir;
-    ProjectMeta meta = startMeta();
+    // Broken or unnamed click files give no clicks.
+    meta = startMeta();
     writeText(dir / "events.json", R"({"clicks":[{"t":1}],"version":1})");
     EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
     writeText(dir / "events.json", "garbage");

@@ -29,20 +29,7 @@ DecodeError decodeFailure(const Json& json) {
         .value_or(DecodeError(Kind::dataCorrupted, "", ""));
 }
 
-TEST(StyleJson, DefaultStyleEncodesExactly) {
-    EXPECT_EQ(StyleSettings{}, StyleSettings::defaultStyle());
-    // The default background is the first gradient of the first collection.
-    EXPECT_EQ(StyleSettings{}.background,
-              BackgroundStyle::gradient(GradientCollection::builtIn()[0].gradients[0]));
-    EXPECT_EQ(
-        compactJson(defaultStyleJson()),
-        R"({"aspect":"Original","background":{"gradient":{"_0":{"angle":45,)"
-        R"("colors":["#FF5F6D","#FFC371"]}}},"cornerRadius":24,"paddingFraction":0.07,)"
-        R"("shadow":{"blur":44,"offsetY":14,"opacity":0.4},"webcam":{"corner":"Bottom Right",)"
-        R"("hidden":false,"marginFraction":0.035,"shape":"Circle","sizeFraction":0.24}})");
-}
-
-TEST(StyleJson, CasePayloadsAndOptionalFields) {
+TEST(StyleJson, DefaultStyleCasePayloadsAndOptionalFieldsEncodeExactlyAndRoundTrip) {
     StyleSettings style;
     style.background = BackgroundStyle::solid("#1D1D1F");
     style.clickRipples = false;
@@ -58,9 +45,8 @@ TEST(StyleJson, CasePayloadsAndOptionalFields) {
               R"("sizeFraction":0.24}})");
     EXPECT_EQ(compactJson(toJson(BackgroundStyle::image("/tmp/a \"b\".png"))),
               R"({"image":{"path":"/tmp/a \"b\".png"}})");
-}
 
-TEST(StyleJson, RoundTripsEveryShape) {
+    // Every shape round-trips.
     std::vector<StyleSettings> styles(3);
     styles[0].background = BackgroundStyle::image("/home/u/Pictures/bg.jpg");
     styles[0].clickRipples = true;
@@ -82,9 +68,21 @@ TEST(StyleJson, RoundTripsEveryShape) {
         EXPECT_EQ(decoded, style) << text;
         EXPECT_EQ(prettyJson(toJson(decoded)), text);
     }
+
+    // The default style encodes exactly.
+    EXPECT_EQ(StyleSettings{}, StyleSettings::defaultStyle());
+    // The default background is the first gradient of the first collection.
+    EXPECT_EQ(StyleSettings{}.background,
+              BackgroundStyle::gradient(GradientCollection::builtIn()[0].gradients[0]));
+    EXPECT_EQ(
+        compactJson(defaultStyleJson()),
+        R"({"aspect":"Original","background":{"gradient":{"_0":{"angle":45,)"
+        R"("colors":["#FF5F6D","#FFC371"]}}},"cornerRadius":24,"paddingFraction":0.07,)"
+        R"("shadow":{"blur":44,"offsetY":14,"opacity":0.4},"webcam":{"corner":"Bottom Right",)"
+        R"("hidden":false,"marginFraction":0.035,"shape":"Circle","sizeFraction":0.24}})");
 }
 
-TEST(StyleJson, EveryRequiredKeyIsNamedWhenMissing) {
+TEST(StyleJson, MissingKeysWrongTypesAndUnknownCasesFailNamingThePlace) {
     for (const std::string path :
          {"background", "paddingFraction", "cornerRadius", "shadow", "aspect", "webcam",
           "shadow.opacity", "shadow.blur", "shadow.offsetY", "webcam.hidden", "webcam.corner",
@@ -108,9 +106,7 @@ TEST(StyleJson, EveryRequiredKeyIsNamedWhenMissing) {
         json["background"] = background;
         EXPECT_EQ(decodeFailure(json).kind(), Kind::keyNotFound) << background.dump();
     }
-}
-
-TEST(StyleJson, BackgroundNeedsExactlyOneKnownCase) {
+    // The background needs exactly one known case.
     for (const Json& background : std::vector<Json>{
              Json::object(),
              {{"colour", {{"hex", "#000000"}}}},
@@ -129,9 +125,8 @@ TEST(StyleJson, BackgroundNeedsExactlyOneKnownCase) {
     Json json = defaultStyleJson();
     json["background"] = {{"solid", {{"hex", "#123456"}, {"alpha", 1}}}, {"note", "x"}};
     EXPECT_EQ(decodeStyle(JsonDecoder(json)).background, BackgroundStyle::solid("#123456"));
-}
 
-TEST(StyleJson, WrongTypesNullsAndUnknownNamesFail) {
+    // Wrong types, nulls and unknown names fail.
     struct Case {
         const char* path;
         Json value;
@@ -146,16 +141,16 @@ TEST(StyleJson, WrongTypesNullsAndUnknownNamesFail) {
              {"webcam.corner", "Middle", Kind::dataCorrupted},
              {"webcam.shape", "circle", Kind::dataCorrupted},
          }) {
-        Json json = defaultStyleJson();
-        member(json, c.path) = c.value;
-        EXPECT_EQ(decodeFailure(json).kind(), c.kind) << json.dump();
+        Json wrong = defaultStyleJson();
+        member(wrong, c.path) = c.value;
+        EXPECT_EQ(decodeFailure(wrong).kind(), c.kind) << wrong.dump();
     }
-    Json json = defaultStyleJson();
+    json = defaultStyleJson();
     json["background"]["gradient"]["_0"]["colors"] = {"#000000", 5};
     EXPECT_EQ(decodeFailure(json).path(), "style.background.gradient._0.colors[1]");
 }
 
-TEST(StyleJson, OptionalKeysMayBeMissingOrNullAndValuesAreNotClamped) {
+TEST(StyleJson, OptionalKeysMayBeMissingOrNullValuesAreNotClampedAndOnlyFiniteOnesWritten) {
     Json json = defaultStyleJson();
     json["clickRipples"] = nullptr;
     json["webcam"]["positionX"] = 0.5;
@@ -180,18 +175,17 @@ TEST(StyleJson, OptionalKeysMayBeMissingOrNullAndValuesAreNotClamped) {
 
     json["clickRipples"] = false;
     EXPECT_FALSE(decodeStyle(JsonDecoder(json)).ripplesEnabled());
+
+    // Non-finite numbers are not written.
+    StyleSettings infinite;
+    infinite.cornerRadius = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(toJson(infinite), EncodeError);
+    StyleSettings nan;
+    nan.webcam.positionX = std::nan("");
+    EXPECT_THROW(toJson(nan), EncodeError);
 }
 
-TEST(StyleJson, NonFiniteNumbersAreNotWritten) {
-    StyleSettings style;
-    style.cornerRadius = std::numeric_limits<double>::infinity();
-    EXPECT_THROW(toJson(style), EncodeError);
-    style = {};
-    style.webcam.positionX = std::nan("");
-    EXPECT_THROW(toJson(style), EncodeError);
-}
-
-TEST(ColorFromHex, ReadsTheTextAsOneHexNumberWithoutHashes) {
+TEST(ColorHex, ReadsTheTextAsOneHexNumberWithoutHashesAndWritesSixUpperCaseDigits) {
     struct Case {
         const char* text;
         std::uint32_t rgb;
@@ -221,9 +215,7 @@ TEST(ColorFromHex, ReadsTheTextAsOneHexNumberWithoutHashes) {
         EXPECT_DOUBLE_EQ(color.blue, (c.rgb & 0xFF) / 255.0) << c.text;
         EXPECT_EQ(color.alpha, 1.0);
     }
-}
-
-TEST(HexFromColor, UpperCaseTruncatedSixDigits) {
+    // Written back upper case, truncated, six digits.
     EXPECT_EQ(hexFromColor(Color{0x1D / 255.0, 0x2A / 255.0, 0x44 / 255.0}), "#1D2A44");
     EXPECT_EQ(hexFromColor(Color{0.999, 0, 1}), "#FE00FF");
     EXPECT_EQ(hexFromColor(Color{1, 1, 1, 0.2}), "#FFFFFF");  // alpha dropped
