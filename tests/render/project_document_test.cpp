@@ -53,7 +53,7 @@ void loadAndWait(const OpenDocument& open) {
 
 // ---------------------------------------------------------------- opening and loading
 
-TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordings) {
+TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordingsAndReportsFailures) {
     EXPECT_EQ(openDocument(folder)->style(), testing::fallbackStyle());
 
     ProjectMeta meta = readProjectFile(folder);
@@ -74,6 +74,19 @@ TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_THROW(openDocument(dir / "missing"), FileError);
     testing::writeText(dir / "project.json", "{\"version\": 1}");
     EXPECT_THROW(openDocument(dir.path()), DecodeError);
+
+    // Loading failures land in the error message.
+    testing::writeMovieWithoutVideo(folder / "screen.mov");
+    auto broken = openDocument(folder);
+    loadAndWait(broken);
+    EXPECT_FALSE(broken->isLoaded());
+    EXPECT_EQ(broken->errorMessage(), "Recording failed: screen.mov has no video track.");
+
+    std::filesystem::remove(folder / "screen.mov");
+    broken = openDocument(folder);
+    loadAndWait(broken);
+    EXPECT_FALSE(broken->isLoaded());
+    EXPECT_NE(broken->errorMessage().value_or("").find("screen.mov"), std::string::npos);
 }
 
 TEST_F(ProjectDocumentTest,
@@ -119,20 +132,6 @@ TEST_F(ProjectDocumentTest,
     EXPECT_EQ(open->backgroundCache().entry()->first,
               backgroundCacheKey(BackgroundStyle::solid("#333333"), {320, 240}));
     EXPECT_EQ(framesDrawn, 1);
-}
-
-TEST_F(ProjectDocumentTest, FailuresLandInTheErrorMessage) {
-    testing::writeMovieWithoutVideo(folder / "screen.mov");
-    auto open = openDocument(folder);
-    loadAndWait(open);
-    EXPECT_FALSE(open->isLoaded());
-    EXPECT_EQ(open->errorMessage(), "Recording failed: screen.mov has no video track.");
-
-    std::filesystem::remove(folder / "screen.mov");
-    open = openDocument(folder);
-    loadAndWait(open);
-    EXPECT_FALSE(open->isLoaded());
-    EXPECT_NE(open->errorMessage().value_or("").find("screen.mov"), std::string::npos);
 }
 
 // ---------------------------------------------------------------- style, trim and saving
@@ -352,7 +351,7 @@ std::vector<std::string> otherFiles(const std::filesystem::path& folder) {
     return names;
 }
 
-TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndAsksToRevealIt) {
+TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndRevealsItCancelsAndFailsCleanly) {
     const auto open = loadDocument(folder);
     std::vector<std::filesystem::path> revealed;
     QObject::connect(open.document.get(), &ProjectDocument::revealInFileViewer,
@@ -391,10 +390,8 @@ TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndAsksToRevealIt) {
     EXPECT_FALSE(open->errorMessage());
     EXPECT_FALSE(open->exportProgress());
     EXPECT_EQ(open->exportSession(), nullptr);
-}
 
-TEST_F(ProjectDocumentTest, FailuresKeepTheFileAlreadyThereAndAreReported) {
-    const auto open = loadDocument(folder);
+    // Failures keep the file already there and are reported.
     exportAndWait(open, dir / "no such folder" / "out.mp4");
     ASSERT_TRUE(open->errorMessage());
     EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
