@@ -50,7 +50,7 @@ std::vector<int> countersAt(CompositionFrameSource& source, std::span<const Trac
     return counters;
 }
 
-TEST(Composition, TimesAreExactAcrossTimescalesAndTracksCountFromOneInTheirPlace) {
+TEST(Composition, ExactTimesTracksFromOneAndATimelineWithoutWebcamKeepingEveryAudioTrack) {
     EXPECT_EQ(addTimes({1, 60}, {1, 600}), (MediaTime{11, 600}));
     EXPECT_EQ(subtractTimes({1, 48000}, {1, 90000}), (MediaTime{15 - 8, 720000}));
     EXPECT_EQ(subtractTimes({1, 2}, {1, 1}), (MediaTime{-1, 2}));
@@ -72,9 +72,8 @@ TEST(Composition, TimesAreExactAcrossTimescalesAndTracksCountFromOneInTheirPlace
     EXPECT_EQ(composition.track(video)->timeRange(), (TimeRange{MediaTime::zero(), {2, 1}}));
     EXPECT_EQ(composition.track(video)->sourceTime({1, 1}), (MediaTime{3, 2}));
     EXPECT_EQ(composition.duration(), (MediaTime{5, 2}));
-}
 
-TEST(ProjectTimeline, WithoutWebcamStartsAtTheScreenAndKeepsEveryAudioTrack) {
+    // A timeline without webcam starts at the screen and keeps every audio track.
     TempDir dir;
     const ProjectTimeline timeline = recordedTimeline(dir, {{0.5, 0.25, 0.75}});
     EXPECT_EQ(timeline.screenTrackID, 1);
@@ -82,11 +81,11 @@ TEST(ProjectTimeline, WithoutWebcamStartsAtTheScreenAndKeepsEveryAudioTrack) {
     EXPECT_EQ(timeline.origin, MediaTime::zero());
     EXPECT_EQ(timeline.screenSize, (Size{320, 240}));
     EXPECT_NEAR(seconds(timeline.duration), 2.0, 0.01);
-    const auto audio = timeline.composition.tracksOf(TrackKind::audio);
-    ASSERT_EQ(audio.size(), 2u);
-    EXPECT_EQ(audio[0].trackID, 2);
-    EXPECT_EQ(audio[1].trackID, 3);
-    EXPECT_LT(audio[0].sourceTrackIndex, audio[1].sourceTrackIndex);  // file order
+    const auto audioTracks = timeline.composition.tracksOf(TrackKind::audio);
+    ASSERT_EQ(audioTracks.size(), 2u);
+    EXPECT_EQ(audioTracks[0].trackID, 2);
+    EXPECT_EQ(audioTracks[1].trackID, 3);
+    EXPECT_LT(audioTracks[0].sourceTrackIndex, audioTracks[1].sourceTrackIndex);  // file order
     EXPECT_EQ(timeline.clicks, (std::vector<RecordedClick>{{0.5, 0.25, 0.75}}));
 }
 

@@ -91,7 +91,17 @@ TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackgroundAndCornersShowIt) 
     EXPECT_EQ(canvasPixel(pill, 160, 18), kRed);
 }
 
-TEST(StyleCompositor, ShadowAppearsAboveOneHundredthOpacity) {
+// A click at t = 2 at the middle of the top edge of the placed screen (256×144
+// at (32, 18)): the ring centre is (160, 162).
+VideoFrame rippleAt(double seconds, std::optional<bool> enabled = std::nullopt,
+                    std::vector<RecordedClick> clicks = {{2.0, 0.5, 0.0}}) {
+    StyleSettings style = paddedStyle();
+    style.clickRipples = enabled;
+    const VideoFrame screen = solidFrame(320, 180, kBlack);
+    return compose(makeInstruction({.style = style, .clicks = clicks}), seconds, &screen);
+}
+
+TEST(StyleCompositor, ShadowAppearsAboveOneHundredthOpacityRipplesGrowAndFade) {
     StyleSettings style = plainStyle("#FFFFFF");
     style.paddingFraction = 0.2;  // screen at (64, 36), 192×108
     style.shadow = {0.011, 44, 14};
@@ -109,19 +119,8 @@ TEST(StyleCompositor, ShadowAppearsAboveOneHundredthOpacity) {
     EXPECT_LT(canvasPixel(strong, 160, 12).g, 200);
     EXPECT_LT(canvasPixel(strong, 160, 26).g, canvasPixel(strong, 160, 154).g);
     EXPECT_LT(canvasPixel(strong, 160, 154).g, 255);
-}
 
-// A click at t = 2 at the middle of the top edge of the placed screen (256×144
-// at (32, 18)): the ring centre is (160, 162).
-VideoFrame rippleAt(double seconds, std::optional<bool> enabled = std::nullopt,
-                    std::vector<RecordedClick> clicks = {{2.0, 0.5, 0.0}}) {
-    StyleSettings style = paddedStyle();
-    style.clickRipples = enabled;
-    const VideoFrame screen = solidFrame(320, 180, kBlack);
-    return compose(makeInstruction({.style = style, .clicks = clicks}), seconds, &screen);
-}
-
-TEST(StyleCompositor, RippleGrowsAndFadesFromTheClickCentredOnTheTopEdge) {
+    // Ripples grow and fade from the click, centred on the top edge.
     // At the click: r = max(6, 0.012 × 144) = 6, ring 2.5 wide, opacity 0.85.
     const VideoFrame start = rippleAt(2.0);
     EXPECT_TRUE(near(canvasPixel(start, 160, 157), Bgra{217, 217, 217, 255}, 3));  // on the ring
@@ -197,6 +196,15 @@ TEST_F(Bubble, ShowsTheWebcamsCentreSquareInItsShapeWithItsShadowOnlyWhenThereIs
         0);
 }
 
+VideoFrame uniformI420(int y, int u, int v, ColorTags tags) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::i420, 64, 36);
+    std::memset(frame.data[0], y, std::size_t(frame.stride[0]) * 36);
+    std::memset(frame.data[1], u, std::size_t(frame.stride[1]) * 18);
+    std::memset(frame.data[2], v, std::size_t(frame.stride[2]) * 18);
+    frame.color = tags;
+    return frame;
+}
+
 class OtherInstruction : public VideoCompositionInstruction {
   public:
     const MediaTimeRange& timeRange() const override { return range_; }
@@ -212,7 +220,7 @@ class OtherInstruction : public VideoCompositionInstruction {
     std::optional<std::vector<TrackID>> tracks_;
 };
 
-TEST(StyleCompositor, ReportsAWrongInstructionOrOutputFrameAndDegradesOnNonsenseValues) {
+TEST(StyleCompositor, ReportsAWrongInstructionOrOutputFrameDegradesAndFollowsColourTags) {
     const StyleCompositor compositor;
     FramePool pool(PixelFormat::bgra, 320, 180);
     const OtherInstruction other;
@@ -261,6 +269,28 @@ TEST(StyleCompositor, ReportsAWrongInstructionOrOutputFrameAndDegradesOnNonsense
         const StyleInstruction instruction = makeInstruction(
             {.style = styles[i], .clicks = {{0, nan, 0.5}, {0, 0.5, 1e300}}, .webcamTrack = true});
         EXPECT_EQ(compose(instruction, 0.1, &screen, &webcam).width, 320) << "edit " << i;
+    }
+
+    // I420 sources follow their colour tags.
+    const StyleInstruction tagged =
+        makeInstruction({.style = plainStyle(), .canvas = {64, 36}, .screenSize = {64, 36}});
+    const ColorTags bt709{YuvMatrix::bt709, YuvRange::limited};
+    struct Case {
+        int y, u, v;
+        ColorTags tags;
+        Bgra color;
+    };
+    // The same samples mean other colours under other tags.
+    for (const Case& c : {Case{63, 102, 240, bt709, kRed},
+                          {173, 42, 26, bt709, kGreen},
+                          {32, 240, 118, bt709, kBlue},
+                          {235, 128, 128, bt709, kWhite},
+                          {81, 90, 240, {YuvMatrix::bt601, YuvRange::limited}, kRed},
+                          {76, 85, 255, {YuvMatrix::bt601, YuvRange::full}, kRed},
+                          {54, 99, 255, {YuvMatrix::bt709, YuvRange::full}, kRed}}) {
+        const VideoFrame screen = uniformI420(c.y, c.u, c.v, c.tags);
+        EXPECT_TRUE(near(canvasPixel(compose(tagged, 0, &screen), 32, 18), c.color, 1))
+            << c.y << " " << c.u << " " << c.v;
     }
 }
 
@@ -321,38 +351,6 @@ TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsThreadsAndKernels) {
     pixel::setWideKernelsAllowed(true);
     EXPECT_EQ(maxDifference(results[0][0], results[1][0]), 0);
     EXPECT_EQ(maxDifference(results[0][1], results[1][1]), 0);
-}
-
-VideoFrame uniformI420(int y, int u, int v, ColorTags tags) {
-    VideoFrame frame = VideoFrame::allocate(PixelFormat::i420, 64, 36);
-    std::memset(frame.data[0], y, std::size_t(frame.stride[0]) * 36);
-    std::memset(frame.data[1], u, std::size_t(frame.stride[1]) * 18);
-    std::memset(frame.data[2], v, std::size_t(frame.stride[2]) * 18);
-    frame.color = tags;
-    return frame;
-}
-
-TEST(StyleCompositor, I420SourcesFollowTheirColourTags) {
-    const StyleInstruction instruction =
-        makeInstruction({.style = plainStyle(), .canvas = {64, 36}, .screenSize = {64, 36}});
-    const ColorTags bt709{YuvMatrix::bt709, YuvRange::limited};
-    struct Case {
-        int y, u, v;
-        ColorTags tags;
-        Bgra color;
-    };
-    // The same samples mean other colours under other tags.
-    for (const Case& c : {Case{63, 102, 240, bt709, kRed},
-                          {173, 42, 26, bt709, kGreen},
-                          {32, 240, 118, bt709, kBlue},
-                          {235, 128, 128, bt709, kWhite},
-                          {81, 90, 240, {YuvMatrix::bt601, YuvRange::limited}, kRed},
-                          {76, 85, 255, {YuvMatrix::bt601, YuvRange::full}, kRed},
-                          {54, 99, 255, {YuvMatrix::bt709, YuvRange::full}, kRed}}) {
-        const VideoFrame screen = uniformI420(c.y, c.u, c.v, c.tags);
-        EXPECT_TRUE(near(canvasPixel(compose(instruction, 0, &screen), 32, 18), c.color, 1))
-            << c.y << " " << c.u << " " << c.v;
-    }
 }
 
 // Drawing only what changed: every frame the composer makes is exactly the

@@ -72,7 +72,7 @@ TEST(CanvasSize, AspectPresetsTruncatedToEvenNeverBelowTwoOnWholePixelsWithRippl
     EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, tall)->center.y, 100);
 }
 
-TEST(BubbleRect, CornersWithMarginOfTheShorterSideOrACustomCentreClampedInside) {
+TEST(Layout, BubbleCornersOrCustomCentreAndTheScreenCentredInsideThePadding) {
     WebcamSpec webcam;  // 0.24 of the height, margin 0.035
     const Size canvas{1920, 1080};
     const Rect bottomRight = bubbleRect(webcam, canvas);
@@ -121,9 +121,8 @@ TEST(BubbleRect, CornersWithMarginOfTheShorterSideOrACustomCentreClampedInside) 
     const auto box = [](const PixelBox& b) { return std::tuple{b.x, b.y, b.width, b.height}; };
     EXPECT_EQ(box(centerSquare(1280, 720)), std::tuple(280, 0, 720, 720));
     EXPECT_EQ(box(centerSquare(480, 640)), std::tuple(0, 80, 480, 480));
-}
 
-TEST(LayoutScreen, FitsCentredInsideThePaddingWithTheRadiusCapped) {
+    // The screen fits centred inside the padding, its radius capped.
     StyleSettings style;  // padding 0.07, radius 24
     const auto layout = layoutScreen(style, {1920, 1080}, {1920, 1080});
     ASSERT_TRUE(layout);

@@ -91,7 +91,11 @@ TEST(Backgrounds, GradientsSolidColoursAndImagesOrGreyForAnUndecodableOne) {
     }
 }
 
-TEST(RoundedRectImage, AntiAliasedAndGrownByOnePixelAndItsMaskStoresOnlyTheRim) {
+double sum(const AlphaPlane& plane) {
+    return std::accumulate(plane.values.begin(), plane.values.end(), 0.0);
+}
+
+TEST(Shapes, RoundedRectsAntiAliasedMaskedAndBlurredLikeAGaussian) {
     const Image image = roundedRectImage({10.5, 20, 30, 10}, 3, {1, 1, 1, 0.5});
     EXPECT_EQ(image.extent(), (PixelRect{9, 19, 33, 12}));
     EXPECT_EQ(image.pixelAt(25, 25), (Bgra{128, 128, 128, 128}));  // premultiplied
@@ -118,13 +122,8 @@ TEST(RoundedRectImage, AntiAliasedAndGrownByOnePixelAndItsMaskStoresOnlyTheRim) 
     EXPECT_LT(mask.partial.size(), std::size_t(47 * 32 / 2));
     EXPECT_EQ(mask.coverageAt(2, 10), 0);
     EXPECT_TRUE(makeMask({0, 0, 0, 10}, 2, clip).extent.isEmpty());
-}
 
-double sum(const AlphaPlane& plane) {
-    return std::accumulate(plane.values.begin(), plane.values.end(), 0.0);
-}
-
-TEST(GaussianBlur, SpreadsBeyondTheShapeLikeAGaussianAsTheBlurredRoundedRectDoes) {
+    // The blur spreads beyond the shape like a Gaussian.
     const AlphaPlane square =
         roundedRectCoverage({0, 0, 200, 200}, 0, 1, {-1000, -1000, 2000, 2000});
     const double sigma = 10;
