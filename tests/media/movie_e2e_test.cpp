@@ -87,7 +87,23 @@ void expectExportStream(const std::filesystem::path& path, const std::string& co
     }
 }
 
-TEST(Encoding, OursAndForeignMoviesTaggedAndPlacedAsTheirStreamsSay) {
+// Writes one 16×10 picture of `color` (an ffmpeg colour, e.g. "red@0.5") with the ffmpeg program.
+void writeImage(const std::filesystem::path& path, const std::string& color,
+                const std::string& pixelFormat) {
+    ffmpeg({"-f", "lavfi", "-i", "color=c=" + color + ":s=16x10,format=" + pixelFormat, "-frames:v",
+            "1", "-update", "1", path.string()});
+}
+
+struct Bgra {
+    int b, g, r, a;
+};
+
+Bgra centre(const VideoFrame& image) {
+    const std::uint8_t* p = image.row(0, image.height / 2) + 4 * (image.width / 2);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+TEST(Encoding, OursAndForeignMoviesAndPicturesReadAsTheirStreamsSay) {
     TempDir dir;
     writeExport(dir / "h264.mp4", VideoSettings::exportH264(320, 180), 60);
     expectExportStream(dir / "h264.mp4", "h264");
@@ -159,6 +175,38 @@ TEST(Encoding, OursAndForeignMoviesTaggedAndPlacedAsTheirStreamsSay) {
         EXPECT_EQ(frame->image.format, PixelFormat::i420);
         EXPECT_EQ(frame->image.color, c.expected);
     }
+
+    // Every background image format is decoded, translucent ones premultiplied.
+    struct ImageCase {
+        const char* name;
+        const char* pixelFormat;
+        int tolerance;
+    };
+    // Lossy formats come back within a few levels of the colour.
+    for (const ImageCase& c : {ImageCase{"a.png", "rgb24", 0}, ImageCase{"a.jpg", "yuvj444p", 6},
+                               ImageCase{"a.webp", "yuv420p", 12}, ImageCase{"a.tiff", "rgb24", 0},
+                               ImageCase{"a.bmp", "bgr24", 0}}) {
+        SCOPED_TRACE(c.name);
+        writeImage(dir / c.name, "0x3080C0", c.pixelFormat);
+        const auto image = loadImage(dir / c.name);
+        ASSERT_TRUE(image.has_value());
+        EXPECT_EQ(image->width, 16);
+        EXPECT_EQ(image->height, 10);
+        const Bgra p = centre(*image);
+        EXPECT_NEAR(p.r, 0x30, c.tolerance);
+        EXPECT_NEAR(p.g, 0x80, c.tolerance);
+        EXPECT_NEAR(p.b, 0xC0, c.tolerance);
+        EXPECT_EQ(p.a, 255);
+    }
+    // A translucent PNG comes out premultiplied.
+    writeImage(dir / "half.png", "0xFF4000@0.5", "rgba");
+    const auto image = loadImage(dir / "half.png");
+    ASSERT_TRUE(image.has_value());
+    const Bgra p = centre(*image);
+    EXPECT_NEAR(p.a, 128, 1);
+    EXPECT_NEAR(p.r, 128, 2);
+    EXPECT_NEAR(p.g, 32, 2);
+    EXPECT_EQ(p.b, 0);
 }
 
 // Records in real time, as the screen recorder does, until it is killed.
@@ -221,56 +269,6 @@ TEST(KilledRecording, StaysReadableUpToTheLastFragment) {
     const auto last = decoder.frameAt(MediaTime::fromSeconds(60));
     ASSERT_TRUE(last.has_value());
     EXPECT_GE(last->time.seconds(), 3.0);
-}
-
-// Writes one 16×10 picture of `color` (an ffmpeg colour, e.g. "red@0.5") with the ffmpeg program.
-void writeImage(const std::filesystem::path& path, const std::string& color,
-                const std::string& pixelFormat) {
-    ffmpeg({"-f", "lavfi", "-i", "color=c=" + color + ":s=16x10,format=" + pixelFormat, "-frames:v",
-            "1", "-update", "1", path.string()});
-}
-
-struct Bgra {
-    int b, g, r, a;
-};
-
-Bgra centre(const VideoFrame& image) {
-    const std::uint8_t* p = image.row(0, image.height / 2) + 4 * (image.width / 2);
-    return {p[0], p[1], p[2], p[3]};
-}
-
-TEST(LoadImageFormats, DecodesEveryBackgroundFormatPremultiplied) {
-    TempDir dir;
-    struct Case {
-        const char* name;
-        const char* pixelFormat;
-        int tolerance;
-    };
-    // Lossy formats come back within a few levels of the colour.
-    for (const Case& c :
-         {Case{"a.png", "rgb24", 0}, Case{"a.jpg", "yuvj444p", 6}, Case{"a.webp", "yuv420p", 12},
-          Case{"a.tiff", "rgb24", 0}, Case{"a.bmp", "bgr24", 0}}) {
-        SCOPED_TRACE(c.name);
-        writeImage(dir / c.name, "0x3080C0", c.pixelFormat);
-        const auto image = loadImage(dir / c.name);
-        ASSERT_TRUE(image.has_value());
-        EXPECT_EQ(image->width, 16);
-        EXPECT_EQ(image->height, 10);
-        const Bgra p = centre(*image);
-        EXPECT_NEAR(p.r, 0x30, c.tolerance);
-        EXPECT_NEAR(p.g, 0x80, c.tolerance);
-        EXPECT_NEAR(p.b, 0xC0, c.tolerance);
-        EXPECT_EQ(p.a, 255);
-    }
-    // A translucent PNG comes out premultiplied.
-    writeImage(dir / "half.png", "0xFF4000@0.5", "rgba");
-    const auto image = loadImage(dir / "half.png");
-    ASSERT_TRUE(image.has_value());
-    const Bgra p = centre(*image);
-    EXPECT_NEAR(p.a, 128, 1);
-    EXPECT_NEAR(p.r, 128, 2);
-    EXPECT_NEAR(p.g, 32, 2);
-    EXPECT_EQ(p.b, 0);
 }
 
 }  // namespace

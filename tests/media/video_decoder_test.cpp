@@ -33,7 +33,7 @@ class VideoDecoderTest : public ::testing::Test {
     }
 };
 
-TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeSeekingOnlyWhenItMust) {
+TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeAtAnyRateSeekingOnlyWhenItMust) {
     VideoDecoder decoder(movie(), 0);
     EXPECT_EQ(counterAt(decoder, {0, 60}), 0);
     EXPECT_EQ(counterAt(decoder, {1, 120}), 0);         // half-way to frame 1
@@ -78,9 +78,8 @@ TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeSeekingOnlyWhenItMus
     EXPECT_EQ(counterAt(seeking, {250, 60}), 250);  // the same time again: no work
     EXPECT_EQ(counterAt(seeking, {249, 60}), 249);  // one frame back
     EXPECT_EQ(seeking.seekCount(), 4);
-}
 
-TEST(VideoDecoder, VariableFrameRateShowsEachFrameUntilTheNextTimeRange) {
+    // A variable frame rate shows each frame until the next.
     TempDir dir;
     testing::ScreenMovieOptions options;
     options.frameTimes = {0.0, 0.1, 0.15, 0.5, 1.25, 1.26, 3.0};
@@ -88,13 +87,13 @@ TEST(VideoDecoder, VariableFrameRateShowsEachFrameUntilTheNextTimeRange) {
     options.systemAudio = false;
     testing::writeScreenMovie(dir / "vfr.mov", options);
 
-    VideoDecoder decoder(dir / "vfr.mov", 0);
+    VideoDecoder vfr(dir / "vfr.mov", 0);
     // In order, then backwards.
     const std::vector<std::pair<double, int>> expected{{0.0, 0},  {0.0999, 0}, {0.1, 1}, {0.49, 2},
                                                        {1.0, 3},  {1.255, 4},  {2.9, 5}, {3.0, 6},
                                                        {0.12, 1}, {2.0, 5}};
     for (const auto& [seconds, index] : expected) {
-        const auto frame = decoder.frameAt(MediaTime::fromSeconds(seconds, 90000));
+        const auto frame = vfr.frameAt(MediaTime::fromSeconds(seconds, 90000));
         EXPECT_EQ(frame ? readCounter(frame->image) : -2, index) << seconds;
     }
 

@@ -10,15 +10,7 @@
 namespace zarvex {
 namespace {
 
-TEST(MediaTime, OrderAndConversion) {
-    EXPECT_EQ((MediaTime{1, 60}), (MediaTime{10, 600}));
-    EXPECT_LT((MediaTime{1, 60}), (MediaTime{11, 600}));
-    EXPECT_LT(MediaTime::invalid(), MediaTime::zero());
-    EXPECT_EQ(MediaTime::fromSeconds(1.5), (MediaTime{900, 600}));
-    EXPECT_FALSE(MediaTime::fromSeconds(std::nan("")).isValid());
-}
-
-TEST(FramePool, ReusesReleasedFramesAcrossThreadsAndFramesOutliveIt) {
+TEST(FramePool, ReusesReleasedFramesAcrossThreadsFramesOutliveItAndTimesOrder) {
     VideoFrame survivor;
     {
         FramePool pool(PixelFormat::bgra, 64, 32);
@@ -45,6 +37,13 @@ TEST(FramePool, ReusesReleasedFramesAcrossThreadsAndFramesOutliveIt) {
     }
     survivor.data[0][0] = 7;
     EXPECT_EQ(survivor.data[0][0], 7);
+
+    // Media times: order and conversion.
+    EXPECT_EQ((MediaTime{1, 60}), (MediaTime{10, 600}));
+    EXPECT_LT((MediaTime{1, 60}), (MediaTime{11, 600}));
+    EXPECT_LT(MediaTime::invalid(), MediaTime::zero());
+    EXPECT_EQ(MediaTime::fromSeconds(1.5), (MediaTime{900, 600}));
+    EXPECT_FALSE(MediaTime::fromSeconds(std::nan("")).isValid());
 }
 
 VideoFrame solidBgra(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
