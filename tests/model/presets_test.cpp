@@ -39,7 +39,7 @@ class PresetLibraryTest : public ::testing::Test {
     }
 };
 
-TEST_F(PresetLibraryTest, SavingReplacesTheExactNameAndKeepsCaseInsensitiveOrder) {
+TEST_F(PresetLibraryTest, SavingReplacesTheExactNameInOrderAndSetsAnUndecodableFileAside) {
     PresetLibrary library = loaded();
     // A missing folder is made; a missing file is no presets.
     EXPECT_TRUE(library.presets().empty());
@@ -62,6 +62,30 @@ TEST_F(PresetLibraryTest, SavingReplacesTheExactNameAndKeepsCaseInsensitiveOrder
     library.save("Caf\xC3\xA9", styleWithPadding(0.5));
     library.save("Cafe\xCC\x81", styleWithPadding(0.6));
     EXPECT_EQ(library.presets().size(), 6u);
+
+    // An undecodable file is set aside before the first write.
+    std::filesystem::create_directories(folder);
+    Json broken = parseJson(encodePresetsFile({{"Mine", styleWithPadding(0.3)}}));
+    broken[0]["style"].erase("shadow");
+    const std::string original = broken.dump(2);
+    writeText(file, original);
+    writeText(folder / "presets.json.unreadable", "an older unreadable file");
+
+    PresetLibrary fresh = loaded();
+    EXPECT_TRUE(fresh.presets().empty());
+    EXPECT_EQ(readText(file), original);  // loading touches nothing
+
+    fresh.save("New", {});
+    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
+    EXPECT_EQ(names(loaded()), (Names{"New"}));
+    // Later writes leave the set-aside copy alone.
+    fresh.save("Newer", {});
+    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
+
+    // One malformed preset fails the whole file.
+    EXPECT_THROW(decodePresetsFile(R"([{"name":"A"}])"), DecodeError);
+    EXPECT_THROW(decodePresetsFile(R"({"name":"A"})"), DecodeError);
+    EXPECT_TRUE(decodePresetsFile("[]").empty());
 }
 
 TEST_F(PresetLibraryTest, LoadingKeepsTheFileOrderUntilTheNextSaveWhichWritesItPretty) {
@@ -111,31 +135,6 @@ TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndTheDefaultPresetStylesNewR
     writeText(file, encodePresetsFile({{"Default", styleWithPadding(0.22)},
                                        {"default", styleWithPadding(0.11)}}));
     EXPECT_EQ(loaded().styleForNewRecording().paddingFraction, 0.22);
-}
-
-TEST_F(PresetLibraryTest, UndecodableFileIsSetAsideBeforeTheFirstWrite) {
-    std::filesystem::create_directories(folder);
-    Json broken = parseJson(encodePresetsFile({{"Mine", styleWithPadding(0.3)}}));
-    broken[0]["style"].erase("shadow");
-    const std::string original = broken.dump(2);
-    writeText(file, original);
-    writeText(folder / "presets.json.unreadable", "an older unreadable file");
-
-    PresetLibrary library = loaded();
-    EXPECT_TRUE(library.presets().empty());
-    EXPECT_EQ(readText(file), original);  // loading touches nothing
-
-    library.save("New", {});
-    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
-    EXPECT_EQ(names(loaded()), (Names{"New"}));
-    // Later writes leave the set-aside copy alone.
-    library.save("Newer", {});
-    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
-
-    // One malformed preset fails the whole file.
-    EXPECT_THROW(decodePresetsFile(R"([{"name":"A"}])"), DecodeError);
-    EXPECT_THROW(decodePresetsFile(R"({"name":"A"})"), DecodeError);
-    EXPECT_TRUE(decodePresetsFile("[]").empty());
 }
 
 }  // namespace

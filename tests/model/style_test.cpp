@@ -82,7 +82,7 @@ TEST(StyleJson, DefaultStyleCasePayloadsAndOptionalFieldsEncodeExactlyAndRoundTr
         R"("hidden":false,"marginFraction":0.035,"shape":"Circle","sizeFraction":0.24}})");
 }
 
-TEST(StyleJson, MissingKeysWrongTypesAndUnknownCasesFailNamingThePlace) {
+TEST(StyleJson, MissingKeysAndWrongTypesFailOptionalOnesMayBeNullValuesAreNotClamped) {
     for (const std::string path :
          {"background", "paddingFraction", "cornerRadius", "shadow", "aspect", "webcam",
           "shadow.opacity", "shadow.blur", "shadow.offsetY", "webcam.hidden", "webcam.corner",
@@ -148,10 +148,9 @@ TEST(StyleJson, MissingKeysWrongTypesAndUnknownCasesFailNamingThePlace) {
     json = defaultStyleJson();
     json["background"]["gradient"]["_0"]["colors"] = {"#000000", 5};
     EXPECT_EQ(decodeFailure(json).path(), "style.background.gradient._0.colors[1]");
-}
 
-TEST(StyleJson, OptionalKeysMayBeMissingOrNullValuesAreNotClampedAndOnlyFiniteOnesWritten) {
-    Json json = defaultStyleJson();
+    // Optional keys may be missing or null; values are not clamped.
+    json = defaultStyleJson();
     json["clickRipples"] = nullptr;
     json["webcam"]["positionX"] = 0.5;
     json["webcam"]["positionY"] = nullptr;

@@ -41,7 +41,7 @@ double blend(int under, int over, double alpha) {
     return under * (1 - alpha) + over * alpha;
 }
 
-TEST_F(ThemedPieces, BackdropBloomAndGridAndSolidOrTranslucentBars) {
+TEST_F(ThemedPieces, BackdropBloomGridAndBarsSolidOrTranslucentWithTheirShadow) {
     EXPECT_EQ(bloomRect(QSizeF(1000, 600)), QRectF(660, -180, 520, 520));
     EXPECT_EQ(bloomOpacity(Theme::rewind()), 0.22);
     EXPECT_EQ(bloomOpacity(Theme::studio()), 0.16);
@@ -100,17 +100,16 @@ TEST_F(ThemedPieces, BackdropBloomAndGridAndSolidOrTranslucentBars) {
     const QColor edge = clear.pixelColor(50, 10);
     EXPECT_NEAR(edge.red(), blend(blend(40, 255, 0.04), 255, 0.12), 1.51);
     EXPECT_LT(clear.pixelColor(50, 57).red(), 40);  // the soft shadow below
-}
 
-TEST_F(ThemedPieces, ALongBarCastsTheShadowOfItsBlurredShape) {
+    // A long bar casts the shadow of its blurred shape.
     // Drawn from a small blurred piece with its edges stretched; it must match
-    // the shadow's definition: the bar in black at 0.35, blurred with sigma 5
-    // (radius 10), 2 points lower, outside the bar only.
-    QWidget host;
-    const QRectF bar(30, 30, 300, 160);
-    const QImage drawn =
-        render([&](QPainter& p) { paintThemedBar(p, bar, 14, host, Theme::studio()); }, {360, 240},
-               Qt::white);
+    // the shadow's definition: the longBar in black at 0.35, blurred with sigma 5
+    // (radius 10), 2 points lower, outside the longBar only.
+    QWidget longHost;
+    const QRectF longBar(30, 30, 300, 160);
+    const QImage longDrawn =
+        render([&](QPainter& p) { paintThemedBar(p, longBar, 14, longHost, Theme::studio()); },
+               {360, 240}, Qt::white);
     QImage shape(360, 240, QImage::Format_ARGB32_Premultiplied);
     shape.fill(Qt::transparent);
     {
@@ -118,18 +117,18 @@ TEST_F(ThemedPieces, ALongBarCastsTheShadowOfItsBlurredShape) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0, 0, 0, qRound(255 * kBarSoftShadowOpacity)));
-        p.drawRoundedRect(bar.translated(0, kBarSoftShadowOffsetY), 14, 14);
+        p.drawRoundedRect(longBar.translated(0, kBarSoftShadowOffsetY), 14, 14);
     }
     const QImage shadow = blurredImage(shape, kBarSoftShadowRadius / 2);
-    // All around the bar, corners and the straight edges next to them included.
+    // All around the longBar, corners and the straight edges next to them included.
     int checked = 0;
     for (int y = 12; y < 220; y += 3) {
         for (int x = 12; x < 348; x += 3) {
-            if (bar.adjusted(-1, -1, 1, 1).contains(QPointF(x, y))) {
+            if (longBar.adjusted(-1, -1, 1, 1).contains(QPointF(x, y))) {
                 continue;
             }
             const double expected = 255 * (1 - qAlpha(shadow.pixel(x, y)) / 255.0);
-            EXPECT_NEAR(drawn.pixelColor(x, y).red(), expected, 1.5) << x << ", " << y;
+            EXPECT_NEAR(longDrawn.pixelColor(x, y).red(), expected, 1.5) << x << ", " << y;
             ++checked;
         }
     }
