@@ -26,7 +26,7 @@ void expectNear(MediaTime time, double expected, double tolerance = 0.002) {
     EXPECT_NEAR(time.seconds(), expected, tolerance);
 }
 
-TEST(MovieWriter, DropsSamplesBeforeTheSessionStartGapsAreSilenceAndRealTimeInputDrops) {
+TEST(MovieWriter, DropsEarlySamplesGapsAreSilenceRealTimeDropsAndFailuresLeaveNoFile) {
     TempDir dir;
     const auto path = dir / "late.mov";
     {
@@ -107,43 +107,42 @@ TEST(MovieWriter, DropsSamplesBeforeTheSessionStartGapsAreSilenceAndRealTimeInpu
     writer.finishWriting();
     EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
     EXPECT_EQ(readMovieInfo(dir / "flood.mov").tracks.size(), 1u);
-}
 
-TEST(MovieWriter, CancelDestructionAndFailuresLeaveNoFileAndFailuresCarryFfmpegsText) {
-    TempDir dir;
+    // Cancelling, destruction without finishing and failures leave no file.
     for (bool cancel : {true, false}) {
-        const auto path = dir / (cancel ? "cancelled.mov" : "dropped.mov");
+        const auto removed = dir / (cancel ? "cancelled.mov" : "dropped.mov");
         {
-            MovieWriter writer(path, MovieFileType::quickTimeMovie);
-            VideoWriterInput& video =
-                writer.addVideoInput(VideoSettings::recordingH264(64, 48), false);
-            writer.startWriting();
-            writer.startSession(MediaTime::zero());
+            MovieWriter failing(removed, MovieFileType::quickTimeMovie);
+            VideoWriterInput& input =
+                failing.addVideoInput(VideoSettings::recordingH264(64, 48), false);
+            failing.startWriting();
+            failing.startSession(MediaTime::zero());
             for (int i = 0; i < 90; ++i) {
-                video.append(counterFrame(i, 64, 48), seconds(i / 30.0));
+                input.append(counterFrame(i, 64, 48), seconds(i / 30.0));
             }
-            EXPECT_TRUE(std::filesystem::exists(path));
+            EXPECT_TRUE(std::filesystem::exists(removed));
             if (cancel) {
-                writer.cancelWriting();
-                EXPECT_EQ(writer.status(), MovieWriter::Status::cancelled);
-                EXPECT_FALSE(video.append(counterFrame(1, 64, 48), seconds(10)));
+                failing.cancelWriting();
+                EXPECT_EQ(failing.status(), MovieWriter::Status::cancelled);
+                EXPECT_FALSE(input.append(counterFrame(1, 64, 48), seconds(10)));
             }
         }
-        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_FALSE(std::filesystem::exists(removed));
     }
 
     // An old file is removed; failures carry FFmpeg's text.
     testing::writeText(dir / "old.mp4", "old content");
     {
-        MovieWriter writer(dir / "old.mp4", MovieFileType::mpeg4);
+        MovieWriter failing(dir / "old.mp4", MovieFileType::mpeg4);
         EXPECT_FALSE(std::filesystem::exists(dir / "old.mp4"));
     }
-    MovieWriter writer(dir / "missing" / "x.mov", MovieFileType::quickTimeMovie);
-    writer.addVideoInput(VideoSettings::recordingH264(64, 48), true);
-    EXPECT_NE(testing::thrownText([&] { writer.startWriting(); }).find("No such file or directory"),
-              std::string::npos);
-    EXPECT_EQ(writer.status(), MovieWriter::Status::failed);
-    ASSERT_TRUE(writer.error().has_value());
+    MovieWriter failing(dir / "missing" / "x.mov", MovieFileType::quickTimeMovie);
+    failing.addVideoInput(VideoSettings::recordingH264(64, 48), true);
+    EXPECT_NE(
+        testing::thrownText([&] { failing.startWriting(); }).find("No such file or directory"),
+        std::string::npos);
+    EXPECT_EQ(failing.status(), MovieWriter::Status::failed);
+    ASSERT_TRUE(failing.error().has_value());
 
     MovieWriter odd(dir / "odd.mov", MovieFileType::quickTimeMovie);
     odd.addVideoInput(VideoSettings::recordingH264(63, 48), true);

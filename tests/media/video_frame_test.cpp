@@ -10,7 +10,20 @@
 namespace zarvex {
 namespace {
 
-TEST(FramePool, ReusesReleasedFramesAcrossThreadsFramesOutliveItAndTimesOrder) {
+VideoFrame solidBgra(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
+    const std::uint8_t pixel[4] = {b, g, r, 255};
+    for (int i = 0; i < width * height; ++i) {
+        std::memcpy(frame.row(0, i / width) + 4 * (i % width), pixel, 4);
+    }
+    return frame;
+}
+
+constexpr ColorTags kBt709{YuvMatrix::bt709, YuvRange::limited};
+
+constexpr ColorTags kBt601{YuvMatrix::bt601, YuvRange::limited};
+
+TEST(Frames, PoolReusesConverterConvertsScalesAndPassesThroughTimesOrder) {
     VideoFrame survivor;
     {
         FramePool pool(PixelFormat::bgra, 64, 32);
@@ -44,21 +57,8 @@ TEST(FramePool, ReusesReleasedFramesAcrossThreadsFramesOutliveItAndTimesOrder) {
     EXPECT_LT(MediaTime::invalid(), MediaTime::zero());
     EXPECT_EQ(MediaTime::fromSeconds(1.5), (MediaTime{900, 600}));
     EXPECT_FALSE(MediaTime::fromSeconds(std::nan("")).isValid());
-}
 
-VideoFrame solidBgra(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
-    const std::uint8_t pixel[4] = {b, g, r, 255};
-    for (int i = 0; i < width * height; ++i) {
-        std::memcpy(frame.row(0, i / width) + 4 * (i % width), pixel, 4);
-    }
-    return frame;
-}
-
-constexpr ColorTags kBt709{YuvMatrix::bt709, YuvRange::limited};
-constexpr ColorTags kBt601{YuvMatrix::bt601, YuvRange::limited};
-
-TEST(FrameConverter, ConvertsBetweenMatricesScalesAndPassesMatchingFramesThrough) {
+    // The converter converts between matrices, scales, and passes matching frames through.
     FrameConverter converter;
     const VideoFrame red = solidBgra(16, 8, 0, 0, 255);
     const VideoFrame as601 = converter.toI420(red, 16, 8, kBt601);

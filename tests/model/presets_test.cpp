@@ -88,26 +88,7 @@ TEST_F(PresetLibraryTest, SavingReplacesTheExactNameInOrderAndSetsAnUndecodableF
     EXPECT_TRUE(decodePresetsFile("[]").empty());
 }
 
-TEST_F(PresetLibraryTest, LoadingKeepsTheFileOrderUntilTheNextSaveWhichWritesItPretty) {
-    std::filesystem::create_directories(folder);
-    writeText(file, encodePresetsFile({{"gamma", {}}, {"beta", {}}, {"Alpha", {}}}));
-    PresetLibrary library = loaded();
-    EXPECT_EQ(names(library), (Names{"gamma", "beta", "Alpha"}));
-    library.save("delta", {});
-    EXPECT_EQ(names(library), (Names{"Alpha", "beta", "delta", "gamma"}));
-    EXPECT_FALSE(std::filesystem::exists(folder / "presets.json.unreadable"));
-
-    // The file is pretty, with sorted keys, and reloads.
-    StyleSettings style;
-    style.background = BackgroundStyle::solid("#1D1D1F");
-    library.save("Dark", style);
-    const std::string text = readText(file);
-    EXPECT_TRUE(text.starts_with("[\n  {\n    \"name\": \"Alpha\",\n    \"style\": {\n"));
-    EXPECT_EQ(text, encodePresetsFile(library.presets()));
-    EXPECT_EQ(loaded().presets(), library.presets());
-}
-
-TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndTheDefaultPresetStylesNewRecordings) {
+TEST_F(PresetLibraryTest, DeletingTheDefaultPresetAndLoadingInFileOrderUntilAPrettySave) {
     PresetLibrary library = loaded();
     library.save("Clean", {});
     library.save("clean", {});
@@ -135,6 +116,24 @@ TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndTheDefaultPresetStylesNewR
     writeText(file, encodePresetsFile({{"Default", styleWithPadding(0.22)},
                                        {"default", styleWithPadding(0.11)}}));
     EXPECT_EQ(loaded().styleForNewRecording().paddingFraction, 0.22);
+
+    // Loading keeps the file's order until the next save, which writes it pretty.
+    std::filesystem::create_directories(folder);
+    writeText(file, encodePresetsFile({{"gamma", {}}, {"beta", {}}, {"Alpha", {}}}));
+    PresetLibrary reloaded = loaded();
+    EXPECT_EQ(names(reloaded), (Names{"gamma", "beta", "Alpha"}));
+    reloaded.save("delta", {});
+    EXPECT_EQ(names(reloaded), (Names{"Alpha", "beta", "delta", "gamma"}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "presets.json.unreadable"));
+
+    // The file is pretty, with sorted keys, and reloads.
+    StyleSettings dark;
+    dark.background = BackgroundStyle::solid("#1D1D1F");
+    reloaded.save("Dark", dark);
+    const std::string written = readText(file);
+    EXPECT_TRUE(written.starts_with("[\n  {\n    \"name\": \"Alpha\",\n    \"style\": {\n"));
+    EXPECT_EQ(written, encodePresetsFile(reloaded.presets()));
+    EXPECT_EQ(loaded().presets(), reloaded.presets());
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ std::vector<int> countersAt(CompositionFrameSource& source, std::span<const Trac
     return counters;
 }
 
-TEST(Composition, ExactTimesTracksFromOneAndATimelineWithoutWebcamKeepingEveryAudioTrack) {
+TEST(Composition, ExactTimesTracksTimelinesAndOneStyledInstructionAtEvenSizes) {
     EXPECT_EQ(addTimes({1, 60}, {1, 600}), (MediaTime{11, 600}));
     EXPECT_EQ(subtractTimes({1, 48000}, {1, 90000}), (MediaTime{15 - 8, 720000}));
     EXPECT_EQ(subtractTimes({1, 2}, {1, 1}), (MediaTime{-1, 2}));
@@ -87,75 +87,8 @@ TEST(Composition, ExactTimesTracksFromOneAndATimelineWithoutWebcamKeepingEveryAu
     EXPECT_EQ(audioTracks[1].trackID, 3);
     EXPECT_LT(audioTracks[0].sourceTrackIndex, audioTracks[1].sourceTrackIndex);  // file order
     EXPECT_EQ(timeline.clicks, (std::vector<RecordedClick>{{0.5, 0.25, 0.75}}));
-}
 
-TEST(ProjectTimeline, TheLaterOfWebcamAndScreenIsTheOriginAndEarlierClicksAreDropped) {
-    TempDir dir;
-    const ProjectTimeline timeline =
-        recordedTimeline(dir, {{0.2, 0.1, 0.1}, {0.5, 0.2, 0.2}, {1.25, 0.3, 0.3}}, 0.5);
-    EXPECT_NEAR(seconds(timeline.origin), 0.5, 1e-6);
-    // Screen and audio keep only their part from t0 on, placed at 0.
-    for (const CompositionTrack& track : timeline.composition.tracks()) {
-        EXPECT_NEAR(seconds(track.insertTime), 0, 1e-6) << track.trackID;
-        EXPECT_NEAR(seconds(track.sourceRange.start), 0.5, 1e-6) << track.trackID;
-    }
-    EXPECT_NEAR(seconds(timeline.duration), 1.5, 0.01);
-    ASSERT_EQ(timeline.webcamTrackID, std::optional<TrackID>(4));  // after video and two audio
-    ASSERT_EQ(timeline.clicks.size(), 2u);
-    EXPECT_NEAR(timeline.clicks[0].t, 0.0, 1e-6);
-    EXPECT_NEAR(timeline.clicks[1].t, 0.75, 1e-6);
-    EXPECT_EQ(timeline.clicks[1].x, 0.3);
-
-    // Composition time 1.0 is source time 1.5: screen frame 90, webcam frame 30.
-    CompositionFrameSource source(std::make_shared<const Composition>(timeline.composition));
-    const TrackID tracks[] = {timeline.screenTrackID, *timeline.webcamTrackID};
-    EXPECT_EQ(countersAt(source, tracks, MediaTime::fromSeconds(1.0)), (std::vector{90, 30}));
-    // Between two screen frames the earlier one shows, so the signature repeats.
-    EXPECT_EQ(source.sourceFramesAt(MediaTime{6007, 6000}, tracks).signature,
-              source.sourceFramesAt(MediaTime::fromSeconds(1.0), tracks).signature);
-    EXPECT_EQ(countersAt(source, tracks, MediaTime::zero()), (std::vector{30, 0}));  // going back
-
-    // An earlier webcam keeps the screen's start.
-    TempDir other;
-    const ProjectTimeline early =
-        recordedTimeline(other, {{0.2, 0.5, 0.5}, {0.3, 0.5, 0.5}}, 0.1, 0.25);
-    EXPECT_NEAR(seconds(early.origin), 0.25, 1e-6);
-    const CompositionTrack* webcam = early.composition.track(*early.webcamTrackID);
-    EXPECT_NEAR(seconds(webcam->sourceRange.start), 0.25, 1e-6);  // cut to the base range
-    EXPECT_NEAR(seconds(webcam->insertTime), 0, 1e-6);
-    ASSERT_EQ(early.clicks.size(), 1u);
-    EXPECT_NEAR(early.clicks[0].t, 0.05, 1e-6);
-}
-
-TEST(ProjectTimeline, AWebcamEndingEarlyCoversOnlyItsOwnSpan) {
-    TempDir dir;
-    testing::writeRecordingFolder(dir / "rec");
-    testing::writeWebcamMovie(dir / "rec" / "webcam.mov", 0.0, 15);  // 0 … 0.5 s
-    ProjectMeta meta = readProjectFile(dir / "rec");
-    meta.webcamFile = "webcam.mov";
-    writeProjectFile(dir / "rec", meta);
-
-    const ProjectTimeline timeline = timelineOf(dir / "rec");
-    const CompositionTrack* webcam = timeline.composition.track(*timeline.webcamTrackID);
-    EXPECT_NEAR(seconds(webcam->timeRange().end), 0.5, 0.02);  // the last frame lasts ~1/60 s
-    EXPECT_NEAR(seconds(timeline.duration), 2.0, 0.01);        // the screen still runs on
-
-    CompositionFrameSource source(std::make_shared<const Composition>(timeline.composition));
-    const TrackID tracks[] = {timeline.screenTrackID, *timeline.webcamTrackID};
-    EXPECT_EQ(countersAt(source, tracks, MediaTime::fromSeconds(0.4)), (std::vector{24, 12}));
-    const SourceFrameSet late = source.sourceFramesAt(MediaTime::fromSeconds(0.8), tracks);
-    ASSERT_EQ(late.frames.size(), 1u);  // no webcam picture past its end
-    EXPECT_EQ(late.frames[0].trackID, timeline.screenTrackID);
-    EXPECT_EQ(late.signature[1], std::nullopt);
-
-    std::filesystem::remove(dir / "rec" / "webcam.mov");
-    EXPECT_THROW(timelineOf(dir / "rec"), MediaError);
-}
-
-// The cache holds one background: reused while background and whole canvas
-// stay, drawn anew when either changes.
-
-TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineAtEvenSizesOnACachedBackground) {
+    // The styled video composition: one instruction over the whole timeline.
     BackgroundCache cache;
     VideoCompositionSource source;
     source.screenSize = {1440, 900};
@@ -163,17 +96,17 @@ TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineAtEvenSizesOnACac
     source.duration = {2, 1};
     source.clicks = {{0.5, 0.1, 0.2}};
     source.style.aspect = AspectPreset::wide16x9;
-    const VideoComposition composition = makeStyledVideoComposition(source, 1.0, cache);
+    const VideoComposition styled = makeStyledVideoComposition(source, 1.0, cache);
 
-    EXPECT_EQ(composition.renderSize, (Size{1600, 900}));
-    EXPECT_EQ(composition.frameDuration, (MediaTime{1, 60}));
-    ASSERT_EQ(composition.instructions.size(), 1u);
-    const auto& instruction = dynamic_cast<const StyleInstruction&>(*composition.instructions[0]);
+    EXPECT_EQ(styled.renderSize, (Size{1600, 900}));
+    EXPECT_EQ(styled.frameDuration, (MediaTime{1, 60}));
+    ASSERT_EQ(styled.instructions.size(), 1u);
+    const auto& instruction = dynamic_cast<const StyleInstruction&>(*styled.instructions[0]);
     EXPECT_EQ(instruction.timeRange(), (MediaTimeRange{MediaTime::zero(), {2, 1}}));
     EXPECT_EQ(instruction.requiredSourceTrackIDs(), (std::vector<TrackID>{1}));
     EXPECT_EQ(instruction.canvas(), (Size{1600, 900}));
     EXPECT_EQ(instruction.clicks(), source.clicks);  // ripples absent count as on
-    EXPECT_EQ(composition.instructionAt({5, 1}), composition.instructions[0].get());
+    EXPECT_EQ(styled.instructionAt({5, 1}), styled.instructions[0].get());
 
     // Scaled for export, with a webcam and ripples off.
     source.style.aspect = AspectPreset::original;
@@ -223,6 +156,71 @@ TEST(StyledVideoComposition, OneInstructionOverTheWholeTimelineAtEvenSizesOnACac
     const BackgroundStyle broken = BackgroundStyle::gradient({{"#000000"}, 0.0 / 0.0});
     EXPECT_EQ(backgrounds.background(broken, {4, 2}).width(), 4);
 }
+
+TEST(ProjectTimeline, TheLaterOfWebcamAndScreenIsTheOriginAWebcamCoversOnlyItsOwnSpan) {
+    TempDir dir;
+    const ProjectTimeline timeline =
+        recordedTimeline(dir, {{0.2, 0.1, 0.1}, {0.5, 0.2, 0.2}, {1.25, 0.3, 0.3}}, 0.5);
+    EXPECT_NEAR(seconds(timeline.origin), 0.5, 1e-6);
+    // Screen and audio keep only their part from t0 on, placed at 0.
+    for (const CompositionTrack& track : timeline.composition.tracks()) {
+        EXPECT_NEAR(seconds(track.insertTime), 0, 1e-6) << track.trackID;
+        EXPECT_NEAR(seconds(track.sourceRange.start), 0.5, 1e-6) << track.trackID;
+    }
+    EXPECT_NEAR(seconds(timeline.duration), 1.5, 0.01);
+    ASSERT_EQ(timeline.webcamTrackID, std::optional<TrackID>(4));  // after video and two audio
+    ASSERT_EQ(timeline.clicks.size(), 2u);
+    EXPECT_NEAR(timeline.clicks[0].t, 0.0, 1e-6);
+    EXPECT_NEAR(timeline.clicks[1].t, 0.75, 1e-6);
+    EXPECT_EQ(timeline.clicks[1].x, 0.3);
+
+    // Composition time 1.0 is source time 1.5: screen frame 90, webcam frame 30.
+    CompositionFrameSource source(std::make_shared<const Composition>(timeline.composition));
+    const TrackID tracks[] = {timeline.screenTrackID, *timeline.webcamTrackID};
+    EXPECT_EQ(countersAt(source, tracks, MediaTime::fromSeconds(1.0)), (std::vector{90, 30}));
+    // Between two screen frames the earlier one shows, so the signature repeats.
+    EXPECT_EQ(source.sourceFramesAt(MediaTime{6007, 6000}, tracks).signature,
+              source.sourceFramesAt(MediaTime::fromSeconds(1.0), tracks).signature);
+    EXPECT_EQ(countersAt(source, tracks, MediaTime::zero()), (std::vector{30, 0}));  // going back
+
+    // An earlier webcam keeps the screen's start.
+    TempDir other;
+    const ProjectTimeline early =
+        recordedTimeline(other, {{0.2, 0.5, 0.5}, {0.3, 0.5, 0.5}}, 0.1, 0.25);
+    EXPECT_NEAR(seconds(early.origin), 0.25, 1e-6);
+    const CompositionTrack* webcam = early.composition.track(*early.webcamTrackID);
+    EXPECT_NEAR(seconds(webcam->sourceRange.start), 0.25, 1e-6);  // cut to the base range
+    EXPECT_NEAR(seconds(webcam->insertTime), 0, 1e-6);
+    ASSERT_EQ(early.clicks.size(), 1u);
+    EXPECT_NEAR(early.clicks[0].t, 0.05, 1e-6);
+
+    // A webcam ending early covers only its own span.
+    TempDir endDir;
+    testing::writeRecordingFolder(endDir / "rec");
+    testing::writeWebcamMovie(endDir / "rec" / "webcam.mov", 0.0, 15);  // 0 … 0.5 s
+    ProjectMeta endMeta = readProjectFile(endDir / "rec");
+    endMeta.webcamFile = "webcam.mov";
+    writeProjectFile(endDir / "rec", endMeta);
+
+    const ProjectTimeline ended = timelineOf(endDir / "rec");
+    const CompositionTrack* shortWebcam = ended.composition.track(*ended.webcamTrackID);
+    EXPECT_NEAR(seconds(shortWebcam->timeRange().end), 0.5, 0.02);  // the last frame lasts ~1/60 s
+    EXPECT_NEAR(seconds(ended.duration), 2.0, 0.01);                // the screen still runs on
+
+    CompositionFrameSource endSource(std::make_shared<const Composition>(ended.composition));
+    const TrackID endTracks[] = {ended.screenTrackID, *ended.webcamTrackID};
+    EXPECT_EQ(countersAt(endSource, endTracks, MediaTime::fromSeconds(0.4)), (std::vector{24, 12}));
+    const SourceFrameSet late = endSource.sourceFramesAt(MediaTime::fromSeconds(0.8), endTracks);
+    ASSERT_EQ(late.frames.size(), 1u);  // no webcam picture past its end
+    EXPECT_EQ(late.frames[0].trackID, ended.screenTrackID);
+    EXPECT_EQ(late.signature[1], std::nullopt);
+
+    std::filesystem::remove(endDir / "rec" / "webcam.mov");
+    EXPECT_THROW(timelineOf(endDir / "rec"), MediaError);
+}
+
+// The cache holds one background: reused while background and whole canvas
+// stay, drawn anew when either changes.
 
 }  // namespace
 }  // namespace zarvex

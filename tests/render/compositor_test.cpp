@@ -36,28 +36,7 @@ VideoFrame composeStyle(const StyleSettings& style, const VideoFrame& screen) {
     return compose(makeInstruction({.style = style}), 0, &screen);
 }
 
-TEST(StyleCompositor, WithoutPaddingAScreenOfTheCanvasRatioFillsIt) {
-    const VideoFrame screen = patternFrame(320, 180);
-    EXPECT_EQ(maxDifference(composeStyle(plainStyle(), screen), screen), 0);
-    // A larger screen is scaled down to exactly the canvas: no background shows.
-    const StyleInstruction scaled =
-        makeInstruction({.style = plainStyle(), .screenSize = {640, 360}});
-    const VideoFrame large = patternFrame(640, 360);
-    EXPECT_LE(maxDifference(compose(scaled, 0, &large), screen), 2);
-
-    // A screen frame of an unexpected size is still placed.
-    const StyleInstruction instruction =
-        makeInstruction({.style = paddedStyle(), .screenSize = {1920, 1080}});
-    const VideoFrame small = solidFrame(100, 100, kRed);
-    const VideoFrame placed = compose(instruction, 0, &small);
-    // A square screen in the 284×144 content area: 144×144, centred.
-    EXPECT_EQ(canvasPixel(placed, 87, 90), kBlue);
-    EXPECT_EQ(canvasPixel(placed, 88, 90), kRed);
-    EXPECT_EQ(canvasPixel(placed, 231, 90), kRed);
-    EXPECT_EQ(canvasPixel(placed, 232, 90), kBlue);
-}
-
-TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackgroundAndCornersShowIt) {
+TEST(StyleCompositor, TheScreenFillsTheCanvasOrShowsTheBackgroundAtCornersOrWhenMissing) {
     StyleSettings style;  // gradient, shadow and corners on
     style.webcam.sizeFraction = 0.3;
     const StyleInstruction instruction =
@@ -89,6 +68,26 @@ TEST(StyleCompositor, MissingScreenFrameGivesTheBareBackgroundAndCornersShowIt) 
     EXPECT_EQ(canvasPixel(pill, 34, 90), kRed);
     EXPECT_EQ(canvasPixel(pill, 42, 28), kBlue);
     EXPECT_EQ(canvasPixel(pill, 160, 18), kRed);
+
+    // Without padding a screen of the canvas ratio fills it.
+    const VideoFrame pattern = patternFrame(320, 180);
+    EXPECT_EQ(maxDifference(composeStyle(plainStyle(), pattern), pattern), 0);
+    // A larger screen is scaled down to exactly the canvas: no background shows.
+    const StyleInstruction scaled =
+        makeInstruction({.style = plainStyle(), .screenSize = {640, 360}});
+    const VideoFrame large = patternFrame(640, 360);
+    EXPECT_LE(maxDifference(compose(scaled, 0, &large), pattern), 2);
+
+    // A screen frame of an unexpected size is still placed.
+    const StyleInstruction oddSized =
+        makeInstruction({.style = paddedStyle(), .screenSize = {1920, 1080}});
+    const VideoFrame small = solidFrame(100, 100, kRed);
+    const VideoFrame placed = compose(oddSized, 0, &small);
+    // A square screen in the 284×144 content area: 144×144, centred.
+    EXPECT_EQ(canvasPixel(placed, 87, 90), kBlue);
+    EXPECT_EQ(canvasPixel(placed, 88, 90), kRed);
+    EXPECT_EQ(canvasPixel(placed, 231, 90), kRed);
+    EXPECT_EQ(canvasPixel(placed, 232, 90), kBlue);
 }
 
 // A click at t = 2 at the middle of the top edge of the placed screen (256×144
@@ -302,7 +301,7 @@ InstructionSetup busySetup() {
             .webcamTrack = true};
 }
 
-TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsThreadsAndKernels) {
+TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsThreadsAndKernelsAndChangesAreBoxed) {
     const StyleInstruction instruction = makeInstruction(busySetup());
     const VideoFrame screen = patternFrame(1280, 720);
     const VideoFrame webcam = patternFrame(640, 480);
@@ -351,6 +350,24 @@ TEST(StyleCompositor, BusyFramesAgreeAcrossPixelFormatsThreadsAndKernels) {
     pixel::setWideKernelsAllowed(true);
     EXPECT_EQ(maxDifference(results[0][0], results[1][0]), 0);
     EXPECT_EQ(maxDifference(results[0][1], results[1][1]), 0);
+
+    // The changed box covers the differing pixels, chroma blocks included.
+    const VideoFrame a = patternFrame(64, 32);
+    VideoFrame b = patternFrame(64, 32);
+    EXPECT_FALSE(changedBox(a, b));
+    b.row(0, 5)[4 * 7] ^= 1;
+    b.row(0, 9)[4 * 3 + 2] ^= 1;
+    const auto box = changedBox(a, b);
+    ASSERT_TRUE(box);
+    EXPECT_EQ((std::array{box->x, box->y, box->width, box->height}), (std::array{3, 5, 5, 5}));
+
+    const VideoFrame yuv = toI420(a);
+    VideoFrame other = toI420(a);
+    other.row(1, 4)[6] ^= 1;  // the chroma of pixels 12…13 × 8…9
+    const auto chroma = changedBox(yuv, other);
+    ASSERT_TRUE(chroma);
+    EXPECT_EQ((std::array{chroma->x, chroma->y, chroma->width, chroma->height}),
+              (std::array{12, 8, 2, 2}));
 }
 
 // Drawing only what changed: every frame the composer makes is exactly the
@@ -457,25 +474,6 @@ TEST_P(FrameComposerTest, DrawsAgainOnlyWhatChangedRipplesIncluded) {
 
 INSTANTIATE_TEST_SUITE_P(Outputs, FrameComposerTest,
                          ::testing::Values(PixelFormat::bgra, PixelFormat::i420));
-
-TEST(ChangedBox, CoversTheDifferingPixelsIncludingChromaBlocks) {
-    const VideoFrame a = patternFrame(64, 32);
-    VideoFrame b = patternFrame(64, 32);
-    EXPECT_FALSE(changedBox(a, b));
-    b.row(0, 5)[4 * 7] ^= 1;
-    b.row(0, 9)[4 * 3 + 2] ^= 1;
-    const auto box = changedBox(a, b);
-    ASSERT_TRUE(box);
-    EXPECT_EQ((std::array{box->x, box->y, box->width, box->height}), (std::array{3, 5, 5, 5}));
-
-    const VideoFrame yuv = toI420(a);
-    VideoFrame other = toI420(a);
-    other.row(1, 4)[6] ^= 1;  // the chroma of pixels 12…13 × 8…9
-    const auto chroma = changedBox(yuv, other);
-    ASSERT_TRUE(chroma);
-    EXPECT_EQ((std::array{chroma->x, chroma->y, chroma->width, chroma->height}),
-              (std::array{12, 8, 2, 2}));
-}
 
 }  // namespace
 }  // namespace zarvex

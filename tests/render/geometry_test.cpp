@@ -11,7 +11,7 @@
 namespace zarvex {
 namespace {
 
-TEST(CanvasSize, AspectPresetsTruncatedToEvenNeverBelowTwoOnWholePixelsWithRipples) {
+TEST(Geometry, CanvasSizesRipplesPixelRectsTheBubbleAndTheScreenLayout) {
     const Size screen{1440, 900};
     EXPECT_EQ(canvasSize(AspectPreset::original, screen), (Size{1440, 900}));
     EXPECT_EQ(canvasSize(AspectPreset::wide16x9, screen), (Size{1600, 900}));
@@ -70,9 +70,8 @@ TEST(CanvasSize, AspectPresetsTruncatedToEvenNeverBelowTwoOnWholePixelsWithRippl
     EXPECT_DOUBLE_EQ(ring->center.x, 400);
     EXPECT_DOUBLE_EQ(ring->center.y, 1100);
     EXPECT_DOUBLE_EQ(rippleAt({1.0, 0.25, 1.0}, 1.0, tall)->center.y, 100);
-}
 
-TEST(Layout, BubbleCornersOrCustomCentreAndTheScreenCentredInsideThePadding) {
+    // The bubble and the screen's layout.
     WebcamSpec webcam;  // 0.24 of the height, margin 0.035
     const Size canvas{1920, 1080};
     const Rect bottomRight = bubbleRect(webcam, canvas);
@@ -89,9 +88,9 @@ TEST(Layout, BubbleCornersOrCustomCentreAndTheScreenCentredInsideThePadding) {
         EXPECT_NEAR(bubbleRect(webcam, canvas).y, y, 1e-9);
     }
     // The size follows the height, the margin the shorter side.
-    const Rect tall = bubbleRect(webcam, {1080, 1920});
-    EXPECT_NEAR(tall.width, 0.24 * 1920, 1e-9);
-    EXPECT_NEAR(tall.x, 37.8, 1e-9);
+    const Rect tallCanvas = bubbleRect(webcam, {1080, 1920});
+    EXPECT_NEAR(tallCanvas.width, 0.24 * 1920, 1e-9);
+    EXPECT_NEAR(tallCanvas.x, 37.8, 1e-9);
 
     // A custom centre needs both coordinates and is clamped inside the canvas.
     webcam = WebcamSpec{};

@@ -95,7 +95,18 @@ double sum(const AlphaPlane& plane) {
     return std::accumulate(plane.values.begin(), plane.values.end(), 0.0);
 }
 
-TEST(Shapes, RoundedRectsAntiAliasedMaskedAndBlurredLikeAGaussian) {
+VideoFrame scaled(const VideoFrame& source, int width, int height, PixelBox clip = {}) {
+    if (clip.width == 0) {
+        clip = {0, 0, width, height};
+    }
+    ScaleScratch scratch;
+    VideoFrame out = VideoFrame::allocate(PixelFormat::bgra, clip.width, clip.height);
+    scalePicture(source, {0, 0, source.width, source.height}, width, height, clip, out.data[0],
+                 out.stride[0], scratch);
+    return out;
+}
+
+TEST(Shapes, RoundedRectsMaskedBlurredConvertedAndScaled) {
     const Image image = roundedRectImage({10.5, 20, 30, 10}, 3, {1, 1, 1, 0.5});
     EXPECT_EQ(image.extent(), (PixelRect{9, 19, 33, 12}));
     EXPECT_EQ(image.pixelAt(25, 25), (Bgra{128, 128, 128, 128}));  // premultiplied
@@ -177,27 +188,16 @@ TEST(Shapes, RoundedRectsAntiAliasedMaskedAndBlurredLikeAGaussian) {
             EXPECT_LT(worst, 1e-4) << "radius " << c.radius << " sigma " << c.sigma;
         }
     }
-}
 
-VideoFrame scaled(const VideoFrame& source, int width, int height, PixelBox clip = {}) {
-    if (clip.width == 0) {
-        clip = {0, 0, width, height};
-    }
-    ScaleScratch scratch;
-    VideoFrame out = VideoFrame::allocate(PixelFormat::bgra, clip.width, clip.height);
-    scalePicture(source, {0, 0, source.width, source.height}, width, height, clip, out.data[0],
-                 out.stride[0], scratch);
-    return out;
-}
-
-TEST(ConvertAndScale, Bt709LimitedRangeOddRowsUniformPicturesI420AndClips) {
-    struct Case {
+    // BT.709 limited range conversion.
+    struct ConvertCase {
         Bgra color;
         int y, u, v;
     };
-    for (const Case& c : {Case{{255, 255, 255, 255}, 235, 128, 128},
-                          Case{{0, 0, 0, 255}, 16, 128, 128}, Case{kRed, 63, 102, 240},
-                          Case{{0, 255, 0, 255}, 173, 42, 26}, Case{kBlue, 32, 240, 118}}) {
+    for (const ConvertCase& c :
+         {ConvertCase{{255, 255, 255, 255}, 235, 128, 128},
+          ConvertCase{{0, 0, 0, 255}, 16, 128, 128}, ConvertCase{kRed, 63, 102, 240},
+          ConvertCase{{0, 255, 0, 255}, 173, 42, 26}, ConvertCase{kBlue, 32, 240, 118}}) {
         // Odd sizes: the last column and row share chroma with themselves.
         const VideoFrame i420 = testing::toI420(testing::solidFrame(5, 3, c.color));
         for (const auto& [x, y] : {std::pair{0, 0}, std::pair{4, 2}}) {

@@ -41,7 +41,7 @@ double blend(int under, int over, double alpha) {
     return under * (1 - alpha) + over * alpha;
 }
 
-TEST_F(ThemedPieces, BackdropBloomGridAndBarsSolidOrTranslucentWithTheirShadow) {
+TEST_F(ThemedPieces, BackdropBarsControlsAndHeadersFollowTheTheme) {
     EXPECT_EQ(bloomRect(QSizeF(1000, 600)), QRectF(660, -180, 520, 520));
     EXPECT_EQ(bloomOpacity(Theme::rewind()), 0.22);
     EXPECT_EQ(bloomOpacity(Theme::studio()), 0.16);
@@ -103,8 +103,8 @@ TEST_F(ThemedPieces, BackdropBloomGridAndBarsSolidOrTranslucentWithTheirShadow) 
 
     // A long bar casts the shadow of its blurred shape.
     // Drawn from a small blurred piece with its edges stretched; it must match
-    // the shadow's definition: the longBar in black at 0.35, blurred with sigma 5
-    // (radius 10), 2 points lower, outside the longBar only.
+    // the shadow's definition: the bar in black at 0.35, blurred with sigma 5
+    // (radius 10), 2 points lower, outside the bar only.
     QWidget longHost;
     const QRectF longBar(30, 30, 300, 160);
     const QImage longDrawn =
@@ -120,7 +120,7 @@ TEST_F(ThemedPieces, BackdropBloomGridAndBarsSolidOrTranslucentWithTheirShadow) 
         p.drawRoundedRect(longBar.translated(0, kBarSoftShadowOffsetY), 14, 14);
     }
     const QImage shadow = blurredImage(shape, kBarSoftShadowRadius / 2);
-    // All around the longBar, corners and the straight edges next to them included.
+    // All around the bar, corners and the straight edges next to them included.
     int checked = 0;
     for (int y = 12; y < 220; y += 3) {
         for (int x = 12; x < 348; x += 3) {
@@ -133,9 +133,8 @@ TEST_F(ThemedPieces, BackdropBloomGridAndBarsSolidOrTranslucentWithTheirShadow) 
         }
     }
     EXPECT_GT(checked, 2000);
-}
 
-TEST_F(ThemedPieces, ControlsPickByClickAndKeysSwitchesToggleAndHeadersFollowTheStyle) {
+    // Controls pick by click and keys, switches toggle, headers follow the style.
     SegmentedControl control({"Display", "Window", "Region"});
     control.setFixedWidth(240);
     control.resize(240, control.sizeHint().height());
