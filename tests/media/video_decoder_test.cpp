@@ -33,7 +33,7 @@ class VideoDecoderTest : public ::testing::Test {
     }
 };
 
-TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeAtAnyRateSeekingOnlyWhenItMust) {
+TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeAtAnyRateAndRejectsOtherTracks) {
     VideoDecoder decoder(movie(), 0);
     EXPECT_EQ(counterAt(decoder, {0, 60}), 0);
     EXPECT_EQ(counterAt(decoder, {1, 120}), 0);         // half-way to frame 1
@@ -105,24 +105,23 @@ TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeAtAnyRateSeekingOnly
     EXPECT_TRUE(a.contains({0, 1}));
     EXPECT_FALSE(a.contains({2, 1}));
     EXPECT_EQ((TimeRange{{1, 3}, {1, 2}}).duration(), (MediaTime{1, 6}));
-}
 
-TEST(VideoDecoder, RejectsWhatIsNotAVideoTrackWithFfmpegsText) {
-    TempDir dir;
-    testing::ScreenMovieOptions options;
-    options.frameCount = 10;
-    options.systemAudio = false;
-    testing::writeScreenMovie(dir / "screen.mov", options);
+    // What is not a video track is rejected, with FFmpeg's text.
+    TempDir otherDir;
+    testing::ScreenMovieOptions tenFrames;
+    tenFrames.frameCount = 10;
+    tenFrames.systemAudio = false;
+    testing::writeScreenMovie(otherDir / "screen.mov", tenFrames);
     for (const auto& [file, track] :
          {std::pair{"screen.mov", 1}, {"screen.mov", 7}, {"missing.mov", 0}}) {
-        EXPECT_THROW(VideoDecoder(dir / file, track), MediaError) << file << " " << track;
+        EXPECT_THROW(VideoDecoder(otherDir / file, track), MediaError) << file << " " << track;
     }
     // The reader's errors carry FFmpeg's text.
-    testing::writeText(dir / "garbage.mov", std::string(10000, 'x'));
+    testing::writeText(otherDir / "garbage.mov", std::string(10000, 'x'));
     for (const auto& [file, text] :
          {std::pair{"missing.mov", "missing.mov: No such file or directory"},
           std::pair{"garbage.mov", "Invalid data found when processing input"}}) {
-        const auto error = testing::thrown<MediaError>([&] { readMovieInfo(dir / file); });
+        const auto error = testing::thrown<MediaError>([&] { readMovieInfo(otherDir / file); });
         EXPECT_NE(std::string(error.value().what()).find(text), std::string::npos) << error->what();
         EXPECT_LT(error->code(), 0);
     }

@@ -49,7 +49,7 @@ Json startJsonWith(const std::string& key, const Json& value) {
     return json;
 }
 
-TEST(ProjectFile, EncodesExactlyInSortedOrderAndRoundTrips) {
+TEST(ProjectFile, EncodesExactlyInSortedOrderRoundTripsAndNamesTheFolderFiles) {
     EXPECT_EQ(encodeProjectFile(startMeta()), kStartText);
     EXPECT_EQ(decodeProjectFile(kStartText), startMeta());
 
@@ -71,6 +71,44 @@ TEST(ProjectFile, EncodesExactlyInSortedOrderAndRoundTrips) {
     EXPECT_NE(text.find("\"trimEnd\": 10,\n"), std::string::npos);
     EXPECT_NE(text.find("\"trimStart\": 1.5,\n"), std::string::npos);
     EXPECT_EQ(decodeProjectFile(text), meta);
+
+    // A recording folder is recognised by its project file and read through the names it stores.
+    TempDir dir;
+    EXPECT_FALSE(isRecordingFolder(dir.path()));
+    EXPECT_FALSE(isRecordingFolder(dir / "missing"));
+    std::filesystem::create_directory(dir / "project.json");
+    EXPECT_FALSE(isRecordingFolder(dir.path()));  // a folder of that name is not the file
+    std::filesystem::remove(dir / "project.json");
+    writeText(dir / "project.json", "not even json");
+    EXPECT_TRUE(isRecordingFolder(dir.path()));
+
+    ProjectMeta stored = startMeta();
+    writeProjectFile(dir.path(), stored);
+    EXPECT_EQ(readText(dir / "project.json"), kStartText);
+    EXPECT_EQ(readProjectFile(dir.path()), stored);
+
+    RecordedEvents events;
+    events.clicks = {{0.5, 0, 0}, {2, 0.999, 0.5}};
+    writeEventsFile(dir.path(), events);
+    EXPECT_EQ(loadClicks(dir.path(), stored), events.clicks);
+
+    stored.eventsFile = "clicks-2.json";
+    stored.webcamFile = "cam/webcam.mov";
+    stored.screenFile = "display.mov";
+    EXPECT_EQ(screenMoviePath(dir.path(), stored), dir / "display.mov");
+    EXPECT_EQ(webcamMoviePath(dir.path(), stored), dir.path() / "cam/webcam.mov");
+    EXPECT_EQ(eventsFilePath(dir.path(), stored), dir / "clicks-2.json");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());  // not written
+
+    // Broken or unnamed click files give no clicks.
+    stored = startMeta();
+    writeText(dir / "events.json", R"({"clicks":[{"t":1}],"version":1})");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());
+    writeText(dir / "events.json", "garbage");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());
+    stored.eventsFile.reset();
+    writeText(dir / "events.json", R"({"clicks":[{"t":1,"x":0,"y":0}],"version":1})");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());  // none named
 }
 
 TEST(ProjectFile, RequiredKeysAreNamedOptionalOnesMayBeNullAndAMalformedStyleFails) {
@@ -138,45 +176,6 @@ TEST(ProjectFile, CreatedAtIsStrictFileNamesStayInsideAndTheEventsFileIsExact) {
     const auto error = testing::thrown<DecodeError>(
         [] { decodeEventsFile(R"({"clicks":[{"t":1,"x":0,"y":0},{"t":2,"x":0}],"version":1})"); });
     EXPECT_EQ(error.value().path(), "clicks[1].y");
-}
-
-TEST(RecordingFolder, RecognisedByProjectFileAndReadThroughTheStoredNames) {
-    TempDir dir;
-    EXPECT_FALSE(isRecordingFolder(dir.path()));
-    EXPECT_FALSE(isRecordingFolder(dir / "missing"));
-    std::filesystem::create_directory(dir / "project.json");
-    EXPECT_FALSE(isRecordingFolder(dir.path()));  // a folder of that name is not the file
-    std::filesystem::remove(dir / "project.json");
-    writeText(dir / "project.json", "not even json");
-    EXPECT_TRUE(isRecordingFolder(dir.path()));
-
-    ProjectMeta meta = startMeta();
-    writeProjectFile(dir.path(), meta);
-    EXPECT_EQ(readText(dir / "project.json"), kStartText);
-    EXPECT_EQ(readProjectFile(dir.path()), meta);
-
-    RecordedEvents events;
-    events.clicks = {{0.5, 0, 0}, {2, 0.999, 0.5}};
-    writeEventsFile(dir.path(), events);
-    EXPECT_EQ(loadClicks(dir.path(), meta), events.clicks);
-
-    meta.eventsFile = "clicks-2.json";
-    meta.webcamFile = "cam/webcam.mov";
-    meta.screenFile = "display.mov";
-    EXPECT_EQ(screenMoviePath(dir.path(), meta), dir / "display.mov");
-    EXPECT_EQ(webcamMoviePath(dir.path(), meta), dir.path() / "cam/webcam.mov");
-    EXPECT_EQ(eventsFilePath(dir.path(), meta), dir / "clicks-2.json");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // not written
-
-    // Broken or unnamed click files give no clicks.
-    meta = startMeta();
-    writeText(dir / "events.json", R"({"clicks":[{"t":1}],"version":1})");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
-    writeText(dir / "events.json", "garbage");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
-    meta.eventsFile.reset();
-    writeText(dir / "events.json", R"({"clicks":[{"t":1,"x":0,"y":0}],"version":1})");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // none named
 }
 
 }  // namespace

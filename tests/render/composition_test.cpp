@@ -50,7 +50,7 @@ std::vector<int> countersAt(CompositionFrameSource& source, std::span<const Trac
     return counters;
 }
 
-TEST(Composition, ExactTimesTracksTimelinesAndOneStyledInstructionAtEvenSizes) {
+TEST(Composition, ExactTimesTracksTimelinesFromTheLaterStartAndOneStyledInstruction) {
     EXPECT_EQ(addTimes({1, 60}, {1, 600}), (MediaTime{11, 600}));
     EXPECT_EQ(subtractTimes({1, 48000}, {1, 90000}), (MediaTime{15 - 8, 720000}));
     EXPECT_EQ(subtractTimes({1, 2}, {1, 1}), (MediaTime{-1, 2}));
@@ -155,33 +155,33 @@ TEST(Composition, ExactTimesTracksTimelinesAndOneStyledInstructionAtEvenSizes) {
     // A background that JSON cannot hold is still drawn.
     const BackgroundStyle broken = BackgroundStyle::gradient({{"#000000"}, 0.0 / 0.0});
     EXPECT_EQ(backgrounds.background(broken, {4, 2}).width(), 4);
-}
 
-TEST(ProjectTimeline, TheLaterOfWebcamAndScreenIsTheOriginAWebcamCoversOnlyItsOwnSpan) {
-    TempDir dir;
-    const ProjectTimeline timeline =
-        recordedTimeline(dir, {{0.2, 0.1, 0.1}, {0.5, 0.2, 0.2}, {1.25, 0.3, 0.3}}, 0.5);
-    EXPECT_NEAR(seconds(timeline.origin), 0.5, 1e-6);
+    // With a webcam, the later of webcam and screen is the origin and earlier clicks are dropped.
+    TempDir laterDir;
+    const ProjectTimeline later =
+        recordedTimeline(laterDir, {{0.2, 0.1, 0.1}, {0.5, 0.2, 0.2}, {1.25, 0.3, 0.3}}, 0.5);
+    EXPECT_NEAR(seconds(later.origin), 0.5, 1e-6);
     // Screen and audio keep only their part from t0 on, placed at 0.
-    for (const CompositionTrack& track : timeline.composition.tracks()) {
+    for (const CompositionTrack& track : later.composition.tracks()) {
         EXPECT_NEAR(seconds(track.insertTime), 0, 1e-6) << track.trackID;
         EXPECT_NEAR(seconds(track.sourceRange.start), 0.5, 1e-6) << track.trackID;
     }
-    EXPECT_NEAR(seconds(timeline.duration), 1.5, 0.01);
-    ASSERT_EQ(timeline.webcamTrackID, std::optional<TrackID>(4));  // after video and two audio
-    ASSERT_EQ(timeline.clicks.size(), 2u);
-    EXPECT_NEAR(timeline.clicks[0].t, 0.0, 1e-6);
-    EXPECT_NEAR(timeline.clicks[1].t, 0.75, 1e-6);
-    EXPECT_EQ(timeline.clicks[1].x, 0.3);
+    EXPECT_NEAR(seconds(later.duration), 1.5, 0.01);
+    ASSERT_EQ(later.webcamTrackID, std::optional<TrackID>(4));  // after video and two audio
+    ASSERT_EQ(later.clicks.size(), 2u);
+    EXPECT_NEAR(later.clicks[0].t, 0.0, 1e-6);
+    EXPECT_NEAR(later.clicks[1].t, 0.75, 1e-6);
+    EXPECT_EQ(later.clicks[1].x, 0.3);
 
     // Composition time 1.0 is source time 1.5: screen frame 90, webcam frame 30.
-    CompositionFrameSource source(std::make_shared<const Composition>(timeline.composition));
-    const TrackID tracks[] = {timeline.screenTrackID, *timeline.webcamTrackID};
-    EXPECT_EQ(countersAt(source, tracks, MediaTime::fromSeconds(1.0)), (std::vector{90, 30}));
+    CompositionFrameSource laterSource(std::make_shared<const Composition>(later.composition));
+    const TrackID tracks[] = {later.screenTrackID, *later.webcamTrackID};
+    EXPECT_EQ(countersAt(laterSource, tracks, MediaTime::fromSeconds(1.0)), (std::vector{90, 30}));
     // Between two screen frames the earlier one shows, so the signature repeats.
-    EXPECT_EQ(source.sourceFramesAt(MediaTime{6007, 6000}, tracks).signature,
-              source.sourceFramesAt(MediaTime::fromSeconds(1.0), tracks).signature);
-    EXPECT_EQ(countersAt(source, tracks, MediaTime::zero()), (std::vector{30, 0}));  // going back
+    EXPECT_EQ(laterSource.sourceFramesAt(MediaTime{6007, 6000}, tracks).signature,
+              laterSource.sourceFramesAt(MediaTime::fromSeconds(1.0), tracks).signature);
+    EXPECT_EQ(countersAt(laterSource, tracks, MediaTime::zero()),
+              (std::vector{30, 0}));  // going back
 
     // An earlier webcam keeps the screen's start.
     TempDir other;
