@@ -36,7 +36,7 @@ class AudioDecoderTest : public ::testing::Test {
     }
 };
 
-TEST_F(AudioDecoderTest, DecodesEachTrackToItsToneInBothChannels) {
+TEST_F(AudioDecoderTest, DecodesEachTrackOnTheMovieTimelineAndMixesThemPlacedByOffsetAndRange) {
     AudioDecoder microphone(movie(), 1);
     const auto samples = read(microphone, 48000);
     EXPECT_GT(tonePower(samples, 440, 0), 100 * tonePower(samples, 1000, 0));
@@ -46,10 +46,8 @@ TEST_F(AudioDecoderTest, DecodesEachTrackToItsToneInBothChannels) {
     AudioDecoder system(movie(), 2);
     const auto other = read(system, 48000);
     EXPECT_GT(tonePower(other, 1000), 100 * tonePower(other, 440));
-}
 
-TEST_F(AudioDecoderTest, PlacesSamplesOnTheMovieTimeline) {
-    AudioDecoder decoder(movie(), 1);
+    AudioDecoder& decoder = microphone;
     // The fixture's tone is continuous from sample 0: a sample read after a
     // seek must match the tone at that very time.
     for (double at : {1.5, 0.25, 1.0}) {
@@ -68,21 +66,19 @@ TEST_F(AudioDecoderTest, PlacesSamplesOnTheMovieTimeline) {
     for (float sample : read(decoder, 1000)) {
         ASSERT_EQ(sample, 0.0f);
     }
-}
 
-TEST_F(AudioDecoderTest, ReadingOnAndShortSeeksAheadDoNotTouchTheFile) {
-    AudioDecoder decoder(movie(), 2);
+    // Reading on and short seeks ahead do not touch the file.
+    AudioDecoder reader(movie(), 2);
     for (int i = 0; i < 50; ++i) {
-        read(decoder, 800);
+        read(reader, 800);
     }
-    decoder.seek(MediaTime::fromSeconds(0.9));  // a little ahead of 40 000 samples read
-    read(decoder, 800);
-    EXPECT_EQ(decoder.seekCount(), 0);
-    decoder.seek(MediaTime::fromSeconds(0.1));
-    EXPECT_EQ(decoder.seekCount(), 1);
-}
+    reader.seek(MediaTime::fromSeconds(0.9));  // a little ahead of 40 000 samples read
+    read(reader, 800);
+    EXPECT_EQ(reader.seekCount(), 0);
+    reader.seek(MediaTime::fromSeconds(0.1));
+    EXPECT_EQ(reader.seekCount(), 1);
 
-TEST_F(AudioDecoderTest, MixesTracksIntoOneStereoStream) {
+    // Tracks mixed into one stereo stream.
     AudioMixer empty;
     std::vector<float> silence(200, 1.0f);
     empty.read(silence.data(), 100);
@@ -105,25 +101,24 @@ TEST_F(AudioDecoderTest, MixesTracksIntoOneStereoStream) {
         EXPECT_GT(low, 1e-3);
         EXPECT_NEAR(low / high, 1.0, 0.2);
     }
-}
 
-TEST_F(AudioDecoderTest, MixerPlacesTracksByOffsetAndRange) {
-    // Composition time c plays source time c + 0.5, but only source 0.5–1.0 s.
-    AudioMixer mixer;
-    mixer.addTrack(std::make_unique<AudioDecoder>(movie(), 1), MediaTime::fromSeconds(0.5),
-                   {MediaTime::fromSeconds(0.5), MediaTime::fromSeconds(1.0)});
-    std::vector<float> samples(2 * 48000);
-    mixer.read(samples.data(), 48000);
+    // Placed by offset and range: composition time c plays source time
+    // c + 0.5, but only source 0.5–1.0 s.
+    AudioMixer placed;
+    placed.addTrack(std::make_unique<AudioDecoder>(movie(), 1), MediaTime::fromSeconds(0.5),
+                    {MediaTime::fromSeconds(0.5), MediaTime::fromSeconds(1.0)});
+    std::vector<float> placedSamples(2 * 48000);
+    placed.read(placedSamples.data(), 48000);
     auto power = [&](double from, double to) {
-        std::vector<float> part(samples.begin() + std::ptrdiff_t(2 * from * kAudioSampleRate),
-                                samples.begin() + std::ptrdiff_t(2 * to * kAudioSampleRate));
+        std::vector<float> part(placedSamples.begin() + std::ptrdiff_t(2 * from * kAudioSampleRate),
+                                placedSamples.begin() + std::ptrdiff_t(2 * to * kAudioSampleRate));
         return tonePower(part, 440);
     };
     EXPECT_GT(power(0.05, 0.45), 1e-3);
     EXPECT_LT(power(0.55, 0.95), 1e-9);
     // The first sample is the source's sample at 0.5 s.
     const auto expected = testing::toneSamples(440, 10, kAudioSampleRate / 2);
-    EXPECT_NEAR(samples[8], expected[8], 0.05);
+    EXPECT_NEAR(placedSamples[8], expected[8], 0.05);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 using testing::TempDir;
 
-TEST(LoadImage, DecodesIntoOpaqueBgraTopRowFirst) {
+TEST(LoadImage, DecodesIntoOpaqueBgraTopRowFirstNothingFromBrokenFilesOrUrls) {
     TempDir dir;
     // Left half red, right half blue; the top row green so orientation shows.
     testing::writeText(dir / "odd.bmp", testing::bmpFile(6, 4, [](int x, int y) {
@@ -37,10 +37,8 @@ TEST(LoadImage, DecodesIntoOpaqueBgraTopRowFirst) {
     EXPECT_EQ(pixel(0, 0), (std::vector<int>{0, 255, 0, 255}));
     EXPECT_EQ(pixel(0, 3), (std::vector<int>{0, 0, 255, 255}));
     EXPECT_EQ(pixel(5, 3), (std::vector<int>{255, 0, 0, 255}));
-}
 
-TEST(LoadImage, NothingForMissingEmptyTruncatedOrGarbageFiles) {
-    TempDir dir;
+    // Nothing for missing, empty, truncated or garbage files.
     testing::writeText(dir / "empty.png", "");
     testing::writeText(dir / "garbage.png", std::string(4096, '\x5A'));
     // A BMP header that promises more pixels than the file holds.
@@ -50,11 +48,8 @@ TEST(LoadImage, NothingForMissingEmptyTruncatedOrGarbageFiles) {
                              dir / "truncated.bmp", dir.path()}) {
         EXPECT_FALSE(loadImage(path).has_value()) << path;
     }
-}
 
-// Image backgrounds are local files: a URL is a file name that does not exist,
-// and nothing is fetched from the network.
-TEST(LoadImage, UrlsAreNeverFetchedAndNamesWithColonsAreFiles) {
+    // URLs are file names that do not exist: nothing is fetched from the network.
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(listener, 0);
     sockaddr_in address{};
@@ -88,10 +83,12 @@ TEST(LoadImage, UrlsAreNeverFetchedAndNamesWithColonsAreFiles) {
     ::close(listener);
     EXPECT_EQ(connections, 0);
 
-    TempDir dir;
     testing::writeText(dir / "a:b.bmp", testing::bmpFile(2, 2, [](int, int) { return 0xFFu; }));
     EXPECT_TRUE(loadImage(dir / "a:b.bmp").has_value());
 }
+
+// Image backgrounds are local files: a URL is a file name that does not exist,
+// and nothing is fetched from the network.
 
 }  // namespace
 }  // namespace zarvex

@@ -87,7 +87,23 @@ void expectExportStream(const std::filesystem::path& path, const std::string& co
     }
 }
 
-TEST(ExportEncoding, H264AndHevcRoundTrips) {
+// Writes one 16×10 picture of `color` (an ffmpeg colour, e.g. "red@0.5") with the ffmpeg program.
+void writeImage(const std::filesystem::path& path, const std::string& color,
+                const std::string& pixelFormat) {
+    ffmpeg({"-f", "lavfi", "-i", "color=c=" + color + ":s=16x10,format=" + pixelFormat, "-frames:v",
+            "1", "-update", "1", path.string()});
+}
+
+struct Bgra {
+    int b, g, r, a;
+};
+
+Bgra centre(const VideoFrame& image) {
+    const std::uint8_t* p = image.row(0, image.height / 2) + 4 * (image.width / 2);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+TEST(Encoding, OursAndForeignMoviesAndPicturesReadAsTheirStreamsSay) {
     TempDir dir;
     writeExport(dir / "h264.mp4", VideoSettings::exportH264(320, 180), 60);
     expectExportStream(dir / "h264.mp4", "h264");
@@ -96,10 +112,8 @@ TEST(ExportEncoding, H264AndHevcRoundTrips) {
     EXPECT_EQ(testing::streamsOf(testing::probeMovie(dir / "hevc.mp4"), "video")
                   .at(0)["codec_tag_string"],
               "hvc1");
-}
 
-TEST(RecordingEncoding, HighProfileVariableRateTaggedBt709) {
-    TempDir dir;
+    // Recordings: High profile H.264 in QuickTime, tagged BT.709.
     testing::writeScreenMovie(dir / "screen.mov");
     testing::writeWebcamMovie(dir / "webcam.mov", 0.5);
     const Json screen = testing::probeMovie(dir / "screen.mov");
@@ -111,10 +125,8 @@ TEST(RecordingEncoding, HighProfileVariableRateTaggedBt709) {
     // Another reader agrees that the webcam content starts half a second in.
     const Json webcam = testing::probeMovie(dir / "webcam.mov");
     EXPECT_NEAR(std::stod(webcam["streams"][0]["start_time"].get<std::string>()), 0.5, 0.002);
-}
 
-TEST(ForeignMovies, ContentRangeFollowsTheEditList) {
-    TempDir dir;
+    // Foreign movies: the content range follows the edit list.
     ffmpeg({"-f", "lavfi", "-i", "testsrc=s=160x120:r=30", "-f", "lavfi", "-i",
             "sine=f=440:r=44100", "-t", "2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
             "aac", "-output_ts_offset", "0.5", (dir / "late.mov").string()});
@@ -133,10 +145,8 @@ TEST(ForeignMovies, ContentRangeFollowsTheEditList) {
     const auto last = decoder.frameAt(MediaTime::fromSeconds(9));
     ASSERT_TRUE(last.has_value());
     EXPECT_NEAR(last->time.seconds(), 2.5 - 1 / 30.0, 0.001);
-}
 
-TEST(ForeignMovies, ColourTagsFollowTheStreamOrThePictureHeight) {
-    TempDir dir;
+    // Colour tags follow the stream, or else the picture height.
     struct Case {
         std::string name;
         std::string size;
@@ -165,6 +175,38 @@ TEST(ForeignMovies, ColourTagsFollowTheStreamOrThePictureHeight) {
         EXPECT_EQ(frame->image.format, PixelFormat::i420);
         EXPECT_EQ(frame->image.color, c.expected);
     }
+
+    // Every background image format is decoded, translucent ones premultiplied.
+    struct ImageCase {
+        const char* name;
+        const char* pixelFormat;
+        int tolerance;
+    };
+    // Lossy formats come back within a few levels of the colour.
+    for (const ImageCase& c : {ImageCase{"a.png", "rgb24", 0}, ImageCase{"a.jpg", "yuvj444p", 6},
+                               ImageCase{"a.webp", "yuv420p", 12}, ImageCase{"a.tiff", "rgb24", 0},
+                               ImageCase{"a.bmp", "bgr24", 0}}) {
+        SCOPED_TRACE(c.name);
+        writeImage(dir / c.name, "0x3080C0", c.pixelFormat);
+        const auto image = loadImage(dir / c.name);
+        ASSERT_TRUE(image.has_value());
+        EXPECT_EQ(image->width, 16);
+        EXPECT_EQ(image->height, 10);
+        const Bgra p = centre(*image);
+        EXPECT_NEAR(p.r, 0x30, c.tolerance);
+        EXPECT_NEAR(p.g, 0x80, c.tolerance);
+        EXPECT_NEAR(p.b, 0xC0, c.tolerance);
+        EXPECT_EQ(p.a, 255);
+    }
+    // A translucent PNG comes out premultiplied.
+    writeImage(dir / "half.png", "0xFF4000@0.5", "rgba");
+    const auto image = loadImage(dir / "half.png");
+    ASSERT_TRUE(image.has_value());
+    const Bgra p = centre(*image);
+    EXPECT_NEAR(p.a, 128, 1);
+    EXPECT_NEAR(p.r, 128, 2);
+    EXPECT_NEAR(p.g, 32, 2);
+    EXPECT_EQ(p.b, 0);
 }
 
 // Records in real time, as the screen recorder does, until it is killed.
@@ -227,59 +269,6 @@ TEST(KilledRecording, StaysReadableUpToTheLastFragment) {
     const auto last = decoder.frameAt(MediaTime::fromSeconds(60));
     ASSERT_TRUE(last.has_value());
     EXPECT_GE(last->time.seconds(), 3.0);
-}
-
-// Writes one 16×10 picture of `color` (an ffmpeg colour, e.g. "red@0.5") with the ffmpeg program.
-void writeImage(const std::filesystem::path& path, const std::string& color,
-                const std::string& pixelFormat) {
-    ffmpeg({"-f", "lavfi", "-i", "color=c=" + color + ":s=16x10,format=" + pixelFormat, "-frames:v",
-            "1", "-update", "1", path.string()});
-}
-
-struct Bgra {
-    int b, g, r, a;
-};
-
-Bgra centre(const VideoFrame& image) {
-    const std::uint8_t* p = image.row(0, image.height / 2) + 4 * (image.width / 2);
-    return {p[0], p[1], p[2], p[3]};
-}
-
-TEST(LoadImageFormats, DecodesEveryBackgroundFormat) {
-    TempDir dir;
-    struct Case {
-        const char* name;
-        const char* pixelFormat;
-        int tolerance;
-    };
-    // Lossy formats come back within a few levels of the colour.
-    for (const Case& c :
-         {Case{"a.png", "rgb24", 0}, Case{"a.jpg", "yuvj444p", 6}, Case{"a.webp", "yuv420p", 12},
-          Case{"a.tiff", "rgb24", 0}, Case{"a.bmp", "bgr24", 0}}) {
-        SCOPED_TRACE(c.name);
-        writeImage(dir / c.name, "0x3080C0", c.pixelFormat);
-        const auto image = loadImage(dir / c.name);
-        ASSERT_TRUE(image.has_value());
-        EXPECT_EQ(image->width, 16);
-        EXPECT_EQ(image->height, 10);
-        const Bgra p = centre(*image);
-        EXPECT_NEAR(p.r, 0x30, c.tolerance);
-        EXPECT_NEAR(p.g, 0x80, c.tolerance);
-        EXPECT_NEAR(p.b, 0xC0, c.tolerance);
-        EXPECT_EQ(p.a, 255);
-    }
-}
-
-TEST(LoadImageFormats, TranslucentPngComesOutPremultiplied) {
-    TempDir dir;
-    writeImage(dir / "half.png", "0xFF4000@0.5", "rgba");
-    const auto image = loadImage(dir / "half.png");
-    ASSERT_TRUE(image.has_value());
-    const Bgra p = centre(*image);
-    EXPECT_NEAR(p.a, 128, 1);
-    EXPECT_NEAR(p.r, 128, 2);
-    EXPECT_NEAR(p.g, 32, 2);
-    EXPECT_EQ(p.b, 0);
 }
 
 }  // namespace

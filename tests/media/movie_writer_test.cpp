@@ -26,34 +26,7 @@ void expectNear(MediaTime time, double expected, double tolerance = 0.002) {
     EXPECT_NEAR(time.seconds(), expected, tolerance);
 }
 
-TEST(MovieWriter, RecordingHasTracksInOrderWithSizesAndRanges) {
-    TempDir dir;
-    testing::ScreenMovieOptions options;
-    options.width = 320;
-    options.height = 180;
-    options.frameCount = 90;
-    testing::writeScreenMovie(dir / "screen.mov", options);
-
-    const MovieInfo info = readMovieInfo(dir / "screen.mov");
-    ASSERT_EQ(info.tracks.size(), 3u);
-    EXPECT_EQ(info.tracks[0].kind, TrackKind::video);
-    EXPECT_EQ(info.tracks[0].codec, "h264");
-    EXPECT_EQ(info.tracks[0].width, 320);
-    EXPECT_EQ(info.tracks[0].height, 180);
-    expectNear(info.tracks[0].contentRange.start, 0);
-    expectNear(info.tracks[0].contentRange.end, 1.5);
-    for (int i : {1, 2}) {
-        EXPECT_EQ(info.tracks[i].kind, TrackKind::audio);
-        EXPECT_EQ(info.tracks[i].codec, "aac");
-        EXPECT_EQ(info.tracks[i].sampleRate, 48000);
-        EXPECT_EQ(info.tracks[i].channels, 2);
-        expectNear(info.tracks[i].contentRange.start, 0, 0.03);
-        expectNear(info.tracks[i].contentRange.end, 1.5, 0.03);
-    }
-    expectNear(info.duration, 1.5, 0.03);
-}
-
-TEST(MovieWriter, DropsSamplesBeforeTheSessionStartAndStartsTheMovieThere) {
+TEST(MovieWriter, DropsEarlySamplesGapsAreSilenceRealTimeDropsAndFailuresLeaveNoFile) {
     TempDir dir;
     const auto path = dir / "late.mov";
     {
@@ -85,13 +58,11 @@ TEST(MovieWriter, DropsSamplesBeforeTheSessionStartAndStartsTheMovieThere) {
     expectNear(info.tracks[1].contentRange.end, 0.5, 0.03);
 
     EXPECT_EQ(readCounter(VideoDecoder(path, 0).frameAt(MediaTime::zero()).value().image), 0);
-}
 
-TEST(MovieWriter, AudioChunksWithAGapLeaveSilence) {
-    TempDir dir;
-    const auto path = dir / "gap.mov";
+    // Audio chunks with a gap between them leave silence.
+    const auto gap = dir / "gap.mov";
     {
-        MovieWriter writer(path, MovieFileType::quickTimeMovie);
+        MovieWriter writer(gap, MovieFileType::quickTimeMovie);
         AudioWriterInput& audio = writer.addAudioInput({});
         writer.startWriting();
         writer.startSession(MediaTime::zero());
@@ -106,7 +77,7 @@ TEST(MovieWriter, AudioChunksWithAGapLeaveSilence) {
         writer.finishWriting();
         ASSERT_EQ(writer.status(), MovieWriter::Status::completed);
     }
-    AudioDecoder decoder(path, 0);
+    AudioDecoder decoder(gap, 0);
     auto powerAt = [&](double from) {
         decoder.seek(seconds(from));
         std::vector<float> window(2 * 9600);
@@ -116,53 +87,8 @@ TEST(MovieWriter, AudioChunksWithAGapLeaveSilence) {
     EXPECT_GT(powerAt(0.1), 1e-3);
     EXPECT_LT(powerAt(0.6), 1e-6);
     EXPECT_GT(powerAt(1.1), 1e-3);
-}
 
-TEST(MovieWriter, CancelAndDestructionWithoutFinishRemoveTheFile) {
-    TempDir dir;
-    for (bool cancel : {true, false}) {
-        const auto path = dir / (cancel ? "cancelled.mov" : "dropped.mov");
-        {
-            MovieWriter writer(path, MovieFileType::quickTimeMovie);
-            VideoWriterInput& video =
-                writer.addVideoInput(VideoSettings::recordingH264(64, 48), false);
-            writer.startWriting();
-            writer.startSession(MediaTime::zero());
-            for (int i = 0; i < 90; ++i) {
-                video.append(counterFrame(i, 64, 48), seconds(i / 30.0));
-            }
-            EXPECT_TRUE(std::filesystem::exists(path));
-            if (cancel) {
-                writer.cancelWriting();
-                EXPECT_EQ(writer.status(), MovieWriter::Status::cancelled);
-                EXPECT_FALSE(video.append(counterFrame(1, 64, 48), seconds(10)));
-            }
-        }
-        EXPECT_FALSE(std::filesystem::exists(path));
-    }
-}
-
-TEST(MovieWriter, RemovesAnOldFileAndReportsFfmpegTextOnFailure) {
-    TempDir dir;
-    testing::writeText(dir / "old.mp4", "old content");
-    {
-        MovieWriter writer(dir / "old.mp4", MovieFileType::mpeg4);
-        EXPECT_FALSE(std::filesystem::exists(dir / "old.mp4"));
-    }
-    MovieWriter writer(dir / "missing" / "x.mov", MovieFileType::quickTimeMovie);
-    writer.addVideoInput(VideoSettings::recordingH264(64, 48), true);
-    EXPECT_NE(testing::thrownText([&] { writer.startWriting(); }).find("No such file or directory"),
-              std::string::npos);
-    EXPECT_EQ(writer.status(), MovieWriter::Status::failed);
-    ASSERT_TRUE(writer.error().has_value());
-
-    MovieWriter odd(dir / "odd.mov", MovieFileType::quickTimeMovie);
-    odd.addVideoInput(VideoSettings::recordingH264(63, 48), true);
-    EXPECT_THROW(odd.startWriting(), MediaError);
-}
-
-TEST(MovieWriter, RealTimeInputDropsFramesWhenTheEncoderFallsBehind) {
-    TempDir dir;
+    // Real-time input drops frames when the encoder falls behind.
     MovieWriter writer(dir / "flood.mov", MovieFileType::quickTimeMovie);
     VideoWriterInput& video = writer.addVideoInput(VideoSettings::recordingH264(1280, 720), true);
     writer.startWriting();
@@ -181,6 +107,46 @@ TEST(MovieWriter, RealTimeInputDropsFramesWhenTheEncoderFallsBehind) {
     writer.finishWriting();
     EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
     EXPECT_EQ(readMovieInfo(dir / "flood.mov").tracks.size(), 1u);
+
+    // Cancelling, destruction without finishing and failures leave no file.
+    for (bool cancel : {true, false}) {
+        const auto removed = dir / (cancel ? "cancelled.mov" : "dropped.mov");
+        {
+            MovieWriter failing(removed, MovieFileType::quickTimeMovie);
+            VideoWriterInput& input =
+                failing.addVideoInput(VideoSettings::recordingH264(64, 48), false);
+            failing.startWriting();
+            failing.startSession(MediaTime::zero());
+            for (int i = 0; i < 90; ++i) {
+                input.append(counterFrame(i, 64, 48), seconds(i / 30.0));
+            }
+            EXPECT_TRUE(std::filesystem::exists(removed));
+            if (cancel) {
+                failing.cancelWriting();
+                EXPECT_EQ(failing.status(), MovieWriter::Status::cancelled);
+                EXPECT_FALSE(input.append(counterFrame(1, 64, 48), seconds(10)));
+            }
+        }
+        EXPECT_FALSE(std::filesystem::exists(removed));
+    }
+
+    // An old file is removed; failures carry FFmpeg's text.
+    testing::writeText(dir / "old.mp4", "old content");
+    {
+        MovieWriter failing(dir / "old.mp4", MovieFileType::mpeg4);
+        EXPECT_FALSE(std::filesystem::exists(dir / "old.mp4"));
+    }
+    MovieWriter failing(dir / "missing" / "x.mov", MovieFileType::quickTimeMovie);
+    failing.addVideoInput(VideoSettings::recordingH264(64, 48), true);
+    EXPECT_NE(
+        testing::thrownText([&] { failing.startWriting(); }).find("No such file or directory"),
+        std::string::npos);
+    EXPECT_EQ(failing.status(), MovieWriter::Status::failed);
+    ASSERT_TRUE(failing.error().has_value());
+
+    MovieWriter odd(dir / "odd.mov", MovieFileType::quickTimeMovie);
+    odd.addVideoInput(VideoSettings::recordingH264(63, 48), true);
+    EXPECT_THROW(odd.startWriting(), MediaError);
 }
 
 }  // namespace

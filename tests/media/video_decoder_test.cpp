@@ -33,7 +33,7 @@ class VideoDecoderTest : public ::testing::Test {
     }
 };
 
-TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTime) {
+TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTimeAtAnyRateAndRejectsOtherTracks) {
     VideoDecoder decoder(movie(), 0);
     EXPECT_EQ(counterAt(decoder, {0, 60}), 0);
     EXPECT_EQ(counterAt(decoder, {1, 120}), 0);         // half-way to frame 1
@@ -51,14 +51,13 @@ TEST_F(VideoDecoderTest, ShowsTheLastFrameAtOrBeforeEachTime) {
     EXPECT_EQ(frame->image.width, 320);
     EXPECT_EQ(frame->image.height, 240);
     EXPECT_EQ(frame->image.color, (ColorTags{YuvMatrix::bt709, YuvRange::limited}));
-}
 
-TEST_F(VideoDecoderTest, WalkingForwardAt60FpsNeverSeeks) {
-    VideoDecoder decoder(movie(), 0);
+    // Walking forward at 60 fps never seeks.
+    VideoDecoder walking(movie(), 0);
     for (int k = 0; k < 360; ++k) {
-        ASSERT_EQ(counterAt(decoder, {k, 60}), k);
+        ASSERT_EQ(counterAt(walking, {k, 60}), k);
     }
-    EXPECT_EQ(decoder.seekCount(), 0);
+    EXPECT_EQ(walking.seekCount(), 0);
     // Export at a lower output rate skips frames but stays inside one keyframe
     // interval between requests: still no seek.
     VideoDecoder halfRate(movie(), 0);
@@ -66,23 +65,21 @@ TEST_F(VideoDecoderTest, WalkingForwardAt60FpsNeverSeeks) {
         ASSERT_EQ(counterAt(halfRate, {k, 60}), k);
     }
     EXPECT_EQ(halfRate.seekCount(), 0);
-}
 
-TEST_F(VideoDecoderTest, SeeksBackwardsAndJumpsFarAhead) {
-    VideoDecoder decoder(movie(), 0);
-    EXPECT_EQ(counterAt(decoder, {300, 60}), 300);  // far from the start: seeks
-    EXPECT_EQ(decoder.seekCount(), 1);
-    EXPECT_EQ(counterAt(decoder, {30, 60}), 30);  // backwards
-    EXPECT_EQ(counterAt(decoder, {31, 60}), 31);
-    EXPECT_EQ(decoder.seekCount(), 2);
-    EXPECT_EQ(counterAt(decoder, {250, 60}), 250);  // past two keyframes: seeks
-    EXPECT_EQ(decoder.seekCount(), 3);
-    EXPECT_EQ(counterAt(decoder, {250, 60}), 250);  // the same time again: no work
-    EXPECT_EQ(counterAt(decoder, {249, 60}), 249);  // one frame back
-    EXPECT_EQ(decoder.seekCount(), 4);
-}
+    // It seeks backwards and to jump far ahead.
+    VideoDecoder seeking(movie(), 0);
+    EXPECT_EQ(counterAt(seeking, {300, 60}), 300);  // far from the start: seeks
+    EXPECT_EQ(seeking.seekCount(), 1);
+    EXPECT_EQ(counterAt(seeking, {30, 60}), 30);  // backwards
+    EXPECT_EQ(counterAt(seeking, {31, 60}), 31);
+    EXPECT_EQ(seeking.seekCount(), 2);
+    EXPECT_EQ(counterAt(seeking, {250, 60}), 250);  // past two keyframes: seeks
+    EXPECT_EQ(seeking.seekCount(), 3);
+    EXPECT_EQ(counterAt(seeking, {250, 60}), 250);  // the same time again: no work
+    EXPECT_EQ(counterAt(seeking, {249, 60}), 249);  // one frame back
+    EXPECT_EQ(seeking.seekCount(), 4);
 
-TEST(VideoDecoder, VariableFrameRateShowsEachFrameUntilTheNext) {
+    // A variable frame rate shows each frame until the next.
     TempDir dir;
     testing::ScreenMovieOptions options;
     options.frameTimes = {0.0, 0.1, 0.15, 0.5, 1.25, 1.26, 3.0};
@@ -90,48 +87,17 @@ TEST(VideoDecoder, VariableFrameRateShowsEachFrameUntilTheNext) {
     options.systemAudio = false;
     testing::writeScreenMovie(dir / "vfr.mov", options);
 
-    VideoDecoder decoder(dir / "vfr.mov", 0);
+    VideoDecoder vfr(dir / "vfr.mov", 0);
     // In order, then backwards.
-    for (const auto& [seconds, index] : {std::pair{0.0, 0},
-                                         {0.0999, 0},
-                                         {0.1, 1},
-                                         {0.49, 2},
-                                         {1.0, 3},
-                                         {1.255, 4},
-                                         {2.9, 5},
-                                         {3.0, 6},
-                                         {0.12, 1},
-                                         {2.0, 5}}) {
-        const auto frame = decoder.frameAt(MediaTime::fromSeconds(seconds, 90000));
+    const std::vector<std::pair<double, int>> expected{{0.0, 0},  {0.0999, 0}, {0.1, 1}, {0.49, 2},
+                                                       {1.0, 3},  {1.255, 4},  {2.9, 5}, {3.0, 6},
+                                                       {0.12, 1}, {2.0, 5}};
+    for (const auto& [seconds, index] : expected) {
+        const auto frame = vfr.frameAt(MediaTime::fromSeconds(seconds, 90000));
         EXPECT_EQ(frame ? readCounter(frame->image) : -2, index) << seconds;
     }
-}
 
-TEST(VideoDecoder, RejectsTracksThatAreNotVideo) {
-    TempDir dir;
-    testing::ScreenMovieOptions options;
-    options.frameCount = 10;
-    options.systemAudio = false;
-    testing::writeScreenMovie(dir / "screen.mov", options);
-    for (const auto& [file, track] :
-         {std::pair{"screen.mov", 1}, {"screen.mov", 7}, {"missing.mov", 0}}) {
-        EXPECT_THROW(VideoDecoder(dir / file, track), MediaError) << file << " " << track;
-    }
-}
-
-TEST(MovieReader, ErrorsCarryFfmpegsText) {
-    TempDir dir;
-    testing::writeText(dir / "garbage.mov", std::string(10000, 'x'));
-    for (const auto& [file, text] :
-         {std::pair{"missing.mov", "missing.mov: No such file or directory"},
-          std::pair{"garbage.mov", "Invalid data found when processing input"}}) {
-        const auto error = testing::thrown<MediaError>([&] { readMovieInfo(dir / file); });
-        EXPECT_NE(std::string(error.value().what()).find(text), std::string::npos) << error->what();
-        EXPECT_LT(error->code(), 0);
-    }
-}
-
-TEST(TimeRange, DurationAndIntersection) {
+    // Time ranges: duration and intersection.
     const TimeRange a{{0, 600}, {1200, 600}};
     EXPECT_EQ(a.duration(), (MediaTime{2, 1}));
     EXPECT_EQ(a.intersection({{1, 2}, {3, 1}}), (TimeRange{{1, 2}, {2, 1}}));
@@ -139,6 +105,26 @@ TEST(TimeRange, DurationAndIntersection) {
     EXPECT_TRUE(a.contains({0, 1}));
     EXPECT_FALSE(a.contains({2, 1}));
     EXPECT_EQ((TimeRange{{1, 3}, {1, 2}}).duration(), (MediaTime{1, 6}));
+
+    // What is not a video track is rejected, with FFmpeg's text.
+    TempDir otherDir;
+    testing::ScreenMovieOptions tenFrames;
+    tenFrames.frameCount = 10;
+    tenFrames.systemAudio = false;
+    testing::writeScreenMovie(otherDir / "screen.mov", tenFrames);
+    for (const auto& [file, track] :
+         {std::pair{"screen.mov", 1}, {"screen.mov", 7}, {"missing.mov", 0}}) {
+        EXPECT_THROW(VideoDecoder(otherDir / file, track), MediaError) << file << " " << track;
+    }
+    // The reader's errors carry FFmpeg's text.
+    testing::writeText(otherDir / "garbage.mov", std::string(10000, 'x'));
+    for (const auto& [file, text] :
+         {std::pair{"missing.mov", "missing.mov: No such file or directory"},
+          std::pair{"garbage.mov", "Invalid data found when processing input"}}) {
+        const auto error = testing::thrown<MediaError>([&] { readMovieInfo(otherDir / file); });
+        EXPECT_NE(std::string(error.value().what()).find(text), std::string::npos) << error->what();
+        EXPECT_LT(error->code(), 0);
+    }
 }
 
 }  // namespace

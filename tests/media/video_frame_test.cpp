@@ -2,6 +2,7 @@
 #include "media/frame_converter.h"
 #include "media/media_time.h"
 
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -9,15 +10,20 @@
 namespace zarvex {
 namespace {
 
-TEST(MediaTime, OrderAndConversion) {
-    EXPECT_EQ((MediaTime{1, 60}), (MediaTime{10, 600}));
-    EXPECT_LT((MediaTime{1, 60}), (MediaTime{11, 600}));
-    EXPECT_LT(MediaTime::invalid(), MediaTime::zero());
-    EXPECT_EQ(MediaTime::fromSeconds(1.5), (MediaTime{900, 600}));
-    EXPECT_FALSE(MediaTime::fromSeconds(std::nan("")).isValid());
+VideoFrame solidBgra(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
+    const std::uint8_t pixel[4] = {b, g, r, 255};
+    for (int i = 0; i < width * height; ++i) {
+        std::memcpy(frame.row(0, i / width) + 4 * (i % width), pixel, 4);
+    }
+    return frame;
 }
 
-TEST(FramePool, ReusesReleasedFramesAcrossThreadsAndFramesOutliveIt) {
+constexpr ColorTags kBt709{YuvMatrix::bt709, YuvRange::limited};
+
+constexpr ColorTags kBt601{YuvMatrix::bt601, YuvRange::limited};
+
+TEST(Frames, PoolReusesConverterConvertsScalesAndPassesThroughTimesOrder) {
     VideoFrame survivor;
     {
         FramePool pool(PixelFormat::bgra, 64, 32);
@@ -44,26 +50,15 @@ TEST(FramePool, ReusesReleasedFramesAcrossThreadsAndFramesOutliveIt) {
     }
     survivor.data[0][0] = 7;
     EXPECT_EQ(survivor.data[0][0], 7);
-}
 
-VideoFrame solidBgra(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    VideoFrame frame = VideoFrame::allocate(PixelFormat::bgra, width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = frame.row(0, y) + 4 * x;
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
-            p[3] = 255;
-        }
-    }
-    return frame;
-}
+    // Media times: order and conversion.
+    EXPECT_EQ((MediaTime{1, 60}), (MediaTime{10, 600}));
+    EXPECT_LT((MediaTime{1, 60}), (MediaTime{11, 600}));
+    EXPECT_LT(MediaTime::invalid(), MediaTime::zero());
+    EXPECT_EQ(MediaTime::fromSeconds(1.5), (MediaTime{900, 600}));
+    EXPECT_FALSE(MediaTime::fromSeconds(std::nan("")).isValid());
 
-constexpr ColorTags kBt709{YuvMatrix::bt709, YuvRange::limited};
-constexpr ColorTags kBt601{YuvMatrix::bt601, YuvRange::limited};
-
-TEST(FrameConverter, ConvertsBetweenMatricesAndBack) {
+    // The converter converts between matrices, scales, and passes matching frames through.
     FrameConverter converter;
     const VideoFrame red = solidBgra(16, 8, 0, 0, 255);
     const VideoFrame as601 = converter.toI420(red, 16, 8, kBt601);
@@ -81,10 +76,8 @@ TEST(FrameConverter, ConvertsBetweenMatricesAndBack) {
     EXPECT_NEAR(p[1], 0, 4);
     EXPECT_NEAR(p[0], 0, 4);
     EXPECT_EQ(p[3], 255);
-}
 
-TEST(FrameConverter, PassesMatchingFramesThroughAndScalesOthers) {
-    FrameConverter converter;
+    // Matching frames pass through; others are scaled.
     const VideoFrame yuv = converter.toI420(solidBgra(64, 48, 10, 200, 30), 64, 48, kBt709);
     EXPECT_EQ(converter.toI420(yuv, 64, 48, kBt709).data[0], yuv.data[0]);
     const VideoFrame bgra = solidBgra(4, 4, 1, 2, 3);

@@ -32,10 +32,8 @@ TEST(AtomicWrite, ReplacesContentOrKeepsTheOldTargetAndLeavesNothingBehind) {
     EXPECT_EQ(readText(dir / "target" / "keep"), "precious");
     EXPECT_EQ(entryCount(dir.path()), 2u);
     EXPECT_THROW(writeFileAtomically(dir / "no" / "such.json", "x"), FileError);
-}
 
-TEST(ReadFile, ReportsTheSystemReason) {
-    TempDir dir;
+    // Reading reports the system's reason.
     const auto error = testing::thrown<FileError>([&] { readFile(dir / "missing.json"); });
     EXPECT_EQ(error.value().errorNumber(), ENOENT);
     EXPECT_NE(std::string(error->what()).find("missing.json"), std::string::npos);

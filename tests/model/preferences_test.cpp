@@ -27,9 +27,8 @@ TEST_F(PreferencesTest, TextValuesAreConvertedAndWrongKindsReadAsDefaults) {
     EXPECT_EQ(preferences.countdownSeconds(), 3);
     EXPECT_TRUE(preferences.defaultMicEnabled());
     EXPECT_EQ(preferences.themeID(), "studio");
-}
 
-TEST_F(PreferencesTest, HotkeyOutsideUnsigned32BitsFallsBackToDefault) {
+    // A hotkey outside unsigned 32 bits falls back to the default.
     store.setValue(prefs::hotkeyKeyCode, std::int64_t{4294967295});
     store.setValue(prefs::hotkeyModifiers, std::int64_t{0});
     EXPECT_EQ(preferences.hotkey(), (Hotkey{4294967295u, 0}));

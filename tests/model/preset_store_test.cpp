@@ -12,7 +12,7 @@ namespace {
 using testing::ScopedEnv;
 using testing::TempDir;
 
-TEST(PresetStore, NotifiesOnEveryChangeAndPersists) {
+TEST(PresetStore, NotifiesOnEveryChangeAndPersistsTheSharedOneInTheDataHome) {
     TempDir dir;
     PresetStore store(dir / "Zarvex");
     int changes = 0;
@@ -28,16 +28,15 @@ TEST(PresetStore, NotifiesOnEveryChangeAndPersists) {
         std::this_thread::yield();  // written in order on the store's thread
     }
     EXPECT_EQ(PresetStore(dir / "Zarvex").presets(), store.presets());
-}
 
-TEST(PresetStore, SharedStoreLivesInTheDataHome) {
-    TempDir dir;
-    ScopedEnv dataHome("XDG_DATA_HOME", dir.path().string());
+    // The shared store lives in the data home.
+    TempDir data;
+    ScopedEnv dataHome("XDG_DATA_HOME", data.path().string());
     PresetStore::shared().save("Mine", {});
     while (PresetStore::shared().hasPendingWrites()) {
         std::this_thread::yield();
     }
-    EXPECT_TRUE(std::filesystem::exists(dir / "Zarvex" / "presets.json"));
+    EXPECT_TRUE(std::filesystem::exists(data / "Zarvex" / "presets.json"));
     EXPECT_EQ(&PresetStore::shared(), &PresetStore::shared());
 }
 

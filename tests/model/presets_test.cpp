@@ -39,14 +39,12 @@ class PresetLibraryTest : public ::testing::Test {
     }
 };
 
-TEST_F(PresetLibraryTest, MissingFolderIsCreatedAndMissingFileIsEmpty) {
-    EXPECT_TRUE(loaded().presets().empty());
+TEST_F(PresetLibraryTest, SavingReplacesTheExactNameInOrderAndSetsAnUndecodableFileAside) {
+    PresetLibrary library = loaded();
+    // A missing folder is made; a missing file is no presets.
+    EXPECT_TRUE(library.presets().empty());
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_FALSE(std::filesystem::exists(file));
-}
-
-TEST_F(PresetLibraryTest, SavingReplacesTheExactNameAndKeepsCaseInsensitiveOrder) {
-    PresetLibrary library = loaded();
     library.save("gamma", {});
     library.save("beta", {});
     library.save("Alpha", {});
@@ -64,30 +62,33 @@ TEST_F(PresetLibraryTest, SavingReplacesTheExactNameAndKeepsCaseInsensitiveOrder
     library.save("Caf\xC3\xA9", styleWithPadding(0.5));
     library.save("Cafe\xCC\x81", styleWithPadding(0.6));
     EXPECT_EQ(library.presets().size(), 6u);
-}
 
-TEST_F(PresetLibraryTest, LoadingKeepsTheFileOrderUntilTheNextSave) {
+    // An undecodable file is set aside before the first write.
     std::filesystem::create_directories(folder);
-    writeText(file, encodePresetsFile({{"gamma", {}}, {"beta", {}}, {"Alpha", {}}}));
-    PresetLibrary library = loaded();
-    EXPECT_EQ(names(library), (Names{"gamma", "beta", "Alpha"}));
-    library.save("delta", {});
-    EXPECT_EQ(names(library), (Names{"Alpha", "beta", "delta", "gamma"}));
-    EXPECT_FALSE(std::filesystem::exists(folder / "presets.json.unreadable"));
+    Json broken = parseJson(encodePresetsFile({{"Mine", styleWithPadding(0.3)}}));
+    broken[0]["style"].erase("shadow");
+    const std::string original = broken.dump(2);
+    writeText(file, original);
+    writeText(folder / "presets.json.unreadable", "an older unreadable file");
+
+    PresetLibrary fresh = loaded();
+    EXPECT_TRUE(fresh.presets().empty());
+    EXPECT_EQ(readText(file), original);  // loading touches nothing
+
+    fresh.save("New", {});
+    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
+    EXPECT_EQ(names(loaded()), (Names{"New"}));
+    // Later writes leave the set-aside copy alone.
+    fresh.save("Newer", {});
+    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
+
+    // One malformed preset fails the whole file.
+    EXPECT_THROW(decodePresetsFile(R"([{"name":"A"}])"), DecodeError);
+    EXPECT_THROW(decodePresetsFile(R"({"name":"A"})"), DecodeError);
+    EXPECT_TRUE(decodePresetsFile("[]").empty());
 }
 
-TEST_F(PresetLibraryTest, FileIsPrettyWithSortedKeysAndReloads) {
-    PresetLibrary library = loaded();
-    StyleSettings style;
-    style.background = BackgroundStyle::solid("#1D1D1F");
-    library.save("Dark", style);
-    const std::string text = readText(file);
-    EXPECT_TRUE(text.starts_with("[\n  {\n    \"name\": \"Dark\",\n    \"style\": {\n"));
-    EXPECT_EQ(text, encodePresetsFile(library.presets()));
-    EXPECT_EQ(loaded().presets(), library.presets());
-}
-
-TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndAlwaysWrites) {
+TEST_F(PresetLibraryTest, DeletingTheDefaultPresetAndLoadingInFileOrderUntilAPrettySave) {
     PresetLibrary library = loaded();
     library.save("Clean", {});
     library.save("clean", {});
@@ -100,10 +101,8 @@ TEST_F(PresetLibraryTest, DeletingRemovesExactNamesAndAlwaysWrites) {
     std::filesystem::remove(file);
     library.deletePreset("nothing");
     EXPECT_EQ(readText(file), "[]");
-}
 
-TEST_F(PresetLibraryTest, DefaultPresetSuppliesNewRecordingStyle) {
-    PresetLibrary library = loaded();
+    // A preset named "default" in any case supplies the style of new recordings.
     EXPECT_EQ(library.styleForNewRecording(), StyleSettings::defaultStyle());
     library.save("Defaults", styleWithPadding(0.9));
     EXPECT_EQ(library.styleForNewRecording(), StyleSettings::defaultStyle());
@@ -117,32 +116,24 @@ TEST_F(PresetLibraryTest, DefaultPresetSuppliesNewRecordingStyle) {
     writeText(file, encodePresetsFile({{"Default", styleWithPadding(0.22)},
                                        {"default", styleWithPadding(0.11)}}));
     EXPECT_EQ(loaded().styleForNewRecording().paddingFraction, 0.22);
-}
 
-TEST_F(PresetLibraryTest, UndecodableFileIsSetAsideBeforeTheFirstWrite) {
+    // Loading keeps the file's order until the next save, which writes it pretty.
     std::filesystem::create_directories(folder);
-    Json broken = parseJson(encodePresetsFile({{"Mine", styleWithPadding(0.3)}}));
-    broken[0]["style"].erase("shadow");
-    const std::string original = broken.dump(2);
-    writeText(file, original);
-    writeText(folder / "presets.json.unreadable", "an older unreadable file");
+    writeText(file, encodePresetsFile({{"gamma", {}}, {"beta", {}}, {"Alpha", {}}}));
+    PresetLibrary reloaded = loaded();
+    EXPECT_EQ(names(reloaded), (Names{"gamma", "beta", "Alpha"}));
+    reloaded.save("delta", {});
+    EXPECT_EQ(names(reloaded), (Names{"Alpha", "beta", "delta", "gamma"}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "presets.json.unreadable"));
 
-    PresetLibrary library = loaded();
-    EXPECT_TRUE(library.presets().empty());
-    EXPECT_EQ(readText(file), original);  // loading touches nothing
-
-    library.save("New", {});
-    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
-    EXPECT_EQ(names(loaded()), (Names{"New"}));
-    // Later writes leave the set-aside copy alone.
-    library.save("Newer", {});
-    EXPECT_EQ(readText(folder / "presets.json.unreadable"), original);
-}
-
-TEST(PresetsFile, OneMalformedPresetFailsTheWholeFile) {
-    EXPECT_THROW(decodePresetsFile(R"([{"name":"A"}])"), DecodeError);
-    EXPECT_THROW(decodePresetsFile(R"({"name":"A"})"), DecodeError);
-    EXPECT_TRUE(decodePresetsFile("[]").empty());
+    // The file is pretty, with sorted keys, and reloads.
+    StyleSettings dark;
+    dark.background = BackgroundStyle::solid("#1D1D1F");
+    reloaded.save("Dark", dark);
+    const std::string written = readText(file);
+    EXPECT_TRUE(written.starts_with("[\n  {\n    \"name\": \"Alpha\",\n    \"style\": {\n"));
+    EXPECT_EQ(written, encodePresetsFile(reloaded.presets()));
+    EXPECT_EQ(loaded().presets(), reloaded.presets());
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ Json startJsonWith(const std::string& key, const Json& value) {
     return json;
 }
 
-TEST(ProjectFile, EncodesExactlyInSortedOrderAndRoundTrips) {
+TEST(ProjectFile, EncodesExactlyInSortedOrderRoundTripsAndNamesTheFolderFiles) {
     EXPECT_EQ(encodeProjectFile(startMeta()), kStartText);
     EXPECT_EQ(decodeProjectFile(kStartText), startMeta());
 
@@ -71,9 +71,47 @@ TEST(ProjectFile, EncodesExactlyInSortedOrderAndRoundTrips) {
     EXPECT_NE(text.find("\"trimEnd\": 10,\n"), std::string::npos);
     EXPECT_NE(text.find("\"trimStart\": 1.5,\n"), std::string::npos);
     EXPECT_EQ(decodeProjectFile(text), meta);
+
+    // A recording folder is recognised by its project file and read through the names it stores.
+    TempDir dir;
+    EXPECT_FALSE(isRecordingFolder(dir.path()));
+    EXPECT_FALSE(isRecordingFolder(dir / "missing"));
+    std::filesystem::create_directory(dir / "project.json");
+    EXPECT_FALSE(isRecordingFolder(dir.path()));  // a folder of that name is not the file
+    std::filesystem::remove(dir / "project.json");
+    writeText(dir / "project.json", "not even json");
+    EXPECT_TRUE(isRecordingFolder(dir.path()));
+
+    ProjectMeta stored = startMeta();
+    writeProjectFile(dir.path(), stored);
+    EXPECT_EQ(readText(dir / "project.json"), kStartText);
+    EXPECT_EQ(readProjectFile(dir.path()), stored);
+
+    RecordedEvents events;
+    events.clicks = {{0.5, 0, 0}, {2, 0.999, 0.5}};
+    writeEventsFile(dir.path(), events);
+    EXPECT_EQ(loadClicks(dir.path(), stored), events.clicks);
+
+    stored.eventsFile = "clicks-2.json";
+    stored.webcamFile = "cam/webcam.mov";
+    stored.screenFile = "display.mov";
+    EXPECT_EQ(screenMoviePath(dir.path(), stored), dir / "display.mov");
+    EXPECT_EQ(webcamMoviePath(dir.path(), stored), dir.path() / "cam/webcam.mov");
+    EXPECT_EQ(eventsFilePath(dir.path(), stored), dir / "clicks-2.json");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());  // not written
+
+    // Broken or unnamed click files give no clicks.
+    stored = startMeta();
+    writeText(dir / "events.json", R"({"clicks":[{"t":1}],"version":1})");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());
+    writeText(dir / "events.json", "garbage");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());
+    stored.eventsFile.reset();
+    writeText(dir / "events.json", R"({"clicks":[{"t":1,"x":0,"y":0}],"version":1})");
+    EXPECT_TRUE(loadClicks(dir.path(), stored).empty());  // none named
 }
 
-TEST(ProjectFile, RequiredKeysAreNamedAndAMalformedStyleFailsTheFile) {
+TEST(ProjectFile, RequiredKeysAreNamedOptionalOnesMayBeNullAndAMalformedStyleFails) {
     for (const char* key :
          {"version", "createdAt", "screenFile", "micIncluded", "systemAudioIncluded"}) {
         Json json = parseJson(kStartText);
@@ -86,9 +124,8 @@ TEST(ProjectFile, RequiredKeysAreNamedAndAMalformedStyleFailsTheFile) {
     EXPECT_THROW(decodeProjectFile("{\"version\": 1"), DecodeError);
     EXPECT_THROW(decodeProjectFile("[]"), DecodeError);
     EXPECT_THROW(decodeProjectFile(""), DecodeError);
-}
 
-TEST(ProjectFile, OptionalKeysMayBeNullAndUnknownKeysAreIgnored) {
+    // Optional keys may be null, unknown keys are ignored.
     Json json = parseJson(kStartText);
     json["webcamFile"] = nullptr;
     json["style"] = nullptr;
@@ -106,7 +143,7 @@ TEST(ProjectFile, OptionalKeysMayBeNullAndUnknownKeysAreIgnored) {
     EXPECT_EQ(meta.version, 7);
 }
 
-TEST(ProjectFile, CreatedAtIsStrict) {
+TEST(ProjectFile, CreatedAtIsStrictFileNamesStayInsideAndTheEventsFileIsExact) {
     for (const char* text :
          {"2026-12-05T01:56:29.123Z", "2026-12-05T01:56:29", "2026-12-05T01:56:29+00:00",
           "2026-12-05 01:56:29Z", "2026-13-05T01:56:29Z", "2026-02-30T01:56:29Z",
@@ -115,9 +152,8 @@ TEST(ProjectFile, CreatedAtIsStrict) {
     }
     EXPECT_EQ(parseTimestamp("2024-02-29T23:59:59Z"), at(2024, 2, 29, 23, 59, 59));
     EXPECT_EQ(formatTimestamp(at(1999, 1, 2, 3, 4, 5)), "1999-01-02T03:04:05Z");
-}
 
-TEST(ProjectFile, FileNamesMustStayInsideTheFolder) {
+    // File names must stay inside the folder.
     for (const char* key : {"screenFile", "webcamFile", "eventsFile"}) {
         for (const char* name :
              {"", "/etc/passwd", "..", "../other/screen.mov", "sub/..", "a/../../b.mov"}) {
@@ -127,9 +163,8 @@ TEST(ProjectFile, FileNamesMustStayInsideTheFolder) {
     for (const char* name : {"takes/screen..v2.mov", "..hidden", "sub/dir/file.mov"}) {
         EXPECT_EQ(decodeProjectFile(startJsonWith("screenFile", name).dump()).screenFile, name);
     }
-}
 
-TEST(EventsFile, CompactExactTextAndRequiredKeys) {
+    // The events file: compact exact text and required keys.
     RecordedEvents events;
     events.clicks = {{1.25, 0.5, 0.25}};
     EXPECT_EQ(encodeEventsFile(events), R"({"clicks":[{"t":1.25,"x":0.5,"y":0.25}],"version":1})");
@@ -141,50 +176,6 @@ TEST(EventsFile, CompactExactTextAndRequiredKeys) {
     const auto error = testing::thrown<DecodeError>(
         [] { decodeEventsFile(R"({"clicks":[{"t":1,"x":0,"y":0},{"t":2,"x":0}],"version":1})"); });
     EXPECT_EQ(error.value().path(), "clicks[1].y");
-}
-
-TEST(RecordingFolder, RecognisedByProjectFileOnly) {
-    TempDir dir;
-    EXPECT_FALSE(isRecordingFolder(dir.path()));
-    EXPECT_FALSE(isRecordingFolder(dir / "missing"));
-    std::filesystem::create_directory(dir / "project.json");
-    EXPECT_FALSE(isRecordingFolder(dir.path()));  // a folder of that name is not the file
-    std::filesystem::remove(dir / "project.json");
-    writeText(dir / "project.json", "not even json");
-    EXPECT_TRUE(isRecordingFolder(dir.path()));
-}
-
-TEST(RecordingFolder, WritesAndReadsItsFilesThroughTheStoredNames) {
-    TempDir dir;
-    ProjectMeta meta = startMeta();
-    writeProjectFile(dir.path(), meta);
-    EXPECT_EQ(readText(dir / "project.json"), kStartText);
-    EXPECT_EQ(readProjectFile(dir.path()), meta);
-
-    RecordedEvents events;
-    events.clicks = {{0.5, 0, 0}, {2, 0.999, 0.5}};
-    writeEventsFile(dir.path(), events);
-    EXPECT_EQ(loadClicks(dir.path(), meta), events.clicks);
-
-    meta.eventsFile = "clicks-2.json";
-    meta.webcamFile = "cam/webcam.mov";
-    meta.screenFile = "display.mov";
-    EXPECT_EQ(screenMoviePath(dir.path(), meta), dir / "display.mov");
-    EXPECT_EQ(webcamMoviePath(dir.path(), meta), dir.path() / "cam/webcam.mov");
-    EXPECT_EQ(eventsFilePath(dir.path(), meta), dir / "clicks-2.json");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // not written
-}
-
-TEST(RecordingFolder, BrokenOrUnnamedClickFilesGiveNoClicks) {
-    TempDir dir;
-    ProjectMeta meta = startMeta();
-    writeText(dir / "events.json", R"({"clicks":[{"t":1}],"version":1})");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
-    writeText(dir / "events.json", "garbage");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());
-    meta.eventsFile.reset();
-    writeText(dir / "events.json", R"({"clicks":[{"t":1,"x":0,"y":0}],"version":1})");
-    EXPECT_TRUE(loadClicks(dir.path(), meta).empty());  // none named
 }
 
 }  // namespace

@@ -29,20 +29,7 @@ DecodeError decodeFailure(const Json& json) {
         .value_or(DecodeError(Kind::dataCorrupted, "", ""));
 }
 
-TEST(StyleJson, DefaultStyleEncodesExactly) {
-    EXPECT_EQ(StyleSettings{}, StyleSettings::defaultStyle());
-    // The default background is the first gradient of the first collection.
-    EXPECT_EQ(StyleSettings{}.background,
-              BackgroundStyle::gradient(GradientCollection::builtIn()[0].gradients[0]));
-    EXPECT_EQ(
-        compactJson(defaultStyleJson()),
-        R"({"aspect":"Original","background":{"gradient":{"_0":{"angle":45,)"
-        R"("colors":["#FF5F6D","#FFC371"]}}},"cornerRadius":24,"paddingFraction":0.07,)"
-        R"("shadow":{"blur":44,"offsetY":14,"opacity":0.4},"webcam":{"corner":"Bottom Right",)"
-        R"("hidden":false,"marginFraction":0.035,"shape":"Circle","sizeFraction":0.24}})");
-}
-
-TEST(StyleJson, CasePayloadsAndOptionalFields) {
+TEST(StyleJson, DefaultStyleCasePayloadsAndColoursEncodeExactlyAndRoundTrip) {
     StyleSettings style;
     style.background = BackgroundStyle::solid("#1D1D1F");
     style.clickRipples = false;
@@ -58,9 +45,8 @@ TEST(StyleJson, CasePayloadsAndOptionalFields) {
               R"("sizeFraction":0.24}})");
     EXPECT_EQ(compactJson(toJson(BackgroundStyle::image("/tmp/a \"b\".png"))),
               R"({"image":{"path":"/tmp/a \"b\".png"}})");
-}
 
-TEST(StyleJson, RoundTripsEveryShape) {
+    // Every shape round-trips.
     std::vector<StyleSettings> styles(3);
     styles[0].background = BackgroundStyle::image("/home/u/Pictures/bg.jpg");
     styles[0].clickRipples = true;
@@ -82,116 +68,20 @@ TEST(StyleJson, RoundTripsEveryShape) {
         EXPECT_EQ(decoded, style) << text;
         EXPECT_EQ(prettyJson(toJson(decoded)), text);
     }
-}
 
-TEST(StyleJson, EveryRequiredKeyIsNamedWhenMissing) {
-    for (const std::string path :
-         {"background", "paddingFraction", "cornerRadius", "shadow", "aspect", "webcam",
-          "shadow.opacity", "shadow.blur", "shadow.offsetY", "webcam.hidden", "webcam.corner",
-          "webcam.shape", "webcam.sizeFraction", "webcam.marginFraction",
-          "background.gradient._0.colors", "background.gradient._0.angle",
-          "background.gradient._0"}) {
-        Json json = defaultStyleJson();
-        const std::size_t last = path.rfind('.');
-        (last == std::string::npos ? json : member(json, path.substr(0, last)))
-            .erase(path.substr(last + 1));
-        const DecodeError error = decodeFailure(json);
-        EXPECT_EQ(error.kind(), Kind::keyNotFound) << path;
-        EXPECT_EQ(error.path(), "style." + path);
-        EXPECT_NE(std::string(error.what()).find("style." + path), std::string::npos)
-            << error.what();
-    }
-    // The payloads of the other background cases have required keys too.
-    for (const Json& background :
-         {Json{{"solid", Json::object()}}, Json{{"image", {{"file", "/x.png"}}}}}) {
-        Json json = defaultStyleJson();
-        json["background"] = background;
-        EXPECT_EQ(decodeFailure(json).kind(), Kind::keyNotFound) << background.dump();
-    }
-}
+    // The default style encodes exactly.
+    EXPECT_EQ(StyleSettings{}, StyleSettings::defaultStyle());
+    // The default background is the first gradient of the first collection.
+    EXPECT_EQ(StyleSettings{}.background,
+              BackgroundStyle::gradient(GradientCollection::builtIn()[0].gradients[0]));
+    EXPECT_EQ(
+        compactJson(defaultStyleJson()),
+        R"({"aspect":"Original","background":{"gradient":{"_0":{"angle":45,)"
+        R"("colors":["#FF5F6D","#FFC371"]}}},"cornerRadius":24,"paddingFraction":0.07,)"
+        R"("shadow":{"blur":44,"offsetY":14,"opacity":0.4},"webcam":{"corner":"Bottom Right",)"
+        R"("hidden":false,"marginFraction":0.035,"shape":"Circle","sizeFraction":0.24}})");
 
-TEST(StyleJson, BackgroundNeedsExactlyOneKnownCase) {
-    for (const Json& background : std::vector<Json>{
-             Json::object(),
-             {{"colour", {{"hex", "#000000"}}}},
-             {{"solid", {{"hex", "#000000"}}}, {"image", {{"path", "/a.png"}}}},
-             {{"solid", {{"hex", "#000000"}}},
-              {"gradient", {{"_0", {{"colors", Json::array()}, {"angle", 0}}}}}},
-         }) {
-        Json json = defaultStyleJson();
-        json["background"] = background;
-        const DecodeError error = decodeFailure(json);
-        EXPECT_EQ(error.kind(), Kind::typeMismatch) << background.dump();
-        EXPECT_EQ(error.detail(), "Invalid number of keys found, expected one.");
-        EXPECT_EQ(error.path(), "style.background");
-    }
-    // Unknown keys beside one known case are ignored.
-    Json json = defaultStyleJson();
-    json["background"] = {{"solid", {{"hex", "#123456"}, {"alpha", 1}}}, {"note", "x"}};
-    EXPECT_EQ(decodeStyle(JsonDecoder(json)).background, BackgroundStyle::solid("#123456"));
-}
-
-TEST(StyleJson, WrongTypesNullsAndUnknownNamesFail) {
-    struct Case {
-        const char* path;
-        Json value;
-        Kind kind;
-    };
-    for (const Case& c : std::vector<Case>{
-             {"cornerRadius", "24", Kind::typeMismatch},
-             {"webcam.hidden", 0, Kind::typeMismatch},
-             {"paddingFraction", nullptr, Kind::valueNotFound},
-             {"aspect", "3:2", Kind::dataCorrupted},
-             {"aspect", "original", Kind::dataCorrupted},  // raw values are case-sensitive
-             {"webcam.corner", "Middle", Kind::dataCorrupted},
-             {"webcam.shape", "circle", Kind::dataCorrupted},
-         }) {
-        Json json = defaultStyleJson();
-        member(json, c.path) = c.value;
-        EXPECT_EQ(decodeFailure(json).kind(), c.kind) << json.dump();
-    }
-    Json json = defaultStyleJson();
-    json["background"]["gradient"]["_0"]["colors"] = {"#000000", 5};
-    EXPECT_EQ(decodeFailure(json).path(), "style.background.gradient._0.colors[1]");
-}
-
-TEST(StyleJson, OptionalKeysMayBeMissingOrNullAndValuesAreNotClamped) {
-    Json json = defaultStyleJson();
-    json["clickRipples"] = nullptr;
-    json["webcam"]["positionX"] = 0.5;
-    json["webcam"]["positionY"] = nullptr;
-    json["paddingFraction"] = 2.5;
-    json["shadow"]["opacity"] = -1;
-    json["webcam"]["sizeFraction"] = 7;
-    json["extra"] = {{"anything", true}};
-    const StyleSettings style = decodeStyle(JsonDecoder(json));
-    EXPECT_FALSE(style.clickRipples);
-    EXPECT_TRUE(style.ripplesEnabled());  // absent counts as on
-    EXPECT_EQ(style.webcam.positionX, 0.5);
-    EXPECT_FALSE(style.webcam.positionY);
-    EXPECT_EQ(style.paddingFraction, 2.5);
-    EXPECT_EQ(style.shadow.opacity, -1);
-    EXPECT_EQ(style.webcam.sizeFraction, 7);
-    // Re-encoding keeps absent fields absent and drops the unknown key.
-    const Json again = toJson(style);
-    EXPECT_FALSE(again.contains("clickRipples"));
-    EXPECT_FALSE(again["webcam"].contains("positionY"));
-    EXPECT_FALSE(again.contains("extra"));
-
-    json["clickRipples"] = false;
-    EXPECT_FALSE(decodeStyle(JsonDecoder(json)).ripplesEnabled());
-}
-
-TEST(StyleJson, NonFiniteNumbersAreNotWritten) {
-    StyleSettings style;
-    style.cornerRadius = std::numeric_limits<double>::infinity();
-    EXPECT_THROW(toJson(style), EncodeError);
-    style = {};
-    style.webcam.positionX = std::nan("");
-    EXPECT_THROW(toJson(style), EncodeError);
-}
-
-TEST(ColorFromHex, ReadsTheTextAsOneHexNumberWithoutHashes) {
+    // Colours read from hex as one number without hashes, written as six upper-case digits.
     struct Case {
         const char* text;
         std::uint32_t rgb;
@@ -221,9 +111,7 @@ TEST(ColorFromHex, ReadsTheTextAsOneHexNumberWithoutHashes) {
         EXPECT_DOUBLE_EQ(color.blue, (c.rgb & 0xFF) / 255.0) << c.text;
         EXPECT_EQ(color.alpha, 1.0);
     }
-}
-
-TEST(HexFromColor, UpperCaseTruncatedSixDigits) {
+    // Written back upper case, truncated, six digits.
     EXPECT_EQ(hexFromColor(Color{0x1D / 255.0, 0x2A / 255.0, 0x44 / 255.0}), "#1D2A44");
     EXPECT_EQ(hexFromColor(Color{0.999, 0, 1}), "#FE00FF");
     EXPECT_EQ(hexFromColor(Color{1, 1, 1, 0.2}), "#FFFFFF");  // alpha dropped
@@ -231,6 +119,108 @@ TEST(HexFromColor, UpperCaseTruncatedSixDigits) {
     for (const char* text : {"#000000", "#FFFFFF", "#FF5F6D", "#7F00FF"}) {
         EXPECT_EQ(hexFromColor(colorFromHex(text)), text);
     }
+}
+
+TEST(StyleJson, MissingKeysAndWrongTypesFailOptionalOnesMayBeNullValuesAreNotClamped) {
+    for (const std::string path :
+         {"background", "paddingFraction", "cornerRadius", "shadow", "aspect", "webcam",
+          "shadow.opacity", "shadow.blur", "shadow.offsetY", "webcam.hidden", "webcam.corner",
+          "webcam.shape", "webcam.sizeFraction", "webcam.marginFraction",
+          "background.gradient._0.colors", "background.gradient._0.angle",
+          "background.gradient._0"}) {
+        Json json = defaultStyleJson();
+        const std::size_t last = path.rfind('.');
+        (last == std::string::npos ? json : member(json, path.substr(0, last)))
+            .erase(path.substr(last + 1));
+        const DecodeError error = decodeFailure(json);
+        EXPECT_EQ(error.kind(), Kind::keyNotFound) << path;
+        EXPECT_EQ(error.path(), "style." + path);
+        EXPECT_NE(std::string(error.what()).find("style." + path), std::string::npos)
+            << error.what();
+    }
+    // The payloads of the other background cases have required keys too.
+    for (const Json& background :
+         {Json{{"solid", Json::object()}}, Json{{"image", {{"file", "/x.png"}}}}}) {
+        Json json = defaultStyleJson();
+        json["background"] = background;
+        EXPECT_EQ(decodeFailure(json).kind(), Kind::keyNotFound) << background.dump();
+    }
+    // The background needs exactly one known case.
+    for (const Json& background : std::vector<Json>{
+             Json::object(),
+             {{"colour", {{"hex", "#000000"}}}},
+             {{"solid", {{"hex", "#000000"}}}, {"image", {{"path", "/a.png"}}}},
+             {{"solid", {{"hex", "#000000"}}},
+              {"gradient", {{"_0", {{"colors", Json::array()}, {"angle", 0}}}}}},
+         }) {
+        Json json = defaultStyleJson();
+        json["background"] = background;
+        const DecodeError error = decodeFailure(json);
+        EXPECT_EQ(error.kind(), Kind::typeMismatch) << background.dump();
+        EXPECT_EQ(error.detail(), "Invalid number of keys found, expected one.");
+        EXPECT_EQ(error.path(), "style.background");
+    }
+    // Unknown keys beside one known case are ignored.
+    Json json = defaultStyleJson();
+    json["background"] = {{"solid", {{"hex", "#123456"}, {"alpha", 1}}}, {"note", "x"}};
+    EXPECT_EQ(decodeStyle(JsonDecoder(json)).background, BackgroundStyle::solid("#123456"));
+
+    // Wrong types, nulls and unknown names fail.
+    struct Case {
+        const char* path;
+        Json value;
+        Kind kind;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"cornerRadius", "24", Kind::typeMismatch},
+             {"webcam.hidden", 0, Kind::typeMismatch},
+             {"paddingFraction", nullptr, Kind::valueNotFound},
+             {"aspect", "3:2", Kind::dataCorrupted},
+             {"aspect", "original", Kind::dataCorrupted},  // raw values are case-sensitive
+             {"webcam.corner", "Middle", Kind::dataCorrupted},
+             {"webcam.shape", "circle", Kind::dataCorrupted},
+         }) {
+        Json wrong = defaultStyleJson();
+        member(wrong, c.path) = c.value;
+        EXPECT_EQ(decodeFailure(wrong).kind(), c.kind) << wrong.dump();
+    }
+    json = defaultStyleJson();
+    json["background"]["gradient"]["_0"]["colors"] = {"#000000", 5};
+    EXPECT_EQ(decodeFailure(json).path(), "style.background.gradient._0.colors[1]");
+
+    // Optional keys may be missing or null; values are not clamped.
+    json = defaultStyleJson();
+    json["clickRipples"] = nullptr;
+    json["webcam"]["positionX"] = 0.5;
+    json["webcam"]["positionY"] = nullptr;
+    json["paddingFraction"] = 2.5;
+    json["shadow"]["opacity"] = -1;
+    json["webcam"]["sizeFraction"] = 7;
+    json["extra"] = {{"anything", true}};
+    const StyleSettings style = decodeStyle(JsonDecoder(json));
+    EXPECT_FALSE(style.clickRipples);
+    EXPECT_TRUE(style.ripplesEnabled());  // absent counts as on
+    EXPECT_EQ(style.webcam.positionX, 0.5);
+    EXPECT_FALSE(style.webcam.positionY);
+    EXPECT_EQ(style.paddingFraction, 2.5);
+    EXPECT_EQ(style.shadow.opacity, -1);
+    EXPECT_EQ(style.webcam.sizeFraction, 7);
+    // Re-encoding keeps absent fields absent and drops the unknown key.
+    const Json again = toJson(style);
+    EXPECT_FALSE(again.contains("clickRipples"));
+    EXPECT_FALSE(again["webcam"].contains("positionY"));
+    EXPECT_FALSE(again.contains("extra"));
+
+    json["clickRipples"] = false;
+    EXPECT_FALSE(decodeStyle(JsonDecoder(json)).ripplesEnabled());
+
+    // Non-finite numbers are not written.
+    StyleSettings infinite;
+    infinite.cornerRadius = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(toJson(infinite), EncodeError);
+    StyleSettings nan;
+    nan.webcam.positionX = std::nan("");
+    EXPECT_THROW(toJson(nan), EncodeError);
 }
 
 }  // namespace

@@ -6,23 +6,20 @@
 namespace zarvex {
 namespace {
 
-TEST(Themes, LookupByCaseSensitiveIdentifierFallsBackToStudio) {
+TEST(Themes, LookupFallsBackToStudioTheStageGridAndTheManagerStoresWhatIsApplied) {
     ASSERT_EQ(Theme::all().size(), 2u);
     EXPECT_EQ(Theme::named("rewind").name, "Rewind");
     EXPECT_EQ(Theme::named("studio").name, "Studio");
     for (const char* unknown : {"Rewind", "", "neon"}) {
         EXPECT_EQ(Theme::named(unknown).id, "studio") << unknown;
     }
-}
-
-TEST(Themes, StageGridLines) {
+    // The stage grid's lines.
     EXPECT_EQ(stageGridLines(100), (std::vector<double>{0, 24, 48, 72, 96}));
     EXPECT_EQ(stageGridLines(48), (std::vector<double>{0, 24, 48}));
     EXPECT_EQ(stageGridLines(0), (std::vector<double>{0}));
     EXPECT_TRUE(stageGridLines(-1).empty());
-}
 
-TEST(ThemeManager, FollowsTheStoredIdentifierAndStoresWhatIsApplied) {
+    // The manager follows the stored identifier and stores what is applied.
     MemoryKeyValueStore store;
     Preferences preferences(store);
     preferences.setThemeID("Rewind");

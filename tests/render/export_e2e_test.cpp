@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <cmath>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -139,7 +138,7 @@ class ExportCommand : public ::testing::Test {
     }
 };
 
-TEST_F(ExportCommand, WritesTheProposedNameInTheMoviesFolder) {
+TEST_F(ExportCommand, WritesTheProposedNameOrTheChosenSizeAndCodecAndReportsFailures) {
     const auto folder = makeRecording(dir);
     const auto result = zarvex({"export", folder.string()});
     const auto expected = home / "Videos" / "Demo.mp4";
@@ -154,6 +153,35 @@ TEST_F(ExportCommand, WritesTheProposedNameInTheMoviesFolder) {
     const auto again = zarvex({"export", folder.string(), "--codec", "h264"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(std::filesystem::exists(home / "Videos" / "Demo take.mp4")) << again.out;
+
+    // Failures exit non-zero with their message and leave no movie.
+    EXPECT_EQ(zarvex({"export", dir.path().string()}).exitCode, 1);  // not a recording
+    EXPECT_EQ(zarvex({"export", folder.string(), "--codec", "vp9"}).exitCode, 2);
+
+    std::filesystem::remove(folder / "screen.mov");
+    const auto broken = zarvex({"export", folder.string(), "-o", (dir / "out.mp4").string()});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_NE(broken.err.find("screen.mov"), std::string::npos) << broken.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
+
+    // Scaled to the chosen resolution, in the chosen codec.
+    RecordingFolderOptions options;
+    options.screen.width = 1280;
+    options.screen.height = 960;
+    options.screen.frameCount = 30;
+    options.screen.microphone = false;
+    options.screen.systemAudio = false;
+    writeRecordingFolder(dir / "Big", options);
+    const auto small = zarvex({"export", (dir / "Big").string(), "-o", (dir / "small.mp4").string(),
+                               "--resolution", "720p", "--codec", "hevc"});
+    ASSERT_EQ(small.exitCode, 0) << small.err;
+    const Json probed = probeMovie(dir / "small.mp4");
+    const auto video = streamsOf(probed, "video");
+    ASSERT_EQ(video.size(), 1u);
+    EXPECT_EQ(video[0]["codec_name"], "hevc");
+    EXPECT_EQ(video[0]["width"], 960);
+    EXPECT_EQ(video[0]["height"], 720);
+    EXPECT_TRUE(streamsOf(probed, "audio").empty());  // nothing recorded, nothing mixed
 }
 
 // Exporting reads the recording and nothing else: a trimmed recording that has
@@ -190,40 +218,6 @@ TEST_F(ExportCommand, LeavesTheRecordingUntouchedAndTakesTheLongestNames) {
     EXPECT_TRUE(before == after) << "the recording folder changed";
 }
 
-TEST_F(ExportCommand, ScalesToTheChosenResolutionInTheChosenCodec) {
-    RecordingFolderOptions options;
-    options.screen.width = 1280;
-    options.screen.height = 960;
-    options.screen.frameCount = 30;
-    options.screen.microphone = false;
-    options.screen.systemAudio = false;
-    writeRecordingFolder(dir / "Big", options);
-    const auto folder = dir / "Big";
-    const auto result = zarvex({"export", folder.string(), "-o", (dir / "small.mp4").string(),
-                                "--resolution", "720p", "--codec", "hevc"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const Json probed = probeMovie(dir / "small.mp4");
-    const auto video = streamsOf(probed, "video");
-    ASSERT_EQ(video.size(), 1u);
-    EXPECT_EQ(video[0]["codec_name"], "hevc");
-    EXPECT_EQ(video[0]["width"], 960);
-    EXPECT_EQ(video[0]["height"], 720);
-    EXPECT_TRUE(streamsOf(probed, "audio").empty());  // nothing recorded, nothing mixed
-}
-
-TEST_F(ExportCommand, ReportsFailuresWithTheirMessage) {
-    EXPECT_EQ(zarvex({"export", dir.path().string()}).exitCode, 1);  // not a recording
-
-    const auto folder = makeRecording(dir);
-    EXPECT_EQ(zarvex({"export", folder.string(), "--codec", "vp9"}).exitCode, 2);
-
-    std::filesystem::remove(folder / "screen.mov");
-    const auto broken = zarvex({"export", folder.string(), "-o", (dir / "out.mp4").string()});
-    EXPECT_EQ(broken.exitCode, 1);
-    EXPECT_NE(broken.err.find("screen.mov"), std::string::npos) << broken.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
-}
-
 bool partialMovieIn(const std::filesystem::path& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() == ".part") {
@@ -243,15 +237,10 @@ TEST_F(ExportCommand, InterruptCancelsAndRemovesThePartialMovie) {
     std::filesystem::create_directory(dir / "out");
     testing::ChildProcess child({ZARVEX_BINARY, "export", folder.string(), "-o", output.string()});
 
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (!partialMovieIn(dir / "out") && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(5ms);
-    }
-    ASSERT_TRUE(partialMovieIn(dir / "out")) << "the export never started";
+    ASSERT_TRUE(testing::eventually([&] { return partialMovieIn(dir / "out"); }, 60s, 5ms))
+        << "the export never started";
     ::kill(child.pid(), SIGINT);
-    while (!child.exited() && std::chrono::steady_clock::now() < deadline + 60s) {
-        std::this_thread::sleep_for(5ms);
-    }
+    EXPECT_TRUE(testing::eventually([&] { return child.exited(); }, 60s, 5ms));
     EXPECT_EQ(child.stop(), 130);
     EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
 }

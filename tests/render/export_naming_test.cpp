@@ -21,23 +21,21 @@ std::chrono::system_clock::time_point demoTime() {
     return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
-TEST(ExportPattern, AbsentOrEmptyMeansTheName) {
+TEST(ExportPattern, AbsentOrEmptyMeansTheNameTokensAreReplacedLiterallyInLocalTime) {
     MemoryKeyValueStore store;
     Preferences preferences(store);
     EXPECT_EQ(storedExportPattern(preferences), "{{name}}");
     preferences.setExportFilenamePattern("");
     EXPECT_EQ(storedExportPattern(preferences), "{{name}}");
     EXPECT_EQ(proposedExportFileName(storedExportPattern(preferences), "Demo"), "Demo.mp4");
-}
 
-TEST(ExportPattern, ExpandsDateTimeAndNameInLocalTime) {
+    // The date and time are local.
     EXPECT_EQ(expandExportPattern("{{datetime}} {{name}}", "Demo", demoTime(), "U") + ".mp4",
               "2025-03-02 14.05.09 Demo.mp4");
     EXPECT_EQ(formatExportDateTime(demoTime() + std::chrono::milliseconds(999)),
               "2025-03-02 14.05.09");
-}
 
-TEST(ExportPattern, ReplacesEveryOccurrenceLiterallyAndKeepsTheRest) {
+    // Every occurrence is replaced literally; the rest is kept.
     const auto now = demoTime();
     EXPECT_EQ(expandExportPattern("{{name}}-{{name}}", "a", now, "U"), "a-a");
     EXPECT_EQ(expandExportPattern("{{Name}} {{unknown}} {{uuid}}", "a", now, "U"),
@@ -46,9 +44,7 @@ TEST(ExportPattern, ReplacesEveryOccurrenceLiterallyAndKeepsTheRest) {
     EXPECT_EQ(expandExportPattern("", "a", now, "U"), "");
     // In order: a name holding a later token gets that token expanded too.
     EXPECT_EQ(expandExportPattern("{{name}}", "{{UUID}}", now, "U"), "U");
-}
-
-TEST(ExportPattern, OneUpperCaseUUIDForAllOccurrences) {
+    // One upper-case UUID for all occurrences.
     const std::string expanded = expandExportPattern("{{UUID}}/{{UUID}}", "a");
     const std::regex form(
         "([0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12})/\\1");

@@ -20,7 +20,6 @@ class ManualScheduler : public TaskScheduler {
 
     // Moves the clock forward by `by`, running what falls due on the way.
     void advance(Clock by);
-    Clock now() const { return now_; }
     // Actions waiting to run.
     std::size_t pendingCount() const { return entries_.size(); }
 

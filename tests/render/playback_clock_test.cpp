@@ -18,15 +18,14 @@ struct ClockTest : ::testing::Test {
     Clock::time_point at(int ms) const { return t0 + milliseconds(ms); }
 };
 
-TEST_F(ClockTest, SteadyWithoutSoundAndStillWhenStopped) {
+TEST_F(ClockTest, SteadyWithoutSoundOrWhenItFailsStillWhenStoppedFollowingSoundOnceHeard) {
     clock.start(2.0, false, at(0));
     EXPECT_DOUBLE_EQ(clock.now(at(250), std::nullopt, true), 2.25);
     clock.stop(2.3);
     EXPECT_FALSE(clock.running());
     EXPECT_DOUBLE_EQ(clock.now(at(900), 5.0, false), 2.3);
-}
 
-TEST_F(ClockTest, HoldsUntilSoundIsHeardThenFollowsItSmoothly) {
+    // With sound: held until it is heard, then following it smoothly.
     clock.start(1.0, true, at(0));
     EXPECT_DOUBLE_EQ(clock.now(at(300), std::nullopt, false), 1.0);
     EXPECT_DOUBLE_EQ(clock.now(at(310), 1.01, false), 1.01);  // the first report is taken as is
@@ -44,9 +43,8 @@ TEST_F(ClockTest, HoldsUntilSoundIsHeardThenFollowsItSmoothly) {
     EXPECT_DOUBLE_EQ(clock.now(at(800), 1.59, false), 1.6);
     EXPECT_DOUBLE_EQ(clock.now(at(810), 1.61, false), 1.61);
     EXPECT_TRUE(clock.followsAudio());
-}
 
-TEST_F(ClockTest, RunsSteadyWhenSoundNeverComesOrBreaksDown) {
+    // Steady again when sound never comes or breaks down.
     clock.start(0.5, true, at(0));
     const int timeout = int(PlaybackClock::kAudioStartTimeout.count());
     EXPECT_DOUBLE_EQ(clock.now(at(timeout - 1), std::nullopt, false), 0.5);

@@ -42,7 +42,7 @@ PlayerRigOptions withWebcamForOneSecond() {
     return options;
 }
 
-TEST(PlaybackEngine, SeeksShowTheComposedFrameAtExactlyThatTime) {
+TEST(PlaybackEngine, SeeksShowTheComposedFrameAtThatTimeTheLatestWinsRedrawnOnStyleChanges) {
     PlayerRig rig(withWebcamForOneSecond());
     const VideoComposition& video = *rig.initialComposition();
     // Forward, in a ripple, back, the same time again, after the webcam
@@ -60,92 +60,17 @@ TEST(PlaybackEngine, SeeksShowTheComposedFrameAtExactlyThatTime) {
     // Before the start: the start.
     ASSERT_TRUE(rig.seekAndWait(seconds(-1)));
     expectShows(rig, video, MediaTime::zero());
-}
 
-TEST(PlaybackEngine, ALaterSeekSupersedesOnesStillOnTheirWay) {
-    PlayerRig rig;
+    // A later seek supersedes ones still on their way.
     std::vector<bool> results;
     for (const double t : {1.5, 0.2, 1.0}) {
         rig.player().seek(seconds(t), [&](bool finished) { results.push_back(finished); });
     }
     ASSERT_TRUE(processEventsUntil([&] { return results.size() == 3; }));
     EXPECT_EQ(results, (std::vector<bool>{false, false, true}));
-    expectShows(rig, *rig.initialComposition(), seconds(1.0));
-}
+    expectShows(rig, video, seconds(1.0));
 
-TEST(PlaybackEngine, PlaysOnASteadyClockWithoutSound) {
-    // The movie has sound, but the output ("no audio") never starts.
-    PlayerRigOptions options;
-    options.audioOutput = [] { return std::make_unique<NullAudioOutput>(); };
-    PlayerRig rig(options);
-    ASSERT_TRUE(rig.seekAndWait(seconds(0.2)));
-    std::vector<MediaTime> observed;
-    std::vector<std::chrono::steady_clock::time_point> observedAt;
-    rig.player().addPeriodicTimeObserver({1, 30}, [&](MediaTime time) {
-        observed.push_back(time);
-        observedAt.push_back(std::chrono::steady_clock::now());
-    });
-    std::vector<double> rates;
-    rig.player().addRateObserver([&](double rate) { rates.push_back(rate); });
-    const std::size_t before = rig.sink().count();
-    const auto start = std::chrono::steady_clock::now();
-    rig.player().setRate(1);
-    testing::processEventsFor(600ms);
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double position = rig.player().currentTime().seconds() - 0.2;
-    rig.player().setRate(0);
-
-    EXPECT_EQ(rates, (std::vector<double>{1, 0}));
-    EXPECT_NEAR(position, elapsed, 0.1);  // the steady clock, give or take a busy moment
-    // Pictures came in time order, each the composed frame of its time.
-    const auto shown = rig.sink().shown();
-    ASSERT_GT(shown.size(), before + 10);
-    for (std::size_t i = before + 1; i < shown.size(); ++i) {
-        EXPECT_GT(shown[i].time, shown[i - 1].time);
-    }
-    const auto& sample = shown[shown.size() / 2];
-    EXPECT_EQ(
-        testing::maxDifference(sample.frame, rig.reference(*rig.initialComposition(), sample.time)),
-        0);
-    // The observer ran about every 1/30 s (and on the start and the stop).
-    EXPECT_GE(observed.size(), 10u);
-    EXPECT_LE(observed.size(), 22u);
-    for (std::size_t i = 1; i < observed.size(); ++i) {
-        EXPECT_GE(observed[i], observed[i - 1]);
-    }
-    const auto stats = rig.player().statistics();
-    EXPECT_TRUE(stats.offsetSeconds.empty());  // nothing was heard
-}
-
-TEST(PlaybackEngine, StopsAtTheEndTimeAndPlaysAgainFromTheStart) {
-    PlayerRig rig;
-    rig.player().setForwardPlaybackEndTime(seconds(0.5));
-    ASSERT_TRUE(rig.seekAndWait(seconds(0.3)));
-    std::vector<double> rates;
-    std::vector<MediaTime> observed;
-    rig.player().addRateObserver([&](double rate) { rates.push_back(rate); });
-    rig.player().addPeriodicTimeObserver({1, 30},
-                                         [&](MediaTime time) { observed.push_back(time); });
-    rig.player().setRate(1);
-    ASSERT_TRUE(processEventsUntil([&] { return rates.size() == 2; }));
-    EXPECT_EQ(rates, (std::vector<double>{1, 0}));
-    EXPECT_EQ(rig.player().rate(), 0);
-    EXPECT_EQ(rig.player().currentTime(), seconds(0.5));
-    EXPECT_EQ(observed.back(), seconds(0.5));
-    const auto last = rig.sink().last();
-    EXPECT_LT(last->time, seconds(0.5));
-    EXPECT_GE(last->time, seconds(0.5 - 2.0 / 60));
-
-    // At the end, play starts over from the beginning.
-    rig.player().setRate(1);
-    EXPECT_LT(rig.player().currentTime(), seconds(0.1));
-    ASSERT_TRUE(processEventsUntil([&] { return rates.size() == 4; }));
-    EXPECT_EQ(rig.player().currentTime(), seconds(0.5));
-}
-
-TEST(PlaybackEngine, RedrawsThePausedPictureOnStyleChangesAndDrawsAtTheViewSize) {
-    PlayerRig rig;
+    // The paused picture is redrawn on style changes, and drawn at the view's size.
     ASSERT_TRUE(rig.seekAndWait(seconds(0.7)));
     const std::size_t before = rig.sink().count();
     StyleSettings style;
@@ -178,6 +103,66 @@ TEST(PlaybackEngine, RedrawsThePausedPictureOnStyleChangesAndDrawsAtTheViewSize)
     expectShows(rig, *rig.initialComposition(), seconds(0.4));
 }
 
+TEST(PlaybackEngine, PlaysOnASteadyClockWithoutSoundAndStopsAtTheEndTime) {
+    // The movie has sound, but the output ("no audio") never starts.
+    PlayerRigOptions options;
+    options.audioOutput = [] { return std::make_unique<NullAudioOutput>(); };
+    PlayerRig rig(options);
+    ASSERT_TRUE(rig.seekAndWait(seconds(0.2)));
+    std::vector<MediaTime> observed;
+    rig.player().addPeriodicTimeObserver({1, 30},
+                                         [&](MediaTime time) { observed.push_back(time); });
+    std::vector<double> rates;
+    rig.player().addRateObserver([&](double rate) { rates.push_back(rate); });
+    const std::size_t before = rig.sink().count();
+    const auto start = std::chrono::steady_clock::now();
+    rig.player().setRate(1);
+    testing::processEventsFor(600ms);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double position = rig.player().currentTime().seconds() - 0.2;
+    rig.player().setRate(0);
+
+    EXPECT_EQ(rates, (std::vector<double>{1, 0}));
+    EXPECT_NEAR(position, elapsed, 0.1);  // the steady clock, give or take a busy moment
+    // Pictures came in time order, each the composed frame of its time.
+    const auto shown = rig.sink().shown();
+    ASSERT_GT(shown.size(), before + 10);
+    for (std::size_t i = before + 1; i < shown.size(); ++i) {
+        EXPECT_GT(shown[i].time, shown[i - 1].time);
+    }
+    const auto& sample = shown[shown.size() / 2];
+    EXPECT_EQ(
+        testing::maxDifference(sample.frame, rig.reference(*rig.initialComposition(), sample.time)),
+        0);
+    // The observer ran about every 1/30 s (and on the start and the stop).
+    EXPECT_GE(observed.size(), 10u);
+    EXPECT_LE(observed.size(), 22u);
+    for (std::size_t i = 1; i < observed.size(); ++i) {
+        EXPECT_GE(observed[i], observed[i - 1]);
+    }
+    EXPECT_TRUE(rig.player().statistics().offsetSeconds.empty());  // nothing was heard
+
+    // It stops at the end time, and plays again from the start.
+    rig.player().setForwardPlaybackEndTime(seconds(0.5));
+    ASSERT_TRUE(rig.seekAndWait(seconds(0.3)));
+    rig.player().setRate(1);
+    ASSERT_TRUE(processEventsUntil([&] { return rates.size() == 4; }));
+    EXPECT_EQ(rates, (std::vector<double>{1, 0, 1, 0}));
+    EXPECT_EQ(rig.player().rate(), 0);
+    EXPECT_EQ(rig.player().currentTime(), seconds(0.5));
+    EXPECT_EQ(observed.back(), seconds(0.5));
+    const auto last = rig.sink().last();
+    EXPECT_LT(last->time, seconds(0.5));
+    EXPECT_GE(last->time, seconds(0.5 - 2.0 / 60));
+
+    // At the end, play starts over from the beginning.
+    rig.player().setRate(1);
+    EXPECT_LT(rig.player().currentTime(), seconds(0.1));
+    ASSERT_TRUE(processEventsUntil([&] { return rates.size() == 6; }));
+    EXPECT_EQ(rig.player().currentTime(), seconds(0.5));
+}
+
 TEST(PlaybackEngine, AMovieThatCannotBeDecodedStopsWithAMessage) {
     PlayerRig rig;
     std::filesystem::remove(rig.folder() / kScreenFileName);
@@ -186,12 +171,6 @@ TEST(PlaybackEngine, AMovieThatCannotBeDecodedStopsWithAMessage) {
     EXPECT_NE(rig.player().error()->find(std::string(kScreenFileName)), std::string::npos)
         << *rig.player().error();
     EXPECT_EQ(rig.player().rate(), 0);
-}
-
-TEST(PlaybackPipeline, FramesFollowTheCompositionGrid) {
-    EXPECT_EQ(PlaybackPipeline::frameAfter(MediaTime::zero(), {1, 60}), (MediaTime{1, 60}));
-    EXPECT_EQ(PlaybackPipeline::frameAfter({1, 60}, {1, 60}), (MediaTime{2, 60}));
-    EXPECT_EQ(PlaybackPipeline::frameAfter({301, 600}, {1, 60}), (MediaTime{31, 60}));
 }
 
 }  // namespace

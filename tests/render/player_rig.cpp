@@ -11,7 +11,7 @@ namespace zarvex::testing {
 
 void RecordingSink::present(const VideoFrame& frame, MediaTime time) {
     std::lock_guard lock(mutex_);
-    shown_.push_back({time, frame, std::chrono::steady_clock::now()});
+    shown_.push_back({time, frame});
 }
 
 std::vector<RecordingSink::Shown> RecordingSink::shown() const {

@@ -22,7 +22,6 @@ class RecordingSink : public FrameSink {
     struct Shown {
         MediaTime time;
         VideoFrame frame;
-        std::chrono::steady_clock::time_point at;
     };
 
     void present(const VideoFrame& frame, MediaTime time) override;
@@ -55,8 +54,6 @@ class PlayerRig {
     RecordingSink& sink() { return *sink_; }
     // Makes the recording sink the player's (again).
     void attachSink() { player_->setFrameSink(sink_); }
-    const std::shared_ptr<const Composition>& composition() const { return composition_; }
-    const ProjectTimeline& timeline() const { return timeline_; }
     const std::filesystem::path& folder() const { return folder_; }
 
     // The video composition for `style` at full size (scaled by `scale`).

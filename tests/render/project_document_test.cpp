@@ -53,7 +53,7 @@ void loadAndWait(const OpenDocument& open) {
 
 // ---------------------------------------------------------------- opening and loading
 
-TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordings) {
+TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordingsAndReportsFailures) {
     EXPECT_EQ(openDocument(folder)->style(), testing::fallbackStyle());
 
     ProjectMeta meta = readProjectFile(folder);
@@ -64,12 +64,33 @@ TEST_F(ProjectDocumentTest, TakesTheStoredStyleOrTheOneForNewRecordings) {
     EXPECT_EQ(open->bundleURL(), folder);
     EXPECT_FALSE(open->isLoaded());
 
+    // Without a loaded recording there is no export session.
+    exportAndWait(open, dir / "out.mp4");
+    EXPECT_EQ(open->errorMessage(),
+              "Export failed: Recording failed: Could not create export session.");
+    EXPECT_FALSE(open->exportProgress());
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
+
     EXPECT_THROW(openDocument(dir / "missing"), FileError);
     testing::writeText(dir / "project.json", "{\"version\": 1}");
     EXPECT_THROW(openDocument(dir.path()), DecodeError);
+
+    // Loading failures land in the error message.
+    testing::writeMovieWithoutVideo(folder / "screen.mov");
+    auto broken = openDocument(folder);
+    loadAndWait(broken);
+    EXPECT_FALSE(broken->isLoaded());
+    EXPECT_EQ(broken->errorMessage(), "Recording failed: screen.mov has no video track.");
+
+    std::filesystem::remove(folder / "screen.mov");
+    broken = openDocument(folder);
+    loadAndWait(broken);
+    EXPECT_FALSE(broken->isLoaded());
+    EXPECT_NE(broken->errorMessage().value_or("").find("screen.mov"), std::string::npos);
 }
 
-TEST_F(ProjectDocumentTest, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
+TEST_F(ProjectDocumentTest,
+       BuildsTheTimelineShowsTheFirstStyledFrameAndDrawsOnlyTheLatestBackground) {
     const auto open = loadDocument(folder);
     EXPECT_EQ(open->webcamTrackID(), std::optional<TrackID>(4));
     EXPECT_EQ(open->clickTimes(), (std::vector<double>{0.5}));  // the earlier click is dropped
@@ -83,44 +104,37 @@ TEST_F(ProjectDocumentTest, BuildsTheTimelineAndShowsTheFirstStyledFrame) {
     EXPECT_EQ(open.player->currentFrame().width, 320);
     EXPECT_FALSE(open->hasPendingSave());
     EXPECT_FALSE(open->errorMessage());
-}
 
-TEST_F(ProjectDocumentTest, AppliesTheStoredTrim) {
+    // A stored trim limits the player.
     ProjectMeta meta = readProjectFile(folder);
     meta.trimStart = 0.25;
     meta.trimEnd = 1.0;
     writeProjectFile(folder, meta);
-    const auto open = loadDocument(folder);
-    EXPECT_EQ(open->trimRange(), (std::pair<double, double>{0.25, 1.0}));
-    EXPECT_EQ(open.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
-}
+    const auto trimmed = loadDocument(folder);
+    EXPECT_EQ(trimmed->trimRange(), (std::pair<double, double>{0.25, 1.0}));
+    EXPECT_EQ(trimmed.player->currentItem()->forwardPlaybackEndTime, (MediaTime{600, 600}));
 
-TEST_F(ProjectDocumentTest, FailuresLandInTheErrorMessage) {
-    testing::writeMovieWithoutVideo(folder / "screen.mov");
-    auto open = openDocument(folder);
-    loadAndWait(open);
-    EXPECT_FALSE(open->isLoaded());
-    EXPECT_EQ(open->errorMessage(), "Recording failed: screen.mov has no video track.");
+    // Backgrounds are reused, and a burst of them draws only the latest.
+    const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
+    const std::uint8_t* first = backgroundPixels();
+    open->setStyle(styleWithRadius(50));
+    EXPECT_EQ(backgroundPixels(), first);
 
-    std::filesystem::remove(folder / "screen.mov");
-    open = openDocument(folder);
-    loadAndWait(open);
-    EXPECT_FALSE(open->isLoaded());
-    EXPECT_NE(open->errorMessage().value_or("").find("screen.mov"), std::string::npos);
+    int framesDrawn = 0;
+    open.player->setFrameHandler([&](const VideoFrame&, MediaTime) { ++framesDrawn; });
+    StyleSettings style = open->style();
+    for (const char* hex : {"#654321", "#111111", "#222222", "#333333"}) {
+        style.background = BackgroundStyle::solid(hex);
+        open->setStyle(style);
+    }
+    ASSERT_TRUE(processEventsUntil([&] { return open->isStyleApplied(); }));
+    EXPECT_NE(backgroundPixels(), first);
+    EXPECT_EQ(open->backgroundCache().entry()->first,
+              backgroundCacheKey(BackgroundStyle::solid("#333333"), {320, 240}));
+    EXPECT_EQ(framesDrawn, 1);
 }
 
 // ---------------------------------------------------------------- style, trim and saving
-
-TEST_F(ProjectDocumentTest, AnEqualStyleChangesNothing) {
-    const auto open = loadDocument(folder);
-    int changes = 0;
-    QObject::connect(open.document.get(), &ProjectDocument::styleChanged, [&] { ++changes; });
-    const VideoComposition* before = playerComposition(open);
-    open->setStyle(StyleSettings(open->style()));
-    EXPECT_EQ(changes, 0);
-    EXPECT_FALSE(open->hasPendingSave());
-    EXPECT_EQ(playerComposition(open), before);
-}
 
 void waitUntilSaved(const OpenDocument& open) {
     ASSERT_TRUE(processEventsUntil([&] { return !open->hasPendingSave(); }));
@@ -130,6 +144,14 @@ TEST_F(ProjectDocumentTest, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfterT
     const auto open = loadDocument(folder);
     open.player->seek(MediaTime::fromSeconds(0.5));
     const std::string original = readText(folder / "project.json");
+    // An equal style changes nothing.
+    int changes = 0;
+    QObject::connect(open.document.get(), &ProjectDocument::styleChanged, [&] { ++changes; });
+    const VideoComposition* unchanged = playerComposition(open);
+    open->setStyle(StyleSettings(open->style()));
+    EXPECT_EQ(changes, 0);
+    EXPECT_FALSE(open->hasPendingSave());
+    EXPECT_EQ(playerComposition(open), unchanged);
 
     // A new canvas needs a new background: the player keeps the old style
     // until a worker has drawn it.
@@ -162,28 +184,8 @@ TEST_F(ProjectDocumentTest, EditsAreDrawnOffTheMainThreadAndSavedOnce400MsAfterT
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);
 }
 
-TEST_F(ProjectDocumentTest, BackgroundsAreReusedAndABurstOfThemDrawsOnlyTheLatest) {
-    const auto open = loadDocument(folder);
-    const auto backgroundPixels = [&] { return open->backgroundCache().entry()->second.row(0); };
-    const std::uint8_t* first = backgroundPixels();
-    open->setStyle(styleWithRadius(50));
-    EXPECT_EQ(backgroundPixels(), first);
-
-    int framesDrawn = 0;
-    open.player->setFrameHandler([&](const VideoFrame&, MediaTime) { ++framesDrawn; });
-    StyleSettings style = open->style();
-    for (const char* hex : {"#654321", "#111111", "#222222", "#333333"}) {
-        style.background = BackgroundStyle::solid(hex);
-        open->setStyle(style);
-    }
-    ASSERT_TRUE(processEventsUntil([&] { return open->isStyleApplied(); }));
-    EXPECT_NE(backgroundPixels(), first);
-    EXPECT_EQ(open->backgroundCache().entry()->first,
-              backgroundCacheKey(BackgroundStyle::solid("#333333"), {320, 240}));
-    EXPECT_EQ(framesDrawn, 1);
-}
-
-TEST_F(ProjectDocumentTest, ChangesLimitThePlayerAndAreSaved) {
+TEST_F(ProjectDocumentTest, TrimAndStyleChangesAreSavedKeepingTheRestAndFailuresReported) {
+    ProjectMeta expected = readProjectFile(folder);
     const auto open = loadDocument(folder);
     int changes = 0;
     QObject::connect(open.document.get(), &ProjectDocument::trimChanged, [&] { ++changes; });
@@ -202,9 +204,22 @@ TEST_F(ProjectDocumentTest, ChangesLimitThePlayerAndAreSaved) {
     open->setTrimEnd(std::nullopt);
     EXPECT_FALSE(open.player->currentItem()->forwardPlaybackEndTime.isValid());
     EXPECT_NEAR(open->trimRange().second, 1.5, 0.01);
+    open->setStyle(styleWithRadius(7));
     open->saveNow();
-    EXPECT_FALSE(readProjectFile(folder).trimEnd);
     EXPECT_FALSE(open->hasPendingSave());
+    expected.style = styleWithRadius(7);
+    expected.trimStart = 0.0;
+    EXPECT_EQ(readProjectFile(folder), expected);  // the rest of the file kept
+
+    // A folder in the way of project.json makes the write fail.
+    std::filesystem::remove(folder / "project.json");
+    std::filesystem::create_directory(folder / "project.json");
+    open->setStyle(styleWithRadius(8));
+    open->saveNow();
+    ASSERT_TRUE(open->errorMessage());
+    EXPECT_TRUE(open->errorMessage()->starts_with("Could not save style: "))
+        << *open->errorMessage();
+    EXPECT_EQ(open->style().cornerRadius, 8);
 }
 
 // Segments made from the clicks when the recording opens, drawn alike by the
@@ -245,25 +260,6 @@ TEST_F(ProjectDocumentTest, AutomaticSegmentsReachPlayerAndExportAndAreStoredByT
     waitUntilSaved(open);
     EXPECT_EQ(readProjectFile(folder).zoom, edited);
     EXPECT_EQ(zoomOf(*open->makeVideoComposition(0.5)), edited.segments);  // as exported
-}
-
-TEST_F(ProjectDocumentTest, KeepsTheRestOfTheProjectFileAndReportsFailures) {
-    ProjectMeta expected = readProjectFile(folder);
-    const auto open = loadDocument(folder);
-    open->setStyle(styleWithRadius(7));
-    open->saveNow();
-    expected.style = styleWithRadius(7);
-    EXPECT_EQ(readProjectFile(folder), expected);
-
-    // A folder in the way of project.json makes the write fail.
-    std::filesystem::remove(folder / "project.json");
-    std::filesystem::create_directory(folder / "project.json");
-    open->setStyle(styleWithRadius(8));
-    open->saveNow();
-    ASSERT_TRUE(open->errorMessage());
-    EXPECT_TRUE(open->errorMessage()->starts_with("Could not save style: "))
-        << *open->errorMessage();
-    EXPECT_EQ(open->style().cornerRadius, 8);
 }
 
 TEST_F(ProjectDocumentTest, APendingSaveIsWrittenWhenTheDocumentGoesAway) {
@@ -311,18 +307,15 @@ TEST_F(ProjectDocumentTest, SanitisesTheNameMovesTheFolderAndReloads) {
     EXPECT_EQ(open->composition()->tracks()[0].sourceFile.parent_path(), moved);
     EXPECT_EQ(open.player->currentTime(), MediaTime::fromSeconds(1.0));
     EXPECT_EQ(readProjectFile(moved).style->cornerRadius, 9);  // saved before moving
-    EXPECT_FALSE(open->errorMessage());
-}
 
-TEST_F(ProjectDocumentTest, ASaveWhileTheFolderMovesLandsInTheNewFolder) {
-    const auto open = loadDocument(folder);
+    // A save while the folder moves lands in the new folder.
     bool done = false;
     open->rename("Moved", [&] { done = true; });
     open->setStyle(styleWithRadius(11));
     open.scheduler->advance(400ms);
     ASSERT_TRUE(processEventsUntil([&] { return done && !open->hasPendingSave(); }));
     EXPECT_EQ(readProjectFile(dir / "Moved").style->cornerRadius, 11);
-    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_FALSE(std::filesystem::exists(moved));
     EXPECT_FALSE(open->errorMessage());
 }
 
@@ -358,7 +351,7 @@ std::vector<std::string> otherFiles(const std::filesystem::path& folder) {
     return names;
 }
 
-TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndAsksToRevealIt) {
+TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndRevealsItCancelsAndFailsCleanly) {
     const auto open = loadDocument(folder);
     std::vector<std::filesystem::path> revealed;
     QObject::connect(open.document.get(), &ProjectDocument::revealInFileViewer,
@@ -375,34 +368,30 @@ TEST_F(ProjectDocumentTest, WritesTheMovieReportsProgressAndAsksToRevealIt) {
     EXPECT_EQ(open->exportSession(), nullptr);
     EXPECT_FALSE(open->errorMessage());
     EXPECT_EQ(open.scheduler->pendingCount(), 0u);  // the progress timer stopped
-}
 
-TEST_F(ProjectDocumentTest, CancellingWhileSetUpOrRunningLeavesNoFileAndNoMessage) {
-    const auto open = loadDocument(folder);
+    // Cancelled while set up or while running: no file, no message.
     bool done = false;
-    open->exportTo(dir / "out.mp4", {}, [&] { done = true; });
+    open->exportTo(dir / "new.mp4", {}, [&] { done = true; });
     EXPECT_EQ(open->exportProgress(), 0.0);
     open->cancelExport();
     ASSERT_TRUE(processEventsUntil([&] { return done; }));
     EXPECT_FALSE(open->errorMessage());
-    EXPECT_TRUE(otherFiles(dir.path()).empty());
+    EXPECT_EQ(otherFiles(dir.path()), (std::vector<std::string>{"out.mp4"}));
 
     bool cancelled = false;
-    exportAndWait(open, dir / "out.mp4", {}, [&] {
+    exportAndWait(open, dir / "new.mp4", {}, [&] {
         if (!cancelled) {
             cancelled = true;
             open->cancelExport();
         }
     });
     EXPECT_TRUE(cancelled);
-    EXPECT_TRUE(otherFiles(dir.path()).empty());
+    EXPECT_EQ(otherFiles(dir.path()), (std::vector<std::string>{"out.mp4"}));
     EXPECT_FALSE(open->errorMessage());
     EXPECT_FALSE(open->exportProgress());
     EXPECT_EQ(open->exportSession(), nullptr);
-}
 
-TEST_F(ProjectDocumentTest, FailuresKeepTheFileAlreadyThereAndAreReported) {
-    const auto open = loadDocument(folder);
+    // Failures keep the file already there and are reported.
     exportAndWait(open, dir / "no such folder" / "out.mp4");
     ASSERT_TRUE(open->errorMessage());
     EXPECT_TRUE(open->errorMessage()->starts_with("Export failed: ")) << *open->errorMessage();
@@ -416,15 +405,6 @@ TEST_F(ProjectDocumentTest, FailuresKeepTheFileAlreadyThereAndAreReported) {
     EXPECT_EQ(readText(dir / "out.mp4"), "an older export");
     EXPECT_EQ(otherFiles(dir.path()), (std::vector<std::string>{"out.mp4"}));
     EXPECT_FALSE(open->exportProgress());
-}
-
-TEST_F(ProjectDocumentTest, WithoutALoadedRecordingThereIsNoSession) {
-    const auto open = openDocument(folder);
-    exportAndWait(open, dir / "out.mp4");
-    EXPECT_EQ(open->errorMessage(),
-              "Export failed: Recording failed: Could not create export session.");
-    EXPECT_FALSE(open->exportProgress());
-    EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
 }
 
 }  // namespace

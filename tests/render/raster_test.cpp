@@ -24,7 +24,7 @@ void expectNear(Bgra actual, Bgra expected, int tolerance, const char* where) {
         << int(actual.a);
 }
 
-TEST(GradientImage, FirstColourAtTheStartCornerLastAtTheOpposite) {
+TEST(Backgrounds, GradientsSolidColoursAndImagesOrGreyForAnUndecodableOne) {
     const std::vector<std::string> colors{"#FF0000", "#0000FF"};
     const Image flat = gradientImage(colors, 0, {200, 100});
     ASSERT_EQ(flat.extent(), (PixelRect{0, 0, 200, 100}));
@@ -45,9 +45,8 @@ TEST(GradientImage, FirstColourAtTheStartCornerLastAtTheOpposite) {
     expectNear(diagonal.pixelAt(0, 99), Bgra{85, 0, 170, 255}, 2, "45, top-left");
     expectNear(diagonal.pixelAt(199, 0), Bgra{170, 0, 85, 255}, 2, "45, bottom-right");
     expectNear(gradientImage(colors, 180, {200, 100}).pixelAt(0, 50), kBlue, 1, "180, left");
-}
 
-TEST(GradientImage, StopsAreEvenlySpacedAndOneColourIsUniform) {
+    // Stops are evenly spaced, and one colour is uniform.
     const Image three = gradientImage({"#FF0000", "#00FF00", "#0000FF"}, 0, {201, 10});
     expectNear(three.pixelAt(100, 5), Bgra{0, 255, 0, 255}, 1, "middle stop");
     expectNear(three.pixelAt(50, 5), Bgra{0, 128, 128, 255}, 2, "between the first two");
@@ -63,9 +62,8 @@ TEST(GradientImage, StopsAreEvenlySpacedAndOneColourIsUniform) {
     EXPECT_EQ(none.pixelAt(20, 10), Bgra{});
     EXPECT_TRUE(gradientImage({"#FFFFFF"}, 0, {0, 20}).isEmpty());
     EXPECT_EQ(gradientImage({"#FFFFFF"}, 0, {9.9, 3.2}).extent(), (PixelRect{0, 0, 9, 3}));
-}
 
-TEST(MakeBackground, SolidImageAndUndecodableImage) {
+    // Backgrounds: solid, an image, and an image that cannot be decoded.
     const Image solid = makeBackground(BackgroundStyle::solid("#F6F1E7"), {64, 36});
     ASSERT_EQ(solid.extent(), (PixelRect{0, 0, 64, 36}));
     EXPECT_EQ(solid.pixelAt(0, 0), (Bgra{0xE7, 0xF1, 0xF6, 255}));
@@ -93,7 +91,22 @@ TEST(MakeBackground, SolidImageAndUndecodableImage) {
     }
 }
 
-TEST(RoundedRectImage, AntiAliasedAndGrownByOnePixel) {
+double sum(const AlphaPlane& plane) {
+    return std::accumulate(plane.values.begin(), plane.values.end(), 0.0);
+}
+
+VideoFrame scaled(const VideoFrame& source, int width, int height, PixelBox clip = {}) {
+    if (clip.width == 0) {
+        clip = {0, 0, width, height};
+    }
+    ScaleScratch scratch;
+    VideoFrame out = VideoFrame::allocate(PixelFormat::bgra, clip.width, clip.height);
+    scalePicture(source, {0, 0, source.width, source.height}, width, height, clip, out.data[0],
+                 out.stride[0], scratch);
+    return out;
+}
+
+TEST(Shapes, RoundedRectsMaskedBlurredConvertedAndScaled) {
     const Image image = roundedRectImage({10.5, 20, 30, 10}, 3, {1, 1, 1, 0.5});
     EXPECT_EQ(image.extent(), (PixelRect{9, 19, 33, 12}));
     EXPECT_EQ(image.pixelAt(25, 25), (Bgra{128, 128, 128, 128}));  // premultiplied
@@ -101,13 +114,27 @@ TEST(RoundedRectImage, AntiAliasedAndGrownByOnePixel) {
     EXPECT_EQ(image.pixelAt(10, 25), (Bgra{64, 64, 64, 64}));      // half covered
     EXPECT_EQ(image.pixelAt(10, 20), Bgra{});                      // rounded away
     EXPECT_TRUE(roundedRectImage({0, 0, 0, 5}, 1, {1, 1, 1, 1}).isEmpty());
-}
 
-double sum(const AlphaPlane& plane) {
-    return std::accumulate(plane.values.begin(), plane.values.end(), 0.0);
-}
+    // A mask keeps partial coverage and full runs.
+    const Rect rect{3.4, 2.7, 60.2, 30.5};
+    const PixelRect clip{0, 0, 50, 100};  // cuts off the right side
+    const MaskLayer mask = makeMask(rect, 9, clip);
+    ASSERT_EQ(mask.extent, (PixelRect{3, 2, 47, 32}));
+    const AlphaPlane plane = roundedRectCoverage(rect, 9, 1, clip);
+    const std::vector<std::uint8_t> bytes = coverageBytes(plane);
+    for (int y = mask.extent.y; y < mask.extent.maxY(); ++y) {
+        for (int x = mask.extent.x; x < mask.extent.maxX(); ++x) {
+            const std::size_t at = std::size_t(plane.extent.maxY() - 1 - y) * plane.extent.width +
+                                   std::size_t(x - plane.extent.x);
+            ASSERT_EQ(mask.coverageAt(x, y), bytes[at]) << x << "," << y;
+        }
+    }
+    // Only the rim is stored.
+    EXPECT_LT(mask.partial.size(), std::size_t(47 * 32 / 2));
+    EXPECT_EQ(mask.coverageAt(2, 10), 0);
+    EXPECT_TRUE(makeMask({0, 0, 0, 10}, 2, clip).extent.isEmpty());
 
-TEST(GaussianBlur, SpreadsBeyondTheShapeLikeAGaussian) {
+    // The blur spreads beyond the shape like a Gaussian.
     const AlphaPlane square =
         roundedRectCoverage({0, 0, 200, 200}, 0, 1, {-1000, -1000, 2000, 2000});
     const double sigma = 10;
@@ -135,9 +162,8 @@ TEST(GaussianBlur, SpreadsBeyondTheShapeLikeAGaussian) {
     EXPECT_NEAR(spot.at(1, 0), spot.at(0, -1), 1e-6);
     EXPECT_EQ(gaussianBlur(dot, 0).extent, dot.extent);
     EXPECT_EQ(gaussianBlur(dot, std::nan("")).extent, dot.extent);
-}
 
-TEST(BlurredRoundedRect, MatchesBlurringTheRasterisedShape) {
+    // A blurred rounded rectangle matches blurring the rasterised shape.
     struct Case {
         Rect rect;
         double radius, sigma;
@@ -162,36 +188,16 @@ TEST(BlurredRoundedRect, MatchesBlurringTheRasterisedShape) {
             EXPECT_LT(worst, 1e-4) << "radius " << c.radius << " sigma " << c.sigma;
         }
     }
-}
 
-TEST(MaskLayer, KeepsPartialCoverageAndFullRuns) {
-    const Rect rect{3.4, 2.7, 60.2, 30.5};
-    const PixelRect clip{0, 0, 50, 100};  // cuts off the right side
-    const MaskLayer mask = makeMask(rect, 9, clip);
-    ASSERT_EQ(mask.extent, (PixelRect{3, 2, 47, 32}));
-    const AlphaPlane plane = roundedRectCoverage(rect, 9, 1, clip);
-    const std::vector<std::uint8_t> bytes = coverageBytes(plane);
-    for (int y = mask.extent.y; y < mask.extent.maxY(); ++y) {
-        for (int x = mask.extent.x; x < mask.extent.maxX(); ++x) {
-            const std::size_t at = std::size_t(plane.extent.maxY() - 1 - y) * plane.extent.width +
-                                   std::size_t(x - plane.extent.x);
-            ASSERT_EQ(mask.coverageAt(x, y), bytes[at]) << x << "," << y;
-        }
-    }
-    // Only the rim is stored.
-    EXPECT_LT(mask.partial.size(), std::size_t(47 * 32 / 2));
-    EXPECT_EQ(mask.coverageAt(2, 10), 0);
-    EXPECT_TRUE(makeMask({0, 0, 0, 10}, 2, clip).extent.isEmpty());
-}
-
-TEST(ConvertToI420, Bt709LimitedRange) {
-    struct Case {
+    // BT.709 limited range conversion.
+    struct ConvertCase {
         Bgra color;
         int y, u, v;
     };
-    for (const Case& c : {Case{{255, 255, 255, 255}, 235, 128, 128},
-                          Case{{0, 0, 0, 255}, 16, 128, 128}, Case{kRed, 63, 102, 240},
-                          Case{{0, 255, 0, 255}, 173, 42, 26}, Case{kBlue, 32, 240, 118}}) {
+    for (const ConvertCase& c :
+         {ConvertCase{{255, 255, 255, 255}, 235, 128, 128},
+          ConvertCase{{0, 0, 0, 255}, 16, 128, 128}, ConvertCase{kRed, 63, 102, 240},
+          ConvertCase{{0, 255, 0, 255}, 173, 42, 26}, ConvertCase{kBlue, 32, 240, 118}}) {
         // Odd sizes: the last column and row share chroma with themselves.
         const VideoFrame i420 = testing::toI420(testing::solidFrame(5, 3, c.color));
         for (const auto& [x, y] : {std::pair{0, 0}, std::pair{4, 2}}) {
@@ -200,10 +206,8 @@ TEST(ConvertToI420, Bt709LimitedRange) {
             EXPECT_NEAR(i420.row(2, y / 2)[x / 2], c.v, 1);
         }
     }
-}
 
-TEST(ConvertRegionToBgra, OddStartRowsKeepTheirChroma) {
-    // Chroma rows differ, so an off-by-one chroma row shows.
+    // Back to BGRA from an odd start row: chroma rows differ, so an off-by-one chroma row shows.
     VideoFrame i420 = VideoFrame::allocate(PixelFormat::i420, 4, 4);
     std::memset(i420.data[0], 128, std::size_t(i420.stride[0]) * 4);
     std::memset(i420.row(1, 0), 128, 2);
@@ -215,26 +219,15 @@ TEST(ConvertRegionToBgra, OddStartRowsKeepTheirChroma) {
     EXPECT_NEAR(out[2], out[1], 2);             // row 1 is grey
     EXPECT_GT(out[16 + 2], out[16 + 1] + 100);  // row 2 is red
     EXPECT_GT(out[32 + 2], out[32 + 1] + 100);
-}
 
-VideoFrame scaled(const VideoFrame& source, int width, int height, PixelBox clip = {}) {
-    if (clip.width == 0) {
-        clip = {0, 0, width, height};
-    }
-    ScaleScratch scratch;
-    VideoFrame out = VideoFrame::allocate(PixelFormat::bgra, clip.width, clip.height);
-    scalePicture(source, {0, 0, source.width, source.height}, width, height, clip, out.data[0],
-                 out.stride[0], scratch);
-    return out;
-}
-
-TEST(ScalePicture, UniformPicturesStayExactlyUniform) {
-    struct Case {
+    // Scaling: uniform pictures stay exactly uniform.
+    struct ScaleCase {
         int sw, sh, dw, dh;
     };
     // Shrinking a little, by half and more (box steps, odd sizes), enlarging.
-    for (const Case& c : {Case{320, 180, 256, 144}, Case{1280, 720, 260, 260},
-                          Case{721, 481, 100, 67}, Case{40, 30, 97, 61}, Case{1, 1, 5, 3}}) {
+    for (const ScaleCase& c :
+         {ScaleCase{320, 180, 256, 144}, ScaleCase{1280, 720, 260, 260},
+          ScaleCase{721, 481, 100, 67}, ScaleCase{40, 30, 97, 61}, ScaleCase{1, 1, 5, 3}}) {
         for (const Bgra pixel : {Bgra{12, 200, 255, 255}, Bgra{10, 20, 30, 128}}) {
             const VideoFrame src = testing::solidFrame(c.sw, c.sh, pixel);
             EXPECT_EQ(testing::maxDifference(scaled(src, c.dw, c.dh),
@@ -243,9 +236,8 @@ TEST(ScalePicture, UniformPicturesStayExactlyUniform) {
                 << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh;
         }
     }
-}
 
-TEST(ScalePicture, I420IsScaledLikeItsBgraConversion) {
+    // I420 is scaled like its BGRA conversion.
     for (const auto& [sw, sh, dw, dh] :
          {std::tuple{1280, 720, 1100, 619}, std::tuple{641, 359, 900, 500},
           std::tuple{1280, 720, 300, 300}}) {
@@ -260,9 +252,8 @@ TEST(ScalePicture, I420IsScaledLikeItsBgraConversion) {
         EXPECT_LE(testing::maxDifference(scaled(i420, dw, dh, clip), scaled(bgra, dw, dh, clip)),
                   2);
     }
-}
 
-TEST(ScalePicture, ClipIsThePartOfTheWholePicture) {
+    // A clip is that part of the whole picture.
     const VideoFrame src = testing::patternFrame(300, 200);
     const VideoFrame whole = scaled(src, 450, 300);
     const VideoFrame part = scaled(src, 450, 300, {320, 210, 100, 50});

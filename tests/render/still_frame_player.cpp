@@ -49,7 +49,6 @@ void StillFramePlayer::removeTimeObserver(ObserverID id) {
 
 void StillFramePlayer::render() {
     frame_ = VideoFrame();
-    lastError_.reset();
     const PlayerItem* item = currentItem();
     if (!item || !item->asset || !item->videoComposition) {
         return;
@@ -74,13 +73,11 @@ void StillFramePlayer::render() {
         const CompositionResult result = source_->styledFrameAt(videoComposition, time, *pool_);
         if (result.ok()) {
             frame_ = result.frame();
-        } else {
-            lastError_ = result.error().message;
         }
-    } catch (const MediaError& error) {
-        lastError_ = error.what();
+    } catch (const MediaError&) {
+        // Drawing failed: no frame.
     } catch (const std::bad_alloc&) {
-        lastError_ = "Not enough memory to draw the frame.";
+        // Likewise.
     }
     if (frameHandler_) {
         frameHandler_(frame_, currentTime());

@@ -2,8 +2,6 @@
 
 #include <map>
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "render/frame_source.h"
 #include "render/null_player.h"
@@ -28,9 +26,8 @@ class StillFramePlayer : public NullPlayer {
     void removeTimeObserver(ObserverID id) override;
 
     // The BGRA frame drawn by the last seek; empty before the first one, without
-    // an item, or when drawing failed (then lastError() says why).
+    // an item, or when drawing failed.
     const VideoFrame& currentFrame() const { return frame_; }
-    const std::optional<std::string>& lastError() const { return lastError_; }
     // Called after each seek with the frame it drew.
     void setFrameHandler(std::function<void(const VideoFrame&, MediaTime)> handler) {
         frameHandler_ = std::move(handler);
@@ -42,7 +39,6 @@ class StillFramePlayer : public NullPlayer {
     std::unique_ptr<CompositionFrameSource> source_;
     std::unique_ptr<FramePool> pool_;
     VideoFrame frame_;
-    std::optional<std::string> lastError_;
     std::function<void(const VideoFrame&, MediaTime)> frameHandler_;
     std::map<ObserverID, std::function<void(MediaTime)>> observers_;
     ObserverID nextObserverID_ = 1;

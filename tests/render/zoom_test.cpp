@@ -13,7 +13,7 @@ namespace {
 
 using testing::kScreenTrack;
 
-TEST(ZoomSegments, AreMadeFromClicksSharedPannedClampedAndMerged) {
+TEST(Zoom, SegmentsFromClicksMendedWhenReadEasedPannedAndScaledLikeTheWholePicture) {
     const std::vector<RecordedClick> clicks{
         {1.0, 0.2, 0.3},  {2.5, 0.6, 0.7}, {2.6, 0.6, 0.7},  // one segment panning once
         {6.9, 0.5, 0.5},                                     // ends 8.4 …
@@ -36,9 +36,8 @@ TEST(ZoomSegments, AreMadeFromClicksSharedPannedClampedAndMerged) {
     EXPECT_EQ(segmentsFromClicks({{0.1, 0.5, 0.5}}, 1.2),
               (std::vector<ZoomSegment>{{0, 1.2, 2.0, 0.5, 0.5, {}, true}}));
     EXPECT_TRUE(segmentsFromClicks({{0.1, 0.5, 0.5}}, 0.8).empty());
-}
 
-TEST(ZoomSettings, DecodingMendsWhatItCanAndRoundTrips) {
+    // Decoding mends what it can and round-trips.
     const Json json = parseJson(R"({"auto": false, "segments": [
         {"start": 5, "end": 4, "scale": 9, "x": -1, "y": 2},
         {"start": 0.5, "end": 2, "scale": 1.5, "x": 0.3, "y": 0.4,
@@ -47,17 +46,17 @@ TEST(ZoomSettings, DecodingMendsWhatItCanAndRoundTrips) {
         {"start": "x", "end": 1}, 7, {"start": 6, "end": 6.2, "auto": true}]})");
     const std::optional<ZoomSettings> zoom = decodeZoom(json);
     ASSERT_TRUE(zoom && zoom->segments);
-    const std::vector<ZoomSegment> expected{
+    const std::vector<ZoomSegment> mended{
         {0.5, 3, 1.5, 0.3, 0.4, {{1.5, 0.7, 0.4}, {3, 0.1, 0.1}}, false},
         {4, 5, 3.0, 0, 1, {}, false},
         {6, 7, 2.0, 0.5, 0.5, {}, true},
     };
-    EXPECT_EQ(*zoom->segments, expected);
+    EXPECT_EQ(*zoom->segments, mended);
     EXPECT_FALSE(zoom->autoZoom);
     EXPECT_EQ(decodeZoom(toJson(*zoom)), zoom);
 
     // Against the recording's length: cut, lengthened back to 1 s, or dropped.
-    const std::vector<ZoomSegment> cut = mendedSegments(expected, 4.5);
+    const std::vector<ZoomSegment> cut = mendedSegments(mended, 4.5);
     ASSERT_EQ(cut.size(), 2u);
     EXPECT_EQ((std::pair{cut[1].start, cut[1].end}), (std::pair{3.5, 4.5}));
 
@@ -71,14 +70,12 @@ TEST(ZoomSettings, DecodingMendsWhatItCanAndRoundTrips) {
     EXPECT_EQ(decodeProjectFile(project.dump()).zoom, std::nullopt);
     project.erase("zoom");
     EXPECT_EQ(encodeProjectFile(decodeProjectFile(project.dump())).find("zoom"), std::string::npos);
-}
 
-TEST(ZoomView, EasesInPansAndEasesOutWithTheCentreClamped) {
-    EXPECT_EQ(zoomEasing(0), 0);
-    EXPECT_EQ(zoomEasing(0.25), 0.15625);
-    EXPECT_EQ(zoomEasing(0.5), 0.5);
-    EXPECT_EQ(zoomEasing(1), 1);
-    EXPECT_EQ(zoomEasing(2), 1);
+    // The view eases in, pans and eases out with the centre clamped.
+    for (const auto& [t, eased] :
+         {std::pair{0.0, 0.0}, {0.25, 0.15625}, {0.5, 0.5}, {1.0, 1.0}, {2.0, 1.0}}) {
+        EXPECT_EQ(zoomEasing(t), eased) << t;
+    }
 
     const std::vector<ZoomSegment> segments{{1, 3, 2.5, 0.5, 0.5, {{2, 0.9, 0.5}}, false}};
     EXPECT_EQ(zoomAt(segments, 0.99), ZoomView{});
@@ -92,9 +89,8 @@ TEST(ZoomView, EasesInPansAndEasesOutWithTheCentreClamped) {
     EXPECT_DOUBLE_EQ(out.scale, 1 + 1.5 * zoomEasing(0.5));
     EXPECT_DOUBLE_EQ(out.x, 1 - 0.5 / out.scale);
     EXPECT_EQ(zoomAt(segments, 3), ZoomView{});
-}
 
-TEST(ZoomWindow, AWholeWindowScalesLikeTheWholePictureUpOrDownFromEitherFormat) {
+    // A whole window scales like the whole picture, up or down, from either format.
     const VideoFrame bgra = testing::patternFrame(640, 360);
     for (const VideoFrame& source : {bgra, testing::toI420(bgra)}) {
         for (const auto& [width, height] : {std::pair{300, 170}, std::pair{1000, 560}}) {

@@ -22,12 +22,9 @@ class Look : public GuiTest {
     void TearDown() override { ThemeManager::shared().apply("studio"); }
 };
 
-TEST_F(Look, BootstrapNamesTheApplication) {
+TEST_F(Look, NamedApplicationPalettesFollowTheThemeApplyingOneRestylesAtOnceBlurIsGaussian) {
     EXPECT_EQ(QCoreApplication::organizationName(), "Zarvex");
     EXPECT_EQ(QCoreApplication::applicationName(), "Zarvex");
-}
-
-TEST_F(Look, PalettesFollowTheRetroFlagAndTheAccent) {
     const QPalette rewind = themePalette(Theme::rewind());
     EXPECT_EQ(rewind.color(QPalette::Window), QColor(255, 246, 232));
     EXPECT_EQ(rewind.color(QPalette::WindowText), QColor(34, 30, 26));
@@ -39,9 +36,8 @@ TEST_F(Look, PalettesFollowTheRetroFlagAndTheAccent) {
     EXPECT_EQ(studio.color(QPalette::Highlight), systemAccentColor());
     EXPECT_LT(studio.color(QPalette::Window).lightness(), 40);
     EXPECT_GT(studio.color(QPalette::WindowText).lightness(), 200);
-}
 
-TEST_F(Look, ApplyingAThemeRestylesTheApplicationAtOnceInItsFonts) {
+    // Applying a theme restyles the application at once, in its fonts.
     QWidget window;
     int paletteChanges = 0;
     struct Watcher : QObject {
@@ -80,9 +76,8 @@ TEST_F(Look, ApplyingAThemeRestylesTheApplicationAtOnceInItsFonts) {
     EXPECT_EQ(window.palette().color(QPalette::Window), QColor(255, 246, 232));
     applyRetroLightScheme(window, false);
     EXPECT_EQ(window.palette().color(QPalette::Window), QColor(16, 24, 32));
-}
 
-TEST(Blur, SpreadsAnImpulseLikeAGaussianOfThatSigma) {
+    // The blur spreads an impulse like a Gaussian of that sigma.
     // A white line across a wide image: one column far from the ends is an
     // impulse for the vertical blur.
     QImage impulse(121, 161, QImage::Format_ARGB32_Premultiplied);

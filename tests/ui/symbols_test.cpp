@@ -13,7 +13,7 @@ using testing::GuiTest;
 
 class Symbols : public GuiTest {};
 
-TEST_F(Symbols, EveryNamedSymbolExistsAndDraws) {
+TEST_F(Symbols, EveryNamedSymbolExistsAndDrawsTintedOrInTheThemesButtonText) {
     const QStringList named = QString(
                                   "MenuBarIcon MenuBarIconRecording play.fill pause.fill "
                                   "speaker.slash.fill speaker.wave.1.fill speaker.wave.2.fill "
@@ -40,9 +40,8 @@ TEST_F(Symbols, EveryNamedSymbolExistsAndDraws) {
     }
     EXPECT_FALSE(hasSymbol("no.such.symbol"));
     EXPECT_TRUE(symbolImage("no.such.symbol", {24, 24}, Qt::white).isNull());
-}
 
-TEST_F(Symbols, TintedLikeTemplateImagesWithWhiteInkCuttingOut) {
+    // Tinted like template images, white ink cutting out.
     const QImage mic = symbolImage("mic.slash.fill", {24, 24}, QColor(200, 40, 20), 2);
     EXPECT_EQ(mic.pixelColor(24, 10), QColor(200, 40, 20));  // the capsule
     EXPECT_LT(qAlpha(mic.pixel(22, 17)), 20);                // the gap beside the slash

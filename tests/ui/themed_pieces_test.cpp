@@ -41,7 +41,7 @@ double blend(int under, int over, double alpha) {
     return under * (1 - alpha) + over * alpha;
 }
 
-TEST_F(ThemedPieces, BackdropBloomAndGrid) {
+TEST_F(ThemedPieces, BackdropBarsControlsAndHeadersFollowTheTheme) {
     EXPECT_EQ(bloomRect(QSizeF(1000, 600)), QRectF(660, -180, 520, 520));
     EXPECT_EQ(bloomOpacity(Theme::rewind()), 0.22);
     EXPECT_EQ(bloomOpacity(Theme::studio()), 0.16);
@@ -72,9 +72,8 @@ TEST_F(ThemedPieces, BackdropBloomAndGrid) {
     EXPECT_NEAR(studio.pixelColor(24, 400).red(), studio.pixelColor(25, 400).red(), 1);
     EXPECT_NEAR(studio.pixelColor(1199, 799).red(), 10, 1);
     EXPECT_EQ(studio.pixelColor(600, 400), QColor(16, 24, 32));  // the middle stop
-}
 
-TEST_F(ThemedPieces, SolidAndTranslucentBars) {
+    // Bars: solid in Rewind, translucent in Studio.
     EXPECT_EQ(themedBarShadowMargins(Theme::rewind()), QMargins(0, 0, 3, 3));
     EXPECT_EQ(themedBarShadowMargins(Theme::studio()), QMargins(10, 8, 10, 12));
 
@@ -101,17 +100,16 @@ TEST_F(ThemedPieces, SolidAndTranslucentBars) {
     const QColor edge = clear.pixelColor(50, 10);
     EXPECT_NEAR(edge.red(), blend(blend(40, 255, 0.04), 255, 0.12), 1.51);
     EXPECT_LT(clear.pixelColor(50, 57).red(), 40);  // the soft shadow below
-}
 
-TEST_F(ThemedPieces, ALongBarCastsTheShadowOfItsBlurredShape) {
+    // A long bar casts the shadow of its blurred shape.
     // Drawn from a small blurred piece with its edges stretched; it must match
     // the shadow's definition: the bar in black at 0.35, blurred with sigma 5
     // (radius 10), 2 points lower, outside the bar only.
-    QWidget host;
-    const QRectF bar(30, 30, 300, 160);
-    const QImage drawn =
-        render([&](QPainter& p) { paintThemedBar(p, bar, 14, host, Theme::studio()); }, {360, 240},
-               Qt::white);
+    QWidget longHost;
+    const QRectF longBar(30, 30, 300, 160);
+    const QImage longDrawn =
+        render([&](QPainter& p) { paintThemedBar(p, longBar, 14, longHost, Theme::studio()); },
+               {360, 240}, Qt::white);
     QImage shape(360, 240, QImage::Format_ARGB32_Premultiplied);
     shape.fill(Qt::transparent);
     {
@@ -119,25 +117,52 @@ TEST_F(ThemedPieces, ALongBarCastsTheShadowOfItsBlurredShape) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0, 0, 0, qRound(255 * kBarSoftShadowOpacity)));
-        p.drawRoundedRect(bar.translated(0, kBarSoftShadowOffsetY), 14, 14);
+        p.drawRoundedRect(longBar.translated(0, kBarSoftShadowOffsetY), 14, 14);
     }
     const QImage shadow = blurredImage(shape, kBarSoftShadowRadius / 2);
     // All around the bar, corners and the straight edges next to them included.
     int checked = 0;
     for (int y = 12; y < 220; y += 3) {
         for (int x = 12; x < 348; x += 3) {
-            if (bar.adjusted(-1, -1, 1, 1).contains(QPointF(x, y))) {
+            if (longBar.adjusted(-1, -1, 1, 1).contains(QPointF(x, y))) {
                 continue;
             }
             const double expected = 255 * (1 - qAlpha(shadow.pixel(x, y)) / 255.0);
-            EXPECT_NEAR(drawn.pixelColor(x, y).red(), expected, 1.5) << x << ", " << y;
+            EXPECT_NEAR(longDrawn.pixelColor(x, y).red(), expected, 1.5) << x << ", " << y;
             ++checked;
         }
     }
     EXPECT_GT(checked, 2000);
-}
 
-TEST_F(ThemedPieces, SectionHeadersFollowTheHeaderStyle) {
+    // Controls pick by click and keys, switches toggle, headers follow the style.
+    SegmentedControl control({"Display", "Window", "Region"});
+    control.setFixedWidth(240);
+    control.resize(240, control.sizeHint().height());
+    QSignalSpy activated(&control, &SegmentedControl::activated);
+    EXPECT_EQ(control.currentIndex(), -1);
+    QTest::mouseClick(&control, Qt::LeftButton, {}, control.segmentRect(2).center());
+    EXPECT_EQ(control.currentIndex(), 2);
+    QTest::keyClick(&control, Qt::Key_Right);  // already the last
+    EXPECT_EQ(control.currentIndex(), 2);
+    QTest::keyClick(&control, Qt::Key_Left);
+    EXPECT_EQ(control.currentIndex(), 1);
+    EXPECT_EQ(activated.count(), 3);
+    control.setCurrentIndex(0);  // from code: not an activation
+    EXPECT_EQ(activated.count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(control.segmentRect(i).width(), 236 / 3.0, 1) << i;
+    }
+
+    ToggleSwitch toggle;
+    toggle.resize(toggle.sizeHint());
+    QSignalSpy toggled(&toggle, &ToggleSwitch::toggled);
+    QTest::mouseClick(&toggle, Qt::LeftButton);
+    EXPECT_TRUE(toggle.isChecked());
+    QTest::mouseClick(&toggle, Qt::LeftButton);
+    EXPECT_FALSE(toggle.isChecked());
+    EXPECT_EQ(toggled.count(), 2);
+
+    // Section headers follow the header style.
     EXPECT_EQ(titleBarColor(Theme::rewind(), 4), Color::rgb255(87, 174, 223));
     EXPECT_EQ(titleBarColor(Theme::rewind(), -1), Color::rgb255(248, 195, 60));
     EXPECT_EQ(titleBarColor(Theme::studio(), 0), std::nullopt);
@@ -161,37 +186,6 @@ TEST_F(ThemedPieces, SectionHeadersFollowTheHeaderStyle) {
     header.resize(200, header.sizeHint().height());
     const QImage drawn = header.grab().toImage();
     EXPECT_EQ(drawn.pixelColor(150, drawn.height() / 2), QColor(87, 174, 223));
-}
-
-TEST_F(ThemedPieces, SegmentedControlPicksByClickAndKeys) {
-    SegmentedControl control({"Display", "Window", "Region"});
-    control.setFixedWidth(240);
-    control.resize(240, control.sizeHint().height());
-    QSignalSpy activated(&control, &SegmentedControl::activated);
-    EXPECT_EQ(control.currentIndex(), -1);
-    QTest::mouseClick(&control, Qt::LeftButton, {}, control.segmentRect(2).center());
-    EXPECT_EQ(control.currentIndex(), 2);
-    QTest::keyClick(&control, Qt::Key_Right);  // already the last
-    EXPECT_EQ(control.currentIndex(), 2);
-    QTest::keyClick(&control, Qt::Key_Left);
-    EXPECT_EQ(control.currentIndex(), 1);
-    EXPECT_EQ(activated.count(), 3);
-    control.setCurrentIndex(0);  // from code: not an activation
-    EXPECT_EQ(activated.count(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(control.segmentRect(i).width(), 236 / 3.0, 1) << i;
-    }
-}
-
-TEST_F(ThemedPieces, ToggleSwitchToggles) {
-    ToggleSwitch toggle;
-    toggle.resize(toggle.sizeHint());
-    QSignalSpy toggled(&toggle, &ToggleSwitch::toggled);
-    QTest::mouseClick(&toggle, Qt::LeftButton);
-    EXPECT_TRUE(toggle.isChecked());
-    QTest::mouseClick(&toggle, Qt::LeftButton);
-    EXPECT_FALSE(toggle.isChecked());
-    EXPECT_EQ(toggled.count(), 2);
 }
 
 }  // namespace
