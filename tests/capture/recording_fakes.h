@@ -60,6 +60,7 @@ class FakeAudioSources {
 
     // The source made last; throws when none was made.
     FakeAudioCapture& operator[](AudioSource source) { return *made_.at(source); }
+    bool made(AudioSource source) const { return made_.count(source) != 0; }
 
   private:
     std::map<AudioSource, FakeAudioCapture*> made_;
