@@ -148,13 +148,17 @@ class SelectionControllerTest : public ::testing::Test {
   protected:
     SelectionControllerTest() { testing::coreApplication(); }
 
-    // Begins a selection that the test ends; its outcome lands in `outcome`.
-    void begin() {
+    // Begins a selection on `selecting` (the test's controller when null)
+    // that the test ends; its outcome lands in `outcome`.
+    SelectionModel* begin(SelectionController* selecting = nullptr) {
+        SelectionController& chosen = selecting ? *selecting : controller;
         outcome.reset();
-        [](SelectionControllerTest* test) -> QCoro::Task<void> {
-            test->outcome = co_await test->controller.beginSelection();
-        }(this);
+        [](SelectionController& chosen, Outcome& outcome) -> QCoro::Task<void> {
+            outcome = co_await chosen.beginSelection();
+        }(chosen, outcome);
+        return chosen.model();
     }
+    static ShareableContent twoDisplays() { return {{kLeft, kRight}, {}}; }
     bool ended() {
         return processEventsUntil([&] { return outcome.has_value(); });
     }
@@ -166,10 +170,7 @@ class SelectionControllerTest : public ::testing::Test {
     Point pointer{500, 100};  // on the right display
     std::vector<std::string> errors;
     SelectionController controller{{
-        .desktop =
-            [] {
-                return ShareableContent{{kLeft, kRight}, {}};
-            },
+        .desktop = twoDisplays,
         .pointer = [this] { return pointer; },
         .ownProcessID = kOwnProcess,
         .preferences = &preferences,
@@ -177,7 +178,8 @@ class SelectionControllerTest : public ::testing::Test {
         .camera = &camera.controller,
         .reportError = [this](const std::string& message) { errors.push_back(message); },
     }};
-    std::optional<std::optional<SelectionResult>> outcome;
+    using Outcome = std::optional<std::optional<SelectionResult>>;
+    Outcome outcome;
 };
 
 // Where the desktop's chooser picks windows, switching to window mode and a
@@ -187,25 +189,14 @@ class SelectionControllerTest : public ::testing::Test {
 TEST_F(SelectionControllerTest, TheDesktopsChooserPicksWindows) {
     FakeWindowChooser chooser;
     SelectionController desktop{{
-        .desktop =
-            [] {
-                return ShareableContent{{kLeft, kRight}, {}};
-            },
+        .desktop = twoDisplays,
         .pointer = [this] { return pointer; },
         .preferences = &preferences,
         .views = &views,
         .windowChooser = &chooser,
         .reportError = {},
     }};
-    const auto begin = [&] {
-        outcome.reset();
-        [](SelectionController& controller,
-           std::optional<std::optional<SelectionResult>>& outcome) -> QCoro::Task<void> {
-            outcome = co_await controller.beginSelection();
-        }(desktop, outcome);
-        return desktop.model();
-    };
-    SelectionModel* model = begin();
+    SelectionModel* model = begin(&desktop);
     model->setMode(CaptureMode::window);
     model->press(kLeft, {5, 5}, {5, 5});  // while the dialog is open: no second one
     EXPECT_EQ(chooser.asked, 1);
@@ -222,7 +213,7 @@ TEST_F(SelectionControllerTest, TheDesktopsChooserPicksWindows) {
     EXPECT_EQ(chooser.kept, std::vector<std::optional<WindowID>>{9u});
 
     chooser.offered = false;
-    model = begin();
+    model = begin(&desktop);
     EXPECT_FALSE(model->windowsOffered());
     model->setMode(CaptureMode::window);
     EXPECT_EQ(model->selection().mode, CaptureMode::region);
@@ -232,8 +223,10 @@ TEST_F(SelectionControllerTest, TheDesktopsChooserPicksWindows) {
     EXPECT_EQ(chooser.kept.back(), std::nullopt);
 }
 
+// One selection at a time, on every display, finished exactly once.
 TEST_F(SelectionControllerTest, CoversEveryDisplayAndConfirmsOnlyAPick) {
     begin();
+    EXPECT_EQ(QCoro::waitFor(controller.beginSelection()), std::nullopt);  // a second one
     ASSERT_EQ(views.shown.size(), 3u);
     EXPECT_TRUE(views.shown[0]->overlay && views.shown[1]->overlay);
     EXPECT_EQ(views.shown[0]->display, 1u);
@@ -248,32 +241,21 @@ TEST_F(SelectionControllerTest, CoversEveryDisplayAndConfirmsOnlyAPick) {
     EXPECT_EQ(model->selection().selectedDisplayID, 2u);
     views.shown[0]->overlayActions.onReturn();  // no region yet: nothing happens
     EXPECT_TRUE(controller.isSelecting());
-
-    model->setMode(CaptureMode::screen);  // the pointer's display is preselected
-    views.shown[2]->controlsActions.onStart();
-    ASSERT_TRUE(ended());
-    EXPECT_EQ(*outcome, (SelectionResult{DisplayTarget{2}, true, true, false, true}));
-    EXPECT_EQ(views.open(), 0);
-    EXPECT_EQ(controller.model(), nullptr);
-}
-
-TEST_F(SelectionControllerTest, OneSelectionAtATimeFinishedExactlyOnce) {
-    begin();
-    const auto second = QCoro::waitFor(controller.beginSelection());
-    EXPECT_EQ(second, std::nullopt);
-    EXPECT_TRUE(controller.isSelecting());
-    EXPECT_EQ(views.shown.size(), 3u);
-
     views.shown[1]->overlayActions.onEscape();
-    controller.finish(SelectionResult{DisplayTarget{1}});
+    controller.finish(SelectionResult{DisplayTarget{1}});  // already finished
     ASSERT_TRUE(ended());
     EXPECT_EQ(*outcome, std::nullopt);
     EXPECT_FALSE(controller.isSelecting());
+    EXPECT_EQ(views.open(), 0);
+    EXPECT_EQ(controller.model(), nullptr);
 
-    begin();  // a new one may begin now
+    model = begin();  // a new one may begin now
     EXPECT_EQ(views.open(), 3);
-    controller.cancel();
+    model->setMode(CaptureMode::screen);  // the pointer's display is preselected
+    views.shown[5]->controlsActions.onStart();
     ASSERT_TRUE(ended());
+    EXPECT_EQ(*outcome, (SelectionResult{DisplayTarget{2}, true, true, false, true}));
+    EXPECT_EQ(views.open(), 0);
 }
 
 TEST_F(SelectionControllerTest, CameraRunsWhileItsSwitchIsOnAndStaysForARecording) {
