@@ -64,6 +64,7 @@ class SelectionGuiTest : public testing::GuiTest {
         testing::runXClient(server(), arguments);
     }
     void moveTo(double x, double y) { xdotool({"mousemove", px(x), px(y)}); }
+    void clickAt(Point at) { xdotool({"mousemove", px(at.x), px(at.y), "click", "1"}); }
     void drag(Point from, Point to) {
         moveTo(from.x, from.y);
         xdotool({"mousedown", "1"});
@@ -125,7 +126,15 @@ class SelectionGuiTest : public testing::GuiTest {
     std::optional<std::optional<SelectionResult>> outcome;
 };
 
-TEST_F(SelectionGuiTest, RegionDragsAreKeptFrom24PointsAndReturnRecordsThem) {
+TEST_F(SelectionGuiTest, EscapeClosesEverythingAndRegionDragsAreKeptFrom24Points) {
+    begin();
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(*outcome, std::nullopt);
+    EXPECT_TRUE(processEventsUntil(
+        [this] { return visibleWindows<SelectionOverlay>().empty() && bar() == nullptr; }));
+
+    // Return records a kept region.
     moveTo(300, 200);
     begin();
     const auto overlays = visibleWindows<SelectionOverlay>();
@@ -150,15 +159,6 @@ TEST_F(SelectionGuiTest, RegionDragsAreKeptFrom24PointsAndReturnRecordsThem) {
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ((*outcome)->target, CaptureTarget(RegionTarget{display.id, {200, 150, 24, 24}}));
     EXPECT_TRUE(processEventsUntil([] { return visibleWindows<SelectionOverlay>().empty(); }));
-}
-
-TEST_F(SelectionGuiTest, EscapeClosesEverythingWithNoResult) {
-    begin();
-    xdotool({"key", "Escape"});
-    ASSERT_TRUE(ended());
-    EXPECT_EQ(*outcome, std::nullopt);
-    EXPECT_TRUE(processEventsUntil(
-        [this] { return visibleWindows<SelectionOverlay>().empty() && bar() == nullptr; }));
 }
 
 TEST_F(SelectionGuiTest, WindowModeHoversTheFrontMostQualifyingWindow) {
@@ -188,9 +188,7 @@ TEST_F(SelectionGuiTest, WindowModeHoversTheFrontMostQualifyingWindow) {
     ASSERT_NE(controls, nullptr);
     SegmentedControl& modes = controls->modePicker();
     EXPECT_EQ(modes.width(), 240);
-    const QPoint window = modes.mapToGlobal(modes.segmentRect(1).center());
-    moveTo(window.x(), window.y());
-    xdotool({"click", "1"});
+    clickAt(toPoint(modes.mapToGlobal(modes.segmentRect(1).center())));
     ASSERT_TRUE(processEventsUntil([&] { return model.selection().mode == CaptureMode::window; }));
 
     for (const Point at : {Point{310, 270}, Point{400, 280}, Point{320, 300}}) {  // tiny, dock
@@ -210,9 +208,7 @@ TEST_F(SelectionGuiTest, WindowModeHoversTheFrontMostQualifyingWindow) {
     ASSERT_TRUE(processEventsUntil([&] { return model.selection().windowPick.has_value(); }));
     EXPECT_EQ(model.selection().windowPick->id, back->id());
 
-    const Point record = centre(controls->recordButton());
-    moveTo(record.x, record.y);
-    xdotool({"click", "1"});
+    clickAt(centre(controls->recordButton()));
     ASSERT_TRUE(ended());
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ((*outcome)->target, CaptureTarget(WindowTarget{back->id()}));
@@ -235,9 +231,7 @@ TEST_F(SelectionGuiTest, ControlsBarSwitchesCarryTheirState) {
         QToolButton& toggle = controls->toggle(i);
         const bool camera = i == 2;  // off by default, and there is no camera here
         EXPECT_EQ(toggle.toolTip().toStdString(), camera ? tips[i].second : tips[i].first);
-        const Point at = centre(toggle);
-        moveTo(at.x, at.y);
-        xdotool({"click", "1"});
+        clickAt(centre(toggle));
         if (camera) {
             // Switched on, then back off when the camera cannot start.
             ASSERT_TRUE(processEventsUntil([&] { return cameraSwitches == 2; })) << i;
@@ -248,15 +242,12 @@ TEST_F(SelectionGuiTest, ControlsBarSwitchesCarryTheirState) {
             })) << i;
         }
     }
-    const Selection& selection = model.selection();
-    EXPECT_FALSE(selection.micEnabled);
-    EXPECT_FALSE(selection.systemAudioEnabled);
-    EXPECT_FALSE(selection.cameraEnabled);
-    EXPECT_FALSE(selection.cursorEnabled);
+    const Selection& now = model.selection();
+    EXPECT_EQ(
+        std::tuple(now.micEnabled, now.systemAudioEnabled, now.cameraEnabled, now.cursorEnabled),
+        std::tuple(false, false, false, false));
 
-    const Point cancel = centre(controls->cancelButton());
-    moveTo(cancel.x, cancel.y);
-    xdotool({"click", "1"});
+    clickAt(centre(controls->cancelButton()));
     ASSERT_TRUE(ended());
     EXPECT_EQ(*outcome, std::nullopt);
 }
