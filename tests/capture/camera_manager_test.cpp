@@ -50,13 +50,14 @@ class CameraManagerTest : public ::testing::Test {
         }
     }
 
-    CameraManager manager{[this]() -> std::unique_ptr<CameraCapture> {
-                              ++camerasMade;
-                              auto made = makeCamera();
-                              camera = made.get();
-                              return made;
-                          },
-                          permissions,
+    std::unique_ptr<CameraCapture> made() {
+        ++camerasMade;
+        auto made = makeCamera();
+        camera = made.get();
+        return made;
+    }
+
+    CameraManager manager{[this] { return made(); }, permissions,
                           [this] { return std::make_unique<testing::CountingPreview>(preview); }};
 };
 
@@ -161,13 +162,7 @@ TEST_F(CameraManagerTest, WriterThatCannotStartLeavesNothingBeingWritten) {
 // it goes (a copy taken mid-way, as a crash would leave it, plays), and
 // finished, not thrown away, when the manager goes while writing.
 TEST_F(CameraManagerTest, WebcamFileIsWrittenAsItGoesAndFinishedWhenTheManagerGoes) {
-    auto local = std::make_unique<CameraManager>(
-        [this]() -> std::unique_ptr<CameraCapture> {
-            auto made = std::make_unique<FakeCamera>(320, 240);
-            camera = made.get();
-            return made;
-        },
-        permissions);
+    auto local = std::make_unique<CameraManager>([this] { return made(); }, permissions);
     local->startPreview();
     local->startWriting(file, kT0);
     deliver(0, 45);

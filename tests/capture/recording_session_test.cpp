@@ -254,20 +254,17 @@ TEST_F(RecordingSessionTest, RecordingsStartedInTheSameSecondKeepTheirOwnFolders
 // sources and leaves no movie and no folder, unless someone else put
 // something in it; so does one dropped without a cancel.
 TEST_F(RecordingSessionTest, CancelledPreparationLeavesNothingBehind) {
-    std::vector<testing::FakeAudioCapture*> sources;
-    services.makeAudioCapture = [&sources](AudioSource source) {
-        auto capture = std::make_unique<testing::FakeAudioCapture>(source);
-        sources.push_back(capture.get());
-        return capture;
-    };
+    testing::FakeAudioSources sources;
+    services.makeAudioCapture = sources.factory();
     auto recording = session({DisplayTarget{kDisplay}, true, true, false, true});
     recording->prepare();
     const auto folder = recording->bundleURL();
-    ASSERT_EQ(sources.size(), 2u);
-    EXPECT_TRUE(sources[0]->isRunning() && sources[1]->isRunning() && capture.running());
+    auto& mic = sources[AudioSource::microphone];
+    auto& system = sources[AudioSource::systemAudio];
+    EXPECT_TRUE(mic.isRunning() && system.isRunning() && capture.running());
     EXPECT_TRUE(std::filesystem::exists(folder / kScreenFileName));
     recording->cancel();
-    EXPECT_FALSE(sources[0]->isRunning() || sources[1]->isRunning() || capture.running());
+    EXPECT_FALSE(mic.isRunning() || system.isRunning() || capture.running());
     EXPECT_FALSE(std::filesystem::exists(folder));
 
     auto dropped = session();

@@ -92,9 +92,8 @@ TEST_F(ScreenRecorderTest, AudioTracksFollowTheVideoMicrophoneFirstAndStartAtT0)
     const double tones[] = {testing::kMicrophoneTone, testing::kSystemAudioTone};
     for (int i = 0; i < 2; ++i) {
         const TrackInfo& track = info.tracks[i + 1];
-        EXPECT_EQ(track.codec, "aac");
-        EXPECT_EQ(track.sampleRate, 48000);
-        EXPECT_EQ(track.channels, 2);
+        EXPECT_EQ(std::tuple(track.codec, track.sampleRate, track.channels),
+                  std::tuple("aac", 48000, 2));
         EXPECT_NEAR(track.contentRange.start.seconds(), 0, 0.03);
         const auto samples = testing::trackSamples(movie, track.index, 0.2, 0.5);
         const double other = tones[1 - i];
