@@ -53,14 +53,17 @@ class X11Test : public ::testing::Test {
     }
 
     std::unique_ptr<ScreenStream> start(const ScreenStreamPlan& plan) {
-        return capture->startCapture(plan.filter, plan.configuration, frames);
+        return start(plan, frames);
+    }
+    std::unique_ptr<ScreenStream> start(const ScreenStreamPlan& plan, FrameCollector& into) {
+        return capture->startCapture(plan.filter, plan.configuration, into);
     }
 
     // The whole display with this process's windows in it, into `control`.
     std::unique_ptr<ScreenStream> startWithOwnWindows(FrameCollector& control) {
         ScreenStreamPlan keepAll = plan(DisplayTarget{displayID()});
         keepAll.filter.excludedProcessIDs.clear();
-        auto stream = capture->startCapture(keepAll.filter, keepAll.configuration, control);
+        auto stream = start(keepAll, control);
         EXPECT_TRUE(control.waitForFrames(1));
         return stream;
     }
@@ -122,8 +125,7 @@ TEST_F(X11Test, StaticScreenDeliversTheFirstFrameAndThenNothing) {
     auto still = window({.color = "336699"});
     for (const bool cursor : {false, true}) {
         FrameCollector collector;
-        const auto chosen = plan(DisplayTarget{displayID()}, cursor);
-        auto stream = capture->startCapture(chosen.filter, chosen.configuration, collector);
+        auto stream = start(plan(DisplayTarget{displayID()}, cursor), collector);
         ASSERT_TRUE(collector.waitForFrames(1));
         std::this_thread::sleep_for(700ms);
         EXPECT_LE(collector.completeCount(), 2u) << "cursor " << cursor;
@@ -178,18 +180,16 @@ TEST_F(X11Test, RegionsShowTheirPartOfTheDisplayAndBlackBeyondIt) {
     }
     red.command("move 1180 620");
     FrameCollector corner;
-    const auto beyond = plan(RegionTarget{displayID(), Rect{1200, 640, 200, 200}});
-    auto stream = capture->startCapture(beyond.filter, beyond.configuration, corner);
+    auto stream = start(plan(RegionTarget{displayID(), Rect{1200, 640, 200, 200}}), corner);
     ASSERT_TRUE(corner.waitForFrames(1));
     EXPECT_EQ(corner.pixel(10, 10), kRed);
     EXPECT_EQ(corner.pixel(150, 150), kBlack);
     // Half a pixel still gives a picture of two by two.
     FrameCollector tiny;
-    const auto dot = plan(RegionTarget{displayID(), Rect{0, 0, 0.5, 0.5}});
-    auto dotStream = capture->startCapture(dot.filter, dot.configuration, tiny);
+    auto dotStream = start(plan(RegionTarget{displayID(), Rect{0, 0, 0.5, 0.5}}), tiny);
     ASSERT_TRUE(tiny.waitForFrames(1));
-    EXPECT_EQ(tiny.records().back().width, 2);
-    EXPECT_EQ(tiny.records().back().height, 2);
+    EXPECT_EQ(std::pair(tiny.records().back().width, tiny.records().back().height),
+              std::pair(2, 2));
 }
 
 TEST_F(X11Test, WindowTargetInsideAWindowManagersFrame) {
