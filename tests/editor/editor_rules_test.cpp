@@ -216,11 +216,10 @@ TEST(InspectorRules, EditsChangeOnlyWhatTheyName) {
 
     style.webcam.positionX = 0.3;
     style.webcam.positionY = 0.6;
-    const StyleSettings cornered = withBubbleCorner(style, WebcamSpec::Corner::topLeft);
-    EXPECT_EQ(cornered.webcam.corner, WebcamSpec::Corner::topLeft);
-    EXPECT_FALSE(cornered.webcam.positionX);
-    EXPECT_FALSE(cornered.webcam.positionY);
-    EXPECT_EQ(cornered.webcam.sizeFraction, style.webcam.sizeFraction);
+    StyleSettings cornered = style;
+    cornered.webcam.corner = WebcamSpec::Corner::topLeft;
+    cornered.webcam.positionX = cornered.webcam.positionY = std::nullopt;
+    EXPECT_EQ(withBubbleCorner(style, WebcamSpec::Corner::topLeft), cornered);
 }
 
 TEST(InspectorRules, ADraggedBubbleShowsTheCornerItSitsOnWithinOnePercent) {
@@ -272,8 +271,7 @@ TEST(PlayerTimeModel, MirrorsThePlayersClockRateAndAudioSettings) {
     {
         PlayerTimeModel model(player);
         EXPECT_EQ(player.observerInterval, (MediaTime{1, 30}));
-        EXPECT_EQ(model.volume(), 0.25f);
-        EXPECT_TRUE(model.isMuted());
+        EXPECT_EQ(std::pair(model.volume(), model.isMuted()), std::pair(0.25f, true));
         player.tick(1.5);
         EXPECT_EQ(model.current(), 1.5);
         EXPECT_EQ(model.duration(), 5.0);
@@ -290,8 +288,7 @@ TEST(PlayerTimeModel, MirrorsThePlayersClockRateAndAudioSettings) {
 
         model.setVolume(0.0f);
         model.setMuted(false);
-        EXPECT_EQ(player.volume(), 0.0f);
-        EXPECT_FALSE(player.isMuted());
+        EXPECT_EQ(std::pair(player.volume(), player.isMuted()), std::pair(0.0f, false));
         model.setVolume(3.0f);
         EXPECT_EQ(player.volume(), 1.0f);
     }

@@ -279,11 +279,10 @@ TEST(OpenCommand, OpensTheEditorInTheRunningZarvexOneWindowPerFolder) {
         arguments.insert(arguments.begin(), "env");
         return testing::runProcess(arguments);
     };
-    const auto windowsNamedDemo = [&] {
-        const std::string found =
-            run({"xdotool", "search", "--onlyvisible", "--name", "^Demo$"}).out;
-        return std::count(found.begin(), found.end(), '\n');
+    const auto demoWindows = [&] {
+        return run({"xdotool", "search", "--onlyvisible", "--name", "^Demo$"}).out;
     };
+    const auto windowsNamedDemo = [&] { return std::ranges::count(demoWindows(), '\n'); };
 
     // The first becomes the running Zarvex and opens the window.
     testing::ChildProcess first({ZARVEX_BINARY, "open", folder.string()},
@@ -296,7 +295,7 @@ TEST(OpenCommand, OpensTheEditorInTheRunningZarvexOneWindowPerFolder) {
     EXPECT_EQ(windowsNamedDemo(), 1);
 
     // Ctrl+W closes the window; Zarvex stays in the tray until told to quit.
-    const std::string window = run({"xdotool", "search", "--onlyvisible", "--name", "^Demo$"}).out;
+    const std::string window = demoWindows();
     run({"xdotool", "windowactivate", "--sync", window.substr(0, window.find('\n')), "key",
          "--clearmodifiers", "ctrl+w"});
     EXPECT_TRUE(testing::eventually([&] { return windowsNamedDemo() == 0; }, 10s, 100ms));

@@ -48,17 +48,6 @@ void clickSegment(SegmentedControl* control, int index) {
     QTest::mouseClick(control, Qt::LeftButton, {}, control->segmentRect(index).center());
 }
 
-TEST_F(InspectorTest, CameraAndClickSectionsShowOnlyWhenTheRecordingHasThem) {
-    InspectorView& with = openInspector();
-    EXPECT_TRUE(with.cameraSection()->isVisibleTo(window));
-    EXPECT_TRUE(with.clicksSection()->isVisibleTo(window));
-    fs::path plain =
-        testing::writeEditorRecording(dir / "Plain", {.webcam = false, .clicks = false});
-    InspectorView& without = *openLoaded(plain).editorView()->inspector();
-    EXPECT_FALSE(without.cameraSection()->isVisibleTo(without.window()));
-    EXPECT_FALSE(without.clicksSection()->isVisibleTo(without.window()));
-}
-
 TEST_F(InspectorTest, BackgroundTabsSwatchesAndTheColorWell) {
     BackgroundSection& background = *openInspector().background();
     EXPECT_EQ(background.tabs()->accessibleName(), "Background type");
@@ -112,8 +101,11 @@ TEST_F(InspectorTest, BackgroundTabsSwatchesAndTheColorWell) {
     ASSERT_TRUE(waitUntil([&] { return document().isStyleApplied(); }));
 }
 
-TEST_F(InspectorTest, SlidersShowTheirValuesAndEditsAreSaved400MsLater) {
+// The camera and click sections show only when the recording has them.
+TEST_F(InspectorTest, SectionsFollowTheRecordingSlidersShowTheirValuesEditsAreSaved400MsLater) {
     InspectorView& inspector = openInspector();
+    EXPECT_TRUE(inspector.cameraSection()->isVisibleTo(window));
+    EXPECT_TRUE(inspector.clicksSection()->isVisibleTo(window));
     const std::string before = readFile(document().bundleURL() / "project.json");
     QSlider* padding = inspector.paddingRow()->slider();
     QElapsedTimer sinceEdit;
@@ -137,11 +129,10 @@ TEST_F(InspectorTest, SlidersShowTheirValuesAndEditsAreSaved400MsLater) {
         inspector.shadowSoftnessRow()->slider()->maximum());
     EXPECT_EQ(inspector.shadowSoftnessRow()->valueText(), "120");
     ASSERT_TRUE(waitUntil([&] { return style().shadow.blur == 120; }));
-    EXPECT_EQ(style().webcam.sizeFraction, 0.1);
-    EXPECT_EQ(style().cornerRadius, 80);
-    EXPECT_EQ(style().shadow.opacity, 0);
-    EXPECT_EQ(style().shadow.offsetY, 14);  // no control: kept
-    EXPECT_EQ(style().webcam.marginFraction, 0.035);
+    // The shadow's offset and the bubble's margin have no control: kept.
+    EXPECT_EQ(std::tuple(style().webcam.sizeFraction, style().cornerRadius, style().shadow.opacity,
+                         style().shadow.offsetY, style().webcam.marginFraction),
+              std::tuple(0.1, 80.0, 0.0, 14.0, 0.035));
 
     inspector.aspectPicker()->activated(inspector.aspectPicker()->findText("9:16"));
     EXPECT_EQ(style().aspect, AspectPreset::vertical9x16);
@@ -154,6 +145,12 @@ TEST_F(InspectorTest, SlidersShowTheirValuesAndEditsAreSaved400MsLater) {
     EXPECT_EQ(style().clickRipples, std::optional<bool>(false));
     QTest::mouseClick(inspector.ripplesSwitch(), Qt::LeftButton);
     EXPECT_EQ(style().clickRipples, std::optional<bool>(true));
+
+    const fs::path plain =
+        testing::writeEditorRecording(dir / "Plain", {.webcam = false, .clicks = false});
+    InspectorView& without = *openLoaded(plain).editorView()->inspector();
+    EXPECT_FALSE(without.cameraSection()->isVisibleTo(without.window()));
+    EXPECT_FALSE(without.clicksSection()->isVisibleTo(without.window()));
 }
 
 TEST_F(InspectorTest, PresetsAreSavedUnderTrimmedNamesAppliedAndDeleted) {
