@@ -55,27 +55,25 @@ class MouseEventRecorderTest : public ::testing::Test {
     const double t0 = 1000.0;
 };
 
-TEST_F(MouseEventRecorderTest, RecordsLeftAndRightPressesAsFractionsAndTimesSinceT0) {
+// Left and right presses inside the area from T0 on are kept, as fractions of
+// the area and times since T0.
+TEST_F(MouseEventRecorderTest, RecordsPressesInsideFromT0OnAsFractionsAndTimesSinceT0) {
     MouseEventRecorder recorder(monitor, t0, area);
     recorder.start();
     ASSERT_EQ(monitor.mask(), MouseEventMask{10});
-    EXPECT_TRUE(monitor.press(kLeft, 1001.5, Point{300, 350}));
-    EXPECT_TRUE(monitor.press(kRight, 1002.25, Point{200, 425}));
-    EXPECT_EQ(recorder.stop(), (RecordedEvents{1, {{1.5, 0.5, 0.5}, {2.25, 0.25, 0.75}}}));
-}
-
-TEST_F(MouseEventRecorderTest, OnlyPressesInsideFromT0OnAreKept) {
-    MouseEventRecorder recorder(monitor, t0, area);
-    recorder.start();
     monitor.press(kLeft, 999.999, Point{150, 250});       // before T0
     monitor.press(kLeft, 1000, Point{100, 200});          // top-left corner at T0: kept
     monitor.press(kLeft, 1001, Point{500, 300});          // right edge
     monitor.press(kLeft, 1001, Point{300, 500});          // bottom edge
     monitor.press(kLeft, 1001, Point{99.999, 300});       // just left
     monitor.press(kLeft, 1001, Point{499.999, 499.999});  // just inside the far corner
+    EXPECT_TRUE(monitor.press(kLeft, 1001.5, Point{300, 350}));
+    EXPECT_TRUE(monitor.press(kRight, 1002.25, Point{200, 425}));
     const auto clicks = recorder.stop().clicks;
-    ASSERT_EQ(clicks.size(), 2u);
+    ASSERT_EQ(clicks.size(), 4u);
     EXPECT_EQ(clicks[0], (RecordedClick{0, 0, 0}));
+    EXPECT_EQ(std::vector(clicks.begin() + 2, clicks.end()),
+              (std::vector<RecordedClick>{{1.5, 0.5, 0.5}, {2.25, 0.25, 0.75}}));
     EXPECT_NEAR(clicks[1].x, 1, 1e-4);
     EXPECT_LT(clicks[1].x, 1);
     EXPECT_LT(clicks[1].y, 1);
