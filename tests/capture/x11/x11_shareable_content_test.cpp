@@ -16,8 +16,9 @@ using testing::TestWindow;
 using testing::WindowManager;
 using testing::Xvfb;
 
-ProcessResult zarvex(const std::string& display, const std::string& command) {
-    return runProcess({"env", "DISPLAY=" + display, ZARVEX_BINARY, command});
+ProcessResult zarvex(const std::string& display, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"env", "DISPLAY=" + display, ZARVEX_BINARY});
+    return runProcess(arguments);
 }
 
 class ShareableContentTest : public ::testing::Test {
@@ -51,12 +52,11 @@ TEST_F(ShareableContentTest, ListsWindowsFrontToBackWithOwnerAndName) {
                          .height = 240,
                          .title = "Überblick — notes",
                          .applicationClass = "Notes"});
-    const ShareableContent content = source->content();
-    ASSERT_EQ(content.windows.size(), 2u);
-    EXPECT_EQ(content.windows[0].id, upper.id());
-    EXPECT_EQ(content.windows[0].title, "Überblick — notes");
-    EXPECT_EQ(content.windows[0].applicationName, "Notes");
-    EXPECT_EQ(content.windows[1].id, lower.id());
+    const auto windows = source->content().windows;
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(
+        std::tuple(windows[0].id, windows[0].title, windows[0].applicationName, windows[1].id),
+        std::tuple(upper.id(), "Überblick — notes", "Notes", lower.id()));
 
     lower.command("raise");
     EXPECT_EQ(source->content().windows.at(0).id, lower.id());
@@ -103,9 +103,8 @@ TEST_F(ShareableContentTest, WithAWindowManagerItsStackingListIsUsed) {
     auto second = window({.x = 300, .y = 300, .title = "Second"});
     const ShareableContent content = source->content();
     ASSERT_EQ(content.windows.size(), 2u);
-    EXPECT_EQ(content.windows[0].id, second.id());
-    EXPECT_EQ(content.windows[1].id, first.id());
-    EXPECT_EQ(content.windows[0].title, "Second");
+    EXPECT_EQ(std::tuple(content.windows[0].id, content.windows[0].title, content.windows[1].id),
+              std::tuple(second.id(), "Second", first.id()));
     // The client's own area, inside the manager's frame.
     EXPECT_EQ(content.windows[0].frame.size(), (Size{200, 150}));
     EXPECT_EQ(source->windowFrame(second.id()), content.windows[0].frame);
@@ -122,32 +121,30 @@ TEST_F(ShareableContentTest, MissingOrLostDisplaysAreErrors) {
     EXPECT_THROW(makeX11InputMonitor(), ScreenCaptureError);
 }
 
-TEST_F(ShareableContentTest, DisplayIdsAreStableAndTheDisplaysCommandListsEachDisplay) {
+// The display id is stable; the displays and windows commands list each with
+// its id first.
+TEST_F(ShareableContentTest, DisplayIdsAreStableAndTheCommandsListEachDisplayAndWindow) {
     const ShareableContent first = source->content();
     ASSERT_EQ(first.displays.size(), 1u);
     EXPECT_NE(first.displays[0].id, 0u);
     EXPECT_EQ(source->content().displays, first.displays);
     // The command, on a connection of its own, gives the same id.
-    const ProcessResult result = zarvex(server.display(), "displays");
+    const ProcessResult result = zarvex(server.display(), {"displays"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out,
               std::to_string(first.displays[0].id) + " \"screen\" 0,0 1024x768 scale 1 primary\n");
-    EXPECT_EQ(runProcess({"env", "DISPLAY=" + server.display(), ZARVEX_BINARY, "displays", "extra"})
-                  .exitCode,
-              2);
-}
+    EXPECT_EQ(zarvex(server.display(), {"displays", "extra"}).exitCode, 2);
 
-TEST_F(ShareableContentTest, WindowsCommandListsEachWindowStartingWithItsId) {
-    auto first = window({.x = 10, .y = 20, .width = 300, .height = 200, .title = "Notes"});
+    auto notes = window({.x = 10, .y = 20, .width = 300, .height = 200, .title = "Notes"});
     auto second =
         window({.x = 40, .y = 50, .width = 64, .height = 48, .title = "Say \"hi\"\nagain"});
-    const ProcessResult result = zarvex(server.display(), "windows");
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, std::to_string(second.id()) +
-                              " \"Say \\\"hi\\\" again\" 40,50 64x48 pid " +
-                              std::to_string(second.helperProcessID()) + " app \"ZarvexTest\"\n" +
-                              std::to_string(first.id()) + " \"Notes\" 10,20 300x200 pid " +
-                              std::to_string(first.helperProcessID()) + " app \"ZarvexTest\"\n");
+    const ProcessResult windows = zarvex(server.display(), {"windows"});
+    EXPECT_EQ(windows.exitCode, 0) << windows.err;
+    EXPECT_EQ(windows.out, std::to_string(second.id()) +
+                               " \"Say \\\"hi\\\" again\" 40,50 64x48 pid " +
+                               std::to_string(second.helperProcessID()) + " app \"ZarvexTest\"\n" +
+                               std::to_string(notes.id()) + " \"Notes\" 10,20 300x200 pid " +
+                               std::to_string(notes.helperProcessID()) + " app \"ZarvexTest\"\n");
 }
 
 }  // namespace
