@@ -38,12 +38,13 @@ TEST(IntegralRect, RoundsMinimumEdgesDownAndMaximumEdgesUp) {
 
 TEST(ScreenStreamPlan, DisplayLeavesOutThisProcessAndUsesItsPixelSize) {
     const ScreenStreamPlan plan = planScreenStream(desktop(), DisplayTarget{7}, true, 555);
-    EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::display);
-    EXPECT_EQ(plan.filter.displayID, 7u);
-    EXPECT_EQ(plan.filter.excludedProcessIDs, (std::vector<std::uint32_t>{555}));
-    EXPECT_EQ(plan.filter.contentRect, (Rect{0, 0, 1512, 982}));
-    EXPECT_FALSE(plan.configuration.sourceRect);
-    EXPECT_TRUE(plan.configuration.showsCursor);
+    const ContentFilter& filter = plan.filter;
+    EXPECT_EQ(
+        std::tuple(filter.kind, filter.displayID, filter.excludedProcessIDs, filter.contentRect),
+        std::tuple(ContentFilter::Kind::display, 7u, std::vector<std::uint32_t>{555},
+                   Rect{0, 0, 1512, 982}));
+    EXPECT_EQ(std::pair(plan.configuration.sourceRect, plan.configuration.showsCursor),
+              std::pair(std::optional<Rect>{}, true));
     EXPECT_FALSE(planScreenStream(desktop(), DisplayTarget{9}, false, 1).configuration.showsCursor);
 
     EXPECT_EQ(streamSize(DisplayTarget{7}), (Size{3024, 1964}));
@@ -53,9 +54,8 @@ TEST(ScreenStreamPlan, DisplayLeavesOutThisProcessAndUsesItsPixelSize) {
 TEST(ScreenStreamPlan, RegionUsesItsIntegralRectangleAndItsDisplaysScale) {
     ScreenStreamPlan plan =
         planScreenStream(desktop(), RegionTarget{9, Rect{10, 20, 301, 201}}, true, 1);
-    EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::display);
-    EXPECT_EQ(plan.filter.displayID, 9u);
-    EXPECT_EQ(plan.configuration.sourceRect, (Rect{10, 20, 301, 201}));
+    EXPECT_EQ(std::tuple(plan.filter.kind, plan.filter.displayID, plan.configuration.sourceRect),
+              std::tuple(ContentFilter::Kind::display, 9u, Rect{10, 20, 301, 201}));
     EXPECT_EQ(streamSize(RegionTarget{9, Rect{10, 20, 301, 201}}), (Size{300, 200}));
 
     plan = planScreenStream(desktop(), RegionTarget{7, Rect{5, 5, 100.5, 50.2}}, true, 1);
@@ -70,10 +70,10 @@ TEST(ScreenStreamPlan, RegionUsesItsIntegralRectangleAndItsDisplaysScale) {
 
 TEST(ScreenStreamPlan, WindowUsesItsFrameAndTheScaleOfTheDisplayUnderIt) {
     const ScreenStreamPlan plan = planScreenStream(desktop(), WindowTarget{0x400001}, true, 1);
-    EXPECT_EQ(plan.filter.kind, ContentFilter::Kind::window);
-    EXPECT_EQ(plan.filter.windowID, 0x400001u);
-    EXPECT_TRUE(plan.filter.excludedProcessIDs.empty());
-    EXPECT_EQ(plan.filter.pointPixelScale, 1);
+    const ContentFilter& filter = plan.filter;
+    EXPECT_EQ(std::tuple(filter.kind, filter.windowID, filter.excludedProcessIDs.size(),
+                         filter.pointPixelScale),
+              std::tuple(ContentFilter::Kind::window, 0x400001u, 0u, 1.0));
     EXPECT_EQ(streamSize(WindowTarget{0x400001}), (Size{640, 480}));
     EXPECT_EQ(planScreenStream(desktop(), WindowTarget{0x400002}, true, 1).filter.pointPixelScale,
               2);

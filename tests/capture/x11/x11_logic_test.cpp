@@ -91,10 +91,9 @@ VideoFrame filled(int width, int height, std::uint32_t value) {
 TEST(FramePixels, BlackFillIsClippedToTheFrame) {
     VideoFrame frame = filled(4, 4, 0xffffffff);
     fillBlack(frame, {-2, 2, 4, 10});
-    EXPECT_EQ(pixel(frame, 0, 3), 0xff000000u);
-    EXPECT_EQ(pixel(frame, 1, 2), 0xff000000u);
-    EXPECT_EQ(pixel(frame, 2, 2), 0xffffffffu);
-    EXPECT_EQ(pixel(frame, 0, 1), 0xffffffffu);
+    EXPECT_EQ((std::array{pixel(frame, 0, 3), pixel(frame, 1, 2), pixel(frame, 2, 2),
+                          pixel(frame, 0, 1)}),
+              (std::array{0xff000000u, 0xff000000u, 0xffffffffu, 0xffffffffu}));
 }
 
 TEST(FramePixels, SameSizeCopiesAndOtherSizesFitCentredOnBlack) {
@@ -105,30 +104,23 @@ TEST(FramePixels, SameSizeCopiesAndOtherSizesFitCentredOnBlack) {
     // A window grown to twice the width: half the height, bars above and below.
     VideoFrame wide = filled(40, 40, 0);
     copyScaledToFit(filled(80, 40, 0xff00ff00), wide);
-    EXPECT_EQ(pixel(wide, 20, 5), 0xff000000u);
-    EXPECT_EQ(pixel(wide, 20, 20), 0xff00ff00u);
-    EXPECT_EQ(pixel(wide, 20, 34), 0xff000000u);
+    EXPECT_EQ((std::array{pixel(wide, 20, 5), pixel(wide, 20, 20), pixel(wide, 20, 34)}),
+              (std::array{0xff000000u, 0xff00ff00u, 0xff000000u}));
     const FitTransform fit = fitTransform(80, 40, 40, 40);
-    EXPECT_DOUBLE_EQ(fit.scale, 0.5);
-    EXPECT_EQ(fit.offsetX, 0);
-    EXPECT_EQ(fit.offsetY, 10);
+    EXPECT_EQ(std::tuple(fit.scale, fit.offsetX, fit.offsetY), std::tuple(0.5, 0, 10));
 }
 
 TEST(FramePixels, CursorIsDrawnSourceOverAtItsHotSpotAndClipped) {
-    CursorImage cursor;
-    cursor.width = 3;
-    cursor.height = 2;
-    cursor.hotX = 1;
-    cursor.hotY = 1;
-    // Opaque red, half-transparent (premultiplied) white, fully transparent.
-    cursor.pixels = {0xffff0000, 0x80808080, 0x00000000, 0xffff0000, 0xffff0000, 0xffff0000};
+    // 3 × 2 with its hot spot at (1, 1): opaque red, half-transparent
+    // (premultiplied) white, fully transparent, then a red row.
+    const CursorImage cursor{
+        3, 2, 1, 1, {0xffff0000, 0x80808080, 0x00000000, 0xffff0000, 0xffff0000, 0xffff0000}};
     VideoFrame frame = filled(4, 4, 0xff0000ff);  // opaque blue
     drawCursor(frame, cursor, 1, 1);
-    EXPECT_EQ(pixel(frame, 0, 0), 0xffff0000u);
-    EXPECT_EQ(pixel(frame, 1, 0), 0xff8080ffu);  // white at half over blue
-    EXPECT_EQ(pixel(frame, 2, 0), 0xff0000ffu);
-    EXPECT_EQ(pixel(frame, 2, 1), 0xffff0000u);
-    EXPECT_EQ(pixel(frame, 1, 2), 0xff0000ffu);
+    // (1, 0) is white at half over blue.
+    EXPECT_EQ((std::array{pixel(frame, 0, 0), pixel(frame, 1, 0), pixel(frame, 2, 0),
+                          pixel(frame, 2, 1), pixel(frame, 1, 2)}),
+              (std::array{0xffff0000u, 0xff8080ffu, 0xff0000ffu, 0xffff0000u, 0xff0000ffu}));
     EXPECT_EQ(cursorBounds(cursor, 1, 1), (PixelRect{0, 0, 3, 2}));
 
     // Partly off the frame: only the inside is touched (and nothing crashes).
