@@ -46,18 +46,25 @@ class FrameViewTest : public testing::GuiTest {
     }
 };
 
-TEST_F(FrameViewTest, PaintsThePictureDrawnAtItsSizeCentredWithTheBackgroundAround) {
+// A view that goes away lets go of the player: it draws at full size again,
+// for whoever shows it next.
+TEST_F(FrameViewTest, PaintsThePictureDrawnAtItsSizeCentredAndLetsGoOfThePlayerWhenItGoes) {
     PlayerRig rig;  // a 320 × 240 canvas, drawn at 150 / 240 of it: one to one on screen
-    FrameView view;
-    showAt(view, rig, {300, 150}, 0.25);
-    EXPECT_EQ(view.videoRect(), QRectF(50, 0, 200, 150));
-    EXPECT_EQ(view.picture().width, 200);
+    auto view = std::make_unique<FrameView>();
+    showAt(*view, rig, {300, 150}, 0.25);
+    EXPECT_EQ(view->videoRect(), QRectF(50, 0, 200, 150));
+    EXPECT_EQ(view->picture().width, 200);
     const VideoFrame background = testing::solidFrame(50, 150, {30, 20, 10, 255});
-    EXPECT_EQ(testing::maxDifference(grabbed(view, QRect(0, 0, 50, 150)), background), 0);
-    EXPECT_EQ(testing::maxDifference(grabbed(view, QRect(250, 0, 50, 150)), background), 0);
+    EXPECT_EQ(testing::maxDifference(grabbed(*view, QRect(0, 0, 50, 150)), background), 0);
+    EXPECT_EQ(testing::maxDifference(grabbed(*view, QRect(250, 0, 50, 150)), background), 0);
     const VideoFrame expected = rig.reference(*rig.videoComposition(StyleSettings{}, 150.0 / 240),
                                               MediaTime::fromSeconds(0.25));
-    EXPECT_EQ(testing::maxDifference(grabbed(view, QRect(50, 0, 200, 150)), expected), 0);
+    EXPECT_EQ(testing::maxDifference(grabbed(*view, QRect(50, 0, 200, 150)), expected), 0);
+
+    view.reset();
+    rig.attachSink();
+    ASSERT_TRUE(rig.seekAndWait(MediaTime::fromSeconds(0.75)));
+    EXPECT_EQ(rig.sink().last()->frame.width, 320);
 }
 
 TEST_F(FrameViewTest, LargerThanTheCanvasTheFullPictureIsScaledUp) {
@@ -66,18 +73,6 @@ TEST_F(FrameViewTest, LargerThanTheCanvasTheFullPictureIsScaledUp) {
     showAt(view, rig, {640, 480}, 1.0);
     EXPECT_EQ(view.picture().width, 320);
     EXPECT_EQ(view.videoRect(), QRectF(0, 0, 640, 480));
-}
-
-TEST_F(FrameViewTest, AViewThatGoesAwayLetsGoOfThePlayer) {
-    PlayerRig rig;
-    {
-        FrameView view;
-        showAt(view, rig, {200, 150}, 0.5);
-    }
-    // The player draws at full size again, for whoever shows it next.
-    rig.attachSink();
-    ASSERT_TRUE(rig.seekAndWait(MediaTime::fromSeconds(0.75)));
-    EXPECT_EQ(rig.sink().last()->frame.width, 320);
 }
 
 }  // namespace
