@@ -10,7 +10,7 @@ namespace {
 
 using testing::ScopedEnv;
 
-TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefusedInLinuxWords) {
+TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefusedAndDevicesAreAuthorised) {
     ScopedEnv display("DISPLAY", std::nullopt);
     ScopedEnv session("XDG_SESSION_TYPE", "x11");
     ScopedEnv waylandDisplay("WAYLAND_DISPLAY", std::nullopt);
@@ -39,12 +39,10 @@ TEST(LinuxPermissions, WithoutAUsableDisplayScreenCaptureIsRefusedInLinuxWords) 
     }
     EXPECT_FALSE(LinuxPermissionAuthority("no display here").screenCaptureGranted());
     EXPECT_FALSE(LinuxPermissionAuthority("").screenCaptureGranted());
-}
 
-TEST(LinuxPermissions, MicrophoneAndCameraAreAlwaysAuthorised) {
-    // Whether or not an audio server or a camera exists.
+    // The microphone and the camera are always authorised, whether or not an
+    // audio server or a camera exists.
     ScopedEnv server("PULSE_SERVER", "unix:/nonexistent/native");
-    LinuxPermissionAuthority authority;
     for (const auto kind : {CaptureDeviceKind::audio, CaptureDeviceKind::video}) {
         EXPECT_EQ(authority.status(kind), AuthorizationStatus::authorized);
         EXPECT_TRUE(authority.requestAccess(kind));

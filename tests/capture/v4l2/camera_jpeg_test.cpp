@@ -26,7 +26,9 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-TEST(CameraJpeg, DecodesToFullRangeYuv) {
+// A whole picture decodes to full-range YUV; a truncated one, or one of
+// another size than the camera announced, is refused.
+TEST(CameraJpeg, DecodesToFullRangeYuvAndRefusesTruncatedOrMissizedPictures) {
     TempDir dir;
     const auto jpeg = jpegOf(dir, "0x3060C0");  // R 48, G 96, B 192
     auto out = VideoFrame::allocate(PixelFormat::i420, 64, 48);
@@ -36,14 +38,7 @@ TEST(CameraJpeg, DecodesToFullRangeYuv) {
          {std::tuple{0, 0, 0, 93}, {0, 63, 47, 93}, {1, 10, 10, 184}, {2, 31, 23, 96}}) {
         EXPECT_NEAR(out.row(plane, y)[x], value, 4) << "plane " << plane;
     }
-}
-
-TEST(CameraJpeg, TruncatedOrMissizedPicturesAreRefused) {
-    TempDir dir;
-    const auto jpeg = jpegOf(dir, "white");
-    auto out = VideoFrame::allocate(PixelFormat::i420, 64, 48);
     EXPECT_FALSE(convertCameraImage({kFourccMjpeg, 64, 48, 0}, bytesOf(jpeg.substr(0, 40)), out));
-    // The camera announced another size than the picture has.
     auto large = VideoFrame::allocate(PixelFormat::i420, 640, 480);
     EXPECT_FALSE(convertCameraImage({kFourccMjpeg, 640, 480, 0}, bytesOf(jpeg), large));
 }
