@@ -60,14 +60,9 @@ std::string FrameCollector::error() const {
     return error_;
 }
 
-bool FrameCollector::waitFor(const std::function<bool()>& condition,
-                             std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, condition);
-}
-
 bool FrameCollector::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
-    return waitFor([&] { return complete_ >= count; }, timeout);
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return complete_ >= count; });
 }
 
 bool FrameCollector::waitForMoreFrames(std::size_t count, std::chrono::milliseconds timeout) {

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -37,10 +36,6 @@ class FrameCollector : public ScreenStreamOutput {
     // The error the stream stopped with; empty while there is none.
     std::string error() const;
 
-    // Waits until `condition` (called with the lock held) holds or `timeout`
-    // passes; true when it holds.
-    bool waitFor(const std::function<bool()>& condition,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Waits until `count` complete frames have arrived in all.
     bool waitForFrames(std::size_t count,
                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
