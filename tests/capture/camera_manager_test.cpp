@@ -82,18 +82,17 @@ TEST_F(CameraManagerTest, FailedStartsKeepNoCameraSoTheNextStartTriesAgain) {
 
     makeCamera = [] { return std::make_unique<FakeCamera>(320, 240); };
     manager.startPreview();
-    EXPECT_EQ(camerasMade, 3);
-    EXPECT_TRUE(manager.isRunning());
-    EXPECT_EQ(preview.shown, 1);
+    EXPECT_EQ((std::tuple<int, bool, int>(camerasMade, manager.isRunning(), preview.shown)),
+              (std::tuple(3, true, 1)));
 }
 
 TEST_F(CameraManagerTest, PreviewStartsReuseTheCameraAndStopKeepsItWhileWriting) {
     manager.startPreview();
     manager.startPreview();
-    EXPECT_EQ(camerasMade, 1);
-    EXPECT_EQ(camera->starts, 1);
-    EXPECT_EQ(preview.built, 1);
-    EXPECT_EQ(preview.shown, 2);
+    // One camera started once, one preview built and shown twice.
+    EXPECT_EQ(
+        (std::tuple<int, int, int, int>(camerasMade, camera->starts, preview.built, preview.shown)),
+        (std::tuple(1, 1, 1, 2)));
     camera->deliverFrame(afterT0(-1));
     EXPECT_EQ(preview.frames, 1);
 

@@ -244,8 +244,7 @@ TEST_F(RecordingSessionTest, RecordingsStartedInTheSameSecondKeepTheirOwnFolders
     second->stop();
     EXPECT_EQ(testing::colourAt(first->bundleURL() / "screen.mov", 0.5), 0x00ff00u);
     EXPECT_EQ(testing::colourAt(second->bundleURL() / "screen.mov", 0.5), 0x0000ffu);
-    EXPECT_TRUE(isRecordingFolder(first->bundleURL()));
-    EXPECT_TRUE(isRecordingFolder(second->bundleURL()));
+    EXPECT_TRUE(isRecordingFolder(first->bundleURL()) && isRecordingFolder(second->bundleURL()));
     EXPECT_EQ(readProjectFile(first->bundleURL()).zoom, std::nullopt);
     EXPECT_EQ(readProjectFile(second->bundleURL()).zoom, (ZoomSettings{true, std::nullopt}));
 }

@@ -22,13 +22,10 @@ TEST(Selection, StartsInRegionModeWithTheStoredSwitchesAndNoPick) {
     Preferences preferences(store);
     preferences.setDefaultMicEnabled(false);
     preferences.setDefaultCameraEnabled(true);
-    const Selection selection = Selection::initial(preferences);
-    EXPECT_EQ(selection.mode, CaptureMode::region);
-    EXPECT_FALSE(selection.micEnabled);
-    EXPECT_TRUE(selection.systemAudioEnabled);
-    EXPECT_TRUE(selection.cameraEnabled);
-    EXPECT_TRUE(selection.cursorEnabled);
-    EXPECT_FALSE(selection.canStart());
+    const Selection s = Selection::initial(preferences);
+    EXPECT_EQ(std::tuple(s.mode, s.micEnabled, s.systemAudioEnabled, s.cameraEnabled,
+                         s.cursorEnabled, s.canStart()),
+              std::tuple(CaptureMode::region, false, true, true, true, false));
 }
 
 TEST(Selection, TheCurrentModesPickMakesTheTarget) {
