@@ -203,9 +203,8 @@ TEST_F(PlayerTransportTest, DraggingTheBubblePlacesItOnTheCanvasAndSavesIt) {
 
     // Choosing a corner brings it back there.
     QTest::mouseClick(view->inspector()->cornerButton(3), Qt::LeftButton);
-    EXPECT_EQ(document().style().webcam.corner, WebcamSpec::Corner::bottomRight);
-    EXPECT_FALSE(document().style().webcam.positionX);
-    EXPECT_FALSE(document().style().webcam.positionY);
+    EXPECT_EQ(std::tuple(webcam.corner, webcam.positionX, webcam.positionY),
+              std::tuple(WebcamSpec::Corner::bottomRight, std::nullopt, std::nullopt));
     EXPECT_EQ(litCorners(), 1 << 3);
 
     // Dragged away and back onto that corner's place: the corner stays lit.

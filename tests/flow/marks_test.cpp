@@ -69,8 +69,7 @@ TEST_F(CountdownTest, CountsEverySecondDownToOneOnTheTargetsScreenAndNeverBelowO
     EXPECT_TRUE(QCoro::waitFor(countdown.run(-4, DisplayTarget{1})));
     displays.clear();
     EXPECT_TRUE(QCoro::waitFor(countdown.run(3, DisplayTarget{1})));
-    EXPECT_TRUE(badges.counts.empty());
-    EXPECT_TRUE(badges.frames.empty());
+    EXPECT_TRUE(badges.counts.empty() && badges.frames.empty());
 }
 
 TEST_F(CountdownTest, ACancelIsNoticedWhenTheCurrentSecondEnds) {
@@ -186,9 +185,8 @@ TEST(CameraController, TheCameraIsOnlyEverUsedOnItsOwnThread) {
             webcam.stop();
         });
         session.join();
-        EXPECT_FALSE(rig.running);
-        EXPECT_EQ(rig.preview.shown, 2);
-        EXPECT_EQ(rig.preview.hidden, 3);
+        EXPECT_EQ((std::tuple<bool, int, int>(rig.running, rig.preview.shown, rig.preview.hidden)),
+                  (std::tuple(false, 2, 3)));
         EXPECT_EQ(rig.threads(), std::set<std::string>{CameraController::kThreadName});
     }
 

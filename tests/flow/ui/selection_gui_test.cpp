@@ -343,10 +343,9 @@ TEST(MarksGui, TheFrameFollowsItsTargetAndIsNeverRecorded) {
     EXPECT_GT(qGreen(screen.pixel(camera)), 200);
 
     auto screenCapture = makeX11ScreenCapture(x11Options());
-    CaptureServices services;
-    services.content = content.get();
-    services.screenCapture = screenCapture.get();
-    services.ownProcessID = static_cast<std::uint32_t>(::getpid());
+    const CaptureServices services{content.get(),  screenCapture.get(),
+                                   nullptr,        {},
+                                   &systemClock(), static_cast<std::uint32_t>(::getpid())};
     MemoryKeyValueStore store;
     Preferences preferences(store);
     preferences.setRecordingsFolder(folder.path().string());
