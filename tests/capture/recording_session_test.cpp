@@ -83,13 +83,11 @@ class IcuDefaults {
 };
 
 TEST(RecordingFolder, NameFollowsThePatternInTheUsersLocaleAndZone) {
-    {
-        IcuDefaults defaults("en_US", "UTC");
-        EXPECT_EQ(recordingFolderName(march7At160509Utc()), "Zarvex 2025-03-07 at 4.05.09 PM");
-    }
-    {
-        IcuDefaults defaults("ja_JP", "America/New_York");
-        EXPECT_EQ(recordingFolderName(march7At160509Utc()), "Zarvex 2025-03-07 at 11.05.09 午前");
+    for (const auto& [locale, zone, name] :
+         {std::tuple{"en_US", "UTC", "Zarvex 2025-03-07 at 4.05.09 PM"},
+          std::tuple{"ja_JP", "America/New_York", "Zarvex 2025-03-07 at 11.05.09 午前"}}) {
+        IcuDefaults defaults(locale, zone);
+        EXPECT_EQ(recordingFolderName(march7At160509Utc()), name);
     }
 }
 

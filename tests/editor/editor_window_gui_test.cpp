@@ -108,9 +108,9 @@ TEST_F(EditorWindowTest, RenamingInTheHeaderMovesTheFolderTheRegistryAndTheTitle
 
     QTest::mouseDClick(header.nameLabel(), Qt::LeftButton);
     ASSERT_TRUE(header.isEditingName());
-    EXPECT_EQ(header.nameField()->width(), 260);
-    EXPECT_EQ(header.nameField()->placeholderText(), "Name");
-    EXPECT_EQ(header.nameField()->text(), "Demo");
+    const QLineEdit& field = *header.nameField();
+    EXPECT_EQ(std::tuple(field.width(), field.placeholderText(), field.text()),
+              std::tuple(260, "Name", "Demo"));
     QTest::keyClicks(header.nameField(), "Taken");  // replaces the selected name
     QTest::keyClick(header.nameField(), Qt::Key_Return);
     EXPECT_FALSE(header.isEditingName());
@@ -139,16 +139,16 @@ TEST_F(EditorWindowTest, RenamingInTheHeaderMovesTheFolderTheRegistryAndTheTitle
     EXPECT_FALSE(fs::exists(folder));
     EXPECT_EQ(window.windowTitle(), "Launch- take 2");
     EXPECT_EQ(header.nameLabel()->text(), "Launch- take 2");
-    EXPECT_EQ(windows.windowFor(renamed), &window);
-    EXPECT_EQ(windows.windowFor(folder), nullptr);
+    EXPECT_EQ(std::tuple(windows.windowFor(renamed), windows.windowFor(folder)),
+              std::tuple(&window, static_cast<EditorWindow*>(nullptr)));
     EXPECT_FALSE(windows.open(renamed));
     EXPECT_EQ(windows.count(), 1u);
 
     QTest::mouseClick(header.revealButton(), Qt::LeftButton);
     EXPECT_EQ(header.revealButton()->toolTip(), "Show in File Manager");
     EXPECT_EQ(revealed, (std::vector<fs::path>{renamed}));
-    EXPECT_EQ(header.exportButton()->text(), "Export");
-    EXPECT_EQ(header.exportButton()->toolTip(), "Export video");
+    EXPECT_EQ(std::tuple(header.exportButton()->text(), header.exportButton()->toolTip()),
+              std::tuple("Export", "Export video"));
     QTest::mouseClick(header.exportButton(), Qt::LeftButton);
     EXPECT_TRUE(window.document().exportRequested());
     ASSERT_NE(window.exportSheet(), nullptr);
@@ -169,9 +169,8 @@ TEST_F(EditorWindowTest, ClosingSavesPausesAndForgetsTheWindow) {
     window->close();
     EXPECT_EQ(window->document().player().rate(), 0);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(closed, 1);
-    EXPECT_EQ(windows.count(), 0u);
-    EXPECT_EQ(windows.windowFor(folder), nullptr);
+    EXPECT_EQ(std::tuple(closed, windows.count(), windows.windowFor(folder)),
+              std::tuple(1, std::size_t{0}, static_cast<EditorWindow*>(nullptr)));
     ASSERT_TRUE(waitUntil([&] { return window.isNull(); }));  // once its last save is written
     EXPECT_EQ(readProjectFile(folder).style->cornerRadius, 33);
 

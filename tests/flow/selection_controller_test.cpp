@@ -101,14 +101,11 @@ class FakeSelectionViews : public SelectionViews {
 
     std::unique_ptr<SelectionWindow> showOverlay(SelectionModel&, const ShareableDisplay& display,
                                                  OverlayActions actions) override {
-        shown.push_back(std::make_shared<Shown>(Shown{true, display.id, true, false, actions, {}}));
-        return std::make_unique<Handle>(shown.back());
+        return show({true, display.id, true, false, actions, {}});
     }
     std::unique_ptr<SelectionWindow> showControls(SelectionModel&, const ShareableDisplay& display,
                                                   ControlsActions actions) override {
-        shown.push_back(
-            std::make_shared<Shown>(Shown{false, display.id, true, false, {}, actions}));
-        return std::make_unique<Handle>(shown.back());
+        return show({false, display.id, true, false, {}, actions});
     }
     int open() const {
         return static_cast<int>(
@@ -116,6 +113,11 @@ class FakeSelectionViews : public SelectionViews {
     }
 
   private:
+    std::unique_ptr<SelectionWindow> show(Shown window) {
+        shown.push_back(std::make_shared<Shown>(std::move(window)));
+        return std::make_unique<Handle>(shown.back());
+    }
+
     class Handle : public SelectionWindow {
       public:
         explicit Handle(std::shared_ptr<Shown> shown) : shown_(std::move(shown)) {}
