@@ -87,7 +87,7 @@ class RecordingsDirectoryTest : public ::testing::Test {
     Preferences preferences{store};
 };
 
-TEST_F(RecordingsDirectoryTest, DefaultsToTheUsersVideosFolderCreatedOnDemand) {
+TEST_F(RecordingsDirectoryTest, DefaultsToTheUsersVideosFolderCreatedOnDemandOrThePreference) {
     EXPECT_EQ(recordingsDirectory(preferences), home / "Videos" / "Zarvex");
     EXPECT_FALSE(std::filesystem::exists(home / "Videos"));
     EXPECT_EQ(ensureRecordingsDirectory(preferences), home / "Videos" / "Zarvex");
@@ -98,9 +98,8 @@ TEST_F(RecordingsDirectoryTest, DefaultsToTheUsersVideosFolderCreatedOnDemand) {
               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
               "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n");
     EXPECT_EQ(recordingsDirectory(preferences), home / "Filme" / "Zarvex");
-}
 
-TEST_F(RecordingsDirectoryTest, PreferenceIsUsedLiterallyAndCreationFailureIsIgnored) {
+    // A preference is used literally; a folder that cannot be made is ignored.
     preferences.setRecordingsFolder("~/Clips");
     EXPECT_EQ(recordingsDirectory(preferences), std::filesystem::path("~/Clips"));
     const auto custom = home / "deep" / "er" / "folder";

@@ -164,17 +164,16 @@ TEST(ConvertCameraImage, RefusesShortOrInconsistentInput) {
     EXPECT_FALSE(convertCameraImage({kFourccI420, 4, 4, 4}, planar, small));
     Bytes semiPlanar(4 * 4 + 7, 100);
     EXPECT_FALSE(convertCameraImage({kFourccNv12, 4, 4, 4}, semiPlanar, small));
-}
 
-TEST(ConvertCameraImage, GarbageJpegIsRefusedNotDecoded) {
+    // Garbage after a JPEG start marker is refused, not decoded.
     Bytes garbage(4096);
     for (std::size_t i = 0; i < garbage.size(); ++i) {
         garbage[i] = std::uint8_t(i * 131 + 7);
     }
     garbage[0] = 0xFF;  // a start-of-image marker and then nonsense
     garbage[1] = 0xD8;
-    auto out = outputFrame(64, 48);
-    EXPECT_FALSE(convertCameraImage({kFourccMjpeg, 64, 48, 0}, garbage, out));
+    auto jpegOut = outputFrame(64, 48);
+    EXPECT_FALSE(convertCameraImage({kFourccMjpeg, 64, 48, 0}, garbage, jpegOut));
 }
 
 TEST(CameraFrameTime, KernelStampWhenPlausibleOtherwiseTheDequeueTime) {

@@ -30,16 +30,11 @@ TEST(PixelGeometry, DisplaysKeepTheirTopLeftAndShrinkInsideByTheirScale) {
     // Outside every display: the first (primary) display's rule.
     EXPECT_EQ(pointFromPixel(monitors, Point{-20, -20}), (Point{-10, -10}));
     EXPECT_EQ(pointFromPixel({}, Point{7, 9}), (Point{7, 9}));
-}
 
-TEST(PixelGeometry, RectanglesMapThroughTheDisplayOfTheirTopLeftCorner) {
-    const auto monitors = sideBySide();
+    // Rectangles map through the display of their top-left corner; a region's
+    // source pixels.
     EXPECT_EQ(pointRectFromPixels(monitors, {100, 200, 800, 600}), (Rect{50, 100, 400, 300}));
     EXPECT_EQ(pointRectFromPixels(monitors, {3100, 50, 640, 480}), (Rect{3100, 50, 640, 480}));
-}
-
-TEST(PixelGeometry, SourcePixelsOfARegion) {
-    const auto monitors = sideBySide();
     EXPECT_EQ(sourcePixels(monitors[0], Rect{10, 20, 100, 50}, 200, 100),
               (PixelRect{20, 40, 200, 100}));
     EXPECT_EQ(sourcePixels(monitors[1], Rect{10, 20, 301, 201}, 300, 200),
