@@ -53,7 +53,7 @@ class CountdownTest : public ::testing::Test {
     CountdownController countdown{[this] { return displays; }, badges.factory(), 20ms};
 };
 
-TEST_F(CountdownTest, CountsEverySecondDownToOneOnTheTargetsScreenAndNeverBelowOne) {
+TEST_F(CountdownTest, CountsEverySecondDownToOneOnTheTargetsScreenStopsOnCancelNeverBelowOne) {
     EXPECT_TRUE(QCoro::waitFor(countdown.run(3, RegionTarget{2, {}})));
     EXPECT_EQ(badges.counts, (std::vector<int>{3, 2, 1}));
     EXPECT_EQ(badges.frames, (std::vector<Rect>{Rect{1830, 180, 180, 180}}));
@@ -63,16 +63,8 @@ TEST_F(CountdownTest, CountsEverySecondDownToOneOnTheTargetsScreenAndNeverBelowO
     EXPECT_TRUE(QCoro::waitFor(countdown.run(1, WindowTarget{2})));
     EXPECT_EQ(badges.frames.back(), (Rect{630, 360, 180, 180}));
 
-    // Nothing runs below one second or without a screen.
+    // A cancel is noticed when the current second ends.
     badges = {};
-    EXPECT_TRUE(QCoro::waitFor(countdown.run(0, DisplayTarget{1})));
-    EXPECT_TRUE(QCoro::waitFor(countdown.run(-4, DisplayTarget{1})));
-    displays.clear();
-    EXPECT_TRUE(QCoro::waitFor(countdown.run(3, DisplayTarget{1})));
-    EXPECT_TRUE(badges.counts.empty() && badges.frames.empty());
-}
-
-TEST_F(CountdownTest, ACancelIsNoticedWhenTheCurrentSecondEnds) {
     std::optional<bool> ranOut;
     [](CountdownTest* test, std::optional<bool>& out) -> QCoro::Task<void> {
         out = co_await test->countdown.run(3, DisplayTarget{1});
@@ -84,6 +76,14 @@ TEST_F(CountdownTest, ACancelIsNoticedWhenTheCurrentSecondEnds) {
     EXPECT_FALSE(*ranOut);
     EXPECT_EQ(badges.counts, (std::vector<int>{3, 2}));
     EXPECT_FALSE(badges.showing);
+
+    // Nothing runs below one second or without a screen.
+    badges = {};
+    EXPECT_TRUE(QCoro::waitFor(countdown.run(0, DisplayTarget{1})));
+    EXPECT_TRUE(QCoro::waitFor(countdown.run(-4, DisplayTarget{1})));
+    displays.clear();
+    EXPECT_TRUE(QCoro::waitFor(countdown.run(3, DisplayTarget{1})));
+    EXPECT_TRUE(badges.counts.empty() && badges.frames.empty());
 }
 
 TEST(CountdownSteps, EachNumberShowsForOneSecond) {
