@@ -77,7 +77,7 @@ TEST(MenuContent, LongErrorsAreWrappedAtSpaces) {
     EXPECT_EQ(wrapText("", 5), std::vector<std::string>{""});
 }
 
-TEST(SingleInstance, TheFirstClaimsLaterOnesHandTheirRequestOver) {
+TEST(SingleInstance, TheFirstClaimsLaterOnesHandOverADeadOneIsNoObstacle) {
     testing::coreApplication();
     testing::TempDir folder;
     SingleInstance running(folder.path() / "run", ":7");
@@ -102,11 +102,8 @@ TEST(SingleInstance, TheFirstClaimsLaterOnesHandTheirRequestOver) {
     delete sender;
     EXPECT_TRUE(delivered);
     EXPECT_EQ(requests, (std::vector<std::vector<std::string>>{{"open", "/videos/Zarvex 1/ «x»"}}));
-}
 
-TEST(SingleInstance, AnInstanceThatDiedLeavesNothingInTheWay) {
-    testing::coreApplication();
-    testing::TempDir folder;
+    // An instance that died leaves nothing in the way.
     {
         SingleInstance gone(folder.path(), "session");
         ASSERT_TRUE(gone.claim());
