@@ -99,15 +99,12 @@ TEST(PlayCommand, ShowsTheExportedPictureAndMovesWithTheKeys) {
         {"PULSE_SERVER", "unix:" + (dir / "no-sound-server").string()}};
 
     const std::filesystem::path movie = dir / "export.mp4";
-    std::string exportCommand;
+    std::vector<std::string> exporting{"env"};
     for (const auto& [name, value] : environment) {
-        exportCommand += name + "='" + value + "' ";
+        exporting.push_back(name + "=" + value);
     }
-    ASSERT_EQ(testing::runProcess({"sh", "-c",
-                                   exportCommand + "'" ZARVEX_BINARY "' export '" +
-                                       folder.string() + "' -o '" + movie.string() + "'"})
-                  .exitCode,
-              0);
+    exporting.insert(exporting.end(), {ZARVEX_BINARY, "export", folder, "-o", movie});
+    ASSERT_EQ(testing::runProcess(exporting).exitCode, 0);
 
     // Trimmed: playing it still leaves the folder untouched.
     ProjectMeta meta = readProjectFile(folder);
