@@ -80,8 +80,8 @@ TEST(Shortcut, KeyPressesWhileRecording) {
         // What it records: nothing ({} and "") unless the outcome is `record`.
         const KeyPressResult got = shortcutFromKeyPress(c.key, c.modifiers);
         EXPECT_EQ(got.outcome, c.outcome) << c.key;
-        EXPECT_EQ(got.shortcut ? std::pair(got.shortcut->hotkey, got.shortcut->text)
-                               : std::pair<Hotkey, std::string>(),
+        EXPECT_EQ((got.shortcut ? std::pair(got.shortcut->hotkey, got.shortcut->text)
+                                : std::pair<Hotkey, std::string>()),
                   std::pair(c.hotkey, std::string(c.text)))
             << c.key;
     }
