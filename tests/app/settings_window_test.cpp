@@ -29,13 +29,6 @@ using testing::GuiTest;
 // A settings window over fresh preferences and a private autostart folder.
 class SettingsWindowTest : public GuiTest {
   protected:
-    SettingsWindowTest()
-        : preferences(store),
-          themes(preferences),
-          shortcut(preferences),
-          login(std::make_unique<XdgAutostart>(config / "autostart", "/usr/bin/zarvex")) {
-        theme = std::make_unique<ApplicationTheme>(themes);
-    }
     ~SettingsWindowTest() override { ApplicationTheme::apply(Theme::studio()); }
 
     std::unique_ptr<SettingsWindow> open() {
@@ -47,11 +40,11 @@ class SettingsWindowTest : public GuiTest {
 
     testing::TempDir config;
     MemoryKeyValueStore store;
-    Preferences preferences;
-    ThemeManager themes;
-    ShortcutSettings shortcut;
-    LaunchAtLogin login;
-    std::unique_ptr<ApplicationTheme> theme;
+    Preferences preferences{store};
+    ThemeManager themes{preferences};
+    ShortcutSettings shortcut{preferences};
+    LaunchAtLogin login{std::make_unique<XdgAutostart>(config / "autostart", "/usr/bin/zarvex")};
+    ApplicationTheme theme{themes};
 };
 
 TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaultsAndControlsStoreTheirPreferences) {

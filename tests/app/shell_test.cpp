@@ -27,7 +27,7 @@ std::vector<std::string> titles(const std::vector<MenuEntry>& entries) {
     return result;
 }
 
-TEST(MenuContent, EntriesTopToBottom) {
+TEST(MenuContent, EntriesTopToBottomRecentRecordingsAndWrappedErrors) {
     MenuState state;
     state.hotkeyText = "Ctrl+Shift+G";
     state.versionText = "Version 0.1.0 (1)";
@@ -55,9 +55,8 @@ TEST(MenuContent, EntriesTopToBottom) {
     }
     EXPECT_EQ(entries[7].shortcut, "Ctrl+,");
     EXPECT_EQ(entries.back().shortcut, "Ctrl+Q");
-}
 
-TEST(MenuContent, RecentRecordingsByFolderNameOrNoneYet) {
+    // Recent recordings by folder name, or none yet.
     EXPECT_EQ(
         recentEntries({}),
         (std::vector<MenuEntry>{{MenuItem::noRecordings, "No Recordings Yet", false, {}, {}}}));
@@ -65,9 +64,8 @@ TEST(MenuContent, RecentRecordingsByFolderNameOrNoneYet) {
     EXPECT_EQ(recentEntries({folder}),
               (std::vector<MenuEntry>{
                   {MenuItem::recent, "Zarvex 2025-03-07 at 4.05.09 PM", true, {}, folder}}));
-}
 
-TEST(MenuContent, LongErrorsAreWrappedAtSpaces) {
+    // Long errors are wrapped at spaces.
     EXPECT_EQ(wrapText("Screen Recording permission is required.", 20),
               (std::vector<std::string>{"Screen Recording", "permission is", "required."}));
     EXPECT_EQ(wrapText("Überall “quoted” text", 16),
