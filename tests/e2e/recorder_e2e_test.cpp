@@ -211,12 +211,12 @@ TEST_F(RecorderE2E, BeepsAndFlashesStayTogetherInTheRecordingAndItsExport) {
     const auto result = testing::runProcess({"env", "HOME=" + dir.path().string(), ZARVEX_BINARY,
                                              "export", folder.string(), "-o", exported.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const MovieInfo exportedInfo = readMovieInfo(exported);
     const auto exportedFlashes = testing::flashTimes(exported);
     ASSERT_EQ(exportedFlashes.size(), 2u * kBeeps);
     const std::vector<double> exportedOffsets = testing::offsets(
         exportedFlashes,
-        testing::soundOnsets(exported, exportedInfo.tracksOf(TrackKind::audio).at(0).index));
+        testing::soundOnsets(exported,
+                             readMovieInfo(exported).tracksOf(TrackKind::audio).at(0).index));
     for (std::size_t i = 0; i < exportedOffsets.size(); ++i) {
         // A picture shows from the export's next frame on, so each flash may
         // trail by up to a frame more than it did in the recording; the sound
