@@ -10,7 +10,6 @@
 namespace zarvex {
 namespace {
 
-using testing::TempDir;
 using testing::writeText;
 
 // runCommandLine() in this process, as `zarvex ARGS` runs it.
@@ -30,7 +29,7 @@ ProjectMeta freshMeta() {
 
 class InfoCommand : public ::testing::Test {
   protected:
-    TempDir dir;
+    testing::TempDir dir;
     std::filesystem::path folder = dir / "Zarvex 2026-12-05 at 1.56.29 AM";
 
     void SetUp() override { std::filesystem::create_directory(folder); }

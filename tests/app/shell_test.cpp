@@ -16,7 +16,6 @@
 namespace zarvex {
 namespace {
 
-using Phase = AppState::Phase;
 using testing::processEventsUntil;
 
 std::vector<std::string> titles(const std::vector<MenuEntry>& entries) {
@@ -37,7 +36,7 @@ TEST(MenuContent, EntriesTopToBottomRecentRecordingsAndWrappedErrors) {
                       "Open Recordings Folder", "---", "Settings…", "---", "Version 0.1.0 (1)",
                       "Quit Zarvex"}));
 
-    state.phase = Phase::recording;
+    state.phase = AppState::Phase::recording;
     state.elapsedText = "75:03";
     state.hasUpdater = true;
     state.errorMessage = "Recording failed: No frames were captured.";
