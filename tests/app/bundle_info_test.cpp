@@ -39,9 +39,8 @@ TEST(UpdaterConfiguration, NeedsAnHttpsFeedAndAKeyWithoutPlaceholders) {
     // The built binary carries a version and, by default, no update feed.
     EXPECT_TRUE(BundleInfo::current().shortVersion);
     EXPECT_FALSE(isUpdaterConfigured(BundleInfo::current()));
-}
 
-TEST(UpdaterConfiguration, UrlScheme) {
+    // The scheme those URLs are judged by.
     EXPECT_EQ(urlScheme("https://x"), "https");
     EXPECT_EQ(urlScheme("a+b.c-d:rest"), "a+b.c-d");
     EXPECT_EQ(urlScheme("/path/only"), "");

@@ -29,13 +29,6 @@ using testing::GuiTest;
 // A settings window over fresh preferences and a private autostart folder.
 class SettingsWindowTest : public GuiTest {
   protected:
-    SettingsWindowTest()
-        : preferences(store),
-          themes(preferences),
-          shortcut(preferences),
-          login(std::make_unique<XdgAutostart>(config / "autostart", "/usr/bin/zarvex")) {
-        theme = std::make_unique<ApplicationTheme>(themes);
-    }
     ~SettingsWindowTest() override { ApplicationTheme::apply(Theme::studio()); }
 
     std::unique_ptr<SettingsWindow> open() {
@@ -47,11 +40,11 @@ class SettingsWindowTest : public GuiTest {
 
     testing::TempDir config;
     MemoryKeyValueStore store;
-    Preferences preferences;
-    ThemeManager themes;
-    ShortcutSettings shortcut;
-    LaunchAtLogin login;
-    std::unique_ptr<ApplicationTheme> theme;
+    Preferences preferences{store};
+    ThemeManager themes{preferences};
+    ShortcutSettings shortcut{preferences};
+    LaunchAtLogin login{std::make_unique<XdgAutostart>(config / "autostart", "/usr/bin/zarvex")};
+    ApplicationTheme theme{themes};
 };
 
 TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaultsAndControlsStoreTheirPreferences) {
@@ -90,12 +83,6 @@ TEST_F(SettingsWindowTest, AFreshProfileShowsTheDefaultsAndControlsStoreTheirPre
     QTest::mouseClick(window->micSwitch(), Qt::LeftButton);
     QTest::mouseClick(window->zoomSwitch(), Qt::LeftButton);
     QTest::keyClicks(window->filenameField(), "{{name}}-{{datetime}}");
-    EXPECT_EQ(preferences.countdownSeconds(), 0);
-    EXPECT_TRUE(preferences.zoomOnClicks());
-    EXPECT_TRUE(preferences.defaultCameraEnabled());
-    EXPECT_FALSE(preferences.defaultMicEnabled());
-    EXPECT_EQ(preferences.exportFilenamePattern(), "{{name}}-{{datetime}}");
-
     preferences.setRecordingsFolder("/media/disk/Zarvex");
     window = open();
     EXPECT_EQ(window->countdownPicker()->currentText(), "Off");
@@ -182,51 +169,44 @@ TEST_F(SettingsWindowTest, LoginSwitchWritesTheEntryOrShowsTheErrorAndTheThemeAp
               "title bars.");
 }
 
-// An HTTP server on 127.0.0.1 answering each request with what it serves
+// An HTTP server on 127.0.0.1 answering each request with `response`
 // (status line, headers and body as given): at once, or one byte every
-// `dripMs` until the client goes.
-class FeedServer {
-  public:
+// `dripMs` until the client goes; `open` counts the connections not yet closed.
+struct FeedServer {
     FeedServer() {
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                ++open_;
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                ++open;
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
-                    --open_;
+                    --open;
                     socket->deleteLater();
                 });
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     socket->readAll();
-                    if (dripMs_ == 0) {
-                        socket->write(response_);
+                    if (dripMs == 0) {
+                        socket->write(response);
                         socket->disconnectFromHost();
                         return;
                     }
                     auto* drip = new QTimer(socket);
                     QObject::connect(drip, &QTimer::timeout, socket,
                                      [this, socket, at = 0]() mutable {
-                                         socket->write(response_.mid(at++ % response_.size(), 1));
+                                         socket->write(response.mid(at++ % response.size(), 1));
                                      });
-                    drip->start(dripMs_);
+                    drip->start(dripMs);
                 });
             }
         });
     }
-    void serve(QByteArray response, int dripMs = 0) {
-        response_ = std::move(response);
-        dripMs_ = dripMs;
-    }
     QUrl url() const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1/feed.json").arg(server_.serverPort()));
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/feed.json").arg(server.serverPort()));
     }
-    int openConnections() const { return open_; }
 
-  private:
-    QByteArray response_;
-    int dripMs_ = 0;
-    int open_ = 0;
-    QTcpServer server_;
+    QByteArray response;
+    int dripMs = 0;
+    int open = 0;
+    QTcpServer server;
 };
 
 QByteArray feed(const nlohmann::json& entry, int size = 0) {
@@ -244,7 +224,8 @@ TEST_F(SettingsWindowTest, UpdateCheckAgainstALocalFeedServer) {
                           std::chrono::seconds(2));
     UpdateDialog dialog(checker);
     const auto check = [&](const QByteArray& response, int dripMs = 0) {
-        server.serve(response, dripMs);
+        server.response = response;
+        server.dripMs = dripMs;
         QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
         checker.checkForUpdates();
         EXPECT_FALSE(checker.canCheckForUpdates());
@@ -271,17 +252,16 @@ TEST_F(SettingsWindowTest, UpdateCheckAgainstALocalFeedServer) {
     // A slow drip never trips the idle time-out; the deadline ends it.
     EXPECT_EQ(check(feed(signer.entry(next)), 20),
               failed + "The update feed did not arrive within 2 seconds.");
-    ASSERT_TRUE(testing::waitUntil([&] { return server.openConnections() == 0; }));
+    ASSERT_TRUE(testing::waitUntil([&] { return server.open == 0; }));
 
     // Cancelling the dialog (Escape, its Cancel button) aborts the request.
     checker.checkForUpdates();
-    ASSERT_TRUE(testing::waitUntil([&] { return server.openConnections() == 1; }));
+    ASSERT_TRUE(testing::waitUntil([&] { return server.open == 1; }));
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_TRUE(checker.canCheckForUpdates());
-    EXPECT_TRUE(testing::waitUntil([&] { return server.openConnections() == 0; }));
-}
+    EXPECT_TRUE(testing::waitUntil([&] { return server.open == 0; }));
 
-TEST_F(SettingsWindowTest, NoUpdaterWithoutAConfiguredFeed) {
+    // The controller has an updater only with a configured feed.
     EXPECT_FALSE(
         UpdateController(BundleInfo{"0.1.0", "1", std::nullopt, std::nullopt}).hasUpdater());
     UpdateController configured(BundleInfo{"0.1.0", "1", "https://zarvex.invalid/f", "a2V5"});

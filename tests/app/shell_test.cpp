@@ -16,7 +16,6 @@
 namespace zarvex {
 namespace {
 
-using Phase = AppState::Phase;
 using testing::processEventsUntil;
 
 std::vector<std::string> titles(const std::vector<MenuEntry>& entries) {
@@ -27,7 +26,7 @@ std::vector<std::string> titles(const std::vector<MenuEntry>& entries) {
     return result;
 }
 
-TEST(MenuContent, EntriesTopToBottom) {
+TEST(MenuContent, EntriesTopToBottomRecentRecordingsAndWrappedErrors) {
     MenuState state;
     state.hotkeyText = "Ctrl+Shift+G";
     state.versionText = "Version 0.1.0 (1)";
@@ -37,7 +36,7 @@ TEST(MenuContent, EntriesTopToBottom) {
                       "Open Recordings Folder", "---", "Settings…", "---", "Version 0.1.0 (1)",
                       "Quit Zarvex"}));
 
-    state.phase = Phase::recording;
+    state.phase = AppState::Phase::recording;
     state.elapsedText = "75:03";
     state.hasUpdater = true;
     state.errorMessage = "Recording failed: No frames were captured.";
@@ -55,9 +54,8 @@ TEST(MenuContent, EntriesTopToBottom) {
     }
     EXPECT_EQ(entries[7].shortcut, "Ctrl+,");
     EXPECT_EQ(entries.back().shortcut, "Ctrl+Q");
-}
 
-TEST(MenuContent, RecentRecordingsByFolderNameOrNoneYet) {
+    // Recent recordings by folder name, or none yet.
     EXPECT_EQ(
         recentEntries({}),
         (std::vector<MenuEntry>{{MenuItem::noRecordings, "No Recordings Yet", false, {}, {}}}));
@@ -65,9 +63,8 @@ TEST(MenuContent, RecentRecordingsByFolderNameOrNoneYet) {
     EXPECT_EQ(recentEntries({folder}),
               (std::vector<MenuEntry>{
                   {MenuItem::recent, "Zarvex 2025-03-07 at 4.05.09 PM", true, {}, folder}}));
-}
 
-TEST(MenuContent, LongErrorsAreWrappedAtSpaces) {
+    // Long errors are wrapped at spaces.
     EXPECT_EQ(wrapText("Screen Recording permission is required.", 20),
               (std::vector<std::string>{"Screen Recording", "permission is", "required."}));
     EXPECT_EQ(wrapText("Überall “quoted” text", 16),
@@ -77,7 +74,7 @@ TEST(MenuContent, LongErrorsAreWrappedAtSpaces) {
     EXPECT_EQ(wrapText("", 5), std::vector<std::string>{""});
 }
 
-TEST(SingleInstance, TheFirstClaimsLaterOnesHandTheirRequestOver) {
+TEST(SingleInstance, TheFirstClaimsLaterOnesHandOverADeadOneIsNoObstacle) {
     testing::coreApplication();
     testing::TempDir folder;
     SingleInstance running(folder.path() / "run", ":7");
@@ -102,11 +99,8 @@ TEST(SingleInstance, TheFirstClaimsLaterOnesHandTheirRequestOver) {
     delete sender;
     EXPECT_TRUE(delivered);
     EXPECT_EQ(requests, (std::vector<std::vector<std::string>>{{"open", "/videos/Zarvex 1/ «x»"}}));
-}
 
-TEST(SingleInstance, AnInstanceThatDiedLeavesNothingInTheWay) {
-    testing::coreApplication();
-    testing::TempDir folder;
+    // An instance that died leaves nothing in the way.
     {
         SingleInstance gone(folder.path(), "session");
         ASSERT_TRUE(gone.claim());

@@ -52,9 +52,8 @@ TEST(UpdateFeed, KeepsOnlySignedValidItemsAndSaysWhyNoneIsLeft) {
     for (const char* broken : {"", "[]", "{\"items\": 3}", "{\"item\": []}", "<rss/>"}) {
         EXPECT_EQ(failure(broken, signer.publicKey()), "The update feed could not be read.");
     }
-}
 
-TEST(UpdateFeed, SignaturesCoverLengthPrefixedFields) {
+    // The signatures cover length-prefixed fields.
     using namespace std::string_literals;
     EXPECT_EQ(signedMessage({"0.2", "7", "Hi", "https://z/"}),
               "zarvex-update-item-v2"s + "\0\0\0\0\0\0\0\x03"s + "0.2" + "\0\0\0\0\0\0\0\x01"s +

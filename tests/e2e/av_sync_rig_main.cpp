@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <numbers>
 #include <string>
@@ -41,15 +42,6 @@ constexpr int kRate = 48000;
 constexpr int kChunkFrames = kRate / 200;  // 5 ms
 constexpr int kBeepFrames = kRate * 60 / 1000;
 constexpr double kBeepHz = 1000;
-
-struct Arguments {
-    std::string sink;
-    int width = 640;
-    int height = 360;
-    int beeps = 3;
-    double interval = 1.0;
-    int latencyMs = 20;
-};
 
 std::int64_t monotonicNanoseconds() {
     timespec now{};
@@ -205,31 +197,23 @@ class Beeper {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Arguments args;
+    // The options, with their defaults.
+    std::map<std::string, std::string> options{
+        {"--size", "640x360"}, {"--beeps", "3"}, {"--interval", "1"}, {"--latency", "20"}};
     for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const char* value = argv[i + 1];
-        if (name == "--sink") {
-            args.sink = value;
-        } else if (name == "--size") {
-            std::sscanf(value, "%dx%d", &args.width, &args.height);
-        } else if (name == "--beeps") {
-            args.beeps = std::atoi(value);
-        } else if (name == "--interval") {
-            args.interval = std::atof(value);
-        } else if (name == "--latency") {
-            args.latencyMs = std::atoi(value);
-        }
+        options[argv[i]] = argv[i + 1];
     }
-    Flasher flasher(args.width, args.height);
-    Beeper beeper(args.sink, args.latencyMs);
+    int width = 0, height = 0;
+    std::sscanf(options["--size"].c_str(), "%dx%d", &width, &height);
+    Flasher flasher(width, height);
+    Beeper beeper(options["--sink"], std::stoi(options["--latency"]));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the stream settles
     std::printf("ready\n");
     std::fflush(stdout);
 
-    const auto interval = std::int64_t(args.interval * 1e9);
+    const auto interval = std::int64_t(std::stod(options["--interval"]) * 1e9);
     std::int64_t next = monotonicNanoseconds() + interval;
-    for (int i = 0; i < args.beeps; ++i) {
+    for (int i = 0; i < std::stoi(options["--beeps"]); ++i) {
         sleepUntil(next);
         const std::int64_t heard = beeper.beep();
         sleepUntil(heard);

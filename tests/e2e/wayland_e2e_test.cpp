@@ -37,6 +37,13 @@ class WaylandRecording : public ::testing::Test {
         args.insert(args.begin(), desktop->program(ZARVEX_BINARY));
         return args;
     }
+    // `zarvex record` without sound sources, with `args`: the recording's movie.
+    static fs::path record(std::vector<std::string> args) {
+        args.insert(args.begin(), {"record", "--no-mic", "--no-system-audio"});
+        const ProcessResult result = desktop->run(zarvex(args));
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return fs::path(result.out.substr(0, result.out.size() - 1)) / "screen.mov";
+    }
     static std::string text(const fs::path& file) {
         std::ifstream in(file);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -76,10 +83,7 @@ TEST_F(WaylandRecording, DisplaysAndRegionsComeFromTheDesktopsScreenCast) {
     const std::string id = displays.out.substr(0, displays.out.find(' '));
     EXPECT_EQ(displays.out, id + " \"HEADLESS-1\" 0,0 1280x720 scale 1 primary\n");
 
-    const ProcessResult display =
-        desktop->run(zarvex({"record", "--seconds", "2", "--no-mic", "--no-system-audio"}));
-    ASSERT_EQ(display.exitCode, 0) << display.err;
-    const fs::path first = fs::path(display.out.substr(0, display.out.size() - 1)) / "screen.mov";
+    const fs::path first = record({"--seconds", "2"});
     EXPECT_GE(testing::lastFrameTime(first), 1.5);
     for (int bar = 0; bar < 7; ++bar) {
         expectPicture(first, "1280x720", 1.0, 1280 * bar / 7 + 91, 150, kBars[bar]);
@@ -88,11 +92,8 @@ TEST_F(WaylandRecording, DisplaysAndRegionsComeFromTheDesktopsScreenCast) {
               std::string::npos);
 
     // 301x201 points make a 300x200 movie from (100, 50) on, as on X11.
-    const ProcessResult region =
-        desktop->run(zarvex({"record", "--seconds", "1", "--no-mic", "--no-system-audio",
-                             "--no-cursor", "--region", id + ":100,50,301,201"}));
-    ASSERT_EQ(region.exitCode, 0) << region.err;
-    const fs::path second = fs::path(region.out.substr(0, region.out.size() - 1)) / "screen.mov";
+    const fs::path second =
+        record({"--seconds", "1", "--no-cursor", "--region", id + ":100,50,301,201"});
     expectPicture(second, "300x200", 0.5, 70, 100, kBars[0]);   // x 170 on the display
     expectPicture(second, "300x200", 0.5, 110, 100, kBars[1]);  // x 210
     expectPicture(second, "300x200", 0.5, 290, 100, kBars[2]);  // x 390
@@ -103,10 +104,7 @@ TEST_F(WaylandRecording, DisplaysAndRegionsComeFromTheDesktopsScreenCast) {
 
     // No windows are listed: a window is picked in the desktop's dialog.
     EXPECT_EQ(desktop->run(zarvex({"windows"})).out, "");
-    const ProcessResult window = desktop->run(
-        zarvex({"record", "--seconds", "1", "--no-mic", "--no-system-audio", "--window", "0"}));
-    ASSERT_EQ(window.exitCode, 0) << window.err;
-    const fs::path third = fs::path(window.out.substr(0, window.out.size() - 1)) / "screen.mov";
+    const fs::path third = record({"--seconds", "1", "--window", "0"});
     expectPicture(third, "1280x720", 0.5, 91, 150, kBars[0]);
     EXPECT_NE(text(desktop->home() / ".config/Zarvex/Zarvex.conf").find("screenCastWindowToken="),
               std::string::npos);
