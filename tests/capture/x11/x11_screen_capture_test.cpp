@@ -254,14 +254,15 @@ TEST_F(X11Test, WindowsOfThisProcessAreLeftOutOfDisplayRecordings) {
     })) << std::hex
         << frames.pixel(460, 210) << " " << frames.pixel(600, 250);
     // The foreign window keeps being recorded where ours covers it.
+    // (Its change may reach the stream in more than one piece of damage.)
     foreign.command("color ffff00");
     EXPECT_TRUE(pixelBecomes(460, 210, 0xffffff00));
-    EXPECT_EQ(frames.pixel(150, 150), 0xffffff00u);
+    EXPECT_TRUE(pixelBecomes(150, 150, 0xffffff00));
 
     // Over the bare desktop, the wallpaper shows where our window is.
     auto wallpaper = window({.color = "808080", .wallpaper = true});
     EXPECT_TRUE(pixelBecomes(600, 250, 0xff808080));
-    EXPECT_EQ(frames.pixel(700, 250), 0xff808080u);
+    EXPECT_TRUE(pixelBecomes(700, 250, 0xff808080));
 }
 
 TEST_F(X11Test, WindowsOfThisProcessAreLeftOutWithTheirDecorations) {
