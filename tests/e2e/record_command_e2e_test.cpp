@@ -170,11 +170,12 @@ TEST_F(RecordCommand, InterruptedOrKilledRecorderKeepsItsMovie) {
 // error; the movie keeps what was written and the folder its data files.
 TEST_F(RecordCommand, FullDiskEndsTheRecordingAtOnceAndKeepsWhatWasWritten) {
     auto window = animation();
-    // Files of this process may not grow beyond 16 KiB (a second of this
-    // animation); writing further fails
-    // (EFBIG) instead of raising SIGXFSZ.
+    // Files of this process may not grow beyond 64 KiB (a few seconds of this
+    // animation); writing further fails (EFBIG) instead of raising SIGXFSZ.
+    // What is kept is whole fragments: the first one, a key frame and half a
+    // second of moves, must fit whatever the pace of the frames.
     auto recorder =
-        startRecording({"record", "--no-mic", "--no-system-audio"}, "ulimit -f 16; trap '' XFSZ; ");
+        startRecording({"record", "--no-mic", "--no-system-audio"}, "ulimit -f 64; trap '' XFSZ; ");
     const auto folder = waitFor();
     const auto movie = folder / "screen.mov";
     std::uintmax_t size = 0;
