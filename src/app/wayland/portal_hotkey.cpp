@@ -15,13 +15,15 @@
 #include <map>
 #include <optional>
 
+#include "capture/wayland/portal_names.h"
+
 namespace zarvex {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kObject = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString& kService = kPortalService;
+const QString& kObject = kPortalObject;
+const QString& kRequestInterface = kPortalRequestInterface;
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString kShortcutID = QStringLiteral("toggle-recording");
 const QString kDescription = QStringLiteral("Start or stop recording");
 
@@ -200,10 +202,7 @@ class PortalHotkey::Session : public QObject, protected QDBusContext {
                  std::function<void(const QVariantMap&)> done) {
         const QString handle = token();
         options.insert(QStringLiteral("handle_token"), handle);
-        QString sender = bus_.baseService().mid(1);
-        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-        const QString path =
-            kObject + QStringLiteral("/request/") + sender + QLatin1Char('/') + handle;
+        const QString path = portalRequestPath(bus_, handle);
         pending_[path] = std::move(done);
         bus_.connect(kService, path, kRequestInterface, QStringLiteral("Response"), this,
                      SLOT(onResponse(uint, QVariantMap)));

@@ -18,6 +18,7 @@
 
 #include "capture/errors.h"
 #include "capture/shareable_content.h"
+#include "capture/wayland/portal_names.h"
 
 namespace zarvex {
 
@@ -29,10 +30,10 @@ const char* const kNoScreenCastService =
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kObject = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString& kService = kPortalService;
+const QString& kObject = kPortalObject;
+const QString& kRequestInterface = kPortalRequestInterface;
 const QString kScreenCastInterface = QStringLiteral("org.freedesktop.portal.ScreenCast");
-const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 
 constexpr int kCallTimeoutMs = 30'000;
@@ -271,14 +272,6 @@ class DesktopScreenCastPortal final : public ScreenCastPortal {
         return QStringLiteral("zarvex%1_%2").arg(::getpid()).arg(counter.fetch_add(1));
     }
 
-    // Where the portal puts the Request object of `token` for this connection.
-    QString requestPath(const QString& token) const {
-        QString sender = bus_.baseService();
-        sender.remove(0, sender.startsWith(QLatin1Char(':')) ? 1 : 0);
-        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-        return kObject + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
-    }
-
     // Calls a request method (its leading arguments, then the options with a
     // handle token) and waits for its Response; returns the results of a
     // success and throws NotGranted otherwise.
@@ -288,7 +281,7 @@ class DesktopScreenCastPortal final : public ScreenCastPortal {
         options.insert(QStringLiteral("handle_token"), token);
         ResponseWaiter waiter;
         // Subscribed before the call: the answer may come before the reply.
-        QString path = requestPath(token);
+        QString path = portalRequestPath(bus_, token);
         const auto subscribe = [&](const QString& at, bool on) {
             const QString signal = QStringLiteral("Response");
             const char* slot = SLOT(onResponse(uint, QVariantMap));
