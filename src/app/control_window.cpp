@@ -21,7 +21,11 @@ QToolButton* itemButton(QAction* action) {
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     if (action->menu() != nullptr) {
+        // The style's own arrow sits in the corner, away from the centred
+        // label: the label carries it instead.
         button->setPopupMode(QToolButton::InstantPopup);
+        button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+        button->setText(action->text() + QStringLiteral("  \u25BE"));
     }
     return button;
 }
