@@ -5,6 +5,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "capture/x11/x11_connection.h"
@@ -67,9 +68,15 @@ class X11GlobalHotkey final : public GlobalHotkey {
         for (const Grab& grab : grabs_) {
             xcb_ungrab_key(connection_.get(), grab.keycode, connection_.root(), grab.modifiers);
         }
+        const bool held = !grabs_.empty();
         grabs_.clear();
         hotkey_.reset();
-        xcb_flush(connection_.get());
+        if (held) {
+            // A round trip: once this returns the server has let the key go, so
+            // a grab of it by anyone (another Zarvex hotkey too) can succeed.
+            std::free(xcb_get_input_focus_reply(connection_.get(),
+                                                xcb_get_input_focus(connection_.get()), nullptr));
+        }
     }
 
   private:
